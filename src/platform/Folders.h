@@ -1,0 +1,36 @@
+// Folders, identity and version: stand-ins for the desktop's special-folder,
+// write-test, user-name and file-version services.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// The common application-data folder, with a trailing "/": $QUOR_APPDATA when
+// set, else $XDG_CONFIG_HOME/quor/ (default ~/.config/quor/). Created when missing.
+std::string CommonAppDataFolder();
+// $HOME/videoconverter (the default output and snapshot folder).
+std::string DefaultVideoFolder();
+// Folder with a trailing "/" (unless empty).
+std::string WithTrailingSlash(const std::string& folder);
+// The folder of the running executable, with a trailing "/".
+std::string ExecutableFolder();
+// True when a unique file with prefix "DA" can be created in the folder and
+// deleted again.
+bool CanCreateFileIn(const std::string& folder);
+// Creates the folder and its parents; true when it exists afterwards.
+bool ForceDirectories(const std::string& folder);
+bool DirectoryExists(const std::string& folder);
+bool FileExists(const std::string& path);
+// The login name of the effective user ("" when unknown).
+std::string LoginName();
+// The program's version: major, minor, release, build.
+struct FileVersion {
+  int Major, Minor, Release, Build;
+};
+FileVersion ProgramVersion();
+// True when the folder lies on an ISO 9660 or UDF file system (an optical disc).
+bool IsOpticalDiscFolder(const std::string& folder);
+
+}  // namespace platform
