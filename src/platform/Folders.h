@@ -1,5 +1,6 @@
 // Folders, identity and version: stand-ins for the desktop's special-folder,
 // write-test, user-name and file-version services.
+// Stateless; any thread may call them.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +24,9 @@ bool CanCreateFileIn(const std::string& folder);
 bool ForceDirectories(const std::string& folder);
 bool DirectoryExists(const std::string& folder);
 bool FileExists(const std::string& path);
+// Copies a file: the copy is written beside `to` and renamed into place, so
+// `to` is either absent or complete. False when anything fails.
+bool CopyFile(const std::string& from, const std::string& to);
 // The login name of the effective user ("" when unknown).
 std::string LoginName();
 // The program's version: major, minor, release, build.
