@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -90,7 +91,8 @@ class TFFLogger {
   void SetOnLog(TLogEvent handler);
 
   // Extra receivers (the command-line tool's console, tests). Returns a token
-  // for RemoveSink.
+  // for RemoveSink. A call already under way on another thread may still
+  // finish after RemoveSink returns, so a sink must own what it touches.
   int AddSink(TLogSink sink);
   void RemoveSink(int token);
 
@@ -146,8 +148,10 @@ class TLogCapture {
   void Clear();
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<TLogInfo> infos_;
+  struct State;
+  // Shared with the sink, which a logging thread may still be running when
+  // the capture goes away.
+  std::shared_ptr<State> state_;
   int token_ = 0;
 };
 
