@@ -1,0 +1,177 @@
+#include "engine/OptionRecords.h"
+
+#include <cctype>
+#include <cstdio>
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && IsBlank(s[b])) ++b;
+  while (e > b && IsBlank(s[e - 1])) --e;
+  return s.substr(b, e - b);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// CR LF, lone CR and the literal "<CRLF>" all end a line.
+std::string NormaliseBreaks(const std::string& text) {
+  static const std::string marker = "<CRLF>";
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text.compare(i, marker.size(), marker) == 0) {
+      out += '\n';
+      i += marker.size() - 1;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::string SecondsText(std::int64_t us) {
+  const bool negative = us < 0;
+  // Unsigned, so that the most negative value does not overflow on negation.
+  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%s%llu.%06llu", negative ? "-" : "",
+                static_cast<unsigned long long>(magnitude / 1000000),
+                static_cast<unsigned long long>(magnitude % 1000000));
+  return buf;
+}
+
+std::string FloatText(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", double(v));
+  return buf;
+}
+
+class TLineList {
+ public:
+  void Add(const char* name, const std::string& value) { lines_.push_back({name, value}); }
+  void IfPositive(const char* name, std::int64_t v) {
+    if (v > 0) Add(name, std::to_string(v));
+  }
+  void IfPositiveSeconds(const char* name, float v) {
+    if (v > 0) Add(name, FloatText(v));
+  }
+  void IfNotEmpty(const char* name, const std::string& v) {
+    if (!v.empty()) Add(name, v);
+  }
+  void IfTrue(const char* name, bool v) {
+    if (v) Add(name, "1");
+  }
+  void Always(const char* name, bool v) { Add(name, v ? "1" : "0"); }
+  void IfTime(const char* name, std::int64_t us) {
+    if (us != OptionNoTime) Add(name, SecondsText(us));
+  }
+  std::vector<TOptionLine> Take() { return std::move(lines_); }
+
+ private:
+  std::vector<TOptionLine> lines_;
+};
+
+}  // namespace
+
+void InitInputOptions(TInputOptions& options) { options = TInputOptions{}; }
+
+void InitOutputOptions(TOutputOptions& options) { options = TOutputOptions{}; }
+
+std::vector<TOptionLine> SplitOptionText(const std::string& text) {
+  std::vector<TOptionLine> result;
+  const std::string body = NormaliseBreaks(Trim(text));
+  size_t start = 0;
+  while (start <= body.size()) {
+    size_t end = body.find('\n', start);
+    if (end == std::string::npos) end = body.size();
+    const std::string line = body.substr(start, end - start);
+    // A blank line names no option; an empty name would only confuse the
+    // dispatcher's error message.
+    if (!Trim(line).empty()) {
+      const size_t eq = line.find('=');
+      if (eq == std::string::npos)
+        result.push_back({Lower(Trim(line)), ""});
+      else
+        result.push_back({Lower(Trim(line.substr(0, eq))), line.substr(eq + 1)});
+    }
+    start = end + 1;
+  }
+  return result;
+}
+
+std::vector<TOptionLine> InputFieldOptions(const TInputOptions& o) {
+  TLineList l;
+  l.IfNotEmpty("f", o.FileFormat);
+  l.IfTime("ss", o.StartTime);
+  if (o.ProgramID >= 0) l.Add("programid", std::to_string(o.ProgramID));
+  return l.Take();
+}
+
+std::vector<TOptionLine> OutputFieldOptions(const TOutputOptions& o) {
+  TLineList l;
+  l.IfNotEmpty("f", o.FileFormat);
+  l.IfPositive("packetsize", o.PacketSize);
+  l.IfPositive("muxrate", o.MuxRate);
+  l.IfPositiveSeconds("muxdelay", o.MuxDelay);
+  l.IfPositiveSeconds("muxpreload", o.MuxPreload);
+  l.IfTrue("an", o.DisableAudio);
+  if (o.AudioVolume >= 0) l.Add("vol", std::to_string(o.AudioVolume));
+  l.IfPositive("ac", o.AudioChannels);
+  l.IfPositive("ar", o.AudioSampleRate);
+  l.IfPositive("ab", o.AudioBitRate);
+  l.IfPositive("abt", o.AudioBitRateTolerance);
+  l.Add("alang", o.AudioLanguage);
+  l.Add("async", std::to_string(o.AudioSync));
+  l.IfNotEmpty("atag", o.AudioTag);
+  l.IfTrue("vn", o.DisableVideo);
+  l.IfNotEmpty("r", o.FrameRate);
+  l.IfNotEmpty("aspect", o.FrameAspectRatio);
+  l.IfPositive("croptop", o.CropTop);
+  l.IfPositive("cropbottom", o.CropBottom);
+  l.IfPositive("cropleft", o.CropLeft);
+  l.IfPositive("cropright", o.CropRight);
+  l.IfPositive("g", o.GopSize);
+  l.IfPositive("vb", o.VideoBitRate);
+  l.IfPositive("maxrate", o.VideoMaxRate);
+  l.IfPositive("minrate", o.VideoMinRate);
+  l.IfPositive("bt", o.VideoBitRateTolerance);
+  l.IfPositive("bufsize", o.VideoBufSize);
+  l.Add("vsync", std::to_string(o.VideoSync));
+  l.IfNotEmpty("vtag", o.VideoTag);
+  l.Add("vlang", o.VideoLanguage);
+  l.IfTrue("sn", o.DisableSubtitle);
+  l.Add("slang", o.SubtitleLanguage);
+  l.Always("isync", o.InputSync);
+  l.IfTrue("copyts", o.CopyTimestamps);
+  l.IfTime("ss", o.StartTime);
+  l.IfTime("t", o.Duration);
+  return l.Take();
+}
+
+std::string TargetName(std::int32_t target) {
+  switch (target) {
+    case 1: return "vcd";
+    case 2: return "svcd";
+    case 3: return "dvd";
+    default: return "";
+  }
+}
+
+std::string TargetNormName(std::int32_t norm) {
+  switch (norm) {
+    case 1: return "pal";
+    case 2: return "ntsc";
+    default: return "auto";
+  }
+}
+
+std::string TargetDefaultNormName(std::int32_t defaultNorm) { return defaultNorm == 1 ? "pal" : "ntsc"; }
