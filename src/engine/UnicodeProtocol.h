@@ -1,0 +1,55 @@
+// File names handed to the media libraries, and the "unicode:utf8:" names.
+//
+// File names are UTF-8 here, which the libraries open as they are, so a valid
+// name is passed on unchanged. A name that is not valid UTF-8 (bytes from a
+// foreign file system) is wrapped as "unicode:utf8:" + name and opened by our
+// own I/O over a file descriptor, like any name that already carries the
+// prefix. Names that start with a network or stream protocol ("http:",
+// "udp:", ...) are never wrapped.
+//
+// Every file the engine, the probe and the player open goes through
+// OpenInputWithName / OpenOutputIO and is closed with CloseInputWithName /
+// CloseOutputIO: the library cannot free our I/O contexts itself.
+// Threads: any; each call owns what it returns (no shared name buffer).
+#pragma once
+
+#include <string>
+
+extern "C" {
+struct AVFormatContext;
+struct AVIOContext;
+struct AVInputFormat;
+struct AVDictionary;
+}
+
+constexpr const char* UnicodeProtocolPrefix = "unicode:utf8:";
+
+// False for names of a listed protocol ("unicode", "stream", "gopher", "http",
+// "pipe", "rtp", "tcp", "udp" before the first ":"); otherwise true exactly
+// when the name is not valid UTF-8.
+bool NameNeedsProtocol(const std::string& name);
+// The text to hand to the library: "unicode:utf8:" + name when the name needs
+// the protocol, else the name unchanged.
+std::string NameForLibrary(const std::string& name);
+// At least 14 bytes and starting with "unicode:utf8:".
+bool IsProtocolName(const std::string& text);
+// The file name inside a protocol name; any other text unchanged.
+std::string DisplayName(const std::string& libraryName);
+
+// Opens an input like avformat_open_input (same arguments and results; *ctx
+// may hold a pre-allocated context, which is freed on failure). The name is
+// first passed through NameForLibrary.
+int OpenInputWithName(AVFormatContext** ctx, const std::string& name, const AVInputFormat* fmt,
+                      AVDictionary** options);
+// Closes what OpenInputWithName opened and sets *ctx to nullptr.
+void CloseInputWithName(AVFormatContext** ctx);
+
+// Opens a file for the library like avio_open (AVIO_FLAG_READ, _WRITE or
+// _READ_WRITE; writing creates or truncates). 0 or a negative error code.
+int OpenOutputIO(AVIOContext** pb, const std::string& name, int flags);
+// Flushes and closes what OpenOutputIO opened, sets *pb to nullptr and
+// returns 0, or the first write or close error (so a lost write is seen).
+int CloseOutputIO(AVIOContext** pb);
+
+// True for an I/O context made by this unit for a protocol name.
+bool IsUnicodeIO(const AVIOContext* pb);
