@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -304,13 +305,23 @@ QRegion TTrackBar2::ThumbArea() const {
   return area;
 }
 
-// The inverse of the thumb placement: a pointer over a thumb's centre gives
-// that thumb's value, so a dragged thumb stays under the pointer.
+// The value whose thumb centre is drawn nearest the point, so that a press on
+// a thumb gives that thumb's value and a dragged thumb stays under the
+// pointer. Truncating alone would land one step short wherever the scale
+// does not divide the length evenly.
 int TTrackBar2::ValueAt(const QPoint& p) const {
-  const qint64 usable = std::max(UsableLength(), 1);
+  const qint64 usable = std::max(UsableLength(), 1), range = Range();
   const qint64 offset = qint64(Horizontal() ? p.x() : p.y()) - FTrackOffset - ThumbOffset();
-  const qint64 steps = offset * Range() / usable;
-  return ClampToInt(Horizontal() ? FMin + steps : FMax - steps);
+  const qint64 guess = offset * range / usable;
+  qint64 best = guess, bestDistance = -1;
+  for (qint64 steps : {guess, guess - 1, guess + 1}) {
+    const qint64 distance = std::abs(usable * steps / range - offset);
+    if (bestDistance < 0 || distance < bestDistance) {
+      best = steps;
+      bestDistance = distance;
+    }
+  }
+  return ClampToInt(Horizontal() ? FMin + best : FMax - best);
 }
 
 QSize TTrackBar2::sizeHint() const { return Horizontal() ? QSize(500, 50) : QSize(50, 500); }
