@@ -29,9 +29,10 @@ const TLibraryItem kItems[liLibraryCount] = {
     {liSWResample, "swresample", LIBSWRESAMPLE_VERSION_MAJOR, QUOR_SO_EXPAND("swresample", LIBSWRESAMPLE_VERSION_MAJOR)},
 };
 
-// Dependency order: a library comes after every library it needs.
+// Dependency order: a library comes after every library it needs (avdevice
+// needs SDL, so SDL from the folder must be there before avdevice asks for it).
 const TLibraryIndex kLoadOrder[liLibraryCount] = {liCRT, liAVUtil, liSWResample, liSWScale,
-    liAVCodec, liAVFormat, liAVFilter, liAVDevice, liSDL};
+    liAVCodec, liAVFormat, liAVFilter, liSDL, liAVDevice};
 
 struct MissingSymbol : std::runtime_error {
   using std::runtime_error::runtime_error;
