@@ -106,7 +106,7 @@ void TTrackBar2::SetMin(int v) {
 void TTrackBar2::SetPositionL(int v) {
   if (v == FPositionL) return;
   if (FSecondThumb && v >= FPositionU) {
-    v = FPositionU - 1;
+    v = ClampToInt(qint64(FPositionU) - 1);
   } else {
     if (v > FMax) v = FMax;
     if (v < FMin) v = FMin;
@@ -249,7 +249,10 @@ int TTrackBar2::ThumbOffset() const { return RectangleThumb() ? FThumbSize / 4 :
 // range that does not start at zero still lies on the control.
 int TTrackBar2::ScalePoint(int position) const {
   const qint64 steps = Horizontal() ? qint64(position) - FMin : qint64(FMax) - position;
-  return ClampToInt(qint64(UsableLength()) * steps / Range());
+  // A position outside the scale (Max lowered below PositionL) lies far off
+  // the control, yet still leaves room to add offsets without overflowing.
+  constexpr qint64 kFarAway = qint64(1) << 24;
+  return int(std::clamp(qint64(UsableLength()) * steps / Range(), -kFarAway, kFarAway));
 }
 
 void TTrackBar2::UpdateTrackRect() {
