@@ -86,13 +86,24 @@ class TOptionParser {
 
  private:
   friend struct TOptionDispatch;
-  friend class TPresetApplier;
 
   void Log(int level, const std::string& text) const;
-  bool SetOnDefaultContexts(const std::string& name, const std::string& value, bool& matched);
+  // The generic setter's steps; `matched` tells an unknown name from a
+  // rejected value.
+  bool SetGeneric(const std::string& name, const std::string& value, bool& matched);
+  bool SetOnDefaultContexts(const std::string& name, const std::string& value, bool& matched,
+                            std::string& storedName);
   bool SetPrivateOption(const std::string& name, const std::string& value, bool& matched);
+  bool SetPrivateCodecOption(const std::string& name, const std::string& value, bool& matched);
+  bool SetPrivateFormatOption(const std::string& name, const std::string& value, bool& matched);
   void AfterGenericOption(const std::string& storedName);
+  // The generic setter after rewriting options that moved; parts that have no
+  // equivalent here are skipped with a warning. False when a part is unknown
+  // or rejected.
+  bool SetGenericOrMovedOption(const std::string& name, const std::string& value);
+  void ApplyPresetText(const std::string& presetName, const std::string& text);
 
+  void SetCodecName(std::string& codecName, bool& streamCopy, const std::string& value);
   void SetFileFormat(const std::string& value);
   void SetPixelFormat(const std::string& value);
   void SetSampleFormat(const std::string& value);
@@ -106,6 +117,7 @@ class TOptionParser {
   void ParseMatrix(const std::string& name, const std::string& value);
   void AddBitstreamFilter(const std::string& name, const std::string& value);
   void ParseTargetOption(const std::string& value);
+  int DetectNorm(const std::string& norm, const std::string& defaultNorm);
   void SetVStats();
   void SetQScale(const std::string& value);
   void SetPass(const std::string& value);
