@@ -94,15 +94,6 @@ TEST_F(TrackBar, TwoThumbsNeverCrossAndUnchangedValuesFireNothing) {
   EXPECT_EQ(changes, (std::vector<std::pair<int, int>>{{0, 6}, {0, 20}}));
 }
 
-TEST_F(TrackBar, SwitchingTheThreeDLookOnRestylesFlatParts) {
-  bar.SetCtl3D(false);
-  bar.SetTrackStyle(trFlat);
-  bar.SetThumbStyle(tsLoweredRectangle);
-  bar.SetCtl3D(true);
-  EXPECT_EQ(bar.TrackStyle(), trLowered);
-  EXPECT_EQ(bar.ThumbStyle(), tsRaisedRectangle);
-}
-
 TEST_F(TrackBar, OrientationFollowsTheShape) {
   EXPECT_EQ(bar.Orientation(), toHorizontal) << "the default 500 x 50 lies down once shown";
   bar.resize(19, 822);
