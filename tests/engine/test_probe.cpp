@@ -109,6 +109,19 @@ TEST(Probe, OpensAClipAndCountsItsStreams) {
   EXPECT_EQ(p.LastErrMsg(), "file not loaded.");
 }
 
+TEST(Probe, CountsSubtitleStreams) {
+  TAVProbe p;
+  ASSERT_TRUE(p.Open(TestMedia::Get(MediaSpec::Mkv().Subtitles("subrip"))));
+  EXPECT_EQ(p.StreamCount(), 3);
+  EXPECT_EQ(p.SubtitleStreamCount(), 1);
+  EXPECT_EQ(p.SubtitleStreamIndex(), 2);
+  EXPECT_FALSE(p.IsVideoStream(2));
+  EXPECT_FALSE(p.IsAudioStream(2));
+  TVideoStreamInfo v;
+  EXPECT_FALSE(p.VideoStreamInfo(2, v));
+  EXPECT_EQ(p.LastErrMsg(), "stream #2 is not video stream.");
+}
+
 TEST(Probe, MainStreamIsTheAudioOfAnAudioFile) {
   TAVProbe p;
   ASSERT_TRUE(p.Open(TestMedia::Get(MediaSpec::Mp3())));

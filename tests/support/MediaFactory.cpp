@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -20,7 +21,7 @@
 namespace fs = std::filesystem;
 
 // Bump when the pattern or the writer changes, so stale cached clips are not reused.
-static constexpr int GeneratorVersion = 1;
+static constexpr int GeneratorVersion = 2;
 
 MediaSpec MediaSpec::Mp4() { return MediaSpec(); }
 
@@ -69,7 +70,7 @@ std::string MediaSpec::Key() const {
   std::ostringstream k;
   k.precision(9);
   k << "g=" << GeneratorVersion << ";f=" << Format << ";e=" << Extension << ";v=" << VideoCodec
-    << ";a=" << AudioCodec << ";s=" << Width << "x" << Height << ";r=" << FpsNum << "/" << FpsDen
+    << ";a=" << AudioCodec << ";sub=" << SubtitleCodec << ";bf=" << BFrames << ";s=" << Width << "x" << Height << ";r=" << FpsNum << "/" << FpsDen
     << ";d=" << Duration << ";ar=" << SampleRate << ";ac=" << Channels << ";hz=" << ToneHz
     << ";lv=" << ToneLevel << ";vb=" << VideoBitRate << ";ab=" << AudioBitRate
     << ";pf=" << PixelFormat << ";lang=" << Language;
@@ -170,6 +171,7 @@ class TClipWriter {
   ~TClipWriter() {
     FF.avcodec_free_context(&venc_);
     FF.avcodec_free_context(&aenc_);
+    FF.avcodec_free_context(&senc_);
     FF.av_frame_free(&vframe_);
     FF.av_frame_free(&aframe_);
     FF.av_packet_free(&pkt_);
@@ -186,6 +188,7 @@ class TClipWriter {
     for (const auto& [key, value] : spec_.Metadata) FF.av_dict_set(&oc_->metadata, key.c_str(), value.c_str(), 0);
     if (!spec_.VideoCodec.empty()) OpenVideo();
     if (!spec_.AudioCodec.empty()) OpenAudio();
+    if (!spec_.SubtitleCodec.empty()) OpenSubtitles();
     pkt_ = FF.av_packet_alloc();
     if (!(oc_->oformat->flags & AVFMT_NOFILE)) {
       err = FF.avio_open(&oc_->pb, path.c_str(), AVIO_FLAG_WRITE);
@@ -235,6 +238,7 @@ class TClipWriter {
     venc_->framerate = AVRational{spec_.FpsNum, spec_.FpsDen};
     venc_->gop_size = 12;
     venc_->thread_count = 1;  // cheap and deterministic; tests run many processes at once
+    if (spec_.BFrames > 0) venc_->max_b_frames = spec_.BFrames;
     if (!spec_.PixelFormat.empty())
       venc_->pix_fmt = FF.av_get_pix_fmt(spec_.PixelFormat.c_str());
     else
@@ -288,14 +292,79 @@ class TClipWriter {
     audioTotal_ = std::llround(spec_.Duration * spec_.SampleRate);
   }
 
+  void OpenSubtitles() {
+    const AVCodec* codec = FindEncoder(spec_.SubtitleCodec);
+    senc_ = FF.avcodec_alloc_context3(codec);
+    senc_->time_base = AVRational{1, 1000};
+    // Text subtitle encoders take their styles from an ASS header.
+    static const char* header =
+        "[Script Info]\r\nScriptType: v4.00+\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
+        "[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+        "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, "
+        "Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+        "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0\r\n\r\n"
+        "[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
+    senc_->subtitle_header = reinterpret_cast<std::uint8_t*>(FF.av_strdup(header));
+    senc_->subtitle_header_size = static_cast<int>(std::strlen(header));
+    AVDictionary* opts = nullptr;
+    sst_ = NewStream(senc_);
+    OpenEncoder(senc_, codec, sst_, &opts);
+    cueTotal_ = static_cast<std::int64_t>(std::ceil(spec_.Duration - 0.5));
+  }
+
+  // Which stream writes next: the one whose next item starts first.
+  enum class TNext { Video, Audio, Cue, None };
+  TNext NextItem() const {
+    TNext best = TNext::None;
+    std::int64_t bestUs = INT64_MAX;
+    auto consider = [&](TNext kind, bool due, std::int64_t ts, AVRational tb) {
+      if (!due) return;
+      const std::int64_t us = FF.av_rescale_q(ts, tb, AVRational{1, 1000000});
+      if (us < bestUs) {
+        bestUs = us;
+        best = kind;
+      }
+    };
+    if (venc_) consider(TNext::Video, videoNext_ < videoTotal_, videoNext_, venc_->time_base);
+    if (aenc_) consider(TNext::Audio, audioNext_ < audioTotal_, audioNext_, aenc_->time_base);
+    if (senc_) consider(TNext::Cue, cueNext_ < cueTotal_, cueNext_, AVRational{1, 1});
+    return best;
+  }
+
+  void EncodeCue() {
+    const std::string text = "0,0,Default,,0,0,0,,Cue " + std::to_string(cueNext_);
+    AVSubtitle sub{};
+    sub.num_rects = 1;
+    sub.rects = static_cast<AVSubtitleRect**>(FF.av_mallocz(sizeof(AVSubtitleRect*)));
+    sub.rects[0] = static_cast<AVSubtitleRect*>(FF.av_mallocz(sizeof(AVSubtitleRect)));
+    sub.rects[0]->type = SUBTITLE_ASS;
+    sub.rects[0]->ass = FF.av_strdup(text.c_str());
+    sub.start_display_time = 0;
+    sub.end_display_time = 500;
+    sub.pts = cueNext_ * AV_TIME_BASE;
+    std::vector<std::uint8_t> buf(1024);
+    const int size = FF.avcodec_encode_subtitle(senc_, buf.data(), static_cast<int>(buf.size()), &sub);
+    FF.avsubtitle_free(&sub);
+    if (size < 0) Fail("cannot encode a subtitle", size);
+    FF.av_packet_unref(pkt_);
+    if (FF.av_new_packet(pkt_, size) < 0) Fail("no subtitle packet");
+    std::memcpy(pkt_->data, buf.data(), size_t(size));
+    pkt_->stream_index = sst_->index;
+    pkt_->pts = pkt_->dts = FF.av_rescale_q(cueNext_ * 1000, senc_->time_base, sst_->time_base);
+    pkt_->duration = FF.av_rescale_q(500, senc_->time_base, sst_->time_base);
+    ++cueNext_;
+    const int err = FF.av_interleaved_write_frame(oc_, pkt_);
+    if (err < 0) Fail("cannot write a subtitle", err);
+  }
+
   void EncodeAll() {
-    while (videoNext_ < videoTotal_ || audioNext_ < audioTotal_) {
-      const bool videoDue = videoNext_ < videoTotal_;
-      const bool audioDue = audioNext_ < audioTotal_;
-      if (videoDue && (!audioDue || FF.av_compare_ts(videoNext_, venc_->time_base, audioNext_, aenc_->time_base) <= 0))
+    for (TNext next; (next = NextItem()) != TNext::None;) {
+      if (next == TNext::Video)
         EncodeVideoFrame();
-      else
+      else if (next == TNext::Audio)
         EncodeAudioFrame();
+      else
+        EncodeCue();
     }
     if (venc_) Drain(venc_, vst_, nullptr);
     if (aenc_) Drain(aenc_, ast_, nullptr);
@@ -349,6 +418,9 @@ class TClipWriter {
   AVCodecContext* aenc_ = nullptr;
   AVStream* vst_ = nullptr;
   AVStream* ast_ = nullptr;
+  AVCodecContext* senc_ = nullptr;
+  AVStream* sst_ = nullptr;
+  std::int64_t cueNext_ = 0, cueTotal_ = 0;
   AVFrame* vframe_ = nullptr;
   AVFrame* aframe_ = nullptr;
   AVPacket* pkt_ = nullptr;

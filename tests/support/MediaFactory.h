@@ -47,6 +47,9 @@ struct MediaSpec {
   std::string Extension;            // empty: the muxer's first extension
   std::string VideoCodec = "libx264";  // encoder name; empty = no video stream
   std::string AudioCodec = "aac";      // encoder name; empty = no audio stream
+  std::string SubtitleCodec;           // text subtitle encoder ("subrip" for Matroska,
+                                       // "mov_text" for MP4); empty = none. One cue
+                                       // "Cue <n>" at every whole second n, shown 0.5 s.
   int Width = 320;
   int Height = 240;
   int FpsNum = 25;                  // frame rate as a fraction (29.97 = 30000/1001)
@@ -57,6 +60,7 @@ struct MediaSpec {
   double ToneHz = 440.0;
   double ToneLevel = 0.5;           // peak, 0..1 of full scale
   int VideoBitRate = 0;             // bit/s; 0 = the generator's quality default
+  int BFrames = 0;                  // B-frames between references (reordered time stamps)
   int AudioBitRate = 0;             // bit/s; 0 = the encoder's default
   std::string PixelFormat;          // empty = the encoder's first supported format
   std::map<std::string, std::string> Metadata;  // file tags (title, artist, ...)
@@ -79,6 +83,7 @@ struct MediaSpec {
   MediaSpec& Tone(double hz, double level) { ToneHz = hz; ToneLevel = level; return *this; }
   MediaSpec& NoVideo() { VideoCodec.clear(); return *this; }
   MediaSpec& NoAudio() { AudioCodec.clear(); return *this; }
+  MediaSpec& Subtitles(const std::string& codec) { SubtitleCodec = codec; return *this; }
   MediaSpec& Tag(const std::string& key, const std::string& value) { Metadata[key] = value; return *this; }
 
   // Stable text of every field; the cache name is derived from it.
@@ -158,6 +163,14 @@ struct AudioStats {
 };
 // Decodes every sample of the first audio stream.
 AudioStats ScanAudio(const std::string& path);
+
+// The text of every subtitle cue of the first subtitle stream, in order, with
+// its start in seconds (the dialogue text only, as in "Cue 1").
+struct SubtitleCue {
+  double Start = 0;
+  std::string Text;
+};
+std::vector<SubtitleCue> ScanSubtitles(const std::string& path);
 
 // Container duration in seconds as the demuxer reports it (-1 when unknown or
 // the file does not open).

@@ -85,6 +85,14 @@ class TDecoderInput {
     return ts == AV_NOPTS_VALUE ? 0.0 : double(ts) * av_q2d(Stream()->time_base);
   }
 
+  // Calls `onPacket` for every packet of the stream (subtitles decode per packet).
+  void ForEachPacket(const std::function<void(const AVPacket*)>& onPacket) {
+    while (FF.av_read_frame(ic_, pkt_) >= 0) {
+      if (pkt_->stream_index == index_) onPacket(pkt_);
+      FF.av_packet_unref(pkt_);
+    }
+  }
+
   // Calls `onFrame` for every decoded frame until it returns false.
   void ForEachFrame(const std::function<bool(const AVFrame*)>& onFrame) {
     bool more = true;
@@ -282,6 +290,30 @@ AudioStats ScanAudio(const std::string& path) {
   s.PitchHz = crossings / s.Duration;
   s.Ok = true;
   return s;
+}
+
+std::vector<SubtitleCue> ScanSubtitles(const std::string& path) {
+  std::vector<SubtitleCue> cues;
+  TDecoderInput in;
+  if (!in.Open(path, AVMEDIA_TYPE_SUBTITLE)) return cues;
+  in.ForEachPacket([&](const AVPacket* pkt) {
+    AVSubtitle sub{};
+    int got = 0;
+    if (FF.avcodec_decode_subtitle2(in.Decoder(), &sub, &got, const_cast<AVPacket*>(pkt)) < 0 || !got) return;
+    for (unsigned r = 0; r < sub.num_rects; ++r) {
+      const AVSubtitleRect* rect = sub.rects[r];
+      if (rect->type != SUBTITLE_ASS || !rect->ass) continue;
+      // The dialogue text follows the eighth comma of the event line.
+      std::string text = rect->ass;
+      size_t at = 0;
+      int commas = 0;
+      for (size_t c; commas < 8 && (c = text.find(',', at)) != std::string::npos; ++commas) at = c + 1;
+      const double start = pkt->pts == AV_NOPTS_VALUE ? 0.0 : double(pkt->pts) * av_q2d(in.Stream()->time_base);
+      cues.push_back({start, commas == 8 ? text.substr(at) : text});
+    }
+    FF.avsubtitle_free(&sub);
+  });
+  return cues;
 }
 
 double ContainerDuration(const std::string& path) {
