@@ -1,5 +1,7 @@
 #include "editing/FrameEffects.h"
 
+#include "editing/FrameEffectsKernels.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -13,7 +15,7 @@
 
 namespace {
 
-using Table = std::array<std::uint8_t, 256>;
+using frame_effects_detail::Table;
 
 std::uint8_t ClampByte(std::int64_t v) { return std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
@@ -33,23 +35,9 @@ double ContrastSlope(int contrast) {
   return std::cos(contrast * 0.015708);
 }
 
-// Brightness then contrast, as one table of channel values.
-Table ToneTable(int brightness, int contrast) {
-  const double k = ContrastSlope(contrast);
-  Table contrastTable{};
-  for (int i = 0; i < 256; ++i) contrastTable[i] = RoundClampByte((i - 170) * k + 170);
-  Table tone{};
-  for (int j = 0; j < 256; ++j) {
-    const std::int64_t v = (std::int64_t(brightness) * j + 256 - brightness) / 256;
-    tone[j] = contrastTable[ClampByte(v)];
-  }
-  return tone;
-}
-
 // tone[clamp(g - W[g] + W[c])] for every grey g and channel c, so that the
 // per-pixel work is one grey look-up and three table reads.
-std::vector<std::uint8_t> ColorTable(int brightness, int contrast, int saturation) {
-  const Table tone = ToneTable(brightness, contrast);
+std::vector<std::uint8_t> ColorTable(const Table& tone, int saturation) {
   std::array<std::int64_t, 256> weight{};
   for (int i = 0; i < 256; ++i)
     weight[i] = std::uint32_t(std::int64_t(i + 1) * saturation) >> 8;
@@ -66,15 +54,6 @@ std::array<std::uint8_t, 768> GreyTable() {
   std::array<std::uint8_t, 768> grey{};
   for (int s = 0; s < 768; ++s) grey[s] = std::uint8_t(s / 3);
   return grey;
-}
-
-// Applies one byte table to every channel of every pixel.
-void MapChannels(TBitmap& bitmap, const Table& table) {
-  const size_t rowBytes = size_t(bitmap.Width()) * 3;
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* p = bitmap.ScanLine(y);
-    for (size_t i = 0; i < rowBytes; ++i) p[i] = table[p[i]];
-  }
 }
 
 // One clipped span of the overlay: `count` source and destination rows or
@@ -114,9 +93,37 @@ void BlendBytes(std::uint8_t* d, const std::uint8_t* s, size_t n, int alpha) {
 
 }  // namespace
 
-void AdjustColors(TBitmap& bitmap, int brightness, int contrast, int saturation) {
-  if (bitmap.Empty()) return;
-  const std::vector<std::uint8_t> table = ColorTable(brightness, contrast, saturation);
+namespace frame_effects_detail {
+
+Table ToneTable(int brightness, int contrast) {
+  const double k = ContrastSlope(contrast);
+  Table contrastTable{};
+  for (int i = 0; i < 256; ++i) contrastTable[i] = RoundClampByte((i - 170) * k + 170);
+  Table tone{};
+  for (int j = 0; j < 256; ++j) {
+    const std::int64_t v = (std::int64_t(brightness) * j + 256 - brightness) / 256;
+    tone[j] = contrastTable[ClampByte(v)];
+  }
+  return tone;
+}
+
+Table ExposureTable(float exposure) {
+  const double e = exposure;
+  Table table{};
+  for (int i = 0; i < 256; ++i) {
+    const double t = (i / -128.0) * (e / 128.0);
+    // Absurd settings must not overflow the integer conversion; any |r| this
+    // large already drives the result to 0 or 255.
+    const double curve = std::clamp(256.0 * (1.0 - std::exp(t)), -1e9, 1e9);
+    const std::int64_t r = std::isnan(curve) ? 0 : std::llrint(curve);
+    const std::int64_t v = e >= 0 ? i + ((r * (255 - i)) >> 8) : i - (((-r) * (255 - i)) >> 8);
+    table[i] = ClampByte(v);
+  }
+  return table;
+}
+
+void ColorsPortable(TBitmap& bitmap, const Table& tone, int saturation) {
+  const std::vector<std::uint8_t> table = ColorTable(tone, saturation);
   const std::array<std::uint8_t, 768> grey = GreyTable();
   const int width = bitmap.Width();
   for (int y = 0; y < bitmap.Height(); ++y) {
@@ -130,20 +137,34 @@ void AdjustColors(TBitmap& bitmap, int brightness, int contrast, int saturation)
   }
 }
 
+void MapPortable(TBitmap& bitmap, const Table& table) {
+  const size_t rowBytes = size_t(bitmap.Width()) * 3;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::uint8_t* p = bitmap.ScanLine(y);
+    for (size_t i = 0; i < rowBytes; ++i) p[i] = table[p[i]];
+  }
+}
+
+}  // namespace frame_effects_detail
+
+namespace fx = frame_effects_detail;
+
+void AdjustColors(TBitmap& bitmap, int brightness, int contrast, int saturation) {
+  if (bitmap.Empty()) return;
+  const Table tone = fx::ToneTable(brightness, contrast);
+  if (fx::WideKernelsAvailable())
+    fx::ColorsWide(bitmap, tone, saturation);
+  else
+    fx::ColorsPortable(bitmap, tone, saturation);
+}
+
 void AdjustExposure(TBitmap& bitmap, float exposure) {
   if (bitmap.Empty()) return;
-  const double e = exposure;
-  Table table{};
-  for (int i = 0; i < 256; ++i) {
-    const double t = (i / -128.0) * (e / 128.0);
-    // Absurd settings must not overflow the integer conversion; any |r| this
-    // large already drives the result to 0 or 255.
-    const double curve = std::clamp(256.0 * (1.0 - std::exp(t)), -1e9, 1e9);
-    const std::int64_t r = std::isnan(curve) ? 0 : std::llrint(curve);
-    const std::int64_t v = e >= 0 ? i + ((r * (255 - i)) >> 8) : i - (((-r) * (255 - i)) >> 8);
-    table[i] = ClampByte(v);
-  }
-  MapChannels(bitmap, table);
+  const Table table = fx::ExposureTable(exposure);
+  if (fx::WideKernelsAvailable())
+    fx::MapWide(bitmap, table);
+  else
+    fx::MapPortable(bitmap, table);
 }
 
 void BlendOverlay(TBitmap& dest, const TBitmap& src, int x, int y, int alpha) {

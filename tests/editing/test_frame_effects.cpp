@@ -5,6 +5,7 @@
 #include <random>
 
 #include "editing/FrameEffects.h"
+#include "editing/FrameEffectsKernels.h"
 
 namespace {
 
@@ -138,6 +139,29 @@ TEST(AdjustColors, MatchesTheFormulasOnEveryCombination) {
       }
 }
 
+// The portable and the wide loops (where this processor runs the latter)
+// against the formulas, on every row length up to a few 16-pixel groups so
+// that partial groups and row padding are covered.
+TEST(AdjustColors, EveryKernelFormMatchesOnEveryRowLength) {
+  namespace fx = frame_effects_detail;
+  std::vector<void (*)(TBitmap&, const fx::Table&, int)> forms{fx::ColorsPortable};
+  if (fx::WideKernelsAvailable()) forms.push_back(fx::ColorsWide);
+  for (auto form : forms)
+    for (int w = 1; w <= 50; ++w) {
+      const int b = 180 + w * 3, c = w * 4 - 100, s = w * 10;
+      const TBitmap source = Noise(w, 3, unsigned(w));
+      TBitmap bmp = source;
+      for (int y = 0; y < 3; ++y)  // padding bytes must survive
+        for (int i = w * 3; i < bmp.RowSize(); ++i) bmp.ScanLine(y)[i] = 0xA5;
+      form(bmp, fx::ToneTable(b, c), s);
+      for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < w; ++x)
+          ASSERT_EQ(At(bmp, x, y), ColorsByDefinition(At(source, x, y), b, c, s)) << "width " << w;
+        for (int i = w * 3; i < bmp.RowSize(); ++i) ASSERT_EQ(bmp.ScanLine(y)[i], 0xA5);
+      }
+    }
+}
+
 TEST(AdjustColors, OutOfRangeSettingsStayWithinChannelRange) {
   // Nothing the editor produces, but the tables must not overflow.
   TBitmap bmp = Noise(8, 8, 5);
@@ -165,6 +189,25 @@ TEST(AdjustExposure, CurveValuesAndFixedPoints) {
   AdjustExposure(bmp, 1e30f);
   AdjustExposure(bmp, -1e30f);
   AdjustExposure(bmp, std::nanf(""));
+}
+
+TEST(AdjustExposure, EveryKernelFormMapsEveryByte) {
+  namespace fx = frame_effects_detail;
+  std::vector<void (*)(TBitmap&, const fx::Table&)> forms{fx::MapPortable};
+  if (fx::WideKernelsAvailable()) forms.push_back(fx::MapWide);
+  fx::Table reversed{};
+  for (int i = 0; i < 256; ++i) reversed[i] = std::uint8_t(255 - i);
+  for (auto form : forms)
+    for (int w : {1, 5, 21, 22, 43, 100}) {
+      const TBitmap source = Noise(w, 2, unsigned(w));
+      TBitmap bmp = source;
+      form(bmp, reversed);
+      for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < w; ++x) {
+          const Bgr a = At(source, x, y);
+          ASSERT_EQ(At(bmp, x, y), (Bgr{255 - a.b, 255 - a.g, 255 - a.r})) << "width " << w;
+        }
+    }
 }
 
 TEST(AdjustExposure, PaddingBytesAreLeftAlone) {
