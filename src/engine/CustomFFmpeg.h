@@ -198,7 +198,6 @@ class TCustomFFmpeg : public IOptionHost {
   // Set-up (ConvertSetup.cpp)
   bool LookupCodec(const std::string& name, AVMediaType type, bool encoder, int strictness,
                    const AVCodec** codec);
-  void CheckInputKinds(bool& hasVideo, bool& hasAudio, bool& hasSubtitle) const;
   TOutputStream& CreateOutputStream(TOutputFile& file, AVMediaType type);
   void NewVideoStream(TOutputFile& file);
   void NewAudioStream(TOutputFile& file);
@@ -209,6 +208,7 @@ class TCustomFFmpeg : public IOptionHost {
   void Prepare();
   void BuildInputStreams();
   void AssignSources();
+  void AssignJoinSources(TOutputStream& ost);
   void SetUpCopy(TOutputStream& ost);
   void SetUpEncode(TOutputStream& ost);
   void OpenTwoPassLog(TOutputStream& ost, int tableIndex);
@@ -223,34 +223,38 @@ class TCustomFFmpeg : public IOptionHost {
   // Packet loop (ConvertLoop.cpp)
   void PacketLoop();
   int ChooseInputFile() const;
-  void HandlePacket(int fileIndex, AVPacket* pkt);
-  int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt);
-  int DecodeVideo(TInputStream& ist, const AVPacket* pkt);
-  int DecodeAudio(TInputStream& ist, const AVPacket* pkt);
+  bool HandlePacket(int fileIndex, AVPacket* pkt);  // false after a decoding error
+  int ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool drainEncoders);
+  int DecodeFrames(TInputStream& ist, const AVPacket* pkt);
   int DecodeSubtitle(TInputStream& ist, const AVPacket* pkt);
   void PassOnVideo(TInputStream& ist, AVFrame* frame);
   void PassOnAudio(TInputStream& ist, AVFrame* frame);
   void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
+  void WritePacket(TOutputStream& ost, AVPacket* pkt);
   void DrainEncoders(TInputStream& ist);
-  void EndJoinSegment(int fileIndex);
+  void FlushEncoder(TOutputStream& ost);
+  bool EndJoinSegment(int fileIndex);  // false when it was the last input
   void EndOfConversion();
   void WaitWhilePaused();
 
-  // Output (VideoOutput.cpp, AudioOutput.cpp, SubtitleOutput in ConvertLoop)
+  // Video (VideoOutput.cpp)
   void PreProcessVideoFrame(TInputStream& ist, AVFrame* frame);
   void RunCustomHook(TInputStream& ist, AVFrame* frame);
-  int VideoOutput(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
   void FilterAndOutputVideo(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
-  void AudioOutput(TOutputStream& ost, TInputStream& ist, const AVFrame* frame);
-  void SubtitleOutput(TOutputStream& ost, TInputStream& ist, const AVSubtitle& sub, std::int64_t pts);
-  int EncodeFrame(TOutputStream& ost, const AVFrame* frame);
-  void FlushEncoder(TOutputStream& ost);
-  void FlushAudioFifo(TOutputStream& ost);
+  void FlushVideoGraph(TOutputStream& ost, TInputStream& ist);
+  void PullFilteredVideo(TOutputStream& ost, TInputStream& ist);
+  int VideoFrameCount(TOutputStream& ost, double syncInput);
+  int VideoOutput(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
+  int EncodeFrame(TOutputStream& ost, const AVFrame* frame);  // nullptr drains
   void OfferPreview(const AVFrame* frame, const AVCodecContext* enc);
-  double SyncInputTime(const TOutputStream& ost) const;
 
-  // Writing (ConvertLoop.cpp)
-  void WritePacket(TOutputStream& ost, AVPacket* pkt);
+  // Audio and subtitles (AudioOutput.cpp, ConvertLoop.cpp)
+  void AudioOutput(TOutputStream& ost, TInputStream& ist, const AVFrame* frame);
+  void WriteSilence(TOutputStream& ost, int samples);
+  void EncodeAudioFifo(TOutputStream& ost, bool last);
+  void FlushAudioFifo(TOutputStream& ost);
+  void SubtitleOutput(TOutputStream& ost, TInputStream& ist, const AVSubtitle& sub, std::int64_t pts);
+  double SyncInputTime(const TOutputStream& ost) const;
 
   // Report (ConvertReport.cpp)
   void Report(bool isLast, int fileIndex);
