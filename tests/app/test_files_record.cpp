@@ -96,9 +96,3 @@ TEST(WmRec, TimeWindowUsesWholeSecondsInclusive) {
   EXPECT_TRUE(item.ShownAt(5999999));
   EXPECT_FALSE(item.ShownAt(6000000));
 }
-
-TEST(WmRec, SystemColoursResolveToRgb) {
-  EXPECT_EQ(ColorToRGB(0x123456), 0x123456u);
-  EXPECT_EQ(ColorToRGB(clWindowText), clBlack);
-  EXPECT_EQ(ColorToRGB(clWindow), clWhite);
-}

@@ -139,6 +139,8 @@ TEST_F(GlobalUnit, SettingsRoundTripAcrossInstancesAndSpellings) {
   ASSERT_TRUE(writer.SetMute(true));
   ASSERT_TRUE(writer.SetPriority(-1));
   ASSERT_TRUE(writer.SetSnapJpg(false));
+  ASSERT_TRUE(writer.SetJpgCmp(75));
+  EXPECT_FALSE(writer.SetJpgCmp(0));  // quality is stored only when above 0
   EXPECT_EQ(reader.FormatName(), "AVI Video (*.avi)");
   EXPECT_EQ(reader.FormatNameForSettingsDialog(), "AVI Video (*.avi)");
   EXPECT_EQ(reader.FormatCode(), 104);
@@ -148,6 +150,7 @@ TEST_F(GlobalUnit, SettingsRoundTripAcrossInstancesAndSpellings) {
   EXPECT_EQ(reader.Mute(), 1);
   EXPECT_EQ(reader.Priority(), -1);
   EXPECT_FALSE(reader.SnapJpg());
+  EXPECT_EQ(reader.JpgCmp(), 75);
   // Written by hand as "Priority" and as an invalid number.
   platform::WriteIniString(settings_, "settings", "Priority", "3");
   platform::WriteIniString(settings_, "settings", "FormatCode", "10x");
@@ -171,14 +174,6 @@ TEST_F(GlobalUnit, VolumeOutsideItsRangeShowsAsMiddleWithoutRewriting) {
     ASSERT_TRUE(s.SetVolume(stored));
     EXPECT_EQ(s.VolumeForBar(), stored);
   }
-}
-
-TEST_F(GlobalUnit, JpegQualityIsStoredOnlyWhenAboveZero) {
-  TAppSettings s(settings_);
-  EXPECT_TRUE(s.SetJpgCmp(75));
-  EXPECT_FALSE(s.SetJpgCmp(0));
-  EXPECT_FALSE(s.SetJpgCmp(-3));
-  EXPECT_EQ(s.JpgCmp(), 75);
 }
 
 TEST_F(GlobalUnit, FirstStartFolderTestFallsBackAndWritesBack) {
