@@ -234,12 +234,11 @@ void TOptionParser::AddMetadata(const std::string& key, const std::string& value
 }
 
 void TOptionParser::ParseMatrix(const std::string& name, const std::string& value) {
-  auto& target = name == "intra_matrix" ? state_.IntraMatrix : state_.InterMatrix;
-  target.emplace();
-  target->fill(0);
+  TQuantMatrix matrix{};
+  int coeffs[64] = {};
   const char* p = value.c_str();
   for (int i = 0; i < 64; ++i) {
-    (*target)[i] = static_cast<std::uint16_t>(LeadingInt(p));
+    coeffs[i] = LeadingInt(p);
     if (i == 63) break;
     p = std::strchr(p, ',');
     if (!p)
@@ -247,6 +246,15 @@ void TOptionParser::ParseMatrix(const std::string& name, const std::string& valu
           Format("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
     ++p;
   }
+  // Encoders divide by the coefficients and write them as 8-bit values, so a
+  // zero or a larger value would crash the encoder or corrupt the stream.
+  for (int i = 0; i < 64; ++i) {
+    if (coeffs[i] < 1 || coeffs[i] > 255)
+      throw FFmpegException(Format("Invalid value %d in matrix \"%s\" at coeff %d (1 to 255)",
+                                   coeffs[i], value.c_str(), i));
+    matrix[i] = static_cast<std::uint16_t>(coeffs[i]);
+  }
+  (name == "intra_matrix" ? state_.IntraMatrix : state_.InterMatrix) = matrix;
 }
 
 void TOptionParser::AddBitstreamFilter(const std::string& name, const std::string& value) {

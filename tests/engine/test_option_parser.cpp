@@ -228,8 +228,15 @@ TEST(OptionParser, Matrices) {
   const std::string short63 = text.substr(0, text.rfind(','));
   EXPECT_EQ(h.Error("inter_matrix", short63),
             "Syntax error in matrix \"" + short63 + "\" at coeff 62");
-  // A rejected text leaves no stale coefficients from an earlier one.
-  h.Parse("intra_matrix", "16," + text);
+  EXPECT_FALSE(h.State.InterMatrix.has_value());
+  // A zero would make the encoder divide by zero; above 255 it cannot be
+  // written. Either leaves the matrix as it was.
+  const std::string zero = "0" + text.substr(text.find(','));
+  EXPECT_EQ(h.Error("intra_matrix", zero),
+            "Invalid value 0 in matrix \"" + zero + "\" at coeff 0 (1 to 255)");
+  EXPECT_NE(h.Error("intra_matrix", text.substr(0, text.rfind(',')) + ",256"), "");
+  EXPECT_EQ((*h.State.IntraMatrix)[0], 8);
+  h.Parse("intra_matrix", "16," + text);  // numbers beyond the 64th are ignored
   EXPECT_EQ((*h.State.IntraMatrix)[0], 16);
   EXPECT_EQ((*h.State.IntraMatrix)[63], 70);
 }
