@@ -92,3 +92,38 @@ inline StreamInfo Probe(const std::string& path) {
 }
 
 }  // namespace convtest
+
+namespace convtest {
+
+struct PacketCount {
+  int Packets = 0;
+  bool FirstIsKey = false;
+  double FirstTime = -1;  // seconds
+};
+
+// Packets of the first stream of `type`, read without decoding.
+inline PacketCount CountPackets(const std::string& path, AVMediaType type) {
+  PacketCount count;
+  AVFormatContext* ctx = nullptr;
+  if (OpenInputWithName(&ctx, path, nullptr, nullptr) < 0) return count;
+  FF.avformat_find_stream_info(ctx, nullptr);
+  int index = -1;
+  for (unsigned i = 0; i < ctx->nb_streams && index < 0; ++i)
+    if (ctx->streams[i]->codecpar->codec_type == type) index = int(i);
+  AVPacket* pkt = FF.av_packet_alloc();
+  while (index >= 0 && FF.av_read_frame(ctx, pkt) >= 0) {
+    if (pkt->stream_index == index) {
+      if (count.Packets++ == 0) {
+        count.FirstIsKey = pkt->flags & AV_PKT_FLAG_KEY;
+        std::int64_t t = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        count.FirstTime = double(t) * av_q2d(ctx->streams[index]->time_base);
+      }
+    }
+    FF.av_packet_unref(pkt);
+  }
+  FF.av_packet_free(&pkt);
+  CloseInputWithName(&ctx);
+  return count;
+}
+
+}  // namespace convtest

@@ -48,3 +48,138 @@ TEST(Convert, Mp4ToAviEncodesPictureAndSound) {
   EXPECT_GT(last.CurrentSize, 0);
   EXPECT_NEAR(double(last.CurrentDuration) / 1e6, 2.0, 0.15);
 }
+
+TEST(Convert, LimitsEndTheLoopEarly) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4());
+  {
+    SCOPED_TRACE("t");
+    std::string out = OutPath("limit_t.mp4");
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, out, {{"t", "1"}}));
+    EXPECT_EQ(task.TotalDuration(), 1000000);
+    RunOk(task);
+    TestMedia::VideoStats v = TestMedia::ScanVideo(out);
+    EXPECT_NEAR(v.Frames, 25, 1);
+    EXPECT_NEAR(TestMedia::ScanAudio(out).Duration, 1.0, 0.06);
+  }
+  {
+    SCOPED_TRACE("vframes");
+    std::string out = OutPath("limit_vframes.mp4");
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, out, {{"vframes", "10"}}));
+    RunOk(task);
+    TestMedia::VideoStats v = TestMedia::ScanVideo(out);
+    EXPECT_EQ(v.Frames, 10);
+    ASSERT_EQ(v.Numbers.size(), 10u);
+    EXPECT_EQ(v.Numbers.back(), 9);
+  }
+  {
+    SCOPED_TRACE("fs");
+    std::string full = OutPath("limit_full.avi");
+    TCustomFFmpeg whole;
+    ASSERT_TRUE(OpenTask(whole, in, {}, full, {{"an", "1"}}));
+    RunOk(whole);
+    std::int64_t fullSize = FileSize(full);
+    std::int64_t limit = fullSize / 3;
+    std::string out = OutPath("limit_fs.avi");
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, out, {{"an", "1"}, {"fs", std::to_string(limit)}}));
+    RunOk(task);
+    std::int64_t size = FileSize(out);
+    EXPECT_GT(size, limit);
+    EXPECT_LT(size, fullSize * 2 / 3);
+    EXPECT_TRUE(TestMedia::ScanVideo(out).Ok);
+  }
+}
+
+// A stop from another thread ends the loop; the file is still finished.
+TEST(Convert, StopLeavesAPlayableFile) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(20));
+  std::string out = OutPath("stopped.mp4");
+  TCustomFFmpeg task;
+  task.SetProgressInterval(0);
+  std::atomic<int> reports{0};
+  task.OnProgress = [&](TCustomFFmpeg&, const TProgressInfo&) { ++reports; };
+  ASSERT_TRUE(OpenTask(task, in, {}, out, {}));
+  std::thread worker([&] { task.RunConversion(); });
+  while (reports < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  task.Pause();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  int whilePaused = reports;
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_LE(reports - whilePaused, 1) << "a paused task kept running";
+  task.RequestStop();  // also releases the pause
+  worker.join();
+  EXPECT_FALSE(task.Completed());
+  EXPECT_FALSE(task.Failed()) << task.ErrorMessage();
+  TestMedia::VideoStats v = TestMedia::ScanVideo(out);
+  ASSERT_TRUE(v.Ok);
+  EXPECT_GT(v.Frames, 0);
+  EXPECT_LT(v.Frames, 500);
+  EXPECT_GT(TestMedia::ContainerDuration(out), 0);
+}
+
+TEST(Convert, OpenersReportTheirFailures) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4());
+  {
+    TCustomFFmpeg task;
+    task.ResetTask();
+    ASSERT_TRUE(task.OpenInputFile(in));
+    std::string out = OutPath("unknown.xyzq");
+    EXPECT_EQ(task.OpenOutputFile(out, false), -1);
+    EXPECT_EQ(task.LastError(), "Unable to find a suitable output format for '" + out + "'");
+    EXPECT_FALSE(FileExists(out));
+    task.ParseOption("f", "matroska");
+    EXPECT_EQ(task.OpenOutputFile(out, false), 1) << task.LastError();
+  }
+  {
+    TCustomFFmpeg task;
+    task.ResetTask();
+    EXPECT_FALSE(task.OpenInputFile(TestMedia::MissingFile()));
+    EXPECT_FALSE(task.LastError().empty());
+    EXPECT_FALSE(task.OpenInputFile(TestMedia::Garbage(4096)));
+    EXPECT_FALSE(task.LastError().empty());
+    EXPECT_EQ(task.InputFileCount(), 0);
+  }
+  {
+    TCustomFFmpeg task;
+    task.ResetTask();
+    task.ParseOption("vcodec", "nosuchcodec");
+    EXPECT_FALSE(task.OpenInputFile(in));
+    EXPECT_EQ(task.LastError(), "Unknown decoder 'nosuchcodec'");
+  }
+}
+
+// "an" and "vn": nothing to write; the task fails and the empty file goes.
+TEST(Convert, OutputWithoutStreamsFailsAndIsDeleted) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4());
+  std::string out = OutPath("nothing.mp4");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {}, out, {{"an", "1"}, {"vn", "1"}}));
+  EXPECT_TRUE(FileExists(out));
+  task.RunConversion();
+  EXPECT_TRUE(task.Failed());
+  EXPECT_EQ(task.ErrorMessage(), "Output file #0 does not contain any stream");
+  EXPECT_FALSE(task.Completed());
+  EXPECT_FALSE(FileExists(out));
+}
+
+TEST(Convert, DamagedInputsNeverCrash) {
+  MediaSpec spec = MediaSpec::Mp4().Size(160, 120);
+  for (const std::string& in : {TestMedia::Corrupted(spec, 7), TestMedia::Truncated(spec, 0.5),
+                                TestMedia::Corrupted(MediaSpec::Avi().Size(160, 120), 3)}) {
+    SCOPED_TRACE(in);
+    std::string out = OutPath("damaged.avi");
+    TCustomFFmpeg task;
+    std::string why;
+    if (!OpenTask(task, in, {}, out, {}, &why)) {
+      EXPECT_FALSE(why.empty());
+      continue;
+    }
+    task.RunConversion();
+    if (task.Failed())
+      EXPECT_FALSE(task.ErrorMessage().empty());
+    else
+      EXPECT_TRUE(TestMedia::ScanVideo(out).Ok);
+  }
+}
