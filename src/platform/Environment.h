@@ -1,4 +1,7 @@
 // Environment access (the process environment, any length of value).
+// Reading is safe from any thread; setting or removing a variable is not while
+// other threads may read the environment, so the program does it at start-up
+// (and tests on their own thread) only.
 #pragma once
 
 #include <optional>
