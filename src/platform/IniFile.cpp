@@ -211,14 +211,16 @@ int ReadIniInt(const std::string& file, const std::string& section, const std::s
   return value;
 }
 
-bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
-                    const std::string& value) {
+namespace {
+
+bool AcceptableEntry(const std::string& section, const std::string& key, const std::string& value) {
   // A line break would let a value plant other keys or sections in the file.
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-  if (Trim(key).empty() || key.find('=') != std::string::npos || section.find(']') != std::string::npos)
-    return false;
-  std::lock_guard<std::mutex> guard(WriteLock());
-  auto lines = LoadLines(file);
+  return !(Trim(key).empty() || key.find('=') != std::string::npos || section.find(']') != std::string::npos);
+}
+
+void PutValue(std::vector<std::string>& lines, const std::string& section, const std::string& key,
+              const std::string& value) {
   auto range = FindSection(lines, section);
   if (range) {
     if (auto at = FindKey(lines, *range, key)) {
@@ -233,6 +235,23 @@ bool WriteIniString(const std::string& file, const std::string& section, const s
     lines.push_back("[" + section + "]");
     lines.push_back(key + "=" + value);
   }
+}
+
+}  // namespace
+
+bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
+                    const std::string& value) {
+  return WriteIniStrings(file, section, {{key, value}});
+}
+
+bool WriteIniStrings(const std::string& file, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& values) {
+  for (const auto& [key, value] : values)
+    if (!AcceptableEntry(section, key, value)) return false;
+  if (values.empty()) return true;
+  std::lock_guard<std::mutex> guard(WriteLock());
+  auto lines = LoadLines(file);
+  for (const auto& [key, value] : values) PutValue(lines, section, key, value);
   return SaveLinesAtomically(file, lines);
 }
 

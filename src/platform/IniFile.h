@@ -16,6 +16,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -31,6 +32,11 @@ int ReadIniInt(const std::string& file, const std::string& section, const std::s
 // Returns false when the file cannot be written.
 bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
+// Writes several keys of one section, in order, with one replacement of the
+// file (a later pair for the same key wins). Nothing is written when any pair
+// would be refused by WriteIniString.
+bool WriteIniStrings(const std::string& file, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& values);
 // Writes the integer in decimal.
 bool WriteIniInt(const std::string& file, const std::string& section, const std::string& key,
                  int value);
