@@ -1,0 +1,73 @@
+// The grouped format list as data: header rows that open and close their
+// group, and format rows that the user picks. A window shows the rows and
+// draws them; everything that decides which rows exist lives here.
+//
+// TFormatList owns its rows (each row owns its TItemInfo by value). It is
+// used on the user-interface thread only and has no lock. Group states are
+// kept in section "lstformat" of the application settings file, whose path
+// the callers pass.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "profiles/FormatCatalog.h"
+
+constexpr const char* kGroupStateSection = "lstformat";
+constexpr int kFormatRowHeight = 20;
+// A press on a header toggles the group only within the expand glyph.
+constexpr int kGroupToggleWidth = 20;
+
+struct TItemInfo {
+  bool IsFormat = false;   // a selectable format entry
+  bool IsGroup = false;    // a group header
+  bool Collapsed = false;  // header only: the group's entries are not shown
+  std::int32_t Code = 0;   // header: group number; entry: format code
+};
+
+struct TFormatRow {
+  std::string Text;  // header text or format name
+  TItemInfo Info;
+};
+
+class TFormatList {
+ public:
+  int Count() const { return static_cast<int>(rows_.size()); }
+  bool ValidRow(int row) const { return row >= 0 && row < Count(); }
+  const TFormatRow& Row(int row) const { return rows_.at(static_cast<size_t>(row)); }
+  const std::vector<TFormatRow>& Rows() const { return rows_; }
+
+  void Clear() { rows_.clear(); }
+  void Append(TFormatRow row) { rows_.push_back(std::move(row)); }
+  void Insert(int row, TFormatRow value);
+  void Erase(int row);
+  void SetCollapsed(int row, bool collapsed) { rows_.at(static_cast<size_t>(row)).Info.Collapsed = collapsed; }
+
+  // The row whose text equals `name` after trimming blanks, compared without
+  // regard to letter case; -1 when none does.
+  int FindRow(const std::string& name) const;
+
+ private:
+  std::vector<TFormatRow> rows_;
+};
+
+// Clears `names` and `list`, writes the catalogue into `names` and adds one
+// header per group, each followed by its entries unless "lstformat" of
+// `settingsFile` marks it collapsed (a missing key means collapsed).
+void FillFormatList(TFormatList& list, TFormatNames& names, const std::string& settingsFile);
+// Opens the collapsed header at `row`; a group without entries stays closed.
+// Anything but a collapsed header is left alone.
+void ExpandGroup(TFormatList& list, int row, const TFormatNames& names);
+// Closes the open header at `row` by removing the format rows below it.
+void CollapseGroup(TFormatList& list, int row);
+// Expands a collapsed header, collapses an open one; other rows: nothing.
+void ToggleGroup(TFormatList& list, int row, const TFormatNames& names);
+// Writes every header's Collapsed flag under its group number ("1"/"0").
+bool SaveGroupStates(const TFormatList& list, const std::string& settingsFile);
+
+// What a left-button press at horizontal offset `x` in `row` does: a press
+// on a header's glyph toggles the group; a press on a format row picks that
+// format, which is returned (the window then closes the list).
+std::optional<TFormatRow> PressFormatRow(TFormatList& list, int row, int x, const TFormatNames& names);
