@@ -208,8 +208,8 @@ void TCustomAVProbe::Recount() {
   const std::int64_t contextSize = context_->pb ? FF.avio_size(context_->pb) : 0;
   if (contextSize > 0)
     fileSize_ = contextSize;
-  else if (FileExists(fileName_))
-    fileSize_ = ::FileSize(fileName_);
+  else if (FileExists(DisplayName(fileName_)))
+    fileSize_ = ::FileSize(DisplayName(fileName_));
   else
     fileSize_ = 0;  // an error code is no size
 
