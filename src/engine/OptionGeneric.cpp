@@ -6,15 +6,9 @@
 #include "engine/FFmpegLogger.h"
 #include "engine/OptionMoved.h"
 #include "engine/OptionParser.h"
+#include "engine/OptionText.h"
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  const char* blanks = " \t\r\n\v\f";
-  size_t b = s.find_first_not_of(blanks);
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(blanks) - b + 1);
-}
 
 // Sets one option and reports a rejected value the way the library reports
 // its own option errors.
@@ -40,18 +34,15 @@ bool ClassHasOption(const AVClass* const* cls, const std::string& name) {
 bool EncoderAccepts(const AVCodec* codec, const std::string& name, const std::string& value) {
   AVCodecContext* ctx = FF.avcodec_alloc_context3(codec);
   if (!ctx) return false;
-  bool ok = ctx->priv_data &&
-            FF.av_opt_set(ctx->priv_data, name.c_str(), value.c_str(), 0) >= 0;
+  bool ok = ctx->priv_data && FF.av_opt_set(ctx->priv_data, name.c_str(), value.c_str(), 0) >= 0;
   FF.avcodec_free_context(&ctx);
   return ok;
 }
 
-bool MuxerAccepts(const AVOutputFormat* format, const std::string& name,
-                  const std::string& value) {
+bool MuxerAccepts(const AVOutputFormat* format, const std::string& name, const std::string& value) {
   AVFormatContext* ctx = nullptr;
   if (FF.avformat_alloc_output_context2(&ctx, format, nullptr, nullptr) < 0 || !ctx) return false;
-  bool ok = ctx->priv_data &&
-            FF.av_opt_set(ctx->priv_data, name.c_str(), value.c_str(), 0) >= 0;
+  bool ok = ctx->priv_data && FF.av_opt_set(ctx->priv_data, name.c_str(), value.c_str(), 0) >= 0;
   FF.avformat_free_context(ctx);
   return ok;
 }
@@ -99,7 +90,7 @@ bool TOptionParser::SetGenericOption(const std::string& name, const std::string&
 bool TOptionParser::SetGeneric(const std::string& rawName, const std::string& rawValue,
                                bool& matched) {
   matched = false;
-  const std::string name = Trim(rawName), value = Trim(rawValue);
+  const std::string name = TrimOptionText(rawName), value = TrimOptionText(rawValue);
   if (name.empty() || value.empty() || !state_.Generic.Built()) return false;
   std::string storedName;
   bool ok = SetOnDefaultContexts(name, value, matched, storedName);
@@ -200,7 +191,7 @@ bool TOptionParser::SetPrivateFormatOption(const std::string& name, const std::s
 }
 
 bool TOptionParser::SetGenericOrMovedOption(const std::string& name, const std::string& value) {
-  const TMovedTranslation moved = TranslateMovedOption(Trim(name), Trim(value));
+  const TMovedTranslation moved = TranslateMovedOption(TrimOptionText(name), TrimOptionText(value));
   if (!moved.Translated) return SetGenericOption(name, value);
   bool ok = true;
   for (const auto& [n, v] : moved.Options) {
@@ -209,8 +200,8 @@ bool TOptionParser::SetGenericOrMovedOption(const std::string& name, const std::
     if (matched)
       ok = false;
     else
-      Log(llWarning, "Option \"" + n + "\" (from \"" + Trim(name) + "=" + Trim(value) +
-                         "\") is not available here; skipped");
+      Log(llWarning, "Option \"" + n + "\" (from \"" + TrimOptionText(name) + "=" +
+                         TrimOptionText(value) + "\") is not available here; skipped");
   }
   return ok;
 }

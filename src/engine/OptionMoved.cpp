@@ -90,7 +90,8 @@ TMovedTranslation TranslateFlags(const std::string& name, const std::string& val
       rest += t.Name;
     }
   }
-  if (result.Translated && !rest.empty()) result.Options.insert(result.Options.begin(), {name, rest});
+  if (result.Translated && !rest.empty())
+    result.Options.insert(result.Options.begin(), {name, rest});
   return result;
 }
 

@@ -1,6 +1,7 @@
 // The option dispatcher: one table from option name to its effect.
 #include "engine/OptionParser.h"
 
+#include <cmath>
 #include <ctime>
 #include <functional>
 #include <unordered_map>
@@ -17,9 +18,15 @@ using THandler = std::function<void(TOptionParser& p, TOptionState& s, const std
                                     const std::string& value)>;
 
 // A Boolean option is on for every value but "0" (an empty value included).
-bool Bool(const std::string& v) { return v != "0"; }
-int Int(const std::string& v) { return StrToIntStrict(v); }
-float Float(const std::string& v) { return static_cast<float>(StrToFloatStrict(v)); }
+bool Bool(const std::string& v) {
+  return v != "0";
+}
+int Int(const std::string& v) {
+  return StrToIntStrict(v);
+}
+float Float(const std::string& v) {
+  return static_cast<float>(StrToFloatStrict(v));
+}
 
 }  // namespace
 
@@ -71,13 +78,15 @@ struct TOptionDispatch {
 std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
   using S = TPendingOptions;
   std::unordered_map<std::string, THandler> t;
-  Add(t, {"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y",
-          "benchmark"},
+  Add(t,
+      {"L", "h", "version", "formats", "codecs", "bsfs", "protocols", "filters", "i", "y",
+       "benchmark"},
       [](TOptionParser& p, TOptionState&, const std::string& n, const std::string&) {
         p.Log(llInfo, "Do nothing: option - " + n);
       });
-  Add(t, {"loglevel"}, [](TOptionParser&, TOptionState&, const std::string&,
-                          const std::string& v) { FFLogger().SetLogLevelByName(v); });
+  Add(t, {"loglevel"}, [](TOptionParser&, TOptionState&, const std::string&, const std::string& v) {
+    FFLogger().SetLogLevelByName(v);
+  });
   Add(t, {"f"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
     p.SetFileFormat(v);
   });
@@ -114,22 +123,22 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
         p.ParseMetadata(v);
       });
   Add(t, {"dframes"}, SetInt(&S::MaxDataFrames));
-  Add(t, {"timelimit"}, [](TOptionParser& p, TOptionState&, const std::string&,
-                           const std::string&) {
-    p.Log(llWarning, "Warning: -timelimit not implemented on Windows");
-  });
+  Add(t, {"timelimit"},
+      [](TOptionParser& p, TOptionState&, const std::string&, const std::string&) {
+        p.Log(llWarning, "Warning: -timelimit not implemented on Windows");
+      });
   Add(t, {"dump"}, SetBool(&S::DoPktDump));
   Add(t, {"hex"}, SetBool(&S::DoHexDump));
   Add(t, {"re"}, SetBool(&S::RateEmu));
   Add(t, {"loop_input"}, SetBool(&S::LoopInput));
   Add(t, {"loop_output"}, SetInt(&S::LoopOutput));
   Add(t, {"v"}, SetInt(&S::Verbose));
-  Add(t, {"target"},
-      [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
-        p.ParseTargetOption(v);
-      });
-  Add(t, {"threads"}, [](TOptionParser&, TOptionState&, const std::string& n,
-                         const std::string&) { throw FFmpegException("TODO: option - " + n); });
+  Add(t, {"target"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
+    p.ParseTargetOption(v);
+  });
+  Add(t, {"threads"}, [](TOptionParser&, TOptionState&, const std::string& n, const std::string&) {
+    throw FFmpegException("TODO: option - " + n);
+  });
   Add(t, {"vsync"}, SetInt(&S::VideoSyncMethod));
   Add(t, {"async"}, SetInt(&S::AudioSyncMethod));
   Add(t, {"adrift_threshold"}, SetFloat(&S::AudioDriftThreshold));
@@ -151,10 +160,9 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
   Add(t, {"s"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
     p.SetFrameSize(v);
   });
-  Add(t, {"aspect"},
-      [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
-        p.SetFrameAspectRatio(v);
-      });
+  Add(t, {"aspect"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
+    p.SetFrameAspectRatio(v);
+  });
   Add(t, {"pix_fmt"},
       [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
         p.SetPixelFormat(v);
@@ -170,18 +178,16 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
   Add(t, {"intra"}, SetBool(&S::IntraOnly));
   Add(t, {"vn"}, SetBool(&S::VideoDisable));
   Add(t, {"vdt"}, SetInt(&S::VideoDiscard));
-  Add(t, {"qscale"},
-      [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
-        p.SetQScale(v);
-      });
+  Add(t, {"qscale"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
+    p.SetQScale(v);
+  });
   Add(t, {"rc_override"},
       [](TOptionParser&, TOptionState& s, const std::string&, const std::string& v) {
         s.RcOverride = v;
       });
-  Add(t, {"vcodec"},
-      [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
-        p.SetVideoCodec(v);
-      });
+  Add(t, {"vcodec"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
+    p.SetVideoCodec(v);
+  });
   Add(t, {"me_threshold"}, SetInt(&S::MeThreshold));
   Add(t, {"sameq"}, SetBool(&S::SameQuality));
   Add(t, {"pass"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
@@ -190,15 +196,16 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
   Add(t, {"passlogfile"}, SetText(&S::PassLogFileName));
   Add(t, {"deinterlace"}, SetBool(&S::Deinterlace));
   Add(t, {"psnr"}, SetBool(&S::DoPsnr));
-  Add(t, {"vstats"}, [](TOptionParser& p, TOptionState&, const std::string&,
-                        const std::string&) { p.SetVStats(); });
-  Add(t, {"vstats_file"}, SetText(&S::VStatsFileName));
-  Add(t, {"vhook"}, [](TOptionParser& p, TOptionState& s, const std::string&,
-                       const std::string& v) {
-    if (!p.host_) throw FFmpegException("Failed to add video hook function: " + v);
-    p.host_->AddFrameHook(v);
-    s.UsingVHook = true;
+  Add(t, {"vstats"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string&) {
+    p.SetVStats();
   });
+  Add(t, {"vstats_file"}, SetText(&S::VStatsFileName));
+  Add(t, {"vhook"},
+      [](TOptionParser& p, TOptionState& s, const std::string&, const std::string& v) {
+        if (!p.host_) throw FFmpegException("Failed to add video hook function: " + v);
+        p.host_->AddFrameHook(v);
+        s.UsingVHook = true;
+      });
   Add(t, {"vfilters", "vf"},
       [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
         p.SetVideoFilters(v);
@@ -230,10 +237,9 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
     if (int channels = Int(v); channels > 0) s.AudioChannels = channels;
   });
   Add(t, {"an"}, SetBool(&S::AudioDisable));
-  Add(t, {"acodec"},
-      [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
-        p.SetAudioCodec(v);
-      });
+  Add(t, {"acodec"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
+    p.SetAudioCodec(v);
+  });
   Add(t, {"vol"}, SetInt(&S::AudioVolume));
   Add(t, {"newaudio"}, NewStream(AVMEDIA_TYPE_AUDIO));
   Add(t, {"alang"}, SetText(&S::AudioLanguage));
@@ -242,10 +248,9 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
         p.SetSampleFormat(v);
       });
   Add(t, {"sn"}, SetBool(&S::SubtitleDisable));
-  Add(t, {"scodec"},
-      [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
-        p.SetSubtitleCodec(v);
-      });
+  Add(t, {"scodec"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
+    p.SetSubtitleCodec(v);
+  });
   Add(t, {"newsubtitle"}, NewStream(AVMEDIA_TYPE_SUBTITLE));
   Add(t, {"slang"}, SetText(&S::SubtitleLanguage));
   Add(t, {"vc"}, SetInt(&S::VideoChannel));
@@ -269,8 +274,7 @@ const std::unordered_map<std::string, THandler>& TOptionDispatch::Table() {
   return table;
 }
 
-TOptionParser::TOptionParser(TOptionState& state, IOptionHost* host)
-    : state_(state), host_(host) {}
+TOptionParser::TOptionParser(TOptionState& state, IOptionHost* host) : state_(state), host_(host) {}
 
 void TOptionParser::Log(int level, const std::string& text) const {
   FFLogger().Log(host_ ? host_->LogSender() : this, static_cast<TLogLevel>(level), text);
@@ -309,14 +313,18 @@ void TOptionParser::SetSubtitleCodec(const std::string& value) {
   SetCodecName(state_.SubtitleCodecName, state_.SubtitleStreamCopy, value);
 }
 
-void TOptionParser::SetVideoFilters(const std::string& value) { state_.VideoFilters = value; }
+void TOptionParser::SetVideoFilters(const std::string& value) {
+  state_.VideoFilters = value;
+}
 
 void TOptionParser::SetRecordingTime(std::int64_t us) {
   state_.RecordingTime = us;
   if (us != NoTimeValue && host_) host_->SetTotalDuration(us);
 }
 
-void TOptionParser::SetStartTime(std::int64_t us) { state_.StartTime = us; }
+void TOptionParser::SetStartTime(std::int64_t us) {
+  state_.StartTime = us;
+}
 
 void TOptionParser::SetTimestamp(std::int64_t unixSeconds) {
   state_.RecordTimestamp = unixSeconds;

@@ -68,12 +68,12 @@ class TOptionParser {
   // "ntsc", "film" or anything else for automatic detection.
   void Target(const std::string& type, const std::string& norm, const std::string& defaultNorm);
 
-  void SetFrameSize(const std::string& value);          // "s"
-  void SetFrameRate(const std::string& value);          // "r"
-  void SetFrameAspectRatio(const std::string& value);   // "aspect"
-  void SetVideoFilters(const std::string& value);       // "vf", "vfilters"
+  void SetFrameSize(const std::string& value);         // "s"
+  void SetFrameRate(const std::string& value);         // "r"
+  void SetFrameAspectRatio(const std::string& value);  // "aspect"
+  void SetVideoFilters(const std::string& value);      // "vf", "vfilters"
   void AddMetadata(const std::string& key, const std::string& value);
-  void SetRecordingTime(std::int64_t us);     // also the task's total duration
+  void SetRecordingTime(std::int64_t us);  // also the task's total duration
   void SetStartTime(std::int64_t us);
   void SetTimestamp(std::int64_t unixSeconds);
 

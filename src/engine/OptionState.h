@@ -36,11 +36,11 @@ struct AVDictionary;
 struct SwsContext;
 
 // Table sizes.
-constexpr int MaxStreams = 20;        // per-file stream tables (itsscale, streamid)
-constexpr int MaxFiles = 20;          // input and output files of one task
-constexpr int MaxStreamMaps = 400;    // "map" entries
-constexpr int MaxMetaDataMaps = 20;   // "map_meta_data" entries
-constexpr int MediaTypeCount = 5;     // video, audio, data, subtitle, attachment
+constexpr int MaxStreams = 20;       // per-file stream tables (itsscale, streamid)
+constexpr int MaxFiles = 20;         // input and output files of one task
+constexpr int MaxStreamMaps = 400;   // "map" entries
+constexpr int MaxMetaDataMaps = 20;  // "map_meta_data" entries
+constexpr int MediaTypeCount = 5;    // video, audio, data, subtitle, attachment
 
 constexpr std::int64_t UnlimitedRecordingTime = INT64_MAX;
 constexpr int UnlimitedFrames = INT32_MAX;
@@ -140,69 +140,69 @@ void ReportUnusedPrivateOptions(AVDictionary** leftover, const std::string& user
 // constructed value is the reset.
 struct TPendingOptions {
   // ---- files ----
-  std::string FileFormatName;          // "f"
-  bool PgmYuv = false;                 // "f pgmyuv": force the PGMYUV decoder
+  std::string FileFormatName;                           // "f"
+  bool PgmYuv = false;                                  // "f pgmyuv": force the PGMYUV decoder
   std::int64_t RecordingTime = UnlimitedRecordingTime;  // "t", µs
-  std::int64_t StartTime = 0;          // "ss", µs
-  std::int64_t RecordTimestamp = 0;    // "timestamp", seconds since 1970
-  std::int64_t InputTsOffset = 0;      // "itsoffset", µs
+  std::int64_t StartTime = 0;                           // "ss", µs
+  std::int64_t RecordTimestamp = 0;                     // "timestamp", seconds since 1970
+  std::int64_t InputTsOffset = 0;                       // "itsoffset", µs
   // "itsscale" for the next input file, per stream index; 0 = no scale.
   std::array<double, MaxStreams> InputTsScale{};
-  TMetadataList Metadata;              // "metadata", in the order given
-  std::int64_t FileSizeLimit = 0;      // "fs", bytes; 0 = none
-  int ProgramId = 0;                   // "programid"
-  bool LoopInput = false;              // "loop_input"
-  int LoopOutput = -1;                 // "loop_output"; -1 = no looping
-  float MuxPreload = 0.5f;             // "muxpreload", seconds
-  float MuxMaxDelay = 0.7f;            // "muxdelay", seconds
-  std::vector<TStreamMap> StreamMaps;       // "map", up to MaxStreamMaps
-  std::vector<TMetaDataMap> MetaDataMaps;   // "map_meta_data", up to MaxMetaDataMaps
+  TMetadataList Metadata;                     // "metadata", in the order given
+  std::int64_t FileSizeLimit = 0;             // "fs", bytes; 0 = none
+  int ProgramId = 0;                          // "programid"
+  bool LoopInput = false;                     // "loop_input"
+  int LoopOutput = -1;                        // "loop_output"; -1 = no looping
+  float MuxPreload = 0.5f;                    // "muxpreload", seconds
+  float MuxMaxDelay = 0.7f;                   // "muxdelay", seconds
+  std::vector<TStreamMap> StreamMaps;         // "map", up to MaxStreamMaps
+  std::vector<TMetaDataMap> MetaDataMaps;     // "map_meta_data", up to MaxMetaDataMaps
   std::array<int, MaxStreams> StreamIdMap{};  // "streamid": output stream index -> id
 
   // ---- video ----
-  int FrameWidth = 0;                  // "s"; reduced by the crop options
+  int FrameWidth = 0;  // "s"; reduced by the crop options
   int FrameHeight = 0;
-  float FrameAspectRatio = 0;          // "aspect"; 0 = none
-  int FramePixFmt = -1;                // "pix_fmt"; -1 = none (AVPixelFormat)
+  float FrameAspectRatio = 0;  // "aspect"; 0 = none
+  int FramePixFmt = -1;        // "pix_fmt"; -1 = none (AVPixelFormat)
   int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
-  AVRational FrameRate{0, 0};          // "r"; 0/0 = none
-  float VideoQScale = 0;               // "qscale"; 0 = none
+  AVRational FrameRate{0, 0};               // "r"; 0/0 = none
+  float VideoQScale = 0;                    // "qscale"; 0 = none
   std::optional<TQuantMatrix> IntraMatrix;  // "intra_matrix"
   std::optional<TQuantMatrix> InterMatrix;  // "inter_matrix"
   std::optional<std::string> RcOverride;    // "rc_override"
-  bool VideoDisable = false;           // "vn"
-  int VideoDiscard = 0;                // "vdt" (AVDiscard)
-  std::string VideoCodecName;          // "vcodec"; empty = none
-  bool VideoStreamCopy = false;        // "vcodec copy"
-  std::uint32_t VideoCodecTag = 0;     // "vtag"
-  std::string VideoLanguage;           // "vlang"
-  bool SameQuality = false;            // "sameq"
-  bool Deinterlace = false;            // "deinterlace"
-  int TopFieldFirst = -1;              // "top"; -1 = auto
-  int MeThreshold = 0;                 // "me_threshold"
-  int IntraDcPrecision = 8;            // "dc"
-  bool QpHistogram = false;            // "qphist"
-  std::string VideoFilters;            // "vf", "vfilters"
-  bool IntraOnly = false;              // "intra"
-  int VideoGlobalHeader = 0;           // "vglobal": bit 1 global, bit 2 local headers
-  int VideoChannel = 0;                // "vc"
-  std::string VideoStandard;           // "tvstd"; empty = none
-  bool ForceFps = false;               // "force_fps"
-  int ScalerFlags = 4;                 // SWS_BICUBIC; follows the generic "sws_flags"
-  bool UsingVHook = false;             // "vhook": frame hook modules added
+  bool VideoDisable = false;                // "vn"
+  int VideoDiscard = 0;                     // "vdt" (AVDiscard)
+  std::string VideoCodecName;               // "vcodec"; empty = none
+  bool VideoStreamCopy = false;             // "vcodec copy"
+  std::uint32_t VideoCodecTag = 0;          // "vtag"
+  std::string VideoLanguage;                // "vlang"
+  bool SameQuality = false;                 // "sameq"
+  bool Deinterlace = false;                 // "deinterlace"
+  int TopFieldFirst = -1;                   // "top"; -1 = auto
+  int MeThreshold = 0;                      // "me_threshold"
+  int IntraDcPrecision = 8;                 // "dc"
+  bool QpHistogram = false;                 // "qphist"
+  std::string VideoFilters;                 // "vf", "vfilters"
+  bool IntraOnly = false;                   // "intra"
+  int VideoGlobalHeader = 0;                // "vglobal": bit 1 global, bit 2 local headers
+  int VideoChannel = 0;                     // "vc"
+  std::string VideoStandard;                // "tvstd"; empty = none
+  bool ForceFps = false;                    // "force_fps"
+  int ScalerFlags = 4;                      // SWS_BICUBIC; follows the generic "sws_flags"
+  bool UsingVHook = false;                  // "vhook": frame hook modules added
 
   // ---- audio ----
-  int AudioSampleRate = 44100;         // "ar" (> 0)
+  int AudioSampleRate = 44100;           // "ar" (> 0)
   std::uint64_t AudioChannelLayout = 0;  // channel mask; set by the input opener
-  float AudioQScale = -99999.0f;       // "aq"; -99999 = none
-  bool AudioDisable = false;           // "an"
-  int AudioChannels = 2;               // "ac" (> 0)
-  int AudioSampleFmt = -1;             // "sample_fmt"; -1 = none (AVSampleFormat)
-  std::string AudioCodecName;          // "acodec"; empty = none
-  bool AudioStreamCopy = false;        // "acodec copy"
-  std::uint32_t AudioCodecTag = 0;     // "atag"
-  std::string AudioLanguage;           // "alang"
-  int AudioVolume = 256;               // "vol"; 256 = unchanged
+  float AudioQScale = -99999.0f;         // "aq"; -99999 = none
+  bool AudioDisable = false;             // "an"
+  int AudioChannels = 2;                 // "ac" (> 0)
+  int AudioSampleFmt = -1;               // "sample_fmt"; -1 = none (AVSampleFormat)
+  std::string AudioCodecName;            // "acodec"; empty = none
+  bool AudioStreamCopy = false;          // "acodec copy"
+  std::uint32_t AudioCodecTag = 0;       // "atag"
+  std::string AudioLanguage;             // "alang"
+  int AudioVolume = 256;                 // "vol"; 256 = unchanged
 
   // ---- subtitles ----
   bool SubtitleDisable = false;        // "sn"
@@ -223,24 +223,24 @@ struct TPendingOptions {
   int MaxDataFrames = UnlimitedFrames;   // "dframes"
 
   // ---- conversion behaviour ----
-  bool DoHexDump = false;              // "hex"
-  bool DoPktDump = false;              // "dump"
-  bool DoPsnr = false;                 // "psnr"
-  int DoPass = 0;                      // "pass": 0, 1 or 2
-  std::string PassLogFileName;         // "passlogfile"; empty = default prefix
-  int VideoSyncMethod = -1;            // "vsync"; -1 = automatic
-  int AudioSyncMethod = 0;             // "async"
-  float AudioDriftThreshold = 0.1f;    // "adrift_threshold", seconds
-  bool CopyTs = false;                 // "copyts"
-  bool Shortest = false;               // "shortest"
-  std::string VStatsFileName;          // "vstats", "vstats_file"; empty = none
-  int CopyInitialNonKeyFrames = 0;     // "copyinkf"
-  bool RateEmu = false;                // "re"
-  bool ExitOnError = false;            // "xerror"
-  int Verbose = 1;                     // "v"
-  int ThreadCount = 1;                 // worker threads per codec (no option)
-  bool InputSync = false;              // "isync"
-  float DtsDeltaThreshold = 10.0f;     // "dts_delta_threshold", seconds
+  bool DoHexDump = false;                          // "hex"
+  bool DoPktDump = false;                          // "dump"
+  bool DoPsnr = false;                             // "psnr"
+  int DoPass = 0;                                  // "pass": 0, 1 or 2
+  std::string PassLogFileName;                     // "passlogfile"; empty = default prefix
+  int VideoSyncMethod = -1;                        // "vsync"; -1 = automatic
+  int AudioSyncMethod = 0;                         // "async"
+  float AudioDriftThreshold = 0.1f;                // "adrift_threshold", seconds
+  bool CopyTs = false;                             // "copyts"
+  bool Shortest = false;                           // "shortest"
+  std::string VStatsFileName;                      // "vstats", "vstats_file"; empty = none
+  int CopyInitialNonKeyFrames = 0;                 // "copyinkf"
+  bool RateEmu = false;                            // "re"
+  bool ExitOnError = false;                        // "xerror"
+  int Verbose = 1;                                 // "v"
+  int ThreadCount = 1;                             // worker threads per codec (no option)
+  bool InputSync = false;                          // "isync"
+  float DtsDeltaThreshold = 10.0f;                 // "dts_delta_threshold", seconds
   int OutputBufferSize = DefaultOutputBufferSize;  // bytes of the video packet buffer
 };
 

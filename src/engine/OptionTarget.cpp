@@ -8,6 +8,7 @@
 #include "engine/FFmpegLogger.h"
 #include "engine/MediaUtils.h"
 #include "engine/OptionParser.h"
+#include "engine/OptionText.h"
 #include "engine/Presets.h"
 
 namespace {
@@ -44,22 +45,25 @@ struct TTargetSettings {
 };
 
 constexpr TTargetSettings Targets[] = {
-    {"vcd", "mpeg1video", "mp2", "vcd", "352x288", "352x240", 15, 18, "1150000", "1150000",
-     "1150000", "327680", nullptr, "224000", 44100, crStereo, "2324", "1411200", 0.44f, pfKeep,
-     "4:3"},
-    {"svcd", "mpeg2video", "mp2", "svcd", "480x576", "480x480", 15, 18, "2040000", "2516000", "0",
-     "1835008", "+scan_offset", "224000", 44100, crMonoToStereo, "2324", nullptr, 0, pfKeep,
-     "4:3"},
-    {"dvd", "mpeg2video", "ac3", "dvd", "720x576", "720x480", 15, 18, "6000000", "9000000", "0",
-     "1835008", nullptr, "448000", 48000, crMonoToStereo, "2048", "10080000", 0, pfKeep, "16:9"},
-    {"dv", nullptr, nullptr, "dv", "720x576", "720x480", 0, 0, nullptr, nullptr, nullptr, nullptr,
-     nullptr, nullptr, 48000, crStereo, nullptr, nullptr, 0, pfDv, nullptr},
-    {"dv50", nullptr, nullptr, "dv", "720x576", "720x480", 0, 0, nullptr, nullptr, nullptr,
-     nullptr, nullptr, nullptr, 48000, crStereo, nullptr, nullptr, 0, pfDv50, nullptr},
+    {"vcd", "mpeg1video", "mp2",     "vcd",     "352x288", "352x240", 15,
+     18,    "1150000",    "1150000", "1150000", "327680",  nullptr,   "224000",
+     44100, crStereo,     "2324",    "1411200", 0.44f,     pfKeep,    "4:3"},
+    {"svcd", "mpeg2video",   "mp2",     "svcd",  "480x576", "480x480",      15,
+     18,     "2040000",      "2516000", "0",     "1835008", "+scan_offset", "224000",
+     44100,  crMonoToStereo, "2324",    nullptr, 0,         pfKeep,         "4:3"},
+    {"dvd", "mpeg2video",   "ac3",     "dvd",      "720x576", "720x480", 15,
+     18,    "6000000",      "9000000", "0",        "1835008", nullptr,   "448000",
+     48000, crMonoToStereo, "2048",    "10080000", 0,         pfKeep,    "16:9"},
+    {"dv",    nullptr, nullptr, "dv",  "720x576", "720x480", 0,       0, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, 48000, crStereo,  nullptr,   nullptr, 0, pfDv,    nullptr},
+    {"dv50",  nullptr, nullptr, "dv",  "720x576", "720x480", 0,       0, nullptr, nullptr, nullptr,
+     nullptr, nullptr, nullptr, 48000, crStereo,  nullptr,   nullptr, 0, pfDv50,  nullptr},
 };
 
 // Frames per second x 1000, rounded, as the norm tables know them.
-long RateKey(AVRational rate) { return std::lround(av_q2d(rate) * 1000); }
+long RateKey(AVRational rate) {
+  return std::lround(av_q2d(rate) * 1000);
+}
 
 int NormOfRate(long key) {
   if (key == 25000) return nmPal;
@@ -67,17 +71,10 @@ int NormOfRate(long key) {
   return -1;
 }
 
-std::string Trim(const std::string& s) {
-  const char* blanks = " \t\r\n\v\f";
-  size_t b = s.find_first_not_of(blanks);
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(blanks) - b + 1);
-}
-
 }  // namespace
 
 void TOptionParser::ParseTargetOption(const std::string& value) {
-  const std::string text = Trim(value);
+  const std::string text = TrimOptionText(value);
   static const char* const prefixes[][2] = {{"pal-", "pal"}, {"ntsc-", "ntsc"}, {"film-", "film"}};
   for (const auto& p : prefixes) {
     const std::string prefix = p[0];
@@ -128,8 +125,8 @@ void TOptionParser::Target(const std::string& type, const std::string& norm,
   SetFrameRate(NormFrameRates[n]);
   if (t->GopPal) SetGenericOption("g", std::to_string(pal ? t->GopPal : t->GopNtsc));
   const std::pair<const char*, const char*> generic[] = {
-      {"b", t->BitRate}, {"maxrate", t->MaxRate}, {"minrate", t->MinRate},
-      {"bufsize", t->BufSize}, {"flags", t->Flags}, {"ab", t->AudioBitRate}};
+      {"b", t->BitRate},       {"maxrate", t->MaxRate}, {"minrate", t->MinRate},
+      {"bufsize", t->BufSize}, {"flags", t->Flags},     {"ab", t->AudioBitRate}};
   for (const auto& [name, value] : generic)
     if (value) SetGenericOrMovedOption(name, value);
   state_.AudioSampleRate = t->SampleRate;

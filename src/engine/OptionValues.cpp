@@ -1,8 +1,6 @@
 // Parsers of option values: sizes, rates, aspect ratios, formats, crop bands,
 // tags, times, maps, matrices, metadata and bitstream filters.
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -13,25 +11,9 @@
 #include "engine/FFmpegLogger.h"
 #include "engine/MediaUtils.h"
 #include "engine/OptionParser.h"
+#include "engine/OptionText.h"
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buf[1024];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
-
-std::string Trim(const std::string& s) {
-  const char* blanks = " \t\r\n\v\f";
-  size_t b = s.find_first_not_of(blanks);
-  if (b == std::string::npos) return {};
-  return s.substr(b, s.find_last_not_of(blanks) - b + 1);
-}
 
 // Reads an integer like strtol with base 0 ("0x" hexadecimal, a leading "0"
 // octal) and steps over one separator character after it, when there is one.
@@ -109,13 +91,13 @@ void TOptionParser::SetPixelFormat(const std::string& value) {
     Log(llInfo, "Pixel formats: name, components, bits per pixel");
     for (const AVPixFmtDescriptor* d = FF.av_pix_fmt_desc_next(nullptr); d;
          d = FF.av_pix_fmt_desc_next(d))
-      Log(llInfo, Format("%-16s %d %3d", d->name, d->nb_components,
-                         FF.av_get_bits_per_pixel(d)));
+      Log(llInfo,
+          FormatOptionText("%-16s %d %3d", d->name, d->nb_components, FF.av_get_bits_per_pixel(d)));
     return;
   }
   AVPixelFormat fmt = FF.av_get_pix_fmt(value.c_str());
   if (fmt == AV_PIX_FMT_NONE)
-    throw FFmpegException(Format("Unknown pixel format requested: %s", value.c_str()));
+    throw FFmpegException(FormatOptionText("Unknown pixel format requested: %s", value.c_str()));
   state_.FramePixFmt = fmt;
 }
 
@@ -124,7 +106,7 @@ void TOptionParser::SetSampleFormat(const std::string& value) {
     for (int f = -1; f < AV_SAMPLE_FMT_NB; ++f) {
       char line[128];
       FF.av_get_sample_fmt_string(line, sizeof line, static_cast<AVSampleFormat>(f));
-      Log(llInfo, Trim(line));
+      Log(llInfo, TrimOptionText(line));
     }
     return;
   }
@@ -160,22 +142,24 @@ void TOptionParser::SetCodecTag(const std::string& name, const std::string& valu
   // The first character is the lowest byte, as a four-character code is stored.
   const auto* b = reinterpret_cast<const unsigned char*>(value.data());
   const std::uint32_t tag = b[0] | (b[1] << 8) | (b[2] << 16) | (std::uint32_t(b[3]) << 24);
-  (kind == 'a' ? state_.AudioCodecTag : kind == 'v' ? state_.VideoCodecTag : state_.SubtitleCodecTag) =
-      tag;
+  (kind == 'a'   ? state_.AudioCodecTag
+   : kind == 'v' ? state_.VideoCodecTag
+                 : state_.SubtitleCodecTag) = tag;
 }
 
 std::int64_t TOptionParser::ParseTime(const std::string& option, const std::string& text,
                                       bool isDuration) {
   int64_t us = 0;
   if (FF.av_parse_time(&us, text.c_str(), isDuration ? 1 : 0) < 0)
-    throw FFmpegException(Format("Invalid %s specification for %s: %s",
-                                 isDuration ? "duration" : "date", option.c_str(), text.c_str()));
+    throw FFmpegException(FormatOptionText("Invalid %s specification for %s: %s",
+                                           isDuration ? "duration" : "date", option.c_str(),
+                                           text.c_str()));
   return us;
 }
 
 void TOptionParser::AddStreamMap(const std::string& value) {
   if (state_.StreamMaps.size() >= static_cast<size_t>(MaxStreamMaps))
-    throw FFmpegException(Format("Too many stream maps (at most %d)", MaxStreamMaps));
+    throw FFmpegException(FormatOptionText("Too many stream maps (at most %d)", MaxStreamMaps));
   const char* p = value.c_str();
   TStreamMap m;
   m.FileIndex = ReadIndex(p);
@@ -192,7 +176,7 @@ void TOptionParser::AddStreamMap(const std::string& value) {
 
 void TOptionParser::AddMetaDataMap(const std::string& value) {
   if (state_.MetaDataMaps.size() >= static_cast<size_t>(MaxMetaDataMaps))
-    throw FFmpegException(Format("Too many metadata maps (at most %d)", MaxMetaDataMaps));
+    throw FFmpegException(FormatOptionText("Too many metadata maps (at most %d)", MaxMetaDataMaps));
   const char* p = value.c_str();
   TMetaDataMap m;
   m.OutFile = ReadIndex(p);
@@ -206,20 +190,20 @@ void TOptionParser::SetInputTsScale(const std::string& value) {
   const double scale = std::strtod(p, nullptr);
   // A negative index would fall outside the table just as a large one.
   if (index >= MaxStreams || index < 0)
-    throw FFmpegException(Format("stream index over MAX_STREAMS(%d)", MaxStreams));
+    throw FFmpegException(FormatOptionText("stream index over MAX_STREAMS(%d)", MaxStreams));
   state_.InputTsScale[index] = scale;
 }
 
 void TOptionParser::SetStreamId(const std::string& name, const std::string& value) {
   const size_t colon = value.find(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == value.size())
-    throw FFmpegException(Format(
-        "Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
-        value.c_str(), name.c_str()));
+    throw FFmpegException(FormatOptionText(
+        "Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"", value.c_str(),
+        name.c_str()));
   const int index = StrToIntStrict(value.substr(0, colon));
   const int id = StrToIntStrict(value.substr(colon + 1));
   if (index < 0 || index >= MaxStreams)
-    throw FFmpegException(Format("stream index over MAX_STREAMS(%d)", MaxStreams));
+    throw FFmpegException(FormatOptionText("stream index over MAX_STREAMS(%d)", MaxStreams));
   state_.StreamIdMap[index] = id;
 }
 
@@ -243,15 +227,15 @@ void TOptionParser::ParseMatrix(const std::string& name, const std::string& valu
     p = std::strchr(p, ',');
     if (!p)
       throw FFmpegException(
-          Format("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
+          FormatOptionText("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
     ++p;
   }
   // Encoders divide by the coefficients and write them as 8-bit values, so a
   // zero or a larger value would crash the encoder or corrupt the stream.
   for (int i = 0; i < 64; ++i) {
     if (coeffs[i] < 1 || coeffs[i] > 255)
-      throw FFmpegException(Format("Invalid value %d in matrix \"%s\" at coeff %d (1 to 255)",
-                                   coeffs[i], value.c_str(), i));
+      throw FFmpegException(FormatOptionText(
+          "Invalid value %d in matrix \"%s\" at coeff %d (1 to 255)", coeffs[i], value.c_str(), i));
     matrix[i] = static_cast<std::uint16_t>(coeffs[i]);
   }
   (name == "intra_matrix" ? state_.IntraMatrix : state_.InterMatrix) = matrix;
@@ -262,12 +246,12 @@ void TOptionParser::AddBitstreamFilter(const std::string& name, const std::strin
   const size_t eq = value.find('=');
   const std::string filter = eq == std::string::npos ? value : value.substr(0, eq);
   if (!FF.av_bsf_get_by_name(filter.c_str()))
-    throw FFmpegException("Unknown bitstream filter " + Trim(value));
+    throw FFmpegException("Unknown bitstream filter " + TrimOptionText(value));
   // The options after "=" must also make a filter, or the stream that gets
   // the chain could not be created later.
   AVBSFContext* bsf = nullptr;
   if (FF.av_bsf_list_parse_str(value.c_str(), &bsf) < 0)
-    throw FFmpegException("Invalid bitstream filter options " + Trim(value));
+    throw FFmpegException("Invalid bitstream filter options " + TrimOptionText(value));
   FF.av_bsf_free(&bsf);
   auto& chain = name[0] == 'a'   ? state_.AudioBitstreamFilters
                 : name[0] == 'v' ? state_.VideoBitstreamFilters

@@ -3,8 +3,10 @@
 #include <strings.h>
 
 #include <array>
+#include <cstring>
 
 #include "engine/FFmpegException.h"
+#include "engine/OptionText.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ std::string Lines(std::initializer_list<const char*> lines) {
   return text;
 }
 
+// clang-format off
 // The presets the front end names, written out line by line.
 const char* const Psp[] = {
     "coder=1", "flags=+loop", "level=30", "cmp=+chroma",
@@ -24,6 +27,7 @@ const char* const Psp[] = {
     "g=250", "keyint_min=25", "sc_threshold=40", "i_qfactor=0.71", "b_strategy=1", "qcomp=0.6",
     "qmin=10", "qmax=51", "qdiff=4", "bf=3", "refs=1", "directpred=1", "trellis=2",
     "b=1250000", "maxrate=1500000", "bufsize=4000000", "bt=256000", "sc_threshold=40"};
+// clang-format on
 
 std::string PspText(const char* dropLine, const char* replaceFrom, const char* replaceTo) {
   std::string text;
@@ -38,6 +42,7 @@ std::string PspText(const char* dropLine, const char* replaceFrom, const char* r
 
 // The 32 presets of one form: a row gives the lines that vary; "" leaves
 // the line out.
+// clang-format off
 constexpr int VaryingCount = 14;
 const char* const VaryingNames[VaryingCount] = {
     "coder", "partitions", "me_method", "subq", "me_range", "sc_threshold", "b_strategy",
@@ -83,31 +88,34 @@ const TPresetRow Rows[] = {
     {"libx264-veryslow_firstpass", {"1", "-parti8x8-parti4x4-partp8x8-partb8x8", "dia", "2", "24", "40", "2", "8", "1", "3", "0", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip", "", "2"}},
 };
 
+// The lines of the common form in order. A bare name is a varying line
+// (left out when the row has no value for it); "name=value" is fixed.
+const char* const Form[] = {
+    "coder", "flags=+loop", "cmp=+chroma", "partitions", "me_method", "subq", "me_range",
+    "g=250", "keyint_min=25", "sc_threshold", "i_qfactor=0.71", "b_strategy", "qcomp=0.6",
+    "qmin=10", "qmax=51", "qdiff=4", "bf", "refs", "directpred", "trellis", "flags2", "cqp",
+    "wpredp"};
+// clang-format on
+
 std::string RowText(const TPresetRow& row) {
-  // The lines of the common form in order; a number is an index into the
-  // row's varying values, a text a fixed line.
-  struct TLine {
-    int Varying;
-    const char* Fixed;
-  };
-  const bool ultrafast = std::string(row.Name).rfind("libx264-ultrafast", 0) == 0;
-  const TLine form[] = {
-      {0, nullptr},  {-1, ultrafast ? "flags=-loop" : "flags=+loop"}, {-1, "cmp=+chroma"},
-      {1, nullptr},  {2, nullptr}, {3, nullptr}, {4, nullptr}, {-1, "g=250"},
-      {-1, "keyint_min=25"}, {5, nullptr}, {-1, "i_qfactor=0.71"}, {6, nullptr},
-      {-1, "qcomp=0.6"}, {-1, "qmin=10"}, {-1, "qmax=51"}, {-1, "qdiff=4"}, {7, nullptr},
-      {8, nullptr}, {9, nullptr}, {10, nullptr}, {11, nullptr}, {12, nullptr}, {13, nullptr}};
+  // The fastest presets switch the loop filter off.
+  const bool noLoop = std::string(row.Name).rfind("libx264-ultrafast", 0) == 0;
   std::string text;
-  for (const auto& l : form) {
-    if (l.Varying < 0) {
-      text += std::string(l.Fixed) + '\n';
-    } else if (*row.Values[l.Varying]) {
-      text += std::string(VaryingNames[l.Varying]) + '=' + row.Values[l.Varying] + '\n';
+  for (const char* line : Form) {
+    if (std::strchr(line, '=')) {
+      text += noLoop && std::strcmp(line, "flags=+loop") == 0 ? "flags=-loop" : line;
+      text += '\n';
+      continue;
+    }
+    for (int i = 0; i < VaryingCount; ++i) {
+      if (std::strcmp(line, VaryingNames[i]) == 0 && *row.Values[i])
+        text += std::string(line) + '=' + row.Values[i] + '\n';
     }
   }
   return text;
 }
 
+// clang-format off
 std::vector<TOptionsPreset> MakePresets() {
   std::vector<TOptionsPreset> presets = {
       {"libx264-psp", PspText(nullptr, nullptr, nullptr)},
@@ -115,11 +123,10 @@ std::vector<TOptionsPreset> MakePresets() {
       {"libx264-ps3", PspText("b=1250000", "maxrate=1500000", "maxrate=3500000")},
       {"libx264-ipod",
        Lines({"coder=0", "flags=+loop", "level=30", "cmp=+chroma",
-              "partitions=+parti4x4+parti8x8+partp8x8", "me_method=umh", "subq=7",
-              "me_range=16", "g=250", "keyint_min=25", "sc_threshold=40", "i_qfactor=0.71",
-              "b_strategy=1", "qcomp=0.6", "qmin=10", "qmax=51", "qdiff=4", "refs=1",
-              "directpred=1", "trellis=2", "b=1000000", "maxrate=1250000", "bufsize=4000000",
-              "bt=256000", "sc_threshold=40"})},
+              "partitions=+parti4x4+parti8x8+partp8x8", "me_method=umh", "subq=7", "me_range=16",
+              "g=250", "keyint_min=25", "sc_threshold=40", "i_qfactor=0.71", "b_strategy=1",
+              "qcomp=0.6", "qmin=10", "qmax=51", "qdiff=4", "refs=1", "directpred=1", "trellis=2",
+              "b=1000000", "maxrate=1250000", "bufsize=4000000", "bt=256000", "sc_threshold=40"})},
       {"libx264-baseline", Lines({"coder=0", "bf=0", "flags2=-wpred-dct8x8", "wpredp=0"})},
       {"libx264-main", Lines({"flags2=-dct8x8"})},
       {"libx264-ipod320", Lines({"coder=0", "bf=0", "flags2=-wpred-dct8x8", "level=13",
@@ -130,14 +137,7 @@ std::vector<TOptionsPreset> MakePresets() {
   for (const auto& row : Rows) presets.push_back({row.Name, RowText(row)});
   return presets;
 }
-
-std::string Trim(const std::string& s) {
-  const char* blanks = " \t\r\n\v\f";
-  size_t b = s.find_first_not_of(blanks);
-  if (b == std::string::npos) return {};
-  size_t e = s.find_last_not_of(blanks);
-  return s.substr(b, e - b + 1);
-}
+// clang-format on
 
 }  // namespace
 
@@ -154,7 +154,7 @@ const TOptionsPreset* FindBuiltInPreset(const std::string& name) {
 
 std::vector<TPresetLine> ParsePresetText(const std::string& presetName, const std::string& text) {
   std::string normal;
-  const std::string trimmed = Trim(text);
+  const std::string trimmed = TrimOptionText(text);
   for (size_t i = 0; i < trimmed.size(); ++i) {
     if (trimmed[i] == '\r') {
       normal += '\n';
@@ -168,12 +168,13 @@ std::vector<TPresetLine> ParsePresetText(const std::string& presetName, const st
   while (start <= normal.size()) {
     size_t end = normal.find('\n', start);
     if (end == std::string::npos) end = normal.size();
-    std::string line = Trim(normal.substr(start, end - start));
+    std::string line = TrimOptionText(normal.substr(start, end - start));
     start = end + 1;
     if (line.empty()) continue;
     size_t eq = line.find('=');
-    std::string name = eq == std::string::npos ? line : Trim(line.substr(0, eq));
-    std::string value = eq == std::string::npos ? std::string() : Trim(line.substr(eq + 1));
+    std::string name = eq == std::string::npos ? line : TrimOptionText(line.substr(0, eq));
+    std::string value =
+        eq == std::string::npos ? std::string() : TrimOptionText(line.substr(eq + 1));
     if (name.empty() || value.empty())
       throw FFmpegException(presetName + ": Invalid syntax: \"" + line + "\"");
     lines.push_back({line, name, value});

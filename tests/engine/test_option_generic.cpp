@@ -17,7 +17,9 @@ std::string DictValue(const AVDictionary* d, const char* key) {
   return e ? e->value : "<none>";
 }
 
-AVCodecContext* Ctx(TOptionTestHost& h, AVMediaType t) { return h.State.Generic.CodecContext(t); }
+AVCodecContext* Ctx(TOptionTestHost& h, AVMediaType t) {
+  return h.State.Generic.CodecContext(t);
+}
 
 }  // namespace
 
@@ -115,8 +117,12 @@ TEST(GenericOptions, CopyHonoursTheMask) {
 TEST(GenericOptions, PrivateOptionsPassThrough) {
   TOptionTestHost h;
   h.Parse("vcodec", "libx264");
-  for (auto [n, v] : {std::pair{"coder", "1"}, {"partitions", "i4x4,p8x8"}, {"me_method", "umh"},
-                      {"sc_threshold", "40"}, {"b_strategy", "1"}, {"wpredp", "2"}})
+  for (auto [n, v] : {std::pair{"coder", "1"},
+                      {"partitions", "i4x4,p8x8"},
+                      {"me_method", "umh"},
+                      {"sc_threshold", "40"},
+                      {"b_strategy", "1"},
+                      {"wpredp", "2"}})
     EXPECT_TRUE(h.Parser.SetGenericOption(n, v)) << n;
   EXPECT_TRUE(h.Parser.SetGenericOption("muxrate", "10080000"));
 

@@ -20,9 +20,7 @@ class TOptionTestHost : public IOptionHost {
   void SetTotalDuration(std::int64_t us) override { TotalDuration = us; }
   void AddFrameHook(const std::string& text) override { Hooks.push_back(text); }
 
-  void Parse(const std::string& name, const std::string& value) {
-    Parser.ParseOption(name, value);
-  }
+  void Parse(const std::string& name, const std::string& value) { Parser.ParseOption(name, value); }
   // The message of the FFmpegException the option raises ("" when none).
   std::string Error(const std::string& name, const std::string& value) {
     try {

@@ -84,8 +84,7 @@ TEST(Target, SvcdDvAndUnknownTypes) {
   EXPECT_EQ(h.State.FrameWidth, 480);
   EXPECT_EQ(h.State.FrameHeight, 480);
   // The scan offset flag is now an option of the MPEG-2 encoder.
-  EXPECT_EQ(DictValue(h.State.Generic.PrivateCodecOptions(AVMEDIA_TYPE_VIDEO), "scan_offset"),
-            "1");
+  EXPECT_EQ(DictValue(h.State.Generic.PrivateCodecOptions(AVMEDIA_TYPE_VIDEO), "scan_offset"), "1");
   h.Parse("target", "film-dv");
   EXPECT_EQ(h.State.FramePixFmt, AV_PIX_FMT_YUV411P);
   EXPECT_EQ(h.State.FrameRate.num, 24000);

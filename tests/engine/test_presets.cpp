@@ -117,8 +117,11 @@ TEST(Presets, TranslationOfMovedOptions) {
   auto t = TranslateMovedOption("flags2", "+bpyramid-mixed_refs+wpred-dct8x8+fastpskip-mbtree");
   ASSERT_TRUE(t.Translated);
   using P = std::pair<std::string, std::string>;
-  EXPECT_EQ(t.Options, (std::vector<P>{{"b-pyramid", "normal"}, {"mixed-refs", "0"},
-                                       {"weightb", "1"}, {"8x8dct", "0"}, {"fast-pskip", "1"},
+  EXPECT_EQ(t.Options, (std::vector<P>{{"b-pyramid", "normal"},
+                                       {"mixed-refs", "0"},
+                                       {"weightb", "1"},
+                                       {"8x8dct", "0"},
+                                       {"fast-pskip", "1"},
                                        {"mbtree", "0"}}));
   // Constants that still exist stay in the flags value.
   t = TranslateMovedOption("flags", "+loop+scan_offset");
