@@ -1,11 +1,11 @@
 // The probe on generated media and on hand-made format contexts, whose
 // fields can be set to the awkward values real files rarely carry.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <ctime>
 #include <filesystem>
-#include <sstream>
 #include <vector>
 
 #include "engine/AVProbe.h"
@@ -430,6 +430,19 @@ TEST(Probe, DamagedButOpenableFilesStillDescribe) {
     TVideoStreamInfo v;
     EXPECT_TRUE(p.VideoStreamInfo(-1, v));
   }
+}
+
+TEST(Probe, OpensNamesThatAreNotUtf8) {
+  const std::string clip = TestMedia::Get(MediaSpec::Wav());
+  const std::string odd = TestMedia::MediaDir() + "probe_\xff\xfe_" + std::to_string(::getpid()) + ".wav";
+  std::filesystem::copy_file(clip, odd, std::filesystem::copy_options::overwrite_existing);
+  TAVProbe p;
+  ASSERT_TRUE(p.Open(odd)) << p.LastErrMsg();
+  EXPECT_EQ(p.FileName(), odd);
+  EXPECT_EQ(p.FileSize(), std::int64_t(std::filesystem::file_size(clip)));
+  EXPECT_EQ(Lines(p.FileInfoText())[0], "File Name: " + odd);
+  p.Close();
+  std::filesystem::remove(odd);
 }
 
 TEST(Probe, AttachedContextStaysWithItsOwner) {
