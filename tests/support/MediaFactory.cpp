@@ -476,6 +476,8 @@ std::string MediaDir() {
 }
 
 std::string Get(const MediaSpec& spec) {
+  if (!TFFmpegLoader::Instance().Loaded(ConverterLibraries))
+    Fail("the media libraries are not loaded (link the engine test main)");
   if (spec.VideoCodec.empty() && spec.AudioCodec.empty()) Fail("a clip needs a video or an audio stream");
   return MakeCached(CachePath(spec), [&](const std::string& tmp) { TClipWriter(spec).Write(tmp); });
 }
