@@ -91,6 +91,10 @@ bool TOptionParser::SetGeneric(const std::string& rawName, const std::string& ra
                                bool& matched) {
   matched = false;
   const std::string name = TrimOptionText(rawName), value = TrimOptionText(rawValue);
+  // A state that never saw ResetOptions (or was cleaned up) gets its default
+  // contexts on first use, so no option is dropped silently.
+  if (!state_.Generic.Built() && FF.avcodec_alloc_context3)
+    state_.Generic.Rebuild(state_.ScalerFlags);
   if (name.empty() || value.empty() || !state_.Generic.Built()) return false;
   std::string storedName;
   bool ok = SetOnDefaultContexts(name, value, matched, storedName);

@@ -291,3 +291,30 @@ TEST(OptionParser, InformationalOptionsAndFormat) {
   EXPECT_NE(h.State.VStatsFileName.find("vstats_"), std::string::npos);
   EXPECT_EQ(h.State.VStatsFileName.substr(h.State.VStatsFileName.size() - 4), ".log");
 }
+
+TEST(OptionParser, LogLevelOptions) {
+  TLogLevel before = FFLogger().LogLevel();
+  TOptionTestHost h;
+  h.Parse("loglevel", "warning");
+  EXPECT_EQ(FFLogger().LogLevel(), llWarning);
+  EXPECT_THROW(h.Parse("loglevel", "chatty"), FFmpegException);
+  // Library debugging asks for every message.
+  h.Parse("debug", "mb_type");
+  EXPECT_EQ(FFLogger().LogLevel(), llDebug);
+  FFLogger().SetLogLevel(before);
+}
+
+TEST(OptionParser, StateWithoutResetStillTakesGenericOptions) {
+  TOptionState state;
+  TOptionParser parser(state, nullptr);
+  EXPECT_TRUE(parser.SetGenericOption("g", "9"));
+  int64_t g = 0;
+  FF.av_opt_get_int(state.Generic.CodecContext(AVMEDIA_TYPE_VIDEO), "g", 0, &g);
+  EXPECT_EQ(g, 9);
+  EXPECT_EQ(parser.State().Generic.Names(), std::vector<std::string>{"g"});
+  // Without an engine the options that need one refuse cleanly.
+  EXPECT_THROW(parser.ParseOption("newvideo", ""), FFmpegException);
+  EXPECT_THROW(parser.ParseOption("vhook", "x.so"), FFmpegException);
+  EXPECT_NO_THROW(parser.ParseOption("t", "5"));
+  EXPECT_EQ(state.RecordingTime, 5000000);
+}
