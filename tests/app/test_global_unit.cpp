@@ -79,6 +79,10 @@ TEST_F(GlobalUnit, CreationResolvesFilesInTheApplicationDataFolderAndInstallsThe
   EXPECT_EQ(g->EditionTitle(), "Quor MP4 to AVI Converter");
   EXPECT_FALSE(g->HelpAddress().empty());
   EXPECT_TRUE(g->VersionText().empty());
+  // Installed from the data folder beside the executable when the build put it there.
+  if (platform::FileExists(platform::ExecutableFolder() + "data/quormp4aviformat.ini")) {
+    EXPECT_TRUE(platform::FileExists(g->FormatFile()));
+  }
 
   // The profile comes from the data folder once and is never replaced.
   fs::create_directories(root_ / "data");
