@@ -161,3 +161,11 @@ TEST_F(IniFile, ConcurrentWritersInOneProcessLoseNoKeys) {
   for (auto& th : threads) th.join();
   EXPECT_EQ(ReadIniKeys(file_, "s").size(), 100u);
 }
+
+TEST_F(IniFile, SeveralKeysAreWrittenTogetherOrNotAtAll) {
+  Put("[s]\na=1\n");
+  ASSERT_TRUE(WriteIniStrings(file_, "S", {{"a", "2"}, {"b", "3"}, {"A", "4"}}));
+  EXPECT_EQ(Content(), "[s]\na=4\nb=3\n");
+  EXPECT_FALSE(WriteIniStrings(file_, "s", {{"c", "5"}, {"d", "x\ny"}}));
+  EXPECT_EQ(Content(), "[s]\na=4\nb=3\n");
+}
