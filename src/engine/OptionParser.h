@@ -101,7 +101,10 @@ class TOptionParser {
   // equivalent here are skipped with a warning. False when a part is unknown
   // or rejected.
   bool SetGenericOrMovedOption(const std::string& name, const std::string& value);
-  void ApplyPresetText(const std::string& presetName, const std::string& text);
+  // Syntax errors name the preset as it was found (with the codec prefix),
+  // rejected options the preset as it was asked for.
+  void ApplyPresetText(const std::string& preset, const std::string& lookedUpName,
+                       const std::string& text);
 
   void SetCodecName(std::string& codecName, bool& streamCopy, const std::string& value);
   void SetFileFormat(const std::string& value);

@@ -165,11 +165,12 @@ void TOptionParser::LoadPreset(const std::string& kind, const std::string& prese
     if (!FileExists(preset) || ReadWholeFile(preset, text) != 0)
       throw FFmpegException("Preset \"" + preset + "\" not found");
   }
-  ApplyPresetText(presetName, text);
+  ApplyPresetText(preset, presetName, text);
 }
 
-void TOptionParser::ApplyPresetText(const std::string& presetName, const std::string& text) {
-  for (const TPresetLine& l : ParsePresetText(presetName, text)) {
+void TOptionParser::ApplyPresetText(const std::string& preset, const std::string& lookedUpName,
+                                    const std::string& text) {
+  for (const TPresetLine& l : ParsePresetText(lookedUpName, text)) {
     if (strcasecmp(l.Name.c_str(), "acodec") == 0) {
       SetAudioCodec(l.Value);
     } else if (strcasecmp(l.Name.c_str(), "vcodec") == 0) {
@@ -177,7 +178,7 @@ void TOptionParser::ApplyPresetText(const std::string& presetName, const std::st
     } else if (strcasecmp(l.Name.c_str(), "scodec") == 0) {
       SetSubtitleCodec(l.Value);
     } else if (!SetGenericOrMovedOption(l.Name, l.Value)) {
-      throw FFmpegException(presetName + ": Invalid option or argument: \"" + l.Line +
+      throw FFmpegException(preset + ": Invalid option or argument: \"" + l.Line +
                             "\", parsed as \"" + l.Name + "\" = \"" + l.Value + "\"");
     }
   }
