@@ -111,3 +111,14 @@ std::optional<TFormatRow> PressFormatRow(TFormatList& list, int row, int x, cons
   if (list.Row(row).Info.IsFormat) return list.Row(row);
   return std::nullopt;
 }
+
+TFormatRowLook FormatRowLook(const TFormatRow& row) {
+  TFormatRowLook look;
+  if (!row.Info.IsGroup) return look;
+  look.Bold = true;
+  look.GlyphIndex = row.Info.Collapsed ? 0 : 1;
+  look.IconIndex = row.Info.Code;
+  look.TextX = 45;
+  look.TextColor = kHeaderTextColor;
+  return look;
+}

@@ -53,6 +53,26 @@ class TFormatList {
   std::vector<TFormatRow> rows_;
 };
 
+// How a row is drawn, so that the list's painter only paints. Colours are
+// 0xRRGGBB; offsets are from the row's left edge after its 3-pixel inset.
+constexpr unsigned kRowFillColor = 0xF6F7F8;
+constexpr unsigned kHotRowFillColor = 0xB9CCEC;   // shrunk by 2 pixels each side
+constexpr unsigned kHotRowFrameColor = 0x7AA0DA;  // 1 pixel, grown back by 1
+constexpr unsigned kEntryTextColor = 0x000080;
+constexpr unsigned kHeaderTextColor = 0x000000;
+constexpr int kRowInset = 3;
+struct TFormatRowLook {
+  bool Bold = false;
+  int GlyphIndex = -1;  // expand glyph (16 x 16): 0 collapsed, 1 expanded; -1 none
+  int GlyphX = 1;
+  int IconIndex = -1;   // group icon (20 x 20) by group number; -1 none
+  int IconX = 20;
+  int TextX = 25;
+  int TextY = 2;
+  unsigned TextColor = kEntryTextColor;
+};
+TFormatRowLook FormatRowLook(const TFormatRow& row);
+
 // Clears `names` and `list`, writes the catalogue into `names` and adds one
 // header per group, each followed by its entries unless "lstformat" of
 // `settingsFile` marks it collapsed (a missing key means collapsed).
