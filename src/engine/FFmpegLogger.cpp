@@ -228,9 +228,12 @@ void TFFLogger::Deliver(const TLogInfo& info) {
 }
 
 TFFLogger& FFLogger() {
+  if (TFFLogger* current = g_current) return *current;
+  static std::mutex creating;
+  std::lock_guard lock(creating);
+  if (TFFLogger* current = g_current) return *current;
   // Never destroyed: library threads may still log while the program exits.
-  static TFFLogger* logger = new TFFLogger();
-  return *logger;
+  return *new TFFLogger();
 }
 
 struct TLogCapture::State {

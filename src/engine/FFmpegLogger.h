@@ -129,7 +129,8 @@ class TFFLogger {
   std::map<std::thread::id, std::string> lines_;
 };
 
-// The program's logger, created on first use and kept to the end.
+// The program's logger: the instance alive now, else one created here on
+// first use and kept to the end.
 TFFLogger& FFLogger();
 
 // Collects every delivered message while it exists (tests, the command-line
