@@ -41,8 +41,9 @@ void TCustomFFmpeg::Prepare() {
   for (TOutputStream* ost : outputStreams_)
     for (TInputStream* src : ost->JoinSources)
       if (src) src->DecodingNeeded |= ost->EncodingNeeded;
-  OpenEncoders();
+  // Decoders first: a subtitle encoder takes its header from its decoder.
   OpenDecoders();
+  OpenEncoders();
   for (auto& ist : inputStreams_) {
     ist->Pts = 0;
     ist->NextPts = NoTimeValue;
@@ -229,6 +230,7 @@ void TCustomFFmpeg::SetUpEncode(TOutputStream& ost) {
       ost.ResampleNeeded = in->sample_rate != enc->sample_rate || options_.AudioSyncMethod > 1;
       break;
     case AVMEDIA_TYPE_SUBTITLE:
+      enc->time_base = AVRational{1, AV_TIME_BASE};  // subtitle times are µs
       break;
     case AVMEDIA_TYPE_VIDEO: {
       if (enc->pix_fmt == AV_PIX_FMT_NONE)
@@ -298,6 +300,13 @@ void TCustomFFmpeg::OpenEncoders() {
         FailWithMapping(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(enc->codec_id),
                             ost.FileIndex, ost.Index, TypeName(ost.Type)),
                         true);
+      if (ost.Type == AVMEDIA_TYPE_SUBTITLE && ost.Source->Dec && ost.Source->Dec->subtitle_header) {
+        const AVCodecContext* dec = ost.Source->Dec.get();
+        enc->subtitle_header = static_cast<uint8_t*>(FF.av_mallocz(size_t(dec->subtitle_header_size) + 1));
+        if (!enc->subtitle_header) throw FFmpegException("av_mallocz fail");
+        std::memcpy(enc->subtitle_header, dec->subtitle_header, size_t(dec->subtitle_header_size));
+        enc->subtitle_header_size = dec->subtitle_header_size;
+      }
       AVDictionary* opts = options_.Generic.CopyPrivateCodecOptions(ost.Type);
       int err;
       {

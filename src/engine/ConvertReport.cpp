@@ -104,12 +104,12 @@ void TCustomFFmpeg::WriteVideoStats(TOutputStream& ost, int frameSize) {
   }
   const AVCodecContext* enc = ost.Enc.get();
   if (ost.Type != AVMEDIA_TYPE_VIDEO) return;
-  std::string line = Fmt("frame= %5d q= %2.1f ", int(ost.FrameNumber), float(ost.LastQuality) / FF_QP2LAMBDA);
+  std::string line = Fmt("frame= %5d q= %2.1f ", int(ost.PacketsOut), float(ost.LastQuality) / FF_QP2LAMBDA);
   if (enc->flags & AV_CODEC_FLAG_PSNR)
     line += Fmt("PSNR= %6.2f ", -10.0 * std::log10(double(ost.LastErrors[0]) /
                                                    (double(enc->width) * enc->height * 255.0 * 255.0)));
   line += Fmt("f_size= %6d ", frameSize);
-  double time = std::max(0.01, double(ost.SyncOpts) * av_q2d(enc->time_base));
+  double time = std::max(0.01, double(ost.PacketsOut) * av_q2d(enc->time_base));
   double rate = frameSize * 8 / av_q2d(enc->time_base) / 1000;
   double avgRate = double(videoBytes_) * 8 / time / 1000;
   line += Fmt("s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ", double(videoBytes_) / 1024,

@@ -114,6 +114,7 @@ struct TOutputStream {
   bool EncodingNeeded = false;
   bool Active = true;
   std::int64_t FrameNumber = 0;
+  std::int64_t PacketsOut = 0;         // encoded packets received (video)
   std::int64_t SyncOpts = 0;           // encoder time-base units expected so far
   double CurrentTime = 0;              // seconds of the last written packet end
   std::int64_t LastVideoPts = INT64_MIN;

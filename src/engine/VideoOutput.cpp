@@ -116,8 +116,7 @@ void TCustomFFmpeg::PullFilteredVideo(TOutputStream& ost, TInputStream& ist) {
   AVRational tb = FF.av_buffersink_get_time_base(ost.FilterSink);
   while (FF.av_buffersink_get_frame(ost.FilterSink, filtered.get()) >= 0) {
     if (filtered->pts != AV_NOPTS_VALUE) ist.Pts = FF.av_rescale_q(filtered->pts, tb, MicroSeconds);
-    int size = VideoOutput(ost, ist, filtered.get());
-    if (!options_.VStatsFileName.empty() && size) WriteVideoStats(ost, size);
+    VideoOutput(ost, ist, filtered.get());
     FF.av_frame_unref(filtered.get());
   }
   ist.Pts = decodedPts;
@@ -177,10 +176,10 @@ int TCustomFFmpeg::VideoOutput(TOutputStream& ost, TInputStream& ist, AVFrame* f
     frame->pts = ost.SyncOpts;
     ost.LastVideoPts = ost.SyncOpts;
     int bytes = EncodeFrame(ost, frame);
-    if (bytes > 0) {
-      frameSize = bytes;
-      if (PreviewFlags()) OfferPreview(frame, enc);
-    }
+    if (bytes > 0) frameSize = bytes;
+    // Encoders hold pictures back for a while; offering the picture just
+    // handed over keeps the preview in step with the input.
+    if (PreviewFlags()) OfferPreview(frame, enc);
     ost.SyncOpts++;
     ost.FrameNumber++;
   }
@@ -211,6 +210,8 @@ int TCustomFFmpeg::EncodeFrame(TOutputStream& ost, const AVFrame* frame) {
         }
       }
       videoBytes_ += pkt->size;
+      ++ost.PacketsOut;
+      if (!options_.VStatsFileName.empty()) WriteVideoStats(ost, pkt->size);
       if (ost.PassLog && enc->stats_out)
         FF.fwrite(enc->stats_out, 1, std::strlen(enc->stats_out), ost.PassLog.get());
     } else {

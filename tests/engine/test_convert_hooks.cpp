@@ -1,0 +1,192 @@
+// Conversions with call-outs and side files: the custom hook, previews,
+// frame hook modules, reports, subtitles, two-pass logs, statistics and
+// metadata.
+#include <fstream>
+
+#include "engine/FFmpegException.h"
+#include "engine/FFmpegLogger.h"
+#include "engine/FrameHookModules.h"
+#include "engine/MediaUtils.h"
+#include "ConvertTestUtil.h"
+
+using namespace convtest;
+
+namespace {
+
+bool IsBlue(const TBitmap& bmp) {
+  return TestMedia::ColourNear(TestMedia::PixelAt(bmp, bmp.Width() / 2, bmp.Height() - 4, 2), {0, 0, 255});
+}
+
+}  // namespace
+
+TEST(ConvertHook, HandlerDrawsIntoTheEncodedPicture) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120));
+  std::string out = OutPath("hooked.mp4");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {}, out, {{"an", "1"}}));
+  task.SetHookEnabled(true);
+  std::vector<int> numbers;
+  std::vector<std::int64_t> times;
+  task.OnCustomHook = [&](TCustomFFmpeg&, THookInfo& info) {
+    numbers.push_back(info.FrameNumber);
+    times.push_back(info.PTS);
+    EXPECT_TRUE(info.Update);
+    EXPECT_FALSE(info.StopHook);
+    ASSERT_NE(info.Bitmap, nullptr);
+    EXPECT_EQ(info.Bitmap->Width(), 160);
+    if (info.FrameNumber == 3) throw std::runtime_error("boom");  // this frame stays as decoded
+    if (info.FrameNumber == 4) {
+      info.Update = false;  // said unchanged: what was drawn is ignored
+    }
+    info.Bitmap->Fill(255, 0, 0);
+    if (info.FrameNumber == 10) info.StopHook = true;  // this frame still counts
+  };
+  TLogCapture log;
+  RunOk(task);
+  EXPECT_TRUE(log.Contains("Error occurs OnCustomHook: boom"));
+  ASSERT_EQ(numbers.size(), 10u);
+  EXPECT_EQ(numbers.front(), 1);
+  EXPECT_EQ(times[1] - times[0], 40000);
+  EXPECT_FALSE(task.HookEnabled());
+  TBitmap frame;
+  for (int i : {0, 1, 4, 9}) {
+    ASSERT_TRUE(TestMedia::DecodeFrame(out, i, frame));
+    EXPECT_TRUE(IsBlue(frame)) << "frame " << i;
+  }
+  for (int i : {2, 3, 10, 20}) {
+    ASSERT_TRUE(TestMedia::DecodeFrame(out, i, frame));
+    EXPECT_FALSE(IsBlue(frame)) << "frame " << i;
+  }
+}
+
+TEST(ConvertHook, PreviewsComeAtMostEveryTenthOfASecond) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
+  {
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, OutPath("preview.mp4"), {{"s", "96x72"}, {"an", "1"}, {"re", "1"}}));
+    task.SetPreviewFlags(PreviewBitmapFlag);
+    std::vector<std::int64_t> times;
+    task.OnPreviewBitmap = [&](TCustomFFmpeg&, const TPreviewInfo& info) {
+      ASSERT_NE(info.Bitmap, nullptr);
+      EXPECT_EQ(info.Bitmap->Width(), 96);
+      EXPECT_EQ(info.Bitmap->Height(), 72);
+      times.push_back(info.PTS);
+    };
+    RunOk(task);
+    // Real-time reading over 3 s: about one offer every 0.1 s.
+    EXPECT_GE(times.size(), 15u);
+    EXPECT_LE(times.size(), 31u);
+  }
+  {
+    // The window was closed at the second offer: no more offers.
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, OutPath("preview2.mp4"), {{"an", "1"}, {"re", "1"}, {"t", "1"}}));
+    task.SetPreviewFlags(PreviewWindowFlag);
+    int offers = 0;
+    task.OnPreviewOffer = [&](TCustomFFmpeg&, const TPreviewInfo&) { return ++offers < 2; };
+    RunOk(task);
+    EXPECT_EQ(offers, 2);
+    EXPECT_EQ(task.PreviewFlags(), 0);
+  }
+}
+
+TEST(ConvertHook, FrameHookTextsSplitAndMissingModulesFail) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(TFrameHookModules::Split("/opt/my hooks/fx.so|arg one|  |x"), (V{"/opt/my hooks/fx.so", "arg one", "  ", "x"}));
+  EXPECT_EQ(TFrameHookModules::Split("fx.so  a   b"), (V{"fx.so", "a", "b"}));
+  std::string many = "m.so";
+  for (int i = 0; i < 80; ++i) many += " a";
+  EXPECT_EQ(TFrameHookModules::Split(many).size(), 63u);
+
+  TCustomFFmpeg task;
+  task.ResetTask();
+  std::string missing = TestMedia::MissingFile() + ".so";
+  try {
+    task.ParseOption("vhook", missing + " x");
+    FAIL() << "a missing module was accepted";
+  } catch (const FFmpegException& e) {
+    EXPECT_EQ(std::string(e.what()), "Failed to add video hook function: " + missing + " x");
+  }
+}
+
+TEST(ConvertReport, ReportsWithoutVideoAndFinalStatistics) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4());
+  std::string out = OutPath("sound.mp3");
+  TCustomFFmpeg task;
+  std::vector<TProgressInfo> reports;
+  task.OnProgress = [&](TCustomFFmpeg&, const TProgressInfo& p) { reports.push_back(p); };
+  ASSERT_TRUE(OpenTask(task, in, {}, out, {{"vn", "1"}}));
+  TLogCapture log;
+  RunOk(task);
+  ASSERT_FALSE(reports.empty());
+  const TProgressInfo& last = reports.back();
+  EXPECT_EQ(last.FileIndex, -1);
+  EXPECT_EQ(last.FrameNumber, -1);
+  EXPECT_EQ(last.FPS, -1);
+  EXPECT_EQ(last.Quality, -1.0f);
+  EXPECT_EQ(last.CurrentSize, FileSize(out));
+  EXPECT_NEAR(double(last.CurrentDuration) / 1e6, 2.0, 0.1);
+  EXPECT_TRUE(log.Contains("video:0kB audio:"));
+  EXPECT_GT(task.AudioBytes(), 0);
+  EXPECT_EQ(task.VideoBytes(), 0);
+}
+
+TEST(ConvertSubtitles, TextCuesAreReencodedAndCopied) {
+  std::string in = TestMedia::Get(MediaSpec::Mkv().Size(160, 120).Subtitles("subrip"));
+  for (const char* codec : {"ass", "copy"}) {
+    SCOPED_TRACE(codec);
+    std::string out = OutPath(std::string("subs_") + codec + ".mkv");
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, out, {{"scodec", codec}}));
+    RunOk(task);
+    std::vector<TestMedia::SubtitleCue> cues = TestMedia::ScanSubtitles(out);
+    ASSERT_GE(cues.size(), 2u);
+    EXPECT_EQ(cues[1].Text, "Cue 1");
+    EXPECT_NEAR(cues[1].Start, 1.0, 0.05);  // the whole file may move to start at 0
+  }
+}
+
+TEST(ConvertFiles, TwoPassStatisticsAndMetadata) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Tag("artist", "Someone"));
+  std::string prefix = ScratchDir() + "passlog";
+  for (int pass = 1; pass <= 2; ++pass) {
+    std::string out = OutPath("pass" + std::to_string(pass) + ".avi");
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, out,
+                         {{"an", "1"}, {"vcodec", "mpeg4"}, {"b", "200k"}, {"pass", std::to_string(pass)},
+                          {"passlogfile", prefix}}));
+    RunOk(task);
+    EXPECT_GT(FileSize(prefix + "-0.log"), 0);
+    EXPECT_TRUE(TestMedia::ScanVideo(out).Ok);
+  }
+  {
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, OutPath("pass_missing.avi"),
+                         {{"an", "1"}, {"pass", "2"}, {"passlogfile", prefix + "-none"}}));
+    task.RunConversion();
+    EXPECT_EQ(task.ErrorMessage(),
+              "Cannot read file: Error reading log file \"" + prefix + "-none-0.log\" for pass-2 encoding");
+  }
+
+  std::string stats = ScratchDir() + "vstats.txt";
+  std::string out = OutPath("tagged.mkv");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {}, out,
+                       {{"metadata", "title=Hello"}, {"map_meta_data", "0:0"}, {"vstats_file", stats}}));
+  RunOk(task);
+  std::ifstream lines(stats);
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    if (count++ == 0) {
+      EXPECT_EQ(line.rfind("frame=     1 q=", 0), 0u) << line;
+    }
+  }
+  EXPECT_NEAR(count, 50, 2);
+
+  AVFormatContext* ctx = nullptr;
+  ASSERT_GE(OpenInputWithName(&ctx, out, nullptr, nullptr), 0);
+  EXPECT_EQ(MetadataValue(ctx->metadata, "title", ""), "Hello");
+  EXPECT_EQ(MetadataValue(ctx->metadata, "artist", ""), "Someone");
+  CloseInputWithName(&ctx);
+}
