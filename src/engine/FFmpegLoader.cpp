@@ -213,6 +213,7 @@ void TFFmpegLoader::Unload(TLibrarySet set) {
 }
 
 bool TFFmpegLoader::LoadOne(TLibraryIndex index) {
+  if (index < 0 || index >= liLibraryCount) return false;
   TLibraryStatus& st = status_[index];
   if (!st.Handle) {
     std::string fileName = st.FileName.empty() ? kItems[index].FileName : st.FileName;
