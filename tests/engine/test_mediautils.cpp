@@ -84,16 +84,6 @@ TEST(MediaUtils, ErrorTextsKeepOwnWordingAndFallBack) {
   EXPECT_EQ(ErrorMessage(-123456789), "Error number -123456789 occurred");
 }
 
-TEST(MediaUtils, MediaTypeNames) {
-  EXPECT_EQ(MediaTypeName(AVMEDIA_TYPE_VIDEO), "Video");
-  EXPECT_EQ(MediaTypeName(AVMEDIA_TYPE_AUDIO), "Audio");
-  EXPECT_EQ(MediaTypeName(AVMEDIA_TYPE_DATA), "Data");
-  EXPECT_EQ(MediaTypeName(AVMEDIA_TYPE_SUBTITLE), "Subtitle");
-  EXPECT_EQ(MediaTypeName(AVMEDIA_TYPE_ATTACHMENT), "Attachment");
-  EXPECT_EQ(MediaTypeName(AVMEDIA_TYPE_UNKNOWN), "Unknown");
-  EXPECT_EQ(MediaTypeName(5), "Unknown");
-}
-
 TEST(MediaUtils, CodecNameTextForms) {
   AVCodecParameters par{};
   par.codec_id = AV_CODEC_ID_MPEG4;
