@@ -1,0 +1,210 @@
+#include "cli/ConsoleRun.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+#include "engine/FFmpegLoader.h"
+#include "engine/FFmpegLogger.h"
+#include "engine/FFmpegVCL.h"
+#include "engine/MainThread.h"
+#include "engine/MediaUtils.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) {
+  g_interrupted = 1;
+  // A second Ctrl+C ends the program at once, unfinished file and all.
+  std::signal(SIGINT, SIG_DFL);
+}
+
+std::string Clock3(double seconds) {
+  if (seconds < 0) seconds = 0;
+  long s = long(seconds + 0.5);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02ld:%02ld:%02ld", s / 3600, (s / 60) % 60, s % 60);
+  return buf;
+}
+
+// Everything the terminal shows goes through here, on the main thread,
+// except library warnings, which arrive on any thread (hence the lock).
+class TConsole {
+ public:
+  explicit TConsole(bool quiet) : quiet_(quiet), tty_(::isatty(STDOUT_FILENO) != 0) {}
+
+  void Progress(const std::string& line) {
+    if (quiet_) return;
+    std::lock_guard lock(mutex_);
+    if (tty_) {
+      std::printf("\r%s\033[K", line.c_str());
+      lineOpen_ = true;
+    } else {
+      std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+  }
+
+  void Line(std::FILE* to, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    CloseProgressLine();
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
+  }
+
+ private:
+  void CloseProgressLine() {
+    if (!lineOpen_) return;
+    std::printf("\n");
+    std::fflush(stdout);
+    lineOpen_ = false;
+  }
+
+  std::mutex mutex_;
+  bool quiet_;
+  bool tty_;
+  bool lineOpen_ = false;
+};
+
+struct TTaskClock {
+  Clock::time_point Start;
+  TProgressInfo Last;
+  bool HasLast = false;
+};
+
+std::string ProgressLine(const std::string& name, int index, int count, const TProgressInfo& p, double elapsed) {
+  double done = double(p.CurrentDuration) / 1e6;
+  double speed = elapsed > 0.05 ? done / elapsed : 0;
+  std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + name;
+  char buf[160];
+  if (p.TotalDuration > 0) {
+    double total = double(p.TotalDuration) / 1e6;
+    double percent = std::min(100.0, 100.0 * done / total);
+    std::snprintf(buf, sizeof buf, "  %5.1f%%", percent);
+    line += buf;
+  }
+  if (p.FrameNumber >= 0) {
+    std::snprintf(buf, sizeof buf, "  frame=%6d fps=%4d", p.FrameNumber, p.FPS);
+    line += buf;
+  }
+  std::snprintf(buf, sizeof buf, "  time=%s size=%8.0fkB speed=%5.2fx", TimeToText(p.CurrentDuration).c_str(),
+                double(p.CurrentSize) / 1024, speed);
+  line += buf;
+  if (p.TotalDuration > 0 && speed > 0)
+    line += "  ETA " + Clock3((double(p.TotalDuration) / 1e6 - done) / speed);
+  return line;
+}
+
+std::string Summary(const std::string& name, const TTerminateInfo& end, const TTaskClock& clock) {
+  std::string state = end.Failed ? "failed" : end.Completed ? "done" : "stopped";
+  std::string text = name + ": " + state;
+  if (end.Failed) return text + ": " + end.ErrorMessage;
+  if (!clock.HasLast) return text;
+  const TProgressInfo& p = clock.Last;
+  double elapsed = std::chrono::duration<double>(Clock::now() - clock.Start).count();
+  double media = double(p.CurrentDuration) / 1e6;
+  char buf[256];
+  std::snprintf(buf, sizeof buf, " - %s of media, %.0f kB, %.1f kbit/s", TimeToText(p.CurrentDuration).c_str(),
+                double(p.CurrentSize) / 1024, double(p.BitRate));
+  text += buf;
+  if (p.FrameNumber >= 0) {
+    std::snprintf(buf, sizeof buf, ", %d frames", p.FrameNumber);
+    text += buf;
+  }
+  std::snprintf(buf, sizeof buf, " in %.1f s (%.2fx)", elapsed, elapsed > 0 ? media / elapsed : 0.0);
+  return text + buf;
+}
+
+}  // namespace
+
+bool LoadMediaLibraries(TFFmpegVCL& vcl) {
+  if (vcl.LoadAVLib(TFFmpegLoader::DefaultLibraryPath())) return true;
+  std::fprintf(stderr, "quor-convert: cannot load the media libraries: %s\n", vcl.LastErrMsg().c_str());
+  return false;
+}
+
+int RunConversions(TFFmpegVCL& vcl, const TConsoleRunSettings& settings) {
+  const int count = vcl.TaskCount();
+  if (count == 0) return ExitOk;
+  // Shared with the log sink, which a library thread may still be running.
+  auto console = std::make_shared<TConsole>(settings.Quiet);
+  TQueuedHandOver handOver;
+  SetMainThreadHandOver(&handOver);
+  auto nameOf = [&](int i) {
+    return i >= 0 && i < int(settings.TaskNames.size()) ? settings.TaskNames[size_t(i)] : "task " + std::to_string(i + 1);
+  };
+
+  int logSink = FFLogger().AddSink([console](const TLogInfo& info) {
+    if (info.LogLevel <= llWarning) console->Line(stderr, info.LogMsg);
+  });
+
+  std::vector<TTaskClock> clocks(static_cast<size_t>(count));
+  vcl.SetTriggerEventInMainThread(true);
+  vcl.SetOnProgress([&](TCustomFFmpegVCL*, PProgressInfo p) {
+    if (p->TaskIndex < 0 || p->TaskIndex >= count) return;
+    TTaskClock& c = clocks[size_t(p->TaskIndex)];
+    c.Last = *p;
+    c.HasLast = true;
+    double elapsed = std::chrono::duration<double>(Clock::now() - c.Start).count();
+    console->Progress(ProgressLine(nameOf(p->TaskIndex), p->TaskIndex, count, *p, elapsed));
+  });
+
+  std::mutex noticeMutex;
+  std::vector<TTerminateInfo> notices;
+  vcl.SetOnTerminate([&](TCustomFFmpegVCL*, const TTerminateInfo& info) {
+    std::lock_guard lock(noticeMutex);
+    notices.push_back(info);
+  });
+
+  g_interrupted = 0;
+  auto previous = std::signal(SIGINT, OnInterrupt);
+  const auto runStart = Clock::now();
+  for (auto& c : clocks) c.Start = runStart;
+
+  bool stopped = false, failed = false, allEnded = false;
+  size_t shown = 0;
+  vcl.StartTask(1);
+  while (!allEnded) {
+    handOver.WaitAndPump(50);
+    if (g_interrupted && !stopped) {
+      stopped = true;
+      console->Line(stderr, "Stopping: finishing the output file...");
+      vcl.StopConvert(true);
+    }
+    std::vector<TTerminateInfo> fresh;
+    {
+      std::lock_guard lock(noticeMutex);
+      fresh.assign(notices.begin() + long(shown), notices.end());
+      shown = notices.size();
+    }
+    for (const auto& n : fresh) {
+      if (n.TaskIndex < 0) {
+        allEnded = true;
+        continue;
+      }
+      failed |= n.Failed;
+      TTaskClock& c = clocks[size_t(n.TaskIndex)];
+      console->Line(n.Failed ? stderr : stdout, Summary(nameOf(n.TaskIndex), n, c));
+      // The next task's clock starts when this one ends.
+      if (n.TaskIndex + 1 < count) clocks[size_t(n.TaskIndex) + 1].Start = Clock::now();
+    }
+  }
+
+  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+  vcl.ClearTasks();
+  vcl.SetOnProgress(nullptr);
+  vcl.SetOnTerminate(nullptr);
+  FFLogger().RemoveSink(logSink);
+  SetMainThreadHandOver(nullptr);
+  if (failed) return ExitFailed;
+  return stopped ? ExitStopped : ExitOk;
+}

@@ -1,0 +1,125 @@
+#include "cli/RawMode.h"
+
+#include <cstdio>
+#include <set>
+
+#include "cli/ConsoleRun.h"
+#include "engine/FFmpegVCL.h"
+#include "engine/MediaUtils.h"
+
+namespace {
+
+// Options of the vocabulary that take no value.
+const std::set<std::string>& Switches() {
+  static const std::set<std::string> names = {
+      "an",     "vn",        "sn",      "y",      "shortest", "copyts",      "xerror",   "intra",
+      "psnr",   "vstats",    "qphist",  "sameq",  "force_fps", "isync",      "dump",     "hex",
+      "re",     "newvideo",  "newaudio", "newsubtitle", "deinterlace", "loop_input", "benchmark"};
+  return names;
+}
+
+bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
+}  // namespace
+
+TRawCommandLine ParseRawCommandLine(const std::vector<std::string>& args) {
+  TRawCommandLine cl;
+  TRawTask task;
+  bool haveInput = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--quiet") {
+      cl.Quiet = true;
+      continue;
+    }
+    if (!IsOption(arg)) {
+      if (!haveInput) throw TUsageError("the output file '" + arg + "' has no input (-i) before it");
+      task.Output = arg;
+      cl.Tasks.push_back(std::move(task));
+      task = TRawTask{};
+      haveInput = false;
+      continue;
+    }
+    const std::string name = arg.substr(1);
+    if (name == "y") {
+      cl.Overwrite = true;
+      continue;
+    }
+    std::string value;
+    if (!Switches().count(name)) {
+      if (i + 1 >= args.size()) throw TUsageError("the option " + arg + " needs a value");
+      value = args[++i];
+      if (value.find_first_of("\r\n") != std::string::npos)
+        throw TUsageError("the value of " + arg + " spans several lines");
+    }
+    if (name == "i") {
+      if (haveInput) throw TUsageError("the input '" + task.Input + "' has no output file");
+      task.Input = value;
+      haveInput = true;
+      continue;
+    }
+    (haveInput ? task.OutputOptions : task.InputOptions).push_back({name, value});
+  }
+  if (haveInput) throw TUsageError("the input '" + task.Input + "' has no output file");
+  if (!task.InputOptions.empty()) throw TUsageError("options after the last output file apply to nothing");
+  if (cl.Tasks.empty()) throw TUsageError("no input file given (-i)");
+  return cl;
+}
+
+std::string OptionText(const std::vector<TOptionLine>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += l.Name + "=" + l.Value + "\n";
+  return text;
+}
+
+namespace {
+
+// Refuses to overwrite what the user did not ask to replace.
+void CheckOutputs(const TRawCommandLine& cl) {
+  for (const auto& t : cl.Tasks) {
+    if (ExpandFullPath(t.Output) == ExpandFullPath(t.Input))
+      throw TUsageError("the output file '" + t.Output + "' is also the input");
+    if (!cl.Overwrite && FileExists(t.Output))
+      throw TUsageError("the output file '" + t.Output + "' exists (add -y to replace it)");
+  }
+}
+
+bool SetUpTasks(TFFmpegVCL& vcl, const TRawCommandLine& cl) {
+  for (const auto& t : cl.Tasks) {
+    TInputOptions in;
+    in.ExtraOptions = OptionText(t.InputOptions);
+    int index = vcl.AddTask(t.Input, &in);
+    if (index < 0) {
+      std::fprintf(stderr, "quor-convert: cannot open the input '%s': %s\n", t.Input.c_str(), vcl.LastErrMsg().c_str());
+      return false;
+    }
+    TOutputOptions out;
+    out.ExtraOptions = OptionText(t.OutputOptions);
+    if (!vcl.SetOutputFile(index, t.Output, &out)) {
+      std::fprintf(stderr, "quor-convert: cannot set up the output '%s': %s\n", t.Output.c_str(),
+                   vcl.LastErrMsg().c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunRawMode(const std::vector<std::string>& args) {
+  TRawCommandLine cl;
+  try {
+    cl = ParseRawCommandLine(args);
+    CheckOutputs(cl);
+  } catch (const TUsageError& e) {
+    std::fprintf(stderr, "quor-convert: %s\nTry 'quor-convert --help'.\n", e.what());
+    return ExitUsage;
+  }
+  TFFmpegVCL vcl;
+  if (!LoadMediaLibraries(vcl)) return ExitFailed;
+  if (!SetUpTasks(vcl, cl)) return ExitFailed;
+  TConsoleRunSettings settings;
+  settings.Quiet = cl.Quiet;
+  for (const auto& t : cl.Tasks) settings.TaskNames.push_back(ExtractFileName(t.Output));
+  return RunConversions(vcl, settings);
+}

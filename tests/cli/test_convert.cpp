@@ -1,0 +1,163 @@
+// quor-convert run as a user runs it: conversions that open again, failures
+// with a message and a non-zero status, and Ctrl+C finishing the file.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/AVProbe.h"
+#include "support/MediaFactory.h"
+
+namespace {
+
+struct TRun {
+  int Status = -1;  // exit code; 128 + n when killed by signal n
+  std::string Out, Err;
+};
+
+// Runs quor-convert with `args`. When `interruptOn` is not empty, sends
+// SIGINT once that text shows up on its standard output.
+TRun RunConvert(const std::vector<std::string>& args, const std::string& interruptOn = "") {
+  int out[2], err[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ::close(out[0]);
+    ::close(err[0]);
+    std::vector<char*> argv{const_cast<char*>(QUOR_CONVERT)};
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUOR_CONVERT, argv.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  TRun run;
+  bool interrupted = interruptOn.empty();
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open = 2;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(50);
+  while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+    if (::poll(fds, 2, 200) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      char buf[4096];
+      ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+        continue;
+      }
+      (i == 0 ? run.Out : run.Err).append(buf, size_t(n));
+    }
+    if (!interrupted && run.Out.find(interruptOn) != std::string::npos) {
+      ::kill(pid, SIGINT);
+      interrupted = true;
+    }
+  }
+  if (open > 0) ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+std::string OutputPath(const std::string& name) {
+  return TestMedia::MediaDir() + "cli_" + std::to_string(::getpid()) + "_" + name;
+}
+
+class ConvertCli : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    for (auto& f : outputs_) std::remove(f.c_str());
+  }
+  std::string Output(const std::string& name) {
+    outputs_.push_back(OutputPath(name));
+    std::remove(outputs_.back().c_str());
+    return outputs_.back();
+  }
+  std::vector<std::string> outputs_;
+};
+
+}  // namespace
+
+TEST_F(ConvertCli, ConvertsEachInputWithItsOwnOptions) {
+  std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(2));
+  std::string avi = Output("a.avi"), mkv = Output("b.mkv");
+  TRun run = RunConvert({"-i", clip, "-vcodec", "mpeg4", "-vb", "400k", "-acodec", "libmp3lame", "-ab", "96k", avi,
+                         "-t", "1", "-i", clip, "-s", "80x60", "-an", mkv});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("a.avi: done"), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("frame="), std::string::npos) << run.Out;
+
+  TAVProbe probe;
+  ASSERT_TRUE(probe.Open(avi)) << probe.LastErrMsg();
+  TVideoStreamInfo v;
+  ASSERT_TRUE(probe.VideoStreamInfo(-1, v));
+  EXPECT_EQ(v.CodecName.substr(0, 5), "mpeg4");
+  TAudioStreamInfo a;
+  ASSERT_TRUE(probe.AudioStreamInfo(-1, a));
+  EXPECT_EQ(a.CodecName.substr(0, 3), "mp3");
+  EXPECT_NEAR(TestMedia::ScanVideo(avi).Frames, 50, 3);
+
+  // The input option -t reached the second input only.
+  TestMedia::VideoStats second = TestMedia::ScanVideo(mkv);
+  ASSERT_TRUE(second.Ok);
+  EXPECT_EQ(second.Width, 80);
+  EXPECT_NEAR(second.Frames, 25, 3);
+  EXPECT_FALSE(TestMedia::ScanAudio(mkv).Ok);
+}
+
+TEST_F(ConvertCli, FailuresExitNonZeroWithAMessage) {
+  std::string missing = TestMedia::MissingFile();
+  TRun run = RunConvert({"-i", missing, Output("never.avi")});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("cannot open the input"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find(missing), std::string::npos) << run.Err;
+
+  std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1));
+  run = RunConvert({"-i", clip, "-vcodec", "no-such-encoder", Output("bad.avi")});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("no-such-encoder"), std::string::npos) << run.Err;
+
+  // Command lines that cannot be understood, and an output that would be
+  // overwritten without -y.
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"-i", clip}, {"out.avi"}, {"-i", clip, "-vcodec"}, {"-i", clip, clip}}) {
+    run = RunConvert(args);
+    EXPECT_EQ(run.Status, 2) << args.back();
+    EXPECT_NE(run.Err.find("quor-convert: "), std::string::npos) << run.Err;
+  }
+}
+
+TEST_F(ConvertCli, HelpExitsZero) {
+  TRun run = RunConvert({"--help"});
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_NE(run.Out.find("Usage: quor-convert"), std::string::npos);
+  EXPECT_EQ(RunConvert({}).Status, 2);
+}
+
+TEST_F(ConvertCli, CtrlCStopsAndLeavesAPlayableFile) {
+  // Long enough to be still converting when the first progress line shows.
+  std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(640, 360).Seconds(20));
+  std::string out = Output("stopped.mp4");
+  TRun run = RunConvert({"-i", clip, "-vcodec", "libx264", "-acodec", "aac", out}, "frame=");
+  EXPECT_EQ(run.Status, 130) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("stopped"), std::string::npos) << run.Out;
+  TestMedia::VideoStats v = TestMedia::ScanVideo(out);
+  ASSERT_TRUE(v.Ok);
+  EXPECT_GT(v.Frames, 0);
+  EXPECT_LT(v.Frames, 500);
+  EXPECT_GT(TestMedia::ContainerDuration(out), 0);
+}
