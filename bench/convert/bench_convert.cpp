@@ -1,0 +1,322 @@
+// Conversion speed of the converter component against a minimal direct
+// decode-encode loop written here with the same libraries, encoders, thread
+// counts and settings, both measured in this run (the machines are shared, so
+// only the ratios compare between runs). Input: a generated 10 s 1920x1080
+// 25 fps H.264 + AAC clip.
+//
+//   (a) MPEG-4 1500 kbit/s + MP3 in AVI
+//   (b) H.264 + AAC in MP4
+//   (c) as (a), with the per-frame hook on and a handler that returns at once
+//
+//   bench_convert [repetitions]   (best of N, default 2)
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/opt.h>
+}
+
+#include "engine/FFmpegApi.h"
+#include "engine/FFmpegLoader.h"
+#include "engine/FFmpegLogger.h"
+#include "engine/FFmpegVCL.h"
+#include "support/MediaFactory.h"
+
+namespace {
+
+struct TCase {
+  const char* Title;
+  const char* Extension;
+  const char* VideoEncoder;
+  int VideoBitRate;
+  const char* VideoPreset;  // libx264's "preset", or nullptr
+  const char* AudioEncoder;
+  int AudioBitRate;
+};
+
+const TCase kMpeg4Avi{"(a) MPEG-4 + MP3 in AVI", "avi", "mpeg4", 1500000, nullptr, "libmp3lame", 128000};
+const TCase kH264Mp4{"(b) H.264 + AAC in MP4", "mp4", "libx264", 2000000, "veryfast", "aac", 128000};
+
+void Check(int err, const char* what) {
+  if (err < 0) throw std::runtime_error(std::string(what) + " failed (" + std::to_string(err) + ")");
+}
+
+template <typename T>
+T* Checked(T* p, const char* what) {
+  if (!p) throw std::runtime_error(std::string(what) + " failed");
+  return p;
+}
+
+// ---- the direct loop ----
+
+class TDirectLoop {
+ public:
+  TDirectLoop(const std::string& input, const std::string& output, const TCase& c) {
+    Check(FF.avformat_open_input(&in_, input.c_str(), nullptr, nullptr), "open input");
+    Check(FF.avformat_find_stream_info(in_, nullptr), "stream info");
+    for (unsigned i = 0; i < in_->nb_streams; ++i) {
+      int type = in_->streams[i]->codecpar->codec_type;
+      if (type == AVMEDIA_TYPE_VIDEO && vIn_ < 0) vIn_ = int(i);
+      if (type == AVMEDIA_TYPE_AUDIO && aIn_ < 0) aIn_ = int(i);
+    }
+    if (vIn_ < 0 || aIn_ < 0) throw std::runtime_error("the clip needs video and audio");
+    vDec_ = OpenDecoder(in_->streams[vIn_]);
+    aDec_ = OpenDecoder(in_->streams[aIn_]);
+
+    Check(FF.avformat_alloc_output_context2(&out_, nullptr, nullptr, output.c_str()), "output context");
+    const bool globalHeader = out_->oformat->flags & AVFMT_GLOBALHEADER;
+    vEnc_ = NewEncoder(c.VideoEncoder, globalHeader);
+    vEnc_->width = vDec_->width;
+    vEnc_->height = vDec_->height;
+    vEnc_->pix_fmt = vDec_->pix_fmt;
+    vEnc_->sample_aspect_ratio = vDec_->sample_aspect_ratio;
+    vEnc_->time_base = AVRational{1, 25};
+    vEnc_->framerate = AVRational{25, 1};
+    vEnc_->bit_rate = c.VideoBitRate;
+    if (c.VideoPreset) FF.av_opt_set(vEnc_->priv_data, "preset", c.VideoPreset, 0);
+    Check(FF.avcodec_open2(vEnc_, vEnc_->codec, nullptr), "open video encoder");
+
+    aEnc_ = NewEncoder(c.AudioEncoder, globalHeader);
+    aEnc_->sample_rate = aDec_->sample_rate;
+    aEnc_->sample_fmt = aDec_->sample_fmt;  // planar float suits both encoders
+    FF.av_channel_layout_copy(&aEnc_->ch_layout, &aDec_->ch_layout);
+    aEnc_->time_base = AVRational{1, aDec_->sample_rate};
+    aEnc_->bit_rate = c.AudioBitRate;
+    Check(FF.avcodec_open2(aEnc_, aEnc_->codec, nullptr), "open audio encoder");
+
+    vOut_ = NewStream(vEnc_);
+    aOut_ = NewStream(aEnc_);
+    Check(FF.avio_open(&out_->pb, output.c_str(), AVIO_FLAG_WRITE), "open output file");
+    Check(FF.avformat_write_header(out_, nullptr), "write header");
+    fifo_ = Checked(FF.av_audio_fifo_alloc(aEnc_->sample_fmt, aEnc_->ch_layout.nb_channels, 4096), "fifo");
+    frame_ = Checked(FF.av_frame_alloc(), "frame");
+    pkt_ = Checked(FF.av_packet_alloc(), "packet");
+  }
+
+  ~TDirectLoop() {
+    FF.av_packet_free(&pkt_);
+    FF.av_frame_free(&frame_);
+    if (fifo_) FF.av_audio_fifo_free(fifo_);
+    for (AVCodecContext** c : {&vDec_, &aDec_, &vEnc_, &aEnc_}) FF.avcodec_free_context(c);
+    if (out_) {
+      FF.avio_closep(&out_->pb);
+      FF.avformat_free_context(out_);
+    }
+    FF.avformat_close_input(&in_);
+  }
+
+  // Converts everything; returns the number of video frames encoded.
+  int Run() {
+    AVPacket* in = Checked(FF.av_packet_alloc(), "packet");
+    while (FF.av_read_frame(in_, in) >= 0) {
+      if (in->stream_index == vIn_) Decode(vDec_, in, true);
+      if (in->stream_index == aIn_) Decode(aDec_, in, false);
+      FF.av_packet_unref(in);
+    }
+    FF.av_packet_free(&in);
+    Decode(vDec_, nullptr, true);
+    Decode(aDec_, nullptr, false);
+    EncodeAudioFifo(true);
+    Encode(vEnc_, vOut_, nullptr);
+    Encode(aEnc_, aOut_, nullptr);
+    Check(FF.av_write_trailer(out_), "write trailer");
+    return videoFrames_;
+  }
+
+ private:
+  AVCodecContext* OpenDecoder(AVStream* st) {
+    const AVCodec* codec = Checked(FF.avcodec_find_decoder(st->codecpar->codec_id), "find decoder");
+    AVCodecContext* ctx = Checked(FF.avcodec_alloc_context3(codec), "decoder context");
+    Check(FF.avcodec_parameters_to_context(ctx, st->codecpar), "decoder parameters");
+    ctx->thread_count = 0;
+    ctx->pkt_timebase = st->time_base;
+    Check(FF.avcodec_open2(ctx, codec, nullptr), "open decoder");
+    return ctx;
+  }
+
+  AVCodecContext* NewEncoder(const char* name, bool globalHeader) {
+    const AVCodec* codec = Checked(FF.avcodec_find_encoder_by_name(name), name);
+    AVCodecContext* ctx = Checked(FF.avcodec_alloc_context3(codec), "encoder context");
+    ctx->thread_count = 0;
+    if (globalHeader) ctx->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    return ctx;
+  }
+
+  AVStream* NewStream(AVCodecContext* enc) {
+    AVStream* st = Checked(FF.avformat_new_stream(out_, nullptr), "new stream");
+    Check(FF.avcodec_parameters_from_context(st->codecpar, enc), "stream parameters");
+    st->time_base = enc->time_base;
+    return st;
+  }
+
+  void Decode(AVCodecContext* dec, const AVPacket* pkt, bool video) {
+    Check(FF.avcodec_send_packet(dec, pkt), "send packet");
+    while (FF.avcodec_receive_frame(dec, frame_) >= 0) {
+      if (video) {
+        AVStream* st = in_->streams[vIn_];
+        frame_->pts = FF.av_rescale_q(frame_->best_effort_timestamp - std::max<int64_t>(st->start_time, 0),
+                                      st->time_base, vEnc_->time_base);
+        frame_->pict_type = AV_PICTURE_TYPE_NONE;
+        Encode(vEnc_, vOut_, frame_);
+        ++videoFrames_;
+      } else {
+        FF.av_audio_fifo_write(fifo_, reinterpret_cast<void**>(frame_->extended_data), frame_->nb_samples);
+        EncodeAudioFifo(false);
+      }
+      FF.av_frame_unref(frame_);
+    }
+  }
+
+  // Whole encoder frames from the FIFO; at the end the short rest too.
+  void EncodeAudioFifo(bool last) {
+    const int size = aEnc_->frame_size;
+    while (FF.av_audio_fifo_size(fifo_) >= size || (last && FF.av_audio_fifo_size(fifo_) > 0)) {
+      AVFrame* f = Checked(FF.av_frame_alloc(), "frame");
+      f->nb_samples = std::min(size, FF.av_audio_fifo_size(fifo_));
+      f->format = aEnc_->sample_fmt;
+      f->sample_rate = aEnc_->sample_rate;
+      FF.av_channel_layout_copy(&f->ch_layout, &aEnc_->ch_layout);
+      Check(FF.av_frame_get_buffer(f, 0), "audio buffer");
+      FF.av_audio_fifo_read(fifo_, reinterpret_cast<void**>(f->data), f->nb_samples);
+      f->pts = audioPts_;
+      audioPts_ += f->nb_samples;
+      if (f->nb_samples == size || (aEnc_->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME))
+        Encode(aEnc_, aOut_, f);
+      FF.av_frame_free(&f);
+    }
+  }
+
+  void Encode(AVCodecContext* enc, AVStream* st, const AVFrame* frame) {
+    Check(FF.avcodec_send_frame(enc, frame), "send frame");
+    while (FF.avcodec_receive_packet(enc, pkt_) >= 0) {
+      pkt_->stream_index = st->index;
+      FF.av_packet_rescale_ts(pkt_, enc->time_base, st->time_base);
+      Check(FF.av_interleaved_write_frame(out_, pkt_), "write packet");
+    }
+  }
+
+  AVFormatContext* in_ = nullptr;
+  AVFormatContext* out_ = nullptr;
+  int vIn_ = -1, aIn_ = -1;
+  AVCodecContext *vDec_ = nullptr, *aDec_ = nullptr, *vEnc_ = nullptr, *aEnc_ = nullptr;
+  AVStream *vOut_ = nullptr, *aOut_ = nullptr;
+  AVAudioFifo* fifo_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* pkt_ = nullptr;
+  int64_t audioPts_ = 0;
+  int videoFrames_ = 0;
+};
+
+// ---- the component ----
+
+int EngineConvert(const std::string& input, const std::string& output, const TCase& c, bool hook) {
+  TFFmpegVCL vcl;
+  int frames = -1;
+  std::string error;
+  vcl.SetOnProgress([&](TCustomFFmpegVCL*, PProgressInfo p) { frames = p->FrameNumber; });
+  vcl.SetOnTerminate([&](TCustomFFmpegVCL*, const TTerminateInfo& t) {
+    if (t.Failed) error = t.ErrorMessage;
+  });
+  if (hook) vcl.SetOnCustomHook([](TCustomFFmpegVCL*, PHookInfo) {});
+  if (vcl.AddTask(input) < 0) throw std::runtime_error(vcl.LastErrMsg());
+  TOutputOptions o;
+  o.VideoCodec = c.VideoEncoder;
+  o.VideoBitRate = c.VideoBitRate;
+  o.AudioCodec = c.AudioEncoder;
+  o.AudioBitRate = c.AudioBitRate;
+  o.CustomHook = hook;
+  if (c.VideoPreset) o.ExtraOptions = std::string("preset=") + c.VideoPreset;
+  if (!vcl.SetOutputFile(0, output, &o)) throw std::runtime_error(vcl.LastErrMsg());
+  vcl.StartTask(0);  // on this thread: nothing but the conversion is timed
+  if (!error.empty()) throw std::runtime_error(error);
+  return frames;
+}
+
+double Seconds(const std::function<void()>& body) {
+  auto start = std::chrono::steady_clock::now();
+  body();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct TResult {
+  double Seconds = 1e30;
+  int Frames = 0;
+  double Fps() const { return Frames / Seconds; }
+};
+
+long PeakMemoryMB() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss / 1024;
+}
+
+void Print(const char* what, const TResult& r) {
+  std::printf("  %-28s %6.1f frames/s  (%d frames in %.2f s)\n", what, r.Fps(), r.Frames, r.Seconds);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
+  auto& loader = TFFmpegLoader::Instance();
+  loader.SetLibraryPath(TFFmpegLoader::DefaultLibraryPath());
+  if (!loader.Load(AllLibraries)) {
+    std::fprintf(stderr, "cannot load the media libraries: %s\n", loader.LastErrMsg().c_str());
+    return 2;
+  }
+  FFLogger().SetLogLevel(llError);
+  try {
+    std::printf("making the 10 s 1920x1080 clip (cached after the first run)...\n");
+    const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(1920, 1080).Seconds(10));
+    const std::string base = TestMedia::MediaDir() + "bench_convert_" + std::to_string(::getpid());
+
+    auto measure = [&](const TCase& c, bool hook, bool direct) {
+      TResult best;
+      std::string out = base + (direct ? "_direct." : "_engine.") + c.Extension;
+      for (int i = 0; i < reps; ++i) {
+        int frames = 0;
+        double s = Seconds([&] {
+          if (direct)
+            frames = TDirectLoop(clip, out, c).Run();
+          else
+            frames = EngineConvert(clip, out, c, hook);
+        });
+        if (s < best.Seconds) best = {s, frames};
+      }
+      std::remove(out.c_str());
+      return best;
+    };
+
+    TResult mpeg4Engine;
+    for (const TCase* c : {&kMpeg4Avi, &kH264Mp4}) {
+      std::printf("%s (best of %d)\n", c->Title, reps);
+      TResult direct = measure(*c, false, true);
+      TResult engine = measure(*c, false, false);
+      Print("direct loop", direct);
+      Print("converter component", engine);
+      std::printf("  ratio component/direct       %6.3f   (goal >= 0.95)   peak memory %ld MB\n",
+                  engine.Fps() / direct.Fps(), PeakMemoryMB());
+      if (c == &kMpeg4Avi) mpeg4Engine = engine;
+    }
+    std::printf("(c) as (a) with the per-frame hook (best of %d)\n", reps);
+    TResult hooked = measure(kMpeg4Avi, true, false);
+    Print("component, hook on", hooked);
+    std::printf("  ratio hook/no hook           %6.3f   (goal >= 0.85)   peak memory %ld MB\n",
+                hooked.Fps() / mpeg4Engine.Fps(), PeakMemoryMB());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_convert: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
