@@ -19,6 +19,7 @@
 // ---- records ----
 
 void TCodecContextFree::operator()(AVCodecContext* ctx) const {
+  if (ctx) FF.av_freep(&ctx->stats_in);  // ours: the library leaves it to the caller
   std::lock_guard lock(CodecLock());
   FF.avcodec_free_context(&ctx);
 }

@@ -17,6 +17,17 @@
 //     hand them over to the user-interface thread.
 // The codec lock of the loader is taken around every codec open and close
 // and around stream-information look-ups.
+//
+// Typical use by the converter component:
+//   task.ResetTask();                       // defaults, flags cleared
+//   task.ParseOption("v", "1");             // input options ...
+//   task.OpenInputFile(name);               // false: task.LastError()
+//   task.Parser().SetVideoCodec("mpeg4");   // output options ...
+//   task.OpenOutputFile(out, join);         // -1: task.LastError()
+//   task.OnProgress = ...; task.SetHookEnabled(true); task.SetPreviewFlags(..);
+//   worker: task.ClearControlState(); task.RunConversion();
+//           then Completed() / Failed() / ErrorMessage()
+//   any thread: task.RequestStop(); task.Pause(); task.Resume();
 #pragma once
 
 #include <atomic>
@@ -111,6 +122,9 @@ class TCustomFFmpeg : public IOptionHost {
   // Applies one option through the option dispatcher; throws FFmpegException
   // with the user-facing message when it is rejected.
   void ParseOption(const std::string& name, const std::string& value);
+  // The dispatcher's individual setters (codecs, presets, target, frame
+  // size, filters, metadata, times) bound to this task.
+  TOptionParser Parser() { return TOptionParser(options_, this); }
 
   // False with LastError() set when the file cannot be opened.
   bool OpenInputFile(const std::string& fileName);
