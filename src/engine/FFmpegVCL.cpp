@@ -250,7 +250,6 @@ void TFFmpeg::RaiseNotice() {
     std::lock_guard lock(stateMutex_);
     working_ = false;
     terminated_ = true;
-    hasWorker_ = false;
   }
   if (OnTaskTerminate) OnTaskTerminate(*this);
 }
@@ -469,7 +468,18 @@ bool TCustomFFmpegVCL::LoadAVLib(const std::string& path) {
 
 void TCustomFFmpegVCL::CheckNotWorking(const char* operation) const {
   std::lock_guard lock(terminateLock_);
-  if (working_) throw FFmpegException(std::string("Cannot ") + operation + " while working.");
+  if (!working_) return;
+  const std::string text = std::string("Cannot ") + operation + " while working.";
+  LogError(this, text);
+  throw FFmpegException(text);
+}
+
+// The engine calls the libraries without looking; a task must not be made
+// before they are there.
+bool TCustomFFmpegVCL::LibrariesLoaded() {
+  if (TFFmpegLoader::Instance().Loaded(ConverterLibraries)) return true;
+  SetLastErrMsg("The media libraries are not loaded.");
+  return false;
 }
 
 void TCustomFFmpegVCL::SetLastErrMsg(const std::string& text) {
@@ -563,6 +573,7 @@ void TCustomFFmpegVCL::SetOnTerminate(TTerminateEvent handler) {
 
 int TCustomFFmpegVCL::AddTask(const std::string& fileName, TInputOptions* inputOptions) {
   CheckNotWorking("AddTask");
+  if (!LibrariesLoaded()) return -1;
   auto task = std::make_shared<TFFmpeg>();
   try {
     task->ResetTask();
@@ -617,6 +628,7 @@ void TCustomFFmpegVCL::WireTask(TFFmpeg& task, bool hook) {
 
 bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::string& fileName, TOutputOptions* outputOptions) {
   CheckNotWorking("SetOutputFile");
+  if (!LibrariesLoaded()) return false;
   auto task = TaskAt(taskIndex);
   if (!task) {
     SetLastErrMsg("Invalid task index " + std::to_string(taskIndex));

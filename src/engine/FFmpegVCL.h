@@ -136,7 +136,7 @@ class TFFmpeg : public TCustomFFmpeg {
   mutable std::mutex stateMutex_;  // start/end transitions, startError_
   std::atomic<bool> working_{false};
   std::atomic<bool> terminated_{false};
-  std::atomic<bool> hasWorker_{false};
+  std::atomic<bool> hasWorker_{false};  // a worker was made: wait for done_
   std::atomic<int> index_{-1};
   std::atomic<int> noticeRun_{0};
   std::string startError_;  // a start that failed before converting
@@ -225,6 +225,7 @@ class TCustomFFmpegVCL {
 
  private:
   void CheckNotWorking(const char* operation) const;
+  bool LibrariesLoaded();
   void SetLastErrMsg(const std::string& text);
   std::shared_ptr<TFFmpeg> TaskAt(int index) const;
   void WireTask(TFFmpeg& task, bool hook);

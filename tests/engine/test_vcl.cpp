@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/FFmpegException.h"
+#include "engine/FFmpegLoader.h"
 #include "engine/FFmpegVCL.h"
 #include "engine/MainThread.h"
 #include "support/MediaFactory.h"
@@ -505,4 +506,19 @@ TEST_F(VCL, WorkersRunAtTheChosenPriority) {
   // the first one's lowered priority on top of its own.
   EXPECT_EQ(nices, (std::vector<int>{base + 10, base + 10}));
   EXPECT_EQ(CurrentThreadNice(), base);
+}
+
+TEST_F(VCL, WithoutTheLibrariesNoTaskIsMade) {
+  std::string clip = TestMedia::Get(SmallClip());
+  auto& loader = TFFmpegLoader::Instance();
+  loader.Unload(LibBit(liSWResample));
+  int index = Vcl().AddTask(clip);
+  std::string message = Vcl().LastErrMsg();
+  bool reloaded = loader.Load(AllLibraries);
+  EXPECT_EQ(index, -1);
+  EXPECT_EQ(message, "The media libraries are not loaded.");
+  EXPECT_EQ(Vcl().TaskCount(), 0);
+  ASSERT_TRUE(reloaded) << loader.LastErrMsg();
+  EXPECT_TRUE(Vcl().LoadAVLib(TFFmpegLoader::DefaultLibraryPath()));
+  EXPECT_EQ(Vcl().AddTask(clip), 0);
 }
