@@ -18,11 +18,7 @@ namespace {
 
 constexpr AVRational MicroSeconds{1, AV_TIME_BASE};
 
-const char* TypeName(int type) {
-  static thread_local std::string name;
-  name = MediaTypeName(type);
-  return name.c_str();
-}
+std::string TypeName(int type) { return MediaTypeName(type); }
 
 // The expected length of a frame of the stream in µs, when the packet or
 // frame does not say.
@@ -173,7 +169,7 @@ bool TCustomFFmpeg::HandlePacket(int fileIndex, AVPacket* pkt) {
   }
   if (ProcessInputPacket(ist, pkt, true) < 0) {
     std::string msg = Fmt("Error while decoding stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
-                          TypeName(st->codecpar->codec_type));
+                          TypeName(st->codecpar->codec_type).c_str());
     if (options_.ExitOnError) throw FFmpegException(msg);
     if (Verbose() >= 0) Log(llVerbose, msg);
     return false;

@@ -13,11 +13,7 @@
 
 namespace {
 
-const char* TypeName(int type) {
-  static thread_local std::string name;
-  name = MediaTypeName(type);
-  return name.c_str();
-}
+std::string TypeName(int type) { return MediaTypeName(type); }
 
 }  // namespace
 
@@ -115,8 +111,8 @@ void TCustomFFmpeg::AssignSources() {
       if (ist->St->codecpar->codec_type != ost.Type) {
         FF.av_dump_format(file.Ctx, ost.FileIndex, file.Name.c_str(), 1);
         throw FFmpegException(Fmt("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.FileIndex,
-                                  m.StreamIndex, TypeName(ist->St->codecpar->codec_type), ost.FileIndex,
-                                  ost.Index, TypeName(ost.Type)));
+                                  m.StreamIndex, TypeName(ist->St->codecpar->codec_type).c_str(), ost.FileIndex,
+                                  ost.Index, TypeName(ost.Type).c_str()));
       }
       ost.Source = ist;
       ost.SyncSource = findInput(m.SyncFileIndex, m.SyncStreamIndex);
@@ -130,19 +126,18 @@ void TCustomFFmpeg::AssignSources() {
         if (wantedFile >= 0 && ist.FileIndex != wantedFile) return false;
         return true;
       };
+      // The unused stream with the most frames (as the container counts
+      // them); the first of equal counts.
       TInputStream* found = nullptr;
       for (auto& ist : inputStreams_)
-        if (candidate(*ist, true)) {
-          found = ist.get();
-          break;
-        }
+        if (candidate(*ist, true) && (!found || ist->St->nb_frames > found->St->nb_frames)) found = ist.get();
       if (!found && !options_.ProgramId && !joinMode_)
         for (auto& ist : inputStreams_)
           if (candidate(*ist, false)) found = ist.get();
       if (!found) {
         FF.av_dump_format(file.Ctx, ost.FileIndex, file.Name.c_str(), 1);
         throw FFmpegException(Fmt("Could not find input stream matching output stream #%d.%d (%s)", ost.FileIndex,
-                                  ost.Index, TypeName(ost.Type)));
+                                  ost.Index, TypeName(ost.Type).c_str()));
       }
       ost.Source = found;
       ost.SyncSource = found;
@@ -298,7 +293,7 @@ void TCustomFFmpeg::OpenEncoders() {
       const AVCodec* codec = ost.Encoder ? ost.Encoder : FF.avcodec_find_encoder(enc->codec_id);
       if (!codec)
         FailWithMapping(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(enc->codec_id),
-                            ost.FileIndex, ost.Index, TypeName(ost.Type)),
+                            ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()),
                         true);
       if (ost.Type == AVMEDIA_TYPE_SUBTITLE && ost.Source->Dec && ost.Source->Dec->subtitle_header) {
         const AVCodecContext* dec = ost.Source->Dec.get();
@@ -318,7 +313,7 @@ void TCustomFFmpeg::OpenEncoders() {
         FailWithMapping(Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
                             "such as bit_rate, rate, width or height. Please check error log message to find out "
                             "more detail information.",
-                            ost.FileIndex, ost.Index, TypeName(ost.Type)),
+                            ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()),
                         true);
       ost.EncoderOpen = true;
       globalHeaderBytes_ += enc->extradata_size;
@@ -356,7 +351,7 @@ void TCustomFFmpeg::OpenDecoders() {
     const AVCodec* codec = ist.Decoder ? ist.Decoder : FF.avcodec_find_decoder(par->codec_id);
     if (!codec)
       FailWithMapping(Fmt("Decoder (codec id %d) not found for input stream #%d.%d (%s)", int(par->codec_id),
-                          ist.FileIndex, ist.StreamIndex, TypeName(par->codec_type)),
+                          ist.FileIndex, ist.StreamIndex, TypeName(par->codec_type).c_str()),
                       false);
     TCodecContextPtr dec(FF.avcodec_alloc_context3(codec));
     if (!dec || FF.avcodec_parameters_to_context(dec.get(), par) < 0) throw FFmpegException("av_mallocz fail");
@@ -371,7 +366,7 @@ void TCustomFFmpeg::OpenDecoders() {
     }
     if (err < 0)
       FailWithMapping(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
-                          TypeName(par->codec_type)),
+                          TypeName(par->codec_type).c_str()),
                       false);
     ist.Dec = std::move(dec);
   }
@@ -454,10 +449,10 @@ void TCustomFFmpeg::PrintStreamMapping() const {
   for (const TOutputStream* ost : outputStreams_) {
     if (!ost->Source) continue;
     std::string line = Fmt("  Stream #%d.%d -> #%d.%d (%s)", ost->Source->FileIndex, ost->Source->StreamIndex,
-                           ost->FileIndex, ost->Index, TypeName(ost->Type));
+                           ost->FileIndex, ost->Index, TypeName(ost->Type).c_str());
     if (ost->SyncSource && ost->SyncSource != ost->Source)
       line += Fmt(" [sync #%d.%d (%s)]", ost->SyncSource->FileIndex, ost->SyncSource->StreamIndex,
-                  TypeName(ost->SyncSource->St->codecpar->codec_type));
+                  TypeName(ost->SyncSource->St->codecpar->codec_type).c_str());
     Log(llVerbose, line);
   }
 }

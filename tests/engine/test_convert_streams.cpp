@@ -208,7 +208,9 @@ TEST(ConvertPicture, CropsAndScales) {
 
 TEST(ConvertJoin, TwoInputsMakeOneContinuousFile) {
   std::string first = TestMedia::Get(MediaSpec::Mp4().Size(160, 120));
-  std::string second = TestMedia::Get(MediaSpec::Avi().Size(160, 120).Seconds(1));
+  // A different picture size: the output takes the last opened input's size
+  // and the first segment is scaled up to it.
+  std::string second = TestMedia::Get(MediaSpec::Avi().Size(320, 240).Seconds(1));
   std::string out = OutPath("joined.mp4");
   TCustomFFmpeg task;
   task.ResetTask();
@@ -231,5 +233,42 @@ TEST(ConvertJoin, TwoInputsMakeOneContinuousFile) {
   ASSERT_GE(v.Numbers.size(), 60u);
   EXPECT_EQ(v.Numbers[49], 49);
   EXPECT_EQ(v.Numbers[50], 0);  // the second clip starts over
+  EXPECT_EQ(v.Width, 320);
   EXPECT_NEAR(TestMedia::ScanAudio(out).Duration, 3.0, 0.15);
+}
+
+TEST(ConvertMapping, TwoOutputsAndExplicitMaps) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120));
+  std::string tone = TestMedia::Get(MediaSpec::Wav().Tone(1000, 0.5));
+  {
+    // Both outputs take both streams of the one input.
+    TCustomFFmpeg task;
+    std::string out1 = OutPath("two1.mp4"), out2 = OutPath("two2.avi");
+    ASSERT_TRUE(OpenTask(task, in, {}, out1, {}));
+    EXPECT_EQ(task.OpenOutputFile(out2, false), 2) << task.LastError();
+    RunOk(task);
+    for (const std::string& out : {out1, out2}) {
+      EXPECT_EQ(Probe(out).Streams, 2) << out;
+      EXPECT_NEAR(TestMedia::ScanVideo(out).Frames, 50, 1) << out;
+    }
+  }
+  {
+    // Picture of the first input, sound of the second.
+    TCustomFFmpeg task;
+    task.ResetTask();
+    ASSERT_TRUE(task.OpenInputFile(in));
+    ASSERT_TRUE(task.OpenInputFile(tone));
+    Apply(task, {{"map", "0:0"}, {"map", "1:0"}});
+    std::string out = OutPath("mapped.mkv");
+    ASSERT_GE(task.OpenOutputFile(out, false), 1) << task.LastError();
+    RunOk(task);
+    EXPECT_NEAR(TestMedia::ScanAudio(out).PitchHz, 1000, 30);
+    EXPECT_TRUE(TestMedia::ScanVideo(out).Ok);
+  }
+  {
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, OutPath("badmap.mkv"), {{"map", "0:1"}, {"map", "0:1"}}));
+    task.RunConversion();
+    EXPECT_EQ(task.ErrorMessage(), "Codec type mismatch for mapping #0.1 (Audio) -> #0.0 (Video)");
+  }
 }
