@@ -1,0 +1,44 @@
+// The few modal boxes that window-free app code needs: a yes/no question and
+// a warning. The windowed program answers them with message boxes; the
+// command-line converter and the tests use TDefaultUserInteraction, which
+// takes the default button and keeps what it was shown.
+//
+// An implementation is owned by whoever passes it in; the callers only
+// borrow it for one call. Used on the user-interface thread only (the boxes
+// are modal there), so no lock guards the collected texts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class IUserInteraction {
+ public:
+  virtual ~IUserInteraction() = default;
+  // A box with Yes and No buttons and the question icon; true for Yes.
+  // `defaultYes` names the button that a plain Enter would press.
+  virtual bool AskYesNo(const std::string& caption, const std::string& text, bool defaultYes) = 0;
+  // A box with the warning icon and an OK button.
+  virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
+};
+
+// Answers every question with its default button and remembers every box,
+// so that an unattended run behaves as a user who only presses Enter, and a
+// test can see what would have been shown.
+class TDefaultUserInteraction : public IUserInteraction {
+ public:
+  struct TShownBox {
+    std::string Caption;
+    std::string Text;
+  };
+
+  bool AskYesNo(const std::string& caption, const std::string& text, bool defaultYes) override {
+    Questions.push_back({caption, text});
+    return defaultYes;
+  }
+  void ShowWarning(const std::string& caption, const std::string& text) override {
+    Warnings.push_back({caption, text});
+  }
+
+  std::vector<TShownBox> Questions;
+  std::vector<TShownBox> Warnings;
+};
