@@ -1,0 +1,74 @@
+// The conversion's per-frame handler: applies a file's picture effects and
+// draws its watermark items whose time window holds the frame.
+//
+// TFrameEdits is a view of one file's edits; it does not own the items it
+// points to (the per-file record does, and keeps them unchanged while a
+// batch runs). TFrameHook owns a TWatermarkRenderer (rendered text and
+// decoded pictures, kept across frames).
+//
+// Threads: any thread; TFrameHook serialises its callers with `mutex_`,
+// which guards the renderer's caches and the error memory. Frame bitmaps are
+// drawn on without taking their canvas: the caller holds it (the converter
+// component takes it around its hook event, and the canvas mutex is not
+// recursive). Text items need a QGuiApplication in the process: the program
+// and the command-line tool create one before any conversion starts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "editing/WatermarkRenderer.h"
+#include "editing/WmRec.h"
+#include "engine/CustomFFmpeg.h"
+#include "engine/FrameBitmap.h"
+
+struct TFrameEdits {
+  std::int32_t Brightness = 255;  // neutral 255
+  std::int32_t Contrast = 0;      // neutral 0
+  std::int32_t Saturation = 255;  // neutral 255
+  std::int32_t Exposure = 0;      // neutral 0
+  std::vector<const TWmRec*> Watermarks;  // drawing order; later items on top
+
+  // A view of a file's edits; `items` must outlive the view.
+  static TFrameEdits Of(std::int32_t brightness, std::int32_t contrast, std::int32_t saturation,
+                        std::int32_t exposure, const std::vector<std::unique_ptr<TWmRec>>& items);
+
+  bool HasColorEffects() const { return Brightness != 255 || Contrast != 0 || Saturation != 255; }
+  bool HasExposure() const { return Exposure != 0; }
+};
+
+class TFrameHook {
+ public:
+  // Applies `edits` to `frame`, a frame at `ptsUs` microseconds on the
+  // source's time line: colours, then exposure, then every watermark item
+  // shown at that time, in order. Returns true when the frame may have
+  // changed. Throws FFmpegException on the first item that cannot be drawn;
+  // the frame is then partly drawn.
+  bool Render(TBitmap& frame, std::int64_t ptsUs, const TFrameEdits& edits);
+
+  // The converter hook: renders info.Bitmap at info.PTS. Update becomes
+  // false when nothing changed, so the engine keeps the decoded picture
+  // without converting it back, and after an error, so the frame is encoded
+  // as decoded; the error is logged. StopHook is left alone: the next frame
+  // is rendered from the start again.
+  void Handle(THookInfo& info, const TFrameEdits& edits);
+
+  // Forgets rendered text and decoded pictures.
+  void ClearCaches();
+  // Picture decodes and text renderings done so far (cache checks).
+  int PictureDecodes() const;
+  int TextRenders() const;
+
+ private:
+  void LogError(int taskIndex, const std::string& text);
+
+  mutable std::mutex mutex_;
+  TWatermarkRenderer renderer_;
+  // A failure repeats on every frame until its cause goes away; it is
+  // logged when it first appears in a task, not thousands of times.
+  std::string lastError_;
+  int lastErrorTask_ = -1;
+};
