@@ -78,6 +78,7 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
   bool convert = ost.ResampleNeeded || frame->format != enc->sample_fmt || frame->sample_rate != outRate ||
                  FF.av_channel_layout_compare(&frame->ch_layout, &enc->ch_layout) != 0;
 
+  if (!convert) ost.Swr.reset();  // the input came back to the encoder's format
   if (convert && (!ost.Swr || !SameInput(ost, frame))) {
     ost.Swr.reset();
     SwrContext* swr = nullptr;

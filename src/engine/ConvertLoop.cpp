@@ -258,6 +258,12 @@ void TCustomFFmpeg::PassOnVideo(TInputStream& ist, AVFrame* frame) {
 }
 
 void TCustomFFmpeg::PassOnAudio(TInputStream& ist, AVFrame* frame) {
+  if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+    // A bare channel count: the resampler needs to know which channels.
+    int channels = frame->ch_layout.nb_channels;
+    FF.av_channel_layout_uninit(&frame->ch_layout);
+    FF.av_channel_layout_default(&frame->ch_layout, channels);
+  }
   if (options_.AudioVolume != 256) {
     if (FF.av_frame_make_writable(frame) >= 0) ApplyVolume(frame, options_.AudioVolume);
   }

@@ -142,6 +142,22 @@ TEST(Convert, OpenersReportTheirFailures) {
     EXPECT_EQ(task.InputFileCount(), 0);
   }
   {
+    // Transport streams carry programs; only a known one can be picked.
+    std::string ts = TestMedia::Get(MediaSpec::Ts().Size(160, 120));
+    TCustomFFmpeg task;
+    task.ResetTask();
+    task.ParseOption("programid", "4242");
+    EXPECT_FALSE(task.OpenInputFile(ts));
+    EXPECT_EQ(task.LastError(), "Specified program id not found");
+    AVFormatContext* probe = nullptr;
+    ASSERT_GE(OpenInputWithName(&probe, ts, nullptr, nullptr), 0);
+    ASSERT_GE(probe->nb_programs, 1u);
+    int id = probe->programs[0]->id;
+    CloseInputWithName(&probe);
+    task.ParseOption("programid", std::to_string(id));
+    EXPECT_TRUE(task.OpenInputFile(ts)) << task.LastError();
+  }
+  {
     TCustomFFmpeg task;
     task.ResetTask();
     task.ParseOption("vcodec", "nosuchcodec");
