@@ -109,6 +109,24 @@ TEST(ConvertHook, FrameHookTextsSplitAndMissingModulesFail) {
   }
 }
 
+TEST(ConvertHook, FrameHookModulePaintsEveryPicture) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120));
+  std::string out = OutPath("vhooked.mp4");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {}, out, {{"an", "1"}, {"vhook", std::string(QUOR_TEST_VHOOK) + " 255"}}));
+  RunOk(task);
+  TBitmap frame;
+  ASSERT_TRUE(TestMedia::DecodeFrame(out, 20, frame));
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(frame, 4, 116, 2), {255, 255, 255}));
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::BandSample(frame, 0), TestMedia::BandColour(0)));
+
+  TCustomFFmpeg copying;
+  ASSERT_TRUE(OpenTask(copying, in, {}, OutPath("vhook_copy.mkv"),
+                       {{"vhook", QUOR_TEST_VHOOK}, {"vcodec", "copy"}}));
+  copying.RunConversion();
+  EXPECT_EQ(copying.ErrorMessage(), "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+}
+
 TEST(ConvertReport, ReportsWithoutVideoAndFinalStatistics) {
   std::string in = TestMedia::Get(MediaSpec::Mp4());
   std::string out = OutPath("sound.mp3");
