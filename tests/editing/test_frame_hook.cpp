@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "editing/FrameEffects.h"
 #include "editing/FrameHook.h"
@@ -399,4 +400,26 @@ TEST(FrameHook, CachesFollowFileChangesItemChangesAndFrameSize) {
   texts[0]->Font->Style |= fsItalic;
   hook.Render(frame, 0, EditsOf(texts));
   EXPECT_EQ(hook.TextRenders(), 3) << "a restyled item renders again";
+}
+
+TEST(FrameHook, WorkerThreadDrawsTheSameTextAsTheMainThread) {
+  std::vector<std::unique_ptr<TWmRec>> items;
+  items.push_back(TextItem("Quiet", QRect(4, 4, 150, 40), 0, 0));
+  items.push_back(TextItem("Loud", QRect(20, 30, 120, 40), 0, 0));
+  items.back()->BackOpaque = true;
+  items.back()->BackColor = 0x00FF00;
+  const TBitmap source = Ramp(160, 80);
+
+  TBitmap onMain = source;
+  TFrameHook mainHook;
+  mainHook.Render(onMain, 0, EditsOf(items));
+
+  TBitmap onWorker = source;
+  THookInfo info = HookAt(onWorker, 0);
+  TFrameHook workerHook;
+  std::thread worker([&] { workerHook.Handle(info, EditsOf(items)); });
+  worker.join();
+  EXPECT_TRUE(info.Update);
+  EXPECT_FALSE(Same(onWorker, source));
+  EXPECT_TRUE(Same(onWorker, onMain));
 }
