@@ -19,6 +19,13 @@
 #include "engine/MainThread.h"
 #include "support/MediaFactory.h"
 
+// The media libraries are not built for the race detector: their codec
+// threads hand pictures and buffers to the caller through atomics it cannot
+// see, which it reports as races inside those libraries.
+extern "C" const char* __tsan_default_suppressions() {
+  return "race:libavcodec.so\nrace:libavutil.so\n";
+}
+
 namespace {
 
 using namespace std::chrono_literals;
