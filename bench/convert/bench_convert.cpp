@@ -8,7 +8,7 @@
 //   (b) H.264 + AAC in MP4
 //   (c) as (a), with the per-frame hook on and a handler that returns at once
 //
-//   bench_convert [repetitions]   (best of N, default 2)
+//   bench_convert [repetitions [cases]]   (best of N, default 2; cases "abc")
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -269,6 +269,8 @@ void Print(const char* what, const TResult& r) {
 
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2;
+  const std::string cases = argc > 2 ? argv[2] : "abc";
+  auto wanted = [&](char c) { return cases.find(c) != std::string::npos; };
   auto& loader = TFFmpegLoader::Instance();
   loader.SetLibraryPath(TFFmpegLoader::DefaultLibraryPath());
   if (!loader.Load(AllLibraries)) {
@@ -300,6 +302,7 @@ int main(int argc, char** argv) {
 
     TResult mpeg4Engine;
     for (const TCase* c : {&kMpeg4Avi, &kH264Mp4}) {
+      if (!wanted(c == &kMpeg4Avi ? 'a' : 'b')) continue;
       std::printf("%s (best of %d)\n", c->Title, reps);
       TResult direct = measure(*c, false, true);
       TResult engine = measure(*c, false, false);
@@ -309,6 +312,8 @@ int main(int argc, char** argv) {
                   engine.Fps() / direct.Fps(), PeakMemoryMB());
       if (c == &kMpeg4Avi) mpeg4Engine = engine;
     }
+    if (!wanted('c')) return 0;
+    if (!wanted('a')) mpeg4Engine = measure(kMpeg4Avi, false, false);
     std::printf("(c) as (a) with the per-frame hook (best of %d)\n", reps);
     TResult hooked = measure(kMpeg4Avi, true, false);
     Print("component, hook on", hooked);
