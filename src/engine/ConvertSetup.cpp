@@ -114,6 +114,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     FF.av_dict_set(&params, "pixel_format", FF.av_get_pix_fmt_name(AVPixelFormat(o.FramePixFmt)), 0);
   if (o.VideoChannel) FF.av_dict_set_int(&params, "channel", o.VideoChannel, 0);
   if (!o.VideoStandard.empty()) FF.av_dict_set(&params, "standard", o.VideoStandard.c_str(), 0);
+  if (o.LoopInput) FF.av_dict_set(&params, "loop", "1", 0);
   o.Generic.CopyToFormatContext(ctx, OptMaskDecoding);
 
   const AVCodec* forced[3] = {};

@@ -73,6 +73,21 @@ TEST(Convert, LimitsEndTheLoopEarly) {
     ASSERT_EQ(v.Numbers.size(), 10u);
     EXPECT_EQ(v.Numbers.back(), 9);
   }
+  for (bool onInput : {true, false}) {
+    SCOPED_TRACE(onInput ? "ss on the input" : "ss on the output");
+    std::string out = OutPath("start.mp4");
+    TCustomFFmpeg task;
+    Options ss = {{"ss", "1"}};
+    ASSERT_TRUE(OpenTask(task, in, onInput ? ss : Options{}, out, onInput ? Options{} : ss));
+    RunOk(task);
+    TestMedia::VideoStats v = TestMedia::ScanVideo(out);
+    EXPECT_NEAR(v.Frames, 25, 1);
+    ASSERT_FALSE(v.Numbers.empty());
+    EXPECT_NEAR(v.Numbers.front(), 25, 1);
+    EXPECT_NEAR(v.FirstPts, 0, 0.05);
+    // An input seek lands on the packets just before the point.
+    EXPECT_NEAR(TestMedia::ScanAudio(out).Duration, 1.0, onInput ? 0.1 : 0.06);
+  }
   {
     SCOPED_TRACE("fs");
     std::string full = OutPath("limit_full.avi");
