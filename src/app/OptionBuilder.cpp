@@ -269,6 +269,12 @@ class TOptionBuild {
     if (!haveSize) return {};
     const std::string& zoom = record_.Zoom;
     if (zoom == "full") return ZoomFull();
+    // The shaping zooms divide by the source's extent; a stream whose size
+    // the probe could not tell is only brought to the target size.
+    if (source_.Width <= 0 || source_.Height <= 0) {
+      if (zoom == "lbox" || zoom == "pan" || zoom == "center") SetTargetFrame();
+      return {};
+    }
     if (zoom == "lbox") return ZoomLetterbox();
     if (zoom == "pan") return ZoomPanScan();
     if (zoom == "center") return ZoomCenter();

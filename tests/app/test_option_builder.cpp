@@ -216,6 +216,14 @@ TEST_F(OptionBuilder, CenterPadsWithBlackAndShrinksOnlyWhatDoesNotFit) {
   EXPECT_EQ(out_.CropLeft, 0);
 }
 
+TEST_F(OptionBuilder, ShapingZoomsOfAPictureOfUnknownSizeOnlyScale) {
+  for (const char* zoom : {"lbox", "pan", "center"}) {
+    BuildZoom(zoom, 0, 0, "640x480");
+    EXPECT_EQ(out_.FrameSize, "640x480") << zoom;
+    EXPECT_EQ(out_.VideoFilters, "") << zoom;
+  }
+}
+
 TEST_F(OptionBuilder, H263SizesSnapToTheEncodersSizes) {
   Settings({{"paraVideoEncoder", "h263"}});
   struct Case {
