@@ -1,0 +1,255 @@
+#include "app/BatchDriver.h"
+
+#include <algorithm>
+
+#include "app/GlobalUnit.h"
+#include "app/SourceList.h"
+#include "engine/FFmpegException.h"
+#include "engine/MainThread.h"
+#include "platform/Shell.h"
+#include "profiles/FormatProfile.h"
+
+namespace {
+
+constexpr const char* kNoCheckedRowText = "Please select a file by clicking the check box!";
+constexpr size_t kFullLabelLimit = 51;  // characters
+constexpr size_t kLabelHead = 44;
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+size_t CharacterCount(const std::string& text) {
+  size_t count = 0;
+  for (char c : text) count += IsUtf8Continuation(c) ? 0 : 1;
+  return count;
+}
+
+// The first `n` characters, never cutting a character in two.
+std::string FirstCharacters(const std::string& text, size_t n) {
+  size_t end = 0, counted = 0;
+  while (end < text.size() && counted < n) {
+    ++end;
+    while (end < text.size() && IsUtf8Continuation(text[end])) ++end;
+    ++counted;
+  }
+  return text.substr(0, end);
+}
+
+// Closes the converter's probe when a file's preparation ends, however it ends.
+class TProbeCloser {
+ public:
+  explicit TProbeCloser(TAVProbe& probe) : probe_(probe) {}
+  ~TProbeCloser() { probe_.Close(); }
+
+ private:
+  TAVProbe& probe_;
+};
+
+}  // namespace
+
+bool PriorityFromSetting(int setting, TThreadPriority& priority) {
+  switch (setting) {
+    case 0: priority = tpIdle; return true;
+    case 1: priority = tpNormal; return true;
+    case 2: priority = tpLower; return true;
+    case 3: priority = tpLowest; return true;
+    default: return false;
+  }
+}
+
+std::int64_t OutputDurationFor(std::int64_t sourceDuration, std::int64_t trimLength) {
+  if (sourceDuration <= kLongestOutputUs) return trimLength > 0 ? trimLength : OptionNoTime;
+  if (trimLength > 0 && trimLength <= kLongestOutputUs) return trimLength;
+  return kLongestOutputUs;
+}
+
+std::string ShortFileLabel(const std::string& caption) {
+  if (CharacterCount(caption) < kFullLabelLimit) return caption;
+  const size_t slash = caption.rfind('/');
+  const size_t dot = caption.rfind('.');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return FirstCharacters(caption, kLabelHead) + ".." + (hasExt ? caption.substr(dot) : std::string());
+}
+
+TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount, const std::string& caption) {
+  TProgressTexts texts;
+  // An unknown or zero expected length gives no percentage at all rather
+  // than a division by zero.
+  if (info.TotalDuration > 0) {
+    const std::int64_t percent = info.CurrentDuration * 100 / info.TotalDuration;
+    texts.Percent = int(std::clamp<std::int64_t>(percent, 0, 100));
+    texts.Length = std::to_string(info.TotalDuration / 1000000) + " Second";
+  }
+  texts.Elapsed = std::to_string(info.CurrentDuration / 1000000) + " Second";
+  texts.Size = std::to_string(info.CurrentSize / 1000) + " kb";
+  texts.Counter = "[" + std::to_string(info.TaskIndex + 1) + "/" + std::to_string(taskCount) + "]";
+  texts.File = ShortFileLabel(caption);
+  return texts;
+}
+
+bool OpenOutputFolder(const std::string& settingsFile) {
+  const std::string folder = TAppSettings(settingsFile).OutPutDir();
+  if (folder.size() <= 2) return false;
+  return platform::OpenWithDesktop(folder);
+}
+
+// ---- TBatchDriver ----------------------------------------------------------
+
+TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext context)
+    : vcl_(vcl), list_(list), context_(std::move(context)) {
+  vcl_.SetPreviewBitmap(true);
+  vcl_.SetPreview(false);
+  vcl_.SetOnProgress([this](TCustomFFmpegVCL*, PProgressInfo info) { HandleProgress(*info); });
+  vcl_.SetOnPreviewBitmap([this](TCustomFFmpegVCL*, const TPreviewInfo& info) { HandlePreview(info); });
+  vcl_.SetOnCustomHook([this](TCustomFFmpegVCL*, PHookInfo info) { HandleHook(*info); });
+  // The notice comes on the converter's notice thread; everything it
+  // changes belongs to the user-interface thread.
+  vcl_.SetOnTerminate([this](TCustomFFmpegVCL*, const TTerminateInfo& info) {
+    RunOnMainThread([this, info] { HandleTerminate(info); });
+  });
+}
+
+TBatchDriver::~TBatchDriver() {
+  vcl_.SetOnProgress(nullptr);
+  vcl_.SetOnPreviewBitmap(nullptr);
+  vcl_.SetOnCustomHook(nullptr);
+  vcl_.SetOnTerminate(nullptr);
+}
+
+bool TBatchDriver::Start() {
+  TThreadPriority priority = vcl_.ThreadPriority();
+  if (PriorityFromSetting(TAppSettings(context_.SettingsFile).Priority(), priority)) vcl_.SetThreadPriority(priority);
+
+  const int checked = list_.CheckedCount();
+  if (checked == 0) {
+    TDefaultUserInteraction fallback;
+    (context_.Ui ? context_.Ui : &fallback)->ShowWarning("Warning", kNoCheckedRowText);
+    return false;
+  }
+  taskRows_.assign(size_t(checked), -1);
+  outputFiles_.assign(size_t(checked), std::string());
+  notices_.clear();
+  if (listView_) listView_->StopPreview();
+  vcl_.ClearTasks();
+
+  int k = 0;
+  for (int row = 0; row < list_.Count(); ++row) {
+    if (!list_.Row(row).Checked) continue;
+    PrepareRow(row, k++);
+  }
+
+  if (progressView_) {
+    progressView_->RunModal();
+  } else {
+    StartTasks();
+  }
+  return true;
+}
+
+void TBatchDriver::PrepareRow(int row, int taskNumber) {
+  taskRows_[size_t(taskNumber)] = row;
+  const std::string caption = list_.Row(row).Caption;
+  TlvFilesRecord& record = list_.Record(row);
+
+  TInputOptions input;
+  TFFmpegVCL::InitInputOptions(input);
+  input.FileName = caption;
+  TAVProbe& probe = vcl_.AVProbe();
+  TProbeCloser closer(probe);
+  if (probe.Open(caption)) SetAVProbe(&probe);
+  input.FileFormat = probe.ForceFormat();
+  if (record.TrimStart >= 0) input.StartTime = record.TrimStart;
+
+  const int code = TAppSettings(context_.SettingsFile).FormatCode();
+  const std::string ext = TFormatProfile(context_.ProfileFile, code).FileExt();
+  const std::string source = probe.FileName().empty() ? caption : probe.FileName();
+  const std::string outputName = MakeOutputFileName(context_.SettingsFile, source, "." + ext, context_.Ui);
+  record.Zoom = TFormatSettings(context_.SettingsFile, code).ParaZoom(kListZoomDefault);
+
+  TOutputOptions output;
+  TFFmpegVCL::InitOutputOptions(output);
+  output.FileName = outputName;
+  if (record.CropTop > 0 || record.CropBottom > 0 || record.CropLeft > 0 || record.CropRight > 0) {
+    output.CropTop = record.CropTop;
+    output.CropBottom = record.CropBottom;
+    output.CropLeft = record.CropLeft;
+    output.CropRight = record.CropRight;
+  }
+  // A probe that could not open the file leaves the duration at -1, which
+  // counts as not longer than the limit.
+  TFileStreamInfo info;
+  if (probe.Loaded()) probe.FileStreamInfo(info);
+  output.Duration = OutputDurationFor(info.Duration, record.TrimLength);
+
+  BuildConversionOptions(context_, record, code, output, probe, input);
+
+  const int task = vcl_.AddTask(input.FileName, &input);
+  if (task < 0) throw FFmpegException(vcl_.LastErrMsg());
+  output.CustomHook = record.HasEffects();
+  // A task without its output would only fail later with a message that
+  // hides the reason; the reason is reported now instead.
+  if (!vcl_.SetOutputFile(task, outputName, &output)) throw FFmpegException(vcl_.LastErrMsg());
+  outputFiles_[size_t(taskNumber)] = outputName;
+}
+
+void TBatchDriver::StartTasks() { vcl_.StartTask(1); }
+
+void TBatchDriver::DetachHandlers() {
+  vcl_.SetOnCustomHook(nullptr);
+  vcl_.SetOnProgress(nullptr);
+  vcl_.SetOnTerminate(nullptr);
+  vcl_.StopConvert(true);
+  taskRows_.clear();
+}
+
+int TBatchDriver::RowOfTask(int taskIndex) const {
+  if (taskIndex < 0 || size_t(taskIndex) >= taskRows_.size()) return -1;
+  const int row = taskRows_[size_t(taskIndex)];
+  return row >= 0 && row < list_.Count() ? row : -1;
+}
+
+void TBatchDriver::HandleProgress(const TProgressInfo& info) {
+  const int row = RowOfTask(info.TaskIndex);
+  if (row < 0) return;
+  const TProgressTexts texts = MakeProgressTexts(info, vcl_.TaskCount(), list_.Row(row).Caption);
+  if (texts.Percent >= 0) {
+    if (progressView_) progressView_->SetFilePercent(texts.Percent);
+    list_.SetProgress(row, std::to_string(texts.Percent) + "%");
+  }
+  if (progressView_) progressView_->ShowProgress(texts);
+}
+
+void TBatchDriver::HandlePreview(const TPreviewInfo& info) {
+  if (info.Bitmap && info.Bitmap->Width() > 0 && info.Bitmap->Height() > 0) previewBitmap_ = *info.Bitmap;
+}
+
+void TBatchDriver::HandleHook(THookInfo& info) {
+  const int row = RowOfTask(info.TaskIndex);
+  if (row < 0 || !frameHook_) return;
+  frameHook_(*list_.Row(row).Record, info);
+}
+
+void TBatchDriver::HandleTerminate(const TTerminateInfo& info) {
+  notices_.push_back(info);
+  if (info.TaskIndex < 0) {
+    FinishBatch();
+    return;
+  }
+  if (info.Completed) {
+    const int row = RowOfTask(info.TaskIndex);
+    if (row >= 0) list_.SetProgress(row, "100%");
+    if (progressView_) progressView_->SetFilePercent(100);
+    if (info.TaskIndex + 1 == list_.CheckedCount() && progressView_) {
+      if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
+      if (progressView_->ShutDownChecked()) platform::ShutDownComputer();
+    }
+  }
+  if (progressView_) progressView_->TaskEnded(info);
+}
+
+void TBatchDriver::FinishBatch() {
+  if (listView_)
+    listView_->EnableButtons(IBatchListView::btAdd | IBatchListView::btRemove | IBatchListView::btClear |
+                             IBatchListView::btStart);
+  vcl_.ClearTasks();
+  if (progressView_) progressView_->Close();
+}

@@ -1,0 +1,118 @@
+// The batch driver of the main window, without the windows: Start turns the
+// checked rows of the source list into conversion tasks of the converter,
+// shows the progress window (which starts them), and reacts to the
+// converter's events: progress texts, the current picture, the per-frame
+// hook and the end of each task and of the batch (output folder, shutdown).
+//
+// Owns TaskRows, the preview bitmap (a copy of the last encoded picture) and
+// the handlers it binds to the converter; borrows the converter, the source
+// list (and through it the records), the views and the question/warning
+// boxes, all of which must outlive it (or DetachHandlers must run first).
+// Threads: everything on the user-interface thread, except the frame hook,
+// which runs on the converter's worker and only reads TaskRows and records
+// (neither changes while the modal progress window runs the batch).
+// Terminate notices arrive on the converter's notice thread and are handed
+// over to the user-interface thread before anything is touched. Progress and
+// preview arrive on the user-interface thread (the converter's default);
+// no lock is needed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/BatchView.h"
+#include "app/OptionBuilder.h"
+#include "engine/FFmpegVCL.h"
+
+class TSourceList;
+class TlvFilesRecord;
+
+// The longest output a batch writes: 30 minutes.
+constexpr std::int64_t kLongestOutputUs = 1800000000;
+
+// Draws a file's effects and watermarks into a decoded frame. Runs on the
+// converter's worker; may throw (the frame is then encoded as decoded).
+using TFrameHookHandler = std::function<void(const TlvFilesRecord& record, THookInfo& info)>;
+
+// The converter's ThreadPriority for the "priority" setting; false (and
+// `priority` untouched) for a value outside 0..3.
+bool PriorityFromSetting(int setting, TThreadPriority& priority);
+// The output length of a file: its duration D and trim length T against the
+// 30-minute limit; OptionNoTime for no limit.
+std::int64_t OutputDurationFor(std::int64_t sourceDuration, std::int64_t trimLength);
+// The labels of the progress window for one report; `caption` is the row's.
+TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount, const std::string& caption);
+// The source as the progress window's file label shows it: whole when shorter
+// than 51 characters, else its first 44 characters, ".." and its extension.
+std::string ShortFileLabel(const std::string& caption);
+// The main window's "Open": opens OutPutDir of the settings file with the
+// desktop's handler when the folder text is longer than 2 characters.
+bool OpenOutputFolder(const std::string& settingsFile);
+
+class TBatchDriver {
+ public:
+  // Sets the converter up as the main window does (preview pictures on, no
+  // preview window) and binds its four events.
+  TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext context);
+  ~TBatchDriver();
+  TBatchDriver(const TBatchDriver&) = delete;
+  TBatchDriver& operator=(const TBatchDriver&) = delete;
+
+  // Not owned; may be null.
+  void SetListView(IBatchListView* view) { listView_ = view; }
+  void SetProgressView(IProgressView* view) { progressView_ = view; }
+  // The handler the hook of a file with effects calls (none: frames pass).
+  void SetFrameHook(TFrameHookHandler handler) { frameHook_ = std::move(handler); }
+
+  // Prepares a task for every checked row and runs the progress window.
+  // False when no row is checked (the user is told so). Throws
+  // EConvertError or FFmpegException when a file cannot be prepared: nothing
+  // is converted then, and the tasks added so far stay until the next
+  // Start or Clear.
+  bool Start();
+  // The progress window's show step: starts the tasks one after another.
+  void StartTasks();
+  void Pause() { vcl_.PauseConvert(); }
+  void Resume() { vcl_.ResumeConvert(); }
+  // The progress window's Cancel and close: stops the running task, starts
+  // no further one, and returns once the worker has ended.
+  void Cancel() { vcl_.StopConvert(true); }
+  // The main window's exit step: no handler but the preview picture's stays
+  // bound, every task is stopped and TaskRows is emptied.
+  void DetachHandlers();
+
+  // Task index -> list row, filled by Start.
+  const std::vector<int>& TaskRows() const { return taskRows_; }
+  // Task index -> output file, filled by Start.
+  const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
+  // The end notices of the current batch, in the order they were handled.
+  const std::vector<TTerminateInfo>& Notices() const { return notices_; }
+  // A copy of the last encoded picture (empty before the first).
+  const TBitmap& PreviewBitmap() const { return previewBitmap_; }
+  // The probe Start opened last (the option builder reads the streams there).
+  TAVProbe* Probe() const { return probe_; }
+  void SetAVProbe(TAVProbe* probe) { probe_ = probe; }
+
+ private:
+  void PrepareRow(int row, int taskNumber);
+  void HandleProgress(const TProgressInfo& info);
+  void HandlePreview(const TPreviewInfo& info);
+  void HandleHook(THookInfo& info);
+  void HandleTerminate(const TTerminateInfo& info);
+  void FinishBatch();
+  int RowOfTask(int taskIndex) const;
+
+  TFFmpegVCL& vcl_;
+  TSourceList& list_;
+  TBuildContext context_;
+  IBatchListView* listView_ = nullptr;
+  IProgressView* progressView_ = nullptr;
+  TFrameHookHandler frameHook_;
+  std::vector<int> taskRows_;
+  std::vector<std::string> outputFiles_;
+  std::vector<TTerminateInfo> notices_;
+  TBitmap previewBitmap_;
+  TAVProbe* probe_ = nullptr;
+};
