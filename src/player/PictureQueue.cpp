@@ -1,0 +1,15 @@
+#include "player/PictureQueue.h"
+
+#include "engine/FFmpegApi.h"
+
+void TPictureQueue::FreeFrames() {
+  for (TPicture& p : Slots)
+    if (p.Frame) FF.av_frame_free(&p.Frame);
+}
+
+void TSubpictureQueue::DropFirstLocked() {
+  FF.avsubtitle_free(&Slots[ReadIndex].Sub);
+  ReadIndex = (ReadIndex + 1) % kSize;
+  --Count;
+  Cond.notify_all();
+}
