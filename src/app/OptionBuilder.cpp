@@ -243,13 +243,18 @@ class TOptionBuild {
       if (profiles::LowerCase(out_.VideoCodec) == "h263" && !IsOneOf(text, kH263Sizes)) FitH263Size();
     } else if (!asSource) {
       asSource = !ui_->AskYesNo(kWarningCaption, "Error output Video Size.Use the default size 320x240?", true);
-      if (!asSource) tw_ = 320, th_ = 240;
+      if (!asSource) SetTarget(320, 240);
     }
-    if (asSource) tw_ = sw, th_ = sh;
+    if (asSource) SetTarget(sw, sh);
     // Encoders of 4:2:0 pictures refuse odd sizes, so the target is made even.
     tw_ = EvenDown(tw_);
     th_ = EvenDown(th_);
     return tw_ > 0 && th_ > 0;
+  }
+
+  void SetTarget(int w, int h) {
+    tw_ = w;
+    th_ = h;
   }
 
   static int PositiveWholeOr(const std::string& part, int fallback) {
@@ -258,8 +263,8 @@ class TOptionBuild {
   }
 
   void FitH263Size() {
-    if (tw_ > 176 && tw_ <= 352) tw_ = 352, th_ = 288;
-    if (tw_ > 352) tw_ = 704, th_ = 576;
+    if (tw_ > 176 && tw_ <= 352) SetTarget(352, 288);
+    if (tw_ > 352) SetTarget(704, 576);
   }
 
   std::string ApplyFrameSizeAndZoom() {
@@ -412,10 +417,9 @@ class TOptionBuild {
     std::int64_t w = cw, h = ch;
     std::string filter = crop ? CropFilter() + "," : "";
     if (cw > tw_ || ch > th_) {
-      if (cw * th_ >= ch * tw_)
-        w = tw_, h = EvenDown(ch * tw_ / cw);
-      else
-        h = th_, w = EvenDown(cw * th_ / ch);
+      const bool fillsWidth = cw * th_ >= ch * tw_;
+      w = fillsWidth ? tw_ : EvenDown(cw * th_ / ch);
+      h = fillsWidth ? EvenDown(ch * tw_ / cw) : th_;
       filter += "scale=" + SizeText(int(w), int(h), ':') + ",";
     }
     ClearOutputCrop();

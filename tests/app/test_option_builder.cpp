@@ -83,7 +83,10 @@ class OptionBuilder : public ::testing::Test {
     ASSERT_TRUE(platform::WriteIniStrings(context_.SettingsFile, kSection, values));
   }
   void Unset(const std::string& key) { ASSERT_TRUE(platform::DeleteIniKey(context_.SettingsFile, kSection, key)); }
-  void Source(int w, int h) { source_.Width = w, source_.Height = h; }
+  void Source(int w, int h) {
+    source_.Width = w;
+    source_.Height = h;
+  }
 
   void Build() {
     InitOutputOptions(out_);
