@@ -240,6 +240,8 @@ class TOptionBuild {
     if (!asSource && usable) {
       tw_ = PositiveWholeOr(text.substr(0, x), sw);
       th_ = PositiveWholeOr(text.substr(x + 1), sh);
+      // Whole sizes of the encoder's list only: a fragment such as "352x2"
+      // is no size the encoder takes.
       if (profiles::LowerCase(out_.VideoCodec) == "h263" && !IsOneOf(text, kH263Sizes)) FitH263Size();
     } else if (!asSource) {
       asSource = !ui_->AskYesNo(kWarningCaption, "Error output Video Size.Use the default size 320x240?", true);
