@@ -454,6 +454,10 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
                         (enc->pix_fmt == AV_PIX_FMT_YUV420P || enc->pix_fmt == AV_PIX_FMT_YUV422P);
       if (!mjpegLoose) enc->pix_fmt = codec->pix_fmts[0];
     }
+    // DV at the 525-line size only has a 4:1:1 profile; 4:2:0 is listed by
+    // the encoder for 625 lines and would be refused when it opens.
+    if (codec && codec->id == AV_CODEC_ID_DVVIDEO && enc->height == 480 && enc->pix_fmt == AV_PIX_FMT_YUV420P)
+      enc->pix_fmt = AV_PIX_FMT_YUV411P;
     if (o.IntraOnly) enc->gop_size = 0;
     if (o.VideoQScale != 0 || o.SameQuality) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;
