@@ -156,6 +156,8 @@ TFFmpeg::~TFFmpeg() {
     else
       worker_.join();
   }
+  // The previewer's window goes on the user-interface thread, after the
+  // preview lock is released.
   std::unique_ptr<TPreviewer> previewer;
   {
     auto lock = LockPumping(PreviewLock());
@@ -671,7 +673,7 @@ bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::string& fileName,
 
 void TCustomFFmpegVCL::RemoveTask(int taskIndex) {
   CheckNotWorking("RemoveTask");
-  std::shared_ptr<TFFmpeg> removed;
+  std::shared_ptr<TFFmpeg> removed;  // freed after the lock is released
   {
     std::lock_guard lock(terminateLock_);
     if (taskIndex < 0 || taskIndex >= int(tasks_.size())) return;
