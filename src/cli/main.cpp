@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CatalogueMode.h"
 #include "cli/ConsoleRun.h"
 #include "cli/RawMode.h"
 
@@ -45,7 +46,10 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--help" || args[0] == "-h") {
     PrintUsage(stdout);
+    std::fputs("\n", stdout);
+    PrintCatalogueUsage(stdout);
     return ExitOk;
   }
+  if (IsCatalogueCommandLine(args)) return RunCatalogueMode(args);
   return RunRawMode(args);
 }

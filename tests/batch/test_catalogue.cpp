@@ -1,0 +1,354 @@
+// quor-convert in catalogue mode, run as a user runs it with a fresh
+// application-data folder: every output format converts a generated clip
+// with its factory choices, and the outputs open again with the expected
+// container, codecs, frame size, duration and pictures (zoom bars, trim, the
+// 30-minute limit, effects and watermarks in their time windows).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "app/GlobalUnit.h"
+#include "batch/BatchTestSupport.h"
+#include "engine/AVProbe.h"
+#include "engine/FFmpegApi.h"
+#include "platform/IniFile.h"
+#include "support/MediaFactory.h"
+
+namespace {
+
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+// Runs quor-convert with QUOR_APPDATA set to `appData`.
+TRun RunConvert(const std::string& appData, const std::vector<std::string>& args) {
+  int out[2], err[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::setenv("QUOR_APPDATA", appData.c_str(), 1);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ::close(out[0]);
+    ::close(err[0]);
+    std::vector<char*> argv{const_cast<char*>(QUOR_CONVERT)};
+    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUOR_CONVERT, argv.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(err[1]);
+  TRun run;
+  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+  int open = 2;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(55);
+  while (open > 0 && std::chrono::steady_clock::now() < deadline) {
+    if (::poll(fds, 2, 200) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      char buf[4096];
+      const ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
+      if (n <= 0) {
+        ::close(fds[i].fd);
+        fds[i].fd = -1;
+        --open;
+        continue;
+      }
+      (i == 0 ? run.Out : run.Err).append(buf, size_t(n));
+    }
+  }
+  if (open > 0) ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return run;
+}
+
+// What an output holds: container and the codec of its first stream of each kind.
+struct TOutputFacts {
+  bool Opened = false;
+  std::string Container;
+  std::string VideoCodec, AudioCodec;
+  int Width = 0, Height = 0;
+};
+
+TOutputFacts Inspect(const std::string& path) {
+  TOutputFacts facts;
+  TAVProbe probe;
+  if (!probe.Open(path)) return facts;
+  facts.Opened = true;
+  AVFormatContext* ctx = probe.FormatContext();
+  facts.Container = ctx->iformat->name;
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVCodecParameters* par = ctx->streams[i]->codecpar;
+    const std::string name = FF.avcodec_get_name(par->codec_id);
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO && facts.VideoCodec.empty()) {
+      facts.VideoCodec = name;
+      facts.Width = par->width;
+      facts.Height = par->height;
+    } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && facts.AudioCodec.empty()) {
+      facts.AudioCodec = name;
+    }
+  }
+  return facts;
+}
+
+bool IsBlack(const TestMedia::Rgb& c) { return c.R < 24 && c.G < 24 && c.B < 24; }
+
+// Writes a 24-bit BMP of one colour.
+void WriteBmp(const std::string& path, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  const int row = (w * 3 + 3) & ~3;
+  const std::uint32_t size = 54 + std::uint32_t(row * h);
+  std::vector<std::uint8_t> f(size, 0);
+  auto put32 = [&](size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) f[at + size_t(i)] = std::uint8_t(v >> (8 * i));
+  };
+  f[0] = 'B';
+  f[1] = 'M';
+  put32(2, size);
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, std::uint32_t(w));
+  put32(22, std::uint32_t(h));
+  f[26] = 1;
+  f[28] = 24;
+  put32(34, std::uint32_t(row * h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const size_t at = 54 + size_t(y * row + x * 3);
+      f[at] = b;
+      f[at + 1] = g;
+      f[at + 2] = r;
+    }
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+}
+
+class CatalogueCli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(scratch_.Path().empty());
+    appData_ = scratch_.Sub("appdata");
+    out_ = scratch_.Sub("out");
+  }
+  // Runs with the output folder set; expects success.
+  TRun Convert(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--quiet", "--output-dir", out_});
+    TRun run = RunConvert(appData_, args);
+    EXPECT_EQ(run.Status, 0) << run.Out << run.Err;
+    return run;
+  }
+  // Seeds the settings file the way the program does, then changes keys of
+  // one format's section.
+  void SetFormatKeys(int code, const std::vector<std::pair<std::string, std::string>>& keys) {
+    ASSERT_EQ(RunConvert(appData_, {"--list-formats"}).Status, 0);
+    ASSERT_TRUE(platform::WriteIniStrings(appData_ + kSettingsFileName, "formatInfo" + std::to_string(code), keys));
+  }
+  std::string Output(const std::string& source, const std::string& ext) const {
+    const std::string name = std::filesystem::path(source).stem().string();
+    return out_ + name + "_(new)." + ext;
+  }
+
+  TScratchFolder scratch_;
+  std::string appData_, out_;
+};
+
+// ---- every format with its factory choices ----
+
+struct TFormatCase {
+  int Code;
+  const char* Ext;
+  const char* Container;  // the demuxer that reads the output back
+  const char* Video;      // codec; nullptr: audio only
+  int Width, Height;
+  const char* Audio;
+};
+
+void PrintTo(const TFormatCase& c, std::ostream* os) { *os << "format " << c.Code; }
+
+class EveryFormat : public CatalogueCli, public ::testing::WithParamInterface<TFormatCase> {};
+
+TEST_P(EveryFormat, ConvertsWithTheFactoryChoices) {
+  const TFormatCase& c = GetParam();
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(1.2));
+  const TRun run = Convert({"--format", std::to_string(c.Code), clip});
+  const std::string output = Output(clip, c.Ext);
+  EXPECT_NE(run.Out.find("done: " + output), std::string::npos) << run.Out;
+
+  const TOutputFacts facts = Inspect(output);
+  ASSERT_TRUE(facts.Opened) << output;
+  EXPECT_NE(facts.Container.find(c.Container), std::string::npos) << facts.Container;
+  EXPECT_EQ(facts.AudioCodec, c.Audio);
+  if (c.Video) {
+    EXPECT_EQ(facts.VideoCodec, c.Video);
+    EXPECT_EQ(facts.Width, c.Width);
+    EXPECT_EQ(facts.Height, c.Height);
+    const TestMedia::VideoStats v = TestMedia::ScanVideo(output);
+    ASSERT_TRUE(v.Ok);
+    // Counted in frames: some muxers leave the last picture without a time stamp.
+    ASSERT_GT(v.FrameRate, 0);
+    EXPECT_NEAR(v.Frames / v.FrameRate, 1.2, 0.25) << v.Frames << " frames at " << v.FrameRate;
+  } else {
+    EXPECT_EQ(facts.VideoCodec, "");
+  }
+  const TestMedia::AudioStats a = TestMedia::ScanAudio(output);
+  ASSERT_TRUE(a.Ok);
+  EXPECT_NEAR(a.Duration, 1.2, 0.25);
+  EXPECT_GT(a.Peak, 0.1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Catalogue, EveryFormat,
+    ::testing::Values(TFormatCase{1, "mp4", "mp4", "mpeg4", 320, 240, "aac"},
+                      TFormatCase{0, "avi", "avi", "mpeg4", 640, 480, "mp3"},
+                      TFormatCase{100, "mpg", "mpeg", "mpeg1video", 352, 288, "mp2"},
+                      TFormatCase{101, "mpg", "mpeg", "mpeg2video", 720, 576, "ac3"},
+                      TFormatCase{102, "mp4", "mp4", "mpeg4", 640, 480, "aac"},
+                      TFormatCase{103, "mp4", "mp4", "h264", 640, 480, "aac"},
+                      TFormatCase{104, "avi", "avi", "mpeg4", 320, 240, "mp3"},
+                      TFormatCase{105, "wmv", "asf", "wmv2", 320, 240, "wmav2"},
+                      TFormatCase{106, "avi", "avi", "mpeg4", 640, 480, "mp3"},
+                      TFormatCase{107, "avi", "avi", "mpeg4", 640, 480, "mp3"},
+                      TFormatCase{108, "dv", "dv", "dvvideo", 720, 480, "pcm_s16le"},
+                      TFormatCase{109, "dv", "dv", "dvvideo", 720, 576, "pcm_s16le"},
+                      TFormatCase{200, "mp3", "mp3", nullptr, 0, 0, "mp3"},
+                      TFormatCase{201, "aac", "aac", nullptr, 0, 0, "aac"},
+                      TFormatCase{202, "m4a", "mp4", nullptr, 0, 0, "aac"},
+                      TFormatCase{203, "wma", "asf", nullptr, 0, 0, "wmav2"},
+                      TFormatCase{204, "wav", "wav", nullptr, 0, 0, "pcm_s16le"},
+                      TFormatCase{205, "ogg", "ogg", nullptr, 0, 0, "vorbis"},
+                      TFormatCase{206, "ac3", "ac3", nullptr, 0, 0, "ac3"}));
+
+// ---- first start, naming ----
+
+TEST_F(CatalogueCli, AFreshFolderConvertsWithTheDefaultFormat) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
+  Convert({clip});
+  const TOutputFacts facts = Inspect(Output(clip, "mp4"));
+  ASSERT_TRUE(facts.Opened);
+  EXPECT_EQ(facts.VideoCodec, "mpeg4");
+  EXPECT_EQ(facts.AudioCodec, "aac");
+  EXPECT_TRUE(std::filesystem::exists(appData_ + kFormatFileName));
+  // Converting again names the next file.
+  Convert({clip});
+  const std::string stem = std::filesystem::path(clip).stem().string();
+  EXPECT_TRUE(std::filesystem::exists(out_ + stem + "_(new_1).mp4"));
+}
+
+TEST_F(CatalogueCli, BadCommandLinesAndUnreadableFilesFail) {
+  EXPECT_EQ(RunConvert(appData_, {"--format", "777", "x.mp4"}).Status, 2);
+  EXPECT_EQ(RunConvert(appData_, {"--brightness", "600", "x.mp4"}).Status, 2);
+  EXPECT_EQ(RunConvert(appData_, {"--text", "no place", "x.mp4"}).Status, 2);
+  EXPECT_EQ(RunConvert(appData_, {"--format", "104"}).Status, 2);
+  const TRun run = RunConvert(appData_, {"--output-dir", out_, TestMedia::Garbage(3000)});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("skipped"), std::string::npos) << run.Err;
+}
+
+// ---- zoom ----
+
+TEST_F(CatalogueCli, ZoomModesGiveTheBuildersFrames) {
+  // 16:9 source into the 4:3 AVI frame of 320x240.
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 180).Seconds(0.6).NoAudio());
+  using TestMedia::BandColour;
+  using TestMedia::ColourNear;
+  using TestMedia::PixelAt;
+
+  SetFormatKeys(104, {{"parazoom", "lbox"}});
+  Convert({"--format", "104", clip});
+  TBitmap bmp;
+  ASSERT_TRUE(TestMedia::DecodeFrame(Output(clip, "avi"), 0, bmp));
+  ASSERT_EQ(bmp.Width(), 320);
+  ASSERT_EQ(bmp.Height(), 240);
+  // Bars of 30 rows above and below the 320x180 picture.
+  for (int x : {20, 160, 300}) {
+    EXPECT_TRUE(IsBlack(PixelAt(bmp, x, 12, 2)));
+    EXPECT_TRUE(IsBlack(PixelAt(bmp, x, 227, 2)));
+  }
+  EXPECT_TRUE(ColourNear(PixelAt(bmp, 40, 97, 2), BandColour(0)));   // red band, shifted down
+  EXPECT_FALSE(IsBlack(PixelAt(bmp, 300, 200, 2)));                  // grey lower half
+  std::filesystem::remove(Output(clip, "avi"));
+
+  SetFormatKeys(104, {{"parazoom", "full"}});
+  Convert({"--format", "104", clip});
+  ASSERT_TRUE(TestMedia::DecodeFrame(Output(clip, "avi"), 0, bmp));
+  EXPECT_EQ(bmp.Height(), 240);
+  EXPECT_FALSE(IsBlack(PixelAt(bmp, 300, 235, 2)));  // stretched to the bottom
+  EXPECT_TRUE(ColourNear(PixelAt(bmp, 65, 90, 2), BandColour(0)));
+  std::filesystem::remove(Output(clip, "avi"));
+
+  SetFormatKeys(104, {{"parazoom", "pan"}});
+  Convert({"--format", "104", clip});
+  ASSERT_TRUE(TestMedia::DecodeFrame(Output(clip, "avi"), 0, bmp));
+  EXPECT_EQ(bmp.Width(), 320);
+  EXPECT_EQ(bmp.Height(), 240);
+  EXPECT_FALSE(IsBlack(PixelAt(bmp, 300, 235, 2)));
+  // 40 columns cut at each side: the red band ends at x = 53 instead of 80.
+  EXPECT_TRUE(ColourNear(PixelAt(bmp, 20, 90, 2), BandColour(0)));
+  EXPECT_TRUE(ColourNear(PixelAt(bmp, 65, 90, 2), BandColour(1)));
+  EXPECT_TRUE(ColourNear(PixelAt(bmp, 300, 90, 2), BandColour(3)));
+}
+
+// ---- length ----
+
+TEST_F(CatalogueCli, TrimmedConversionHasTheTrimmedLength) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(2));
+  Convert({"--format", "104", "--trim", "0.6,1", clip});
+  const TestMedia::VideoStats v = TestMedia::ScanVideo(Output(clip, "avi"));
+  ASSERT_TRUE(v.Ok);
+  EXPECT_NEAR(v.Duration, 1.0, 0.1);
+  ASSERT_FALSE(v.Numbers.empty());
+  EXPECT_NEAR(v.Numbers.front(), 15, 1);  // 0.6 s at 25 frames a second
+  EXPECT_NEAR(TestMedia::ScanAudio(Output(clip, "avi")).Duration, 1.0, 0.25);
+}
+
+TEST_F(CatalogueCli, LongSourcesAreCutAtThirtyMinutes) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(16, 16).Fps(1).Seconds(1860).NoAudio());
+  SetFormatKeys(104, {{"paraVideoSize", "as source"}, {"paraFrameRate", "as source"}});
+  Convert({"--format", "104", clip});
+  const double duration = TestMedia::ContainerDuration(Output(clip, "avi"));
+  EXPECT_NEAR(duration, 1800.0, 2.0);
+}
+
+// ---- effects and watermarks ----
+
+TEST_F(CatalogueCli, EffectsAndWatermarksShowInTheirTimeWindows) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(2));
+  const std::string picture = scratch_.Path() + "cyan.bmp";
+  WriteBmp(picture, 40, 40, 0, 255, 255);
+  Convert({"--format", "104", "--saturation", "0", "--text", "Hi@200,150,from=1,to=1,back=FF00FF,width=100,height=60",
+           "--image", picture + "@20,150,to=0", clip});
+  const std::string output = Output(clip, "avi");
+  const TestMedia::Rgb magenta{255, 0, 255}, cyan{0, 255, 255};
+
+  TBitmap early, late;
+  ASSERT_TRUE(TestMedia::DecodeFrameAt(output, 500000, early));
+  ASSERT_TRUE(TestMedia::DecodeFrameAt(output, 1500000, late));
+  for (const TBitmap* frame : {&early, &late}) {
+    // No colour left in the bars: saturation 0 holds for the whole file.
+    const TestMedia::Rgb red = TestMedia::BandSample(*frame, 0);
+    EXPECT_NEAR(red.R, red.G, 30);
+    EXPECT_NEAR(red.G, red.B, 30);
+  }
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(early, 40, 170, 3), cyan));
+  EXPECT_FALSE(TestMedia::ColourNear(TestMedia::PixelAt(late, 40, 170, 3), cyan));
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(late, 285, 200, 3), magenta));
+  EXPECT_FALSE(TestMedia::ColourNear(TestMedia::PixelAt(early, 285, 200, 3), magenta));
+}
+
+}  // namespace
