@@ -473,6 +473,30 @@ TEST_F(VCL, PreviewWindowShowsFramesUntilTheUserClosesIt) {
   EXPECT_LT(captions[0], captions[1]);
 }
 
+TEST_F(VCL, PreviewSwitchedOnDuringARunShowsFromThenOn) {
+  std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
+  TOutputOptions slow;
+  slow.CustomHook = true;
+  AddConversion(clip, "late_preview.avi", &slow);
+  std::atomic<int> hookCalls{0};
+  Vcl().SetOnCustomHook([&](TCustomFFmpegVCL*, PHookInfo info) {
+    ++hookCalls;
+    info->Update = false;
+    std::this_thread::sleep_for(4ms);
+  });
+  std::vector<std::string> captions;
+  Vcl().SetPreviewWindowFactory([&](TPreviewer& owner, int, int) -> std::unique_ptr<IPreviewWindow> {
+    return std::make_unique<TFakePreviewWindow>(owner, captions);
+  });
+  Vcl().StartTask(1);
+  ASSERT_TRUE(PumpUntil([&] { return hookCalls > 10; }));
+  EXPECT_TRUE(captions.empty());
+  Vcl().SetPreview(true);  // while the worker converts
+  ASSERT_TRUE(WaitForFinal());
+  ASSERT_FALSE(captions.empty());
+  EXPECT_GE(captions[0], "00:00:00.400") << "shown before it was switched on";
+}
+
 TEST_F(VCL, PreviewBitmapEventGetsEncodedFramesAtTheOutputSize) {
   std::string clip = TestMedia::Get(SmallClip());
   TOutputOptions o;
