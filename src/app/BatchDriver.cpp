@@ -4,6 +4,7 @@
 
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
+#include "editing/FrameHook.h"
 #include "engine/FFmpegException.h"
 #include "engine/MainThread.h"
 #include "platform/Shell.h"
@@ -95,7 +96,10 @@ bool OpenOutputFolder(const std::string& settingsFile) {
 // ---- TBatchDriver ----------------------------------------------------------
 
 TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext context)
-    : vcl_(vcl), list_(list), context_(std::move(context)) {
+    : vcl_(vcl), list_(list), context_(std::move(context)), renderer_(std::make_shared<TFrameHook>()) {
+  frameHook_ = [renderer = renderer_](const TlvFilesRecord& r, THookInfo& info) {
+    renderer->Handle(info, TFrameEdits::Of(r.Brightness, r.Contrast, r.Saturation, r.Exposure, r.Watermarks));
+  };
   vcl_.SetPreviewBitmap(true);
   vcl_.SetPreview(false);
   vcl_.SetOnProgress([this](TCustomFFmpegVCL*, PProgressInfo info) { HandleProgress(*info); });

@@ -4,8 +4,9 @@
 // converter's events: progress texts, the current picture, the per-frame
 // hook and the end of each task and of the batch (output folder, shutdown).
 //
-// Owns TaskRows, the preview bitmap (a copy of the last encoded picture) and
-// the handlers it binds to the converter; borrows the converter, the source
+// Owns TaskRows, the preview bitmap (a copy of the last encoded picture), the
+// frame renderer of the default hook and the handlers it binds to the
+// converter; borrows the converter, the source
 // list (and through it the records), the views and the question/warning
 // boxes, all of which must outlive it (or DetachHandlers must run first).
 // Threads: everything on the user-interface thread, except the frame hook,
@@ -19,6 +20,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,7 @@
 
 class TSourceList;
 class TlvFilesRecord;
+class TFrameHook;
 
 // The longest output a batch writes: 30 minutes.
 constexpr std::int64_t kLongestOutputUs = 1800000000;
@@ -63,7 +66,8 @@ class TBatchDriver {
   // Not owned; may be null.
   void SetListView(IBatchListView* view) { listView_ = view; }
   void SetProgressView(IProgressView* view) { progressView_ = view; }
-  // The handler the hook of a file with effects calls (none: frames pass).
+  // The handler the hook of a file with effects calls; by default the
+  // program's own effect and watermark rendering (none: frames pass).
   void SetFrameHook(TFrameHookHandler handler) { frameHook_ = std::move(handler); }
 
   // Prepares a task for every checked row and runs the progress window.
@@ -109,6 +113,7 @@ class TBatchDriver {
   TBuildContext context_;
   IBatchListView* listView_ = nullptr;
   IProgressView* progressView_ = nullptr;
+  std::shared_ptr<TFrameHook> renderer_;
   TFrameHookHandler frameHook_;
   std::vector<int> taskRows_;
   std::vector<std::string> outputFiles_;

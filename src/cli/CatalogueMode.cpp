@@ -18,7 +18,6 @@
 #include "app/SourceList.h"
 #include "cli/ConsoleRun.h"
 #include "cli/RawMode.h"
-#include "editing/FrameHook.h"
 #include "engine/FFmpegException.h"
 #include "engine/MainThread.h"
 #include "engine/MediaUtils.h"
@@ -383,10 +382,6 @@ int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
   for (int i = 0; i < list.Count(); ++i) ApplyEdits(cl, list.Row(i));
 
   TBatchDriver driver(vcl, list, TBuildContext{global.SettingsFile(), global.FormatFile(), &ui});
-  auto hook = std::make_shared<TFrameHook>();
-  driver.SetFrameHook([hook](const TlvFilesRecord& r, THookInfo& info) {
-    hook->Handle(info, TFrameEdits::Of(r.Brightness, r.Contrast, r.Saturation, r.Exposure, r.Watermarks));
-  });
   TConsoleProgressView view(driver, handOver, cl.Quiet);
   driver.SetProgressView(&view);
 

@@ -304,6 +304,18 @@ TEST_F(CatalogueCli, ZoomModesGiveTheBuildersFrames) {
   EXPECT_TRUE(ColourNear(PixelAt(bmp, 300, 90, 2), BandColour(3)));
 }
 
+TEST_F(CatalogueCli, CropCutsTheSourceBeforeScaling) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(0.6).NoAudio());
+  Convert({"--format", "104", "--crop", "0,0,40,40", clip});
+  TBitmap bmp;
+  ASSERT_TRUE(TestMedia::DecodeFrame(Output(clip, "avi"), 0, bmp));
+  ASSERT_EQ(bmp.Width(), 320);
+  // Columns 40..280 of the source fill the frame: red now ends at x = 53.
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(bmp, 20, 90, 2), TestMedia::BandColour(0)));
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(bmp, 65, 90, 2), TestMedia::BandColour(1)));
+  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(bmp, 300, 90, 2), TestMedia::BandColour(3)));
+}
+
 // ---- length ----
 
 TEST_F(CatalogueCli, TrimmedConversionHasTheTrimmedLength) {
