@@ -13,7 +13,8 @@
 // which runs on the converter's worker and only reads TaskRows and records
 // (neither changes while the modal progress window runs the batch).
 // Terminate notices arrive on the converter's notice thread and are handed
-// over to the user-interface thread before anything is touched. Progress and
+// over to the user-interface thread before anything is touched, so the
+// program must have installed its main-thread hand-over (MainThread.h). Progress and
 // preview arrive on the user-interface thread (the converter's default);
 // no lock is needed.
 #pragma once
@@ -70,7 +71,8 @@ class TBatchDriver {
   // program's own effect and watermark rendering (none: frames pass).
   void SetFrameHook(TFrameHookHandler handler) { frameHook_ = std::move(handler); }
 
-  // Prepares a task for every checked row and runs the progress window.
+  // Prepares a task for every checked row and runs the progress window
+  // (without one, starts the tasks and returns at once).
   // False when no row is checked (the user is told so). Throws
   // EConvertError or FFmpegException when a file cannot be prepared: nothing
   // is converted then, and the tasks added so far stay until the next

@@ -35,8 +35,10 @@ struct TRun {
   std::string Out, Err;
 };
 
-// Runs quor-convert with QUOR_APPDATA set to `appData`.
-TRun RunConvert(const std::string& appData, const std::vector<std::string>& args) {
+// Runs quor-convert with QUOR_APPDATA set to `appData`. When `interruptOn`
+// is not empty, sends SIGINT once that text shows up on its standard output.
+TRun RunConvert(const std::string& appData, const std::vector<std::string>& args,
+                const std::string& interruptOn = "") {
   int out[2], err[2];
   if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
   const pid_t pid = ::fork();
@@ -55,6 +57,7 @@ TRun RunConvert(const std::string& appData, const std::vector<std::string>& args
   ::close(out[1]);
   ::close(err[1]);
   TRun run;
+  bool interrupted = interruptOn.empty();
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   int open = 2;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(55);
@@ -71,6 +74,10 @@ TRun RunConvert(const std::string& appData, const std::vector<std::string>& args
         continue;
       }
       (i == 0 ? run.Out : run.Err).append(buf, size_t(n));
+    }
+    if (!interrupted && run.Out.find(interruptOn) != std::string::npos) {
+      ::kill(pid, SIGINT);
+      interrupted = true;
     }
   }
   if (open > 0) ::kill(pid, SIGKILL);
@@ -335,6 +342,19 @@ TEST_F(CatalogueCli, LongSourcesAreCutAtThirtyMinutes) {
   Convert({"--format", "104", clip});
   const double duration = TestMedia::ContainerDuration(Output(clip, "avi"));
   EXPECT_NEAR(duration, 1800.0, 2.0);
+}
+
+TEST_F(CatalogueCli, CtrlCStopsTheBatchAndKeepsWhatWasWritten) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(20));
+  const std::string second = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
+  const TRun run = RunConvert(appData_, {"--output-dir", out_, "--format", "104", clip, second}, "[1/2]");
+  EXPECT_EQ(run.Status, 130) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("stopped: " + Output(clip, "avi")), std::string::npos) << run.Out;
+  EXPECT_EQ(run.Out.find("done:"), std::string::npos) << run.Out;
+  const TestMedia::VideoStats v = TestMedia::ScanVideo(Output(clip, "avi"));
+  ASSERT_TRUE(v.Ok);
+  EXPECT_GT(v.Frames, 0);
+  EXPECT_LT(v.Frames, 500);
 }
 
 // ---- effects and watermarks ----
