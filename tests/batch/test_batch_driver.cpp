@@ -160,18 +160,6 @@ TEST(BatchRules, OutputLengthIsCutAtThirtyMinutes) {
   EXPECT_EQ(OutputDurationFor(-1, 0), OptionNoTime);
 }
 
-TEST(BatchRules, PrioritySettingMapsOntoThreadPriority) {
-  TThreadPriority p = tpHigher;
-  EXPECT_TRUE(PriorityFromSetting(0, p));
-  EXPECT_EQ(p, tpIdle);
-  EXPECT_TRUE(PriorityFromSetting(2, p));
-  EXPECT_EQ(p, tpLower);
-  EXPECT_TRUE(PriorityFromSetting(3, p));
-  EXPECT_EQ(p, tpLowest);
-  EXPECT_FALSE(PriorityFromSetting(7, p));
-  EXPECT_EQ(p, tpLowest);
-}
-
 TEST(BatchRules, ProgressTextsWithKnownAndUnknownLength) {
   TProgressInfo info;
   info.TaskIndex = 1;
