@@ -3,6 +3,7 @@
 #include <chrono>
 #include <ctime>
 #include <deque>
+#include <exception>
 
 #include "engine/FFmpegException.h"
 #include "engine/FFmpegLoader.h"
@@ -35,6 +36,32 @@ std::unique_lock<M> LockPumping(M& mutex) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return lock;
+}
+
+// Runs `call`, which may block on a lock that a worker holds while it waits
+// for the user-interface thread: on that thread, the call goes to a helper
+// thread and this one keeps pumping until it returns.
+void RunPumping(const std::function<void()>& call) {
+  if (!OnMainThread()) {
+    call();
+    return;
+  }
+  std::atomic<bool> done{false};
+  std::exception_ptr error;
+  std::thread helper([&] {
+    try {
+      call();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    done = true;
+  });
+  while (!done) {
+    PumpMainThread();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  helper.join();
+  if (error) std::rethrow_exception(error);
 }
 
 void LogError(const void* sender, const std::string& text) { FFLogger().Log(sender, llError, text); }
@@ -279,8 +306,9 @@ void TFFmpeg::End(bool wait) {
 }
 
 void TFFmpeg::SetTaskPreviewFlags(int bits) {
-  { auto probe = LockPumping(PreviewLock()); }  // a worker may be showing a frame
-  SetPreviewFlags(bits);
+  // The engine takes the preview lock, which a worker holds while a frame is
+  // being shown on this thread.
+  RunPumping([this, bits] { SetPreviewFlags(bits); });
   std::unique_ptr<TPreviewer> old;
   {
     auto lock = LockPumping(PreviewLock());

@@ -497,6 +497,32 @@ TEST_F(VCL, PreviewSwitchedOnDuringARunShowsFromThenOn) {
   EXPECT_GE(captions[0], "00:00:00.400") << "shown before it was switched on";
 }
 
+// A worker that shows a frame holds the engine's preview lock while it waits
+// for the main thread; switching the previews then must not wait for that
+// lock without pumping.
+TEST_F(VCL, SwitchingPreviewsWhileAWorkerWaitsForTheMainThread) {
+  std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
+  TOutputOptions slow;
+  slow.CustomHook = true;
+  AddConversion(clip, "switch_preview.avi", &slow);
+  std::atomic<int> hookCalls{0}, bitmaps{0};
+  Vcl().SetOnCustomHook([&](TCustomFFmpegVCL*, PHookInfo info) {
+    ++hookCalls;
+    info->Update = false;
+    std::this_thread::sleep_for(4ms);
+  });
+  Vcl().SetOnPreviewBitmap([&](TCustomFFmpegVCL*, const TPreviewInfo&) { ++bitmaps; });
+  Vcl().SetPreviewBitmap(true);
+  Vcl().StartTask(1);
+  ASSERT_TRUE(PumpUntil([&] { return hookCalls > 5; }));
+  std::this_thread::sleep_for(300ms);  // not pumping: the next offer waits for us
+  Vcl().SetPreviewBitmap(false);
+  int shown = bitmaps;
+  ASSERT_TRUE(WaitForFinal());
+  EXPECT_GE(shown, 1);
+  EXPECT_LE(bitmaps - shown, 1);  // at most the one that was waiting
+}
+
 TEST_F(VCL, PreviewBitmapEventGetsEncodedFramesAtTheOutputSize) {
   std::string clip = TestMedia::Get(SmallClip());
   TOutputOptions o;
