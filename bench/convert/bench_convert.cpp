@@ -32,6 +32,7 @@ extern "C" {
 #include "engine/FFmpegLoader.h"
 #include "engine/FFmpegLogger.h"
 #include "engine/FFmpegVCL.h"
+#include "engine/FrameConverter.h"
 #include "support/MediaFactory.h"
 
 namespace {
@@ -219,6 +220,55 @@ class TDirectLoop {
   int videoFrames_ = 0;
 };
 
+// ---- where the hook's time goes ----
+
+// The per-frame steps the hook adds, timed on the clip's first picture: a
+// private copy of the decoder's picture, the picture to the 24-bit bitmap,
+// and the bitmap back into the picture. Milliseconds per frame.
+void PrintHookSteps(const std::string& clip) {
+  AVFormatContext* in = nullptr;
+  Check(FF.avformat_open_input(&in, clip.c_str(), nullptr, nullptr), "open input");
+  Check(FF.avformat_find_stream_info(in, nullptr), "stream info");
+  int v = FF.av_find_best_stream(in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const AVCodec* codec = Checked(FF.avcodec_find_decoder(in->streams[v]->codecpar->codec_id), "decoder");
+  AVCodecContext* dec = Checked(FF.avcodec_alloc_context3(codec), "decoder context");
+  FF.avcodec_parameters_to_context(dec, in->streams[v]->codecpar);
+  Check(FF.avcodec_open2(dec, codec, nullptr), "open decoder");
+  AVPacket* pkt = FF.av_packet_alloc();
+  AVFrame* picture = FF.av_frame_alloc();
+  bool got = false;
+  while (!got && FF.av_read_frame(in, pkt) >= 0) {
+    if (pkt->stream_index == v && FF.avcodec_send_packet(dec, pkt) >= 0)
+      got = FF.avcodec_receive_frame(dec, picture) >= 0;
+    FF.av_packet_unref(pkt);
+  }
+  if (got) {
+    constexpr int kRounds = 50;
+    TFrameConverter converter;
+    double copy = 0, toBitmap = 0, back = 0;
+    for (int i = 0; i < kRounds; ++i) {
+      AVFrame* shared = FF.av_frame_clone(picture);  // the decoder keeps its reference
+      auto t0 = std::chrono::steady_clock::now();
+      FF.av_frame_make_writable(shared);
+      auto t1 = std::chrono::steady_clock::now();
+      converter.ToBitmap(shared);
+      auto t2 = std::chrono::steady_clock::now();
+      converter.FromBitmap();
+      auto t3 = std::chrono::steady_clock::now();
+      copy += std::chrono::duration<double, std::milli>(t1 - t0).count();
+      toBitmap += std::chrono::duration<double, std::milli>(t2 - t1).count();
+      back += std::chrono::duration<double, std::milli>(t3 - t2).count();
+      FF.av_frame_free(&shared);
+    }
+    std::printf("  hook steps per %dx%d frame: private copy %.2f ms, to bitmap %.2f ms, back %.2f ms\n",
+                picture->width, picture->height, copy / kRounds, toBitmap / kRounds, back / kRounds);
+  }
+  FF.av_frame_free(&picture);
+  FF.av_packet_free(&pkt);
+  FF.avcodec_free_context(&dec);
+  FF.avformat_close_input(&in);
+}
+
 // ---- the component ----
 
 int EngineConvert(const std::string& input, const std::string& output, const TCase& c, bool hook) {
@@ -343,6 +393,7 @@ int main(int argc, char** argv) {
     Print("component, hook on", hooked);
     Print("component, hook off", plain);
     PrintRatio("hook/no hook", hooked, plain, 0.85);
+    PrintHookSteps(clip);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_convert: %s\n", e.what());
     return 1;
