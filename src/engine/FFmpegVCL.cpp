@@ -497,8 +497,11 @@ bool TCustomFFmpegVCL::LoadAVLib(const std::string& path) {
 }
 
 void TCustomFFmpegVCL::CheckNotWorking(const char* operation) const {
-  std::lock_guard lock(terminateLock_);
-  if (!working_) return;
+  {
+    std::lock_guard lock(terminateLock_);
+    if (!working_) return;
+  }
+  // Logged outside the lock: the log handler may wait for the main thread.
   const std::string text = std::string("Cannot ") + operation + " while working.";
   LogError(this, text);
   throw FFmpegException(text);
