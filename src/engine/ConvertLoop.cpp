@@ -423,9 +423,11 @@ bool TCustomFFmpeg::EndJoinSegment(int fileIndex) {
 void TCustomFFmpeg::EndOfConversion() {
   for (auto& ist : inputStreams_)
     if (ist->DecodingNeeded && !ist->Flushed) ProcessInputPacket(*ist, nullptr, true);
-  // Outputs whose source was switched away in join mode still need draining.
+  // Outputs not drained with their source (a source that failed to drain, or
+  // one that a join left inactive) still hold pictures and samples.
   for (TOutputStream* ost : outputStreams_)
     if (ost->EncodingNeeded && ost->EncoderOpen && !ost->EncoderFlushed) {
+      if (ost->Type == AVMEDIA_TYPE_VIDEO) FlushVideoGraph(*ost, *ost->Source);
       if (ost->Type == AVMEDIA_TYPE_AUDIO) FlushAudioFifo(*ost);
       FlushEncoder(*ost);
     }

@@ -138,7 +138,7 @@ struct TOutputStream {
   AVChannelLayout SwrInLayout{};
   TAudioFifoPtr Fifo;
   std::int64_t AudioNextPts = 0;       // samples handed to the encoder
-  std::vector<std::uint8_t> Work;      // converted samples
+  std::vector<std::uint8_t> Work;      // subtitle encoding buffer
 
   // Quality of the last encoded video packet (from its side data).
   int LastQuality = -1;                // lambda units

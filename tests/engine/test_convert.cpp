@@ -148,6 +148,14 @@ TEST(Convert, OpenersReportTheirFailures) {
     EXPECT_EQ(task.OpenOutputFile(out, false), 1) << task.LastError();
   }
   {
+    // The container's default video codec is not used without input video.
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, TestMedia::Get(MediaSpec::AudioOnly()), {}, OutPath("sound.mp4"), {}));
+    ASSERT_NE(task.OutputFile(0), nullptr);
+    ASSERT_EQ(task.OutputFile(0)->nb_streams, 1u);
+    EXPECT_EQ(task.OutputFile(0)->streams[0]->codecpar->codec_type, AVMEDIA_TYPE_AUDIO);
+  }
+  {
     TCustomFFmpeg task;
     task.ResetTask();
     EXPECT_FALSE(task.OpenInputFile(TestMedia::MissingFile()));
