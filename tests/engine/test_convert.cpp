@@ -116,8 +116,16 @@ TEST(Convert, StopLeavesAPlayableFile) {
   std::atomic<int> reports{0};
   task.OnProgress = [&](TCustomFFmpeg&, const TProgressInfo&) { ++reports; };
   ASSERT_TRUE(OpenTask(task, in, {}, out, {}));
-  std::thread worker([&] { task.RunConversion(); });
-  while (reports < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    task.RunConversion();
+    done = true;
+  });
+  while (reports < 3 && !done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (done) {
+    worker.join();
+    FAIL() << "the conversion ended before it could be stopped: " << task.ErrorMessage();
+  }
   task.Pause();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   int whilePaused = reports;
