@@ -208,3 +208,70 @@ TEST(ConvertFiles, TwoPassStatisticsAndMetadata) {
   EXPECT_EQ(MetadataValue(ctx->metadata, "artist", ""), "Someone");
   CloseInputWithName(&ctx);
 }
+
+namespace {
+
+// The video of `in` remuxed into Matroska with two chapters, 0-1 s and 1-2 s.
+std::string WithChapters(const std::string& in) {
+  std::string out = OutPath("chapters_in.mkv");
+  AVFormatContext* is = nullptr;
+  if (OpenInputWithName(&is, in, nullptr, nullptr) < 0) return {};
+  FF.avformat_find_stream_info(is, nullptr);
+  AVFormatContext* os = nullptr;
+  FF.avformat_alloc_output_context2(&os, nullptr, "matroska", out.c_str());
+  int video = -1;
+  for (unsigned i = 0; i < is->nb_streams && video < 0; ++i)
+    if (is->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) video = int(i);
+  AVStream* st = FF.avformat_new_stream(os, nullptr);
+  FF.avcodec_parameters_copy(st->codecpar, is->streams[video]->codecpar);
+  st->codecpar->codec_tag = 0;
+  const char* titles[2] = {"One", "Two"};
+  os->chapters = static_cast<AVChapter**>(FF.av_mallocz(2 * sizeof(AVChapter*)));
+  for (int c = 0; c < 2; ++c) {
+    auto* ch = static_cast<AVChapter*>(FF.av_mallocz(sizeof(AVChapter)));
+    ch->id = c + 1;
+    ch->time_base = AVRational{1, 1000};
+    ch->start = 1000 * c;
+    ch->end = 1000 * (c + 1);
+    FF.av_dict_set(&ch->metadata, "title", titles[c], 0);
+    os->chapters[os->nb_chapters++] = ch;
+  }
+  bool ok = FF.avio_open(&os->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && FF.avformat_write_header(os, nullptr) >= 0;
+  AVPacket* pkt = FF.av_packet_alloc();
+  while (ok && FF.av_read_frame(is, pkt) >= 0) {
+    if (pkt->stream_index == video) {
+      FF.av_packet_rescale_ts(pkt, is->streams[video]->time_base, st->time_base);
+      pkt->stream_index = 0;
+      FF.av_interleaved_write_frame(os, pkt);
+    }
+    FF.av_packet_unref(pkt);
+  }
+  if (ok) FF.av_write_trailer(os);
+  FF.av_packet_free(&pkt);
+  FF.avio_closep(&os->pb);
+  FF.avformat_free_context(os);
+  CloseInputWithName(&is);
+  return ok ? out : std::string();
+}
+
+}  // namespace
+
+// Chapters move with the start time and are cut at the recording time.
+TEST(ConvertFiles, ChaptersFollowStartAndLength) {
+  std::string in = WithChapters(TestMedia::Get(MediaSpec::VideoOnly().Size(160, 120)));
+  ASSERT_FALSE(in.empty());
+  std::string out = OutPath("chapters_out.mkv");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {}, out, {{"ss", "0.5"}, {"t", "0.8"}}));
+  RunOk(task);
+  AVFormatContext* ctx = nullptr;
+  ASSERT_GE(OpenInputWithName(&ctx, out, nullptr, nullptr), 0);
+  ASSERT_EQ(ctx->nb_chapters, 2u);
+  auto ms = [](const AVChapter* c, std::int64_t t) { return FF.av_rescale_q(t, c->time_base, AVRational{1, 1000}); };
+  EXPECT_EQ(ms(ctx->chapters[0], ctx->chapters[0]->start), 0);
+  EXPECT_EQ(ms(ctx->chapters[0], ctx->chapters[0]->end), 500);
+  EXPECT_EQ(ms(ctx->chapters[1], ctx->chapters[1]->start), 500);
+  EXPECT_EQ(ms(ctx->chapters[1], ctx->chapters[1]->end), 800);
+  EXPECT_EQ(MetadataValue(ctx->chapters[1]->metadata, "title", ""), "Two");
+  CloseInputWithName(&ctx);
+}
