@@ -14,7 +14,9 @@
 //     SetPreviewFlags, SetProgressInterval) are safe from any thread:
 //     atomics, plus `controlMutex_` for the error text and the pause gate.
 //   - the call-outs run on the worker thread; the owner decides whether to
-//     hand them over to the user-interface thread.
+//     hand them over to the user-interface thread;
+//   - the owner destroys a task only after its worker has returned from
+//     RunConversion (RequestStop, then join).
 // The codec lock of the loader is taken around every codec open and close
 // and around stream-information look-ups.
 //
