@@ -102,6 +102,18 @@ TEST(ConvertVideoSync, DuplicatesDropsAndPassesThrough) {
   }
 }
 
+// "itsscale" stretches one input stream's time line.
+TEST(ConvertVideoSync, TimestampScaleStretchesTheInput) {
+  std::string in = TestMedia::Get(MediaSpec::VideoOnly().Size(160, 120));
+  std::string out = OutPath("stretched.mkv");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {{"itsscale", "0:2"}}, out, {}));
+  RunOk(task);
+  TestMedia::VideoStats v = TestMedia::ScanVideo(out);
+  EXPECT_NEAR(v.Frames, 50, 1);
+  EXPECT_NEAR(v.Duration, 4.0, 0.2);
+}
+
 TEST(ConvertAudio, VolumeScalesAndClampsSamples) {
   TFramePtr frame = NewFrame();
   frame->format = AV_SAMPLE_FMT_S16;
