@@ -1,6 +1,7 @@
 #include "player/FFPlay.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,17 @@ constexpr int kStopAttempts = 20;
 constexpr int kStopAttemptsWhileReading = 10;
 
 std::int64_t ToMicroseconds(double seconds) { return std::llrint(seconds * 1e6); }
+
+// A timed lock by polling: timed waits on mutexes are not seen by the thread
+// checkers we run, and Stop's retries only need millisecond precision.
+bool TryLockFor(std::unique_lock<std::mutex>& lock, int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!lock.try_lock()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -145,6 +157,7 @@ bool TFFPlayer::Open(const std::string& fileName, IDisplayTarget* display, bool 
   fileName_ = fileName;
   fileOpen_ = true;
   const TPlaybackState& s = engine_->State();
+  AVProbe.Attach(s.Format);
   std::int64_t duration = s.ImageSequence ? 0 : s.Duration;
   int fw = s.Video.Open() ? s.Video.Codec->width : -1;
   int fh = s.Video.Open() ? s.Video.Codec->height : -1;
@@ -216,6 +229,7 @@ bool TFFPlayer::HandleLoopEvent(const TLoopEvent& ev) {
 // Caller holds playerMutex_.
 void TFFPlayer::CloseFile() {
   if (!fileOpen_) return;
+  AVProbe.Attach(nullptr);
   engine_->Close();
   fileOpen_ = false;
   singleStep_ = false;
@@ -243,8 +257,8 @@ void TFFPlayer::Stop(bool waitForStop) {
   while (!playThreadEnded_.WaitFor(100)) {
     PumpMainThread();
     if (!fileOpen_) break;
-    std::unique_lock lock(playerMutex_, std::chrono::milliseconds(100));
-    if (!lock.owns_lock()) continue;
+    std::unique_lock lock(playerMutex_, std::defer_lock);
+    if (!TryLockFor(lock, 100)) continue;
     ++attempts;
     bool reading = fileOpen_ && engine_->State().Reading;
     if (attempts <= kStopAttempts && (attempts <= kStopAttemptsWhileReading || !reading)) {
@@ -427,7 +441,8 @@ void TFFPlayer::HookPicture(AVFrame* picture, double pts) {
     std::lock_guard lock(handlersMutex_);
     handler = onHook_;
   }
-  if (!handler) return;
+  // The decoder may still reference the picture: write into a copy of our own.
+  if (!handler || FF.av_frame_make_writable(picture) < 0) return;
   if (!hookConverter_.ToBitmap(picture)) {
     LogMessage(llError, "Cannot initialize the toRGB conversion context");
     return;

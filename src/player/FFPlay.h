@@ -21,6 +21,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/AVProbe.h"
 #include "engine/FrameBitmap.h"
 #include "player/PlayLoop.h"
 #include "player/PlayerEvents.h"
@@ -89,6 +90,10 @@ class TFFPlayer : private IPlayerHost {
   void SetOnPosition(TPositionEvent handler);
   void SetOnState(TPlayStateEvent handler);
   void SetOnHook(THookEvent handler);
+
+  // Shows the open file (attached at each successful Open, emptied when the
+  // file closes). Owner's thread; valid while FileOpen().
+  TAVProbe AVProbe;
 
   TPlayState State() const { return state_; }
   std::string LastErrMsg() const;
@@ -169,7 +174,7 @@ class TFFPlayer : private IPlayerHost {
   mutable std::mutex errorMutex_;
   std::string lastErrMsg_;
 
-  mutable std::timed_mutex playerMutex_;
+  mutable std::mutex playerMutex_;
   std::unique_ptr<TPlayerEngine> engine_;  // replaced only by Open and the destructor
   std::atomic<bool> fileOpen_{false};
   std::atomic<bool> sdlStarted_{false};

@@ -52,7 +52,7 @@ class IPlayerHost {
   virtual int AudioVolume() const = 0;
   virtual bool Mute() const = 0;
   // Video thread, for each picture before it is queued (planar YUV 4:2:0,
-  // writable). `pts` in seconds.
+  // possibly shared with the decoder). `pts` in seconds.
   virtual void HookPicture(AVFrame* picture, double pts) = 0;
   // Play thread after refreshes, video thread for end-of-stream packets.
   virtual void CheckPosition() = 0;

@@ -119,7 +119,9 @@ bool TPlayerEngine::OpenDecoder(TStreamSlot& slot, int index) {
   ctx->workaround_bugs = 1;
   ctx->err_recognition = AV_EF_CAREFUL;
   ctx->error_concealment = 3;
-  ctx->thread_count = 0;
+  // One decoding thread: pictures come out as soon as their packet is in,
+  // which keeps the first picture and seeks quick.
+  ctx->thread_count = 1;
   int ret;
   {
     std::lock_guard lock(CodecLock());

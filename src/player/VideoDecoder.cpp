@@ -191,7 +191,7 @@ void TVideoDecoder::OutputPicture(AVFrame* frame) {
       pts = double(frame->pts) * av_q2d(state_.Video.Stream->time_base);
     state_.DecodeClock = pts + FrameDuration(frame);
   }
-  if (FF.av_frame_make_writable(frame) >= 0) host_.HookPicture(frame, pts);
+  host_.HookPicture(frame, pts);
   QueuePicture(frame, pts);
 }
 

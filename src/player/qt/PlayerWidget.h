@@ -4,18 +4,22 @@
 // requests so that a player's window cannot be closed under it.
 //
 // Owns a copy of the last picture. Show() is called on the player's play
-// thread: it copies the picture under pictureMutex_ and queues a repaint on
-// the widget's thread; ClientSize() may be called from any thread (the size
-// is mirrored into atomics on resize). Everything else is user-interface
-// thread only.
+// thread: it copies the picture's bytes under pictureMutex_ and raises a flag
+// that a timer on the widget's thread turns into a repaint, so no Qt object
+// is touched off its thread. ClientSize() may be called from any thread (the
+// size is mirrored into atomics on resize). Everything else is
+// user-interface thread only.
 #pragma once
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
 
 #include <atomic>
 #include <functional>
+#include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "player/PlayerTypes.h"
 
@@ -40,10 +44,15 @@ class TPlayerWidget : public QWidget, public IDisplayTarget {
 
  private:
   mutable std::mutex pictureMutex_;
-  QImage picture_;            // under pictureMutex_
+  std::vector<std::uint8_t> pixels_;  // BGR rows of rowSize_ bytes, under pictureMutex_
+  int pictureWidth_ = 0;      // under pictureMutex_
+  int pictureHeight_ = 0;     // under pictureMutex_
+  int rowSize_ = 0;           // under pictureMutex_
   TDisplayRect rect_;         // under pictureMutex_
   int displayWidth_ = 0;      // under pictureMutex_
   int displayHeight_ = 0;     // under pictureMutex_
+  std::atomic<bool> dirty_{false};
+  QTimer repaintTimer_;
   std::atomic<int> clientWidth_{0};
   std::atomic<int> clientHeight_{0};
 };
