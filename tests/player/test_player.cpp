@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 #include <memory>
 
 #include "PlayerTestUtil.h"
@@ -269,4 +270,42 @@ TEST_F(PlayerTest, VolumeAndMuteAreLiveSettings) {
   std::int64_t p = player.Position();
   PumpFor(handOver, 300);
   EXPECT_GT(player.Position(), p) << "muted sound still plays on";
+}
+
+TEST_F(PlayerTest, SeekToTheStartAndAspectChangesWhilePaused) {
+  player.SetOnFileOpen([](TFFPlayer*, std::int64_t, int, int, int& sw, int& sh) {
+    sw = 400;  // the handler may choose the display size
+    sh = 200;
+  });
+  ASSERT_TRUE(OpenClip(Clip3s()));
+  EXPECT_EQ(player.ScreenWidth(), 400);
+  ASSERT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() >= 20; }, 3000));
+  player.Pause();
+  // At or before 0 the ranged seek has an empty range; the plain seek moves.
+  player.Seek(-5, 0, true);
+  EXPECT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() == 0; }, 2000)) << display.LastNumber();
+  TDisplayRect own = display.Rect();
+  EXPECT_EQ(own.Width, 266);  // 4:3 in 400x200
+  EXPECT_EQ(own.Left, 67);
+  player.SetAspectRatio(-1);
+  EXPECT_TRUE(WaitFor(handOver, [&] { return display.Rect().Width == 400; }, 1000)) << "redrawn while paused";
+  EXPECT_EQ(display.Rect().Height, 200);
+  EXPECT_EQ(display.LastNumber(), 0);
+}
+
+TEST_F(PlayerTest, WaveDisplayDrawsTheToneAndEventsCanStayOffTheMainThread) {
+  player.SetTriggerEventInMainThread(false);
+  auto offMain = std::make_shared<std::atomic<bool>>(false);
+  std::thread::id mainId = std::this_thread::get_id();
+  player.SetOnState([offMain, mainId](TFFPlayer*, TPlayState) { *offMain = std::this_thread::get_id() != mainId; });
+  ASSERT_TRUE(OpenClip(TestMedia::Get(MediaSpec::AudioOnly().Seconds(2))));
+  ASSERT_TRUE(WaitPictures(10));
+  TBitmap waves = display.Last();
+  ASSERT_EQ(waves.Width(), 320);
+  int white = 0;
+  for (int x = 0; x < waves.Width(); ++x)
+    for (int y = 0; y < waves.Height(); ++y) white += waves.ScanLine(y)[x * 3] == 255;
+  // Two channel bands with a 0.5-level sine: far more than the separator line.
+  EXPECT_GT(white, waves.Width() * 20);
+  EXPECT_TRUE(WaitFor(handOver, [&] { return bool(*offMain); }, 1000));
 }
