@@ -77,8 +77,8 @@ class TOptionParser {
   void SetStartTime(std::int64_t us);
   void SetTimestamp(std::int64_t unixSeconds);
 
-  // The date parser: a duration (isDuration) or a date, in µs. Throws
-  // "Invalid %s specification for %s: %s" naming `option`.
+  // The date parser: a duration (isDuration) or a date, in µs. Throws the
+  // user-facing "invalid duration/date" message naming `option`.
   static std::int64_t ParseTime(const std::string& option, const std::string& text,
                                 bool isDuration);
 
