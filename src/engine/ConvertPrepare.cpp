@@ -423,6 +423,8 @@ void TCustomFFmpeg::WriteHeaders() {
     AVDictionary* opts = options_.Generic.CopyPrivateFormatOptions();
     if (options_.LoopOutput >= 0 && file.Ctx->oformat && std::strcmp(file.Ctx->oformat->name, "gif") == 0)
       FF.av_dict_set_int(&opts, "loop", options_.LoopOutput, 0);
+    // A "preload" given among the generic options is the more specific one.
+    if (file.Preload >= 0) FF.av_dict_set_int(&opts, "preload", file.Preload, AV_DICT_DONT_OVERWRITE);
     int err = FF.avformat_write_header(file.Ctx, &opts);
     ReportUnusedPrivateOptions(&opts, file.Ctx->oformat->name);
     if (err < 0)

@@ -1,5 +1,6 @@
 // Opening a task's files: the input opener, the output opener and the
 // creation of output streams from the pending option state.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -346,6 +347,11 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     }
   }
   ctx->max_delay = int(std::lround(o.MuxMaxDelay * 1000000));
+  // The program-stream muxers take the preload as a private option, which
+  // exists only once the header is written; it is handed over then.
+  const AVClass* muxerClass = format->priv_class;
+  if (muxerClass && FF.av_opt_find(&muxerClass, "preload", nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ))
+    file->Preload = std::max<std::int64_t>(0, std::llround(double(o.MuxPreload) * 1000000));
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
   o.Generic.CopyToFormatContext(ctx, OptMaskEncoding);
   o.StreamIdMap = {};

@@ -156,6 +156,7 @@ struct TOutputFile {
   std::string Name;
   AVFormatContext* Ctx = nullptr;      // freed by the destructor (file closed)
   std::vector<std::unique_ptr<TOutputStream>> Streams;
+  std::int64_t Preload = -1;           // µs for the muxer's "preload" option; -1: the muxer has none
   bool HeaderWritten = false;
   bool TrailerWritten = false;
 };
