@@ -6,7 +6,9 @@
 //
 //   (a) MPEG-4 1500 kbit/s + MP3 in AVI
 //   (b) H.264 + AAC in MP4
-//   (c) as (a), with the per-frame hook on and a handler that returns at once
+//   (c) as (a), with the per-frame hook on and a handler that returns at once;
+//       also shown: a handler that draws one pixel on every frame, which
+//       pays for the picture's way to the bitmap and back
 //
 //   bench_convert [repetitions [cases]]   (best of N, default 3; cases "abc")
 // QUOR_BENCH_KEEP=1 keeps the converted files in the test media folder.
@@ -222,9 +224,9 @@ class TDirectLoop {
 
 // ---- where the hook's time goes ----
 
-// The per-frame steps the hook adds, timed on the clip's first picture: a
-// private copy of the decoder's picture, the picture to the 24-bit bitmap,
-// and the bitmap back into the picture. Milliseconds per frame.
+// The per-frame steps a drawing handler adds, timed on the clip's first
+// picture: the picture to the 24-bit bitmap, a fresh picture for the result,
+// and the bitmap back into it. Milliseconds per frame.
 void PrintHookSteps(const std::string& clip) {
   AVFormatContext* in = nullptr;
   Check(FF.avformat_open_input(&in, clip.c_str(), nullptr, nullptr), "open input");
@@ -245,23 +247,26 @@ void PrintHookSteps(const std::string& clip) {
   if (got) {
     constexpr int kRounds = 50;
     TFrameConverter converter;
-    double copy = 0, toBitmap = 0, back = 0;
+    double toBitmap = 0, fresh = 0, back = 0;
     for (int i = 0; i < kRounds; ++i) {
-      AVFrame* shared = FF.av_frame_clone(picture);  // the decoder keeps its reference
       auto t0 = std::chrono::steady_clock::now();
-      FF.av_frame_make_writable(shared);
+      converter.ToBitmap(picture);
       auto t1 = std::chrono::steady_clock::now();
-      converter.ToBitmap(shared);
+      AVFrame* drawn = FF.av_frame_alloc();
+      drawn->format = picture->format;
+      drawn->width = picture->width;
+      drawn->height = picture->height;
+      FF.av_frame_get_buffer(drawn, 0);
       auto t2 = std::chrono::steady_clock::now();
-      converter.FromBitmap();
+      converter.FromBitmap(drawn);
       auto t3 = std::chrono::steady_clock::now();
-      copy += std::chrono::duration<double, std::milli>(t1 - t0).count();
-      toBitmap += std::chrono::duration<double, std::milli>(t2 - t1).count();
+      toBitmap += std::chrono::duration<double, std::milli>(t1 - t0).count();
+      fresh += std::chrono::duration<double, std::milli>(t2 - t1).count();
       back += std::chrono::duration<double, std::milli>(t3 - t2).count();
-      FF.av_frame_free(&shared);
+      FF.av_frame_free(&drawn);
     }
-    std::printf("  hook steps per %dx%d frame: private copy %.2f ms, to bitmap %.2f ms, back %.2f ms\n",
-                picture->width, picture->height, copy / kRounds, toBitmap / kRounds, back / kRounds);
+    std::printf("  hook steps per %dx%d frame: to bitmap %.2f ms, fresh picture %.2f ms, back %.2f ms\n",
+                picture->width, picture->height, toBitmap / kRounds, fresh / kRounds, back / kRounds);
   }
   FF.av_frame_free(&picture);
   FF.av_packet_free(&pkt);
@@ -271,7 +276,9 @@ void PrintHookSteps(const std::string& clip) {
 
 // ---- the component ----
 
-int EngineConvert(const std::string& input, const std::string& output, const TCase& c, bool hook) {
+enum class THook { Off, Idle, Draws };
+
+int EngineConvert(const std::string& input, const std::string& output, const TCase& c, THook hook) {
   TFFmpegVCL vcl;
   int frames = -1;
   std::string error;
@@ -279,14 +286,16 @@ int EngineConvert(const std::string& input, const std::string& output, const TCa
   vcl.SetOnTerminate([&](TCustomFFmpegVCL*, const TTerminateInfo& t) {
     if (t.Failed) error = t.ErrorMessage;
   });
-  if (hook) vcl.SetOnCustomHook([](TCustomFFmpegVCL*, PHookInfo) {});
+  if (hook == THook::Idle) vcl.SetOnCustomHook([](TCustomFFmpegVCL*, PHookInfo) {});
+  if (hook == THook::Draws)
+    vcl.SetOnCustomHook([](TCustomFFmpegVCL*, PHookInfo info) { info->Bitmap->ScanLine(0)[0] ^= 0xff; });
   if (vcl.AddTask(input) < 0) throw std::runtime_error(vcl.LastErrMsg());
   TOutputOptions o;
   o.VideoCodec = c.VideoEncoder;
   o.VideoBitRate = c.VideoBitRate;
   o.AudioCodec = c.AudioEncoder;
   o.AudioBitRate = c.AudioBitRate;
-  o.CustomHook = hook;
+  o.CustomHook = hook != THook::Off;
   if (c.VideoPreset) o.ExtraOptions = std::string("preset=") + c.VideoPreset;
   if (!vcl.SetOutputFile(0, output, &o)) throw std::runtime_error(vcl.LastErrMsg());
   vcl.StartTask(0);  // on this thread: nothing but the conversion is timed
@@ -332,9 +341,12 @@ void Print(const char* what, const TResult& r) {
               r.Fps(), r.Frames, r.Wall, r.Cpu, r.CpuFps());
 }
 
+// A goal of 0: the ratio is shown for information only.
 void PrintRatio(const char* what, const TResult& a, const TResult& b, double goal) {
-  std::printf("  ratio %-16s %6.3f wall, %6.3f processor   (goal >= %.2f)   peak memory %ld MB\n", what,
-              a.Fps() / b.Fps(), a.CpuFps() / b.CpuFps(), goal, PeakMemoryMB());
+  char goalText[32] = "no goal";
+  if (goal > 0) std::snprintf(goalText, sizeof goalText, "goal >= %.2f", goal);
+  std::printf("  ratio %-16s %6.3f wall, %6.3f processor   (%s)   peak memory %ld MB\n", what, a.Fps() / b.Fps(),
+              a.CpuFps() / b.CpuFps(), goalText, PeakMemoryMB());
 }
 
 }  // namespace
@@ -355,7 +367,7 @@ int main(int argc, char** argv) {
     const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(1920, 1080).Seconds(10));
     const std::string base = TestMedia::MediaDir() + "bench_convert_" + std::to_string(::getpid());
 
-    auto run = [&](const TCase& c, bool hook, bool direct) {
+    auto run = [&](const TCase& c, THook hook, bool direct) {
       std::string out = base + (direct ? "_direct." : "_engine.") + c.Extension;
       TResult r = Measure([&] { return direct ? TDirectLoop(clip, out, c).Run() : EngineConvert(clip, out, c, hook); });
       if (!std::getenv("QUOR_BENCH_KEEP")) std::remove(out.c_str());
@@ -370,7 +382,8 @@ int main(int argc, char** argv) {
       }
       kept.Cpu = std::min(kept.Cpu, r.Cpu);
     };
-    auto compare = [&](const TCase& c, bool hookA, bool directA, bool hookB, bool directB, TResult& a, TResult& b) {
+    auto compare = [&](const TCase& c, THook hookA, bool directA, THook hookB, bool directB, TResult& a,
+                       TResult& b) {
       for (int i = 0; i < reps; ++i) {
         best(a, run(c, hookA, directA));
         best(b, run(c, hookB, directB));
@@ -381,18 +394,22 @@ int main(int argc, char** argv) {
       if (!wanted(c == &kMpeg4Avi ? 'a' : 'b')) continue;
       std::printf("%s (best of %d)\n", c->Title, reps);
       TResult direct, engine;
-      compare(*c, false, true, false, false, direct, engine);
+      compare(*c, THook::Off, true, THook::Off, false, direct, engine);
       Print("direct loop", direct);
       Print("converter component", engine);
       PrintRatio("component/direct", engine, direct, 0.95);
     }
     if (!wanted('c')) return 0;
     std::printf("%s, hook on and off (best of %d)\n", kMpeg4Avi.Title, reps);
-    TResult hooked, plain;
-    compare(kMpeg4Avi, true, false, false, false, hooked, plain);
+    TResult hooked, plain, drawing, plain2;
+    compare(kMpeg4Avi, THook::Idle, false, THook::Off, false, hooked, plain);
     Print("component, hook on", hooked);
     Print("component, hook off", plain);
     PrintRatio("hook/no hook", hooked, plain, 0.85);
+    compare(kMpeg4Avi, THook::Draws, false, THook::Off, false, drawing, plain2);
+    Print("hook draws a pixel", drawing);
+    Print("component, hook off", plain2);
+    PrintRatio("drawing/no hook", drawing, plain2, 0.0);
     PrintHookSteps(clip);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_convert: %s\n", e.what());

@@ -256,6 +256,7 @@ class TCustomFFmpeg : public IOptionHost {
   // Video (VideoOutput.cpp)
   void PreProcessVideoFrame(TInputStream& ist, AVFrame* frame);
   void RunCustomHook(TInputStream& ist, AVFrame* frame);
+  bool ReplaceWithHookBitmap(AVFrame* frame);
   void FilterAndOutputVideo(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
   void FlushVideoGraph(TOutputStream& ost, TInputStream& ist);
   void PullFilteredVideo(TOutputStream& ost, TInputStream& ist);

@@ -23,28 +23,31 @@ void TCustomFFmpeg::PreProcessVideoFrame(TInputStream& ist, AVFrame* frame) {
   ++decodedVideoFrames_;
   bool hook = hookEnabled_ && OnCustomHook;
   bool modules = frameHooks_ && !frameHooks_->Empty();
-  if (!hook && !modules) return;
+  if (hook) {
+    RunCustomHook(ist, frame);
+    return;
+  }
+  if (!modules) return;
   // The decoder may still reference its picture; work on our own copy.
   if (FF.av_frame_make_writable(frame) < 0) {
     Log(llError, "hook buf malloc error.");
     return;
   }
-  if (hook) {
-    RunCustomHook(ist, frame);
-  } else {
-    TVHookPicture pic{};
-    for (int i = 0; i < 4; ++i) {
-      pic.data[i] = frame->data[i];
-      pic.linesize[i] = frame->linesize[i];
-    }
-    frameHooks_->Process(pic, frame->format, frame->width, frame->height, ist.Pts);
+  TVHookPicture pic{};
+  for (int i = 0; i < 4; ++i) {
+    pic.data[i] = frame->data[i];
+    pic.linesize[i] = frame->linesize[i];
   }
+  frameHooks_->Process(pic, frame->format, frame->width, frame->height, ist.Pts);
 }
 
+// The handler gets a bitmap whose pixels are converted only when it reaches
+// them, and only a picture it drew on is converted back, into a fresh
+// picture: the decoder's own stays untouched, so no private copy is needed.
 void TCustomFFmpeg::RunCustomHook(TInputStream& ist, AVFrame* frame) {
   bool failed = false;
   THookInfo info;
-  if (!hookConverter_->ToBitmap(frame)) {
+  if (!hookConverter_->ToBitmapOnDemand(frame)) {
     Log(llError, "Cannot initialize the toRGB conversion context");
     failed = true;
   } else {
@@ -59,12 +62,26 @@ void TCustomFFmpeg::RunCustomHook(TInputStream& ist, AVFrame* frame) {
       Log(llError, std::string("Error occurs OnCustomHook: ") + e.what());
       info.Update = false;
     }
-    if (info.Update && !hookConverter_->FromBitmap()) {
+    const bool drawn = hookConverter_->EndOnDemand();
+    if (info.Update && drawn && !ReplaceWithHookBitmap(frame)) {
       Log(llError, "Cannot initialize the fromRGB conversion context");
       failed = true;
     }
   }
   if (info.StopHook || failed) hookEnabled_ = false;
+}
+
+bool TCustomFFmpeg::ReplaceWithHookBitmap(AVFrame* frame) {
+  TFramePtr drawn = NewFrame();
+  drawn->format = frame->format;
+  drawn->width = frame->width;
+  drawn->height = frame->height;
+  if (FF.av_frame_get_buffer(drawn.get(), 0) < 0 || !hookConverter_->FromBitmap(drawn.get()) ||
+      FF.av_frame_copy_props(drawn.get(), frame) < 0)
+    return false;
+  FF.av_frame_unref(frame);
+  FF.av_frame_move_ref(frame, drawn.get());
+  return true;
 }
 
 // ---- filter graph ----

@@ -1,6 +1,7 @@
 // Conversions with call-outs and side files: the custom hook, previews,
 // frame hook modules, reports, subtitles, two-pass logs, statistics and
 // metadata.
+#include <cstring>
 #include <fstream>
 
 #include "engine/FFmpegException.h"
@@ -56,6 +57,34 @@ TEST(ConvertHook, HandlerDrawsIntoTheEncodedPicture) {
   for (int i : {2, 3, 10, 20}) {
     ASSERT_TRUE(TestMedia::DecodeFrame(out, i, frame));
     EXPECT_FALSE(IsBlue(frame)) << "frame " << i;
+  }
+}
+
+// A handler that only looks at some pictures (or none) must not change what
+// is encoded: no round trip through the bitmap for pictures it left alone.
+TEST(ConvertHook, PicturesTheHandlerLeavesAloneAreEncodedAsDecoded) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120));
+  auto convert = [&](const std::string& name, bool hook) {
+    std::string out = OutPath(name);
+    TCustomFFmpeg task;
+    EXPECT_TRUE(OpenTask(task, in, {}, out, {{"an", "1"}, {"vcodec", "mpeg4"}}));
+    task.SetHookEnabled(hook);
+    task.OnCustomHook = [](TCustomFFmpeg&, THookInfo& info) {
+      const TBitmap& seen = *info.Bitmap;  // reading is not drawing
+      if (info.FrameNumber % 2) EXPECT_EQ(seen.Width(), 160);
+      if (info.FrameNumber % 3 == 0) (void)seen.ScanLine(0)[0];
+    };
+    RunOk(task);
+    return out;
+  };
+  const std::string plain = convert("untouched_plain.mp4", false);
+  const std::string hooked = convert("untouched_hooked.mp4", true);
+  TBitmap a, b;
+  for (int i : {0, 2, 3, 7, 12}) {
+    ASSERT_TRUE(TestMedia::DecodeFrame(plain, i, a));
+    ASSERT_TRUE(TestMedia::DecodeFrame(hooked, i, b));
+    ASSERT_EQ(a.ByteSize(), b.ByteSize());
+    EXPECT_EQ(std::memcmp(a.Bits(), b.Bits(), a.ByteSize()), 0) << "frame " << i;
   }
 }
 

@@ -140,3 +140,81 @@ TEST(FrameConverter, SizeChangesResetAndBadInput) {
   EXPECT_FALSE(conv.ToBitmap(nullptr));
   EXPECT_FALSE(conv.FromBitmap()) << "a failed conversion leaves no picture to write back";
 }
+
+TEST(FrameConverter, OnDemandBitmapIsConvertedOnlyWhenReached) {
+  TFramePtr f = MakeFrame(AV_PIX_FMT_YUV420P, 64, 48);
+  FillYuv(f.get(), kRedYuv, kBlackYuv);
+  TFrameConverter conv;
+
+  // Nobody looks: the bitmap has the size, no pixels were converted.
+  ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+  ASSERT_EQ(conv.Bitmap()->Width(), 64);
+  EXPECT_TRUE(conv.Bitmap()->FillPending());
+  EXPECT_FALSE(conv.EndOnDemand());
+  EXPECT_FALSE(conv.Bitmap()->FillPending()) << "the picture may go away after the hand-out";
+
+  // Reading converts, but is not a change.
+  ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+  const TBitmap& readOnly = *conv.Bitmap();
+  ExpectPixel(readOnly, 10, 5, 0, 0, 255);
+  ExpectPixel(readOnly, 50, 40, 0, 0, 0);
+  EXPECT_FALSE(conv.EndOnDemand());
+
+  // Writing is; the picture underneath was converted first.
+  ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+  conv.Bitmap()->ScanLine(47)[0] = 255;
+  ExpectPixel(*conv.Bitmap(), 10, 5, 0, 0, 255);
+  EXPECT_TRUE(conv.EndOnDemand());
+
+  // A copy of a bitmap still waiting for its pixels gets them.
+  ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+  TBitmap copy(*conv.Bitmap());
+  ExpectPixel(copy, 10, 5, 0, 0, 255);
+  EXPECT_FALSE(conv.Bitmap()->FillPending());
+  EXPECT_FALSE(conv.EndOnDemand());
+
+  // Resizing drops the fill; the handler drew on a blank bitmap.
+  ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+  conv.Bitmap()->SetSize(64, 48);
+  EXPECT_FALSE(conv.Bitmap()->FillPending());
+  EXPECT_FALSE(conv.EndOnDemand());
+
+  TFramePtr empty(FF.av_frame_alloc());
+  EXPECT_FALSE(conv.ToBitmapOnDemand(empty.get()));
+  EXPECT_FALSE(conv.EndOnDemand());
+}
+
+// Large pictures are converted in slices on several threads; every row must
+// land where it belongs, with and without the intermediate buffer (a width
+// that is not a multiple of 16 takes the buffer).
+TEST(FrameConverter, LargePicturesKeepEveryRowInPlaceBothWays) {
+  for (int width : {1280, 1282}) {
+    SCOPED_TRACE(width);
+    const int height = 720;
+    TFramePtr f = MakeFrame(AV_PIX_FMT_YUV420P, width, height);
+    // Bands of 8 rows, red and black in turn.
+    for (int plane = 0; plane < 3; ++plane) {
+      const int h = plane ? height / 2 : height, band = plane ? 4 : 8;
+      for (int y = 0; y < h; ++y)
+        std::memset(f->data[plane] + y * f->linesize[plane], ((y / band) % 2 ? kBlackYuv : kRedYuv)[plane],
+                    size_t(plane ? width / 2 : width));
+    }
+    TFrameConverter conv;
+    ASSERT_TRUE(conv.ToBitmap(f.get()));
+    for (int y = 0; y < height; y += 3) {
+      const bool red = (y / 8) % 2 == 0;
+      ExpectPixel(*conv.Bitmap(), width - 1, y, 0, 0, red ? 255 : 0, 10);
+      if (HasFailure()) return;
+    }
+
+    // Draw white on rows 352-359 and write into a fresh picture.
+    for (int y = 352; y < 360; ++y) std::memset(conv.Bitmap()->ScanLine(y), 255, size_t(width) * 3);
+    TFramePtr drawn = MakeFrame(AV_PIX_FMT_YUV420P, width, height);
+    ASSERT_TRUE(conv.FromBitmap(drawn.get()));
+    for (int y = 0; y < height; y += 2) {
+      const int expected = y >= 352 && y < 360 ? 235 : (y / 8) % 2 ? 16 : 81;
+      EXPECT_NEAR(drawn->data[0][y * drawn->linesize[0] + width / 2], expected, 3) << "row " << y;
+      if (HasFailure()) return;
+    }
+  }
+}
