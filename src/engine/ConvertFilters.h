@@ -22,3 +22,9 @@ struct TVideoGraphInput {
 // holding the library's reason.
 bool ConfigureVideoGraph(TOutputStream& ost, const TVideoGraphInput& in, int outWidth, int outHeight,
                          const std::string& chain, int scalerFlags, std::string& error);
+
+// A graph of its own: buffer source "src" for pictures of `in` (time base
+// 1 µs) -> `chain` -> buffer sink "out" held to the input's pixel format.
+// False with the library's reason in `error` (graph left empty).
+bool ConfigureFilterChain(TGraphPtr& graph, AVFilterContext*& src, AVFilterContext*& sink,
+                          const TVideoGraphInput& in, const std::string& chain, std::string& error);

@@ -236,20 +236,63 @@ int TCustomFFmpeg::DecodeFrames(TInputStream& ist, const AVPacket* pkt) {
     }
     ist.NextPts = ist.Pts + duration;
 
-    if (video) PreProcessVideoFrame(ist, frame.get());
-    if (options_.RateEmu) {
-      std::int64_t wait = ist.Pts - (FF.av_gettime() - ist.RateEmuStart);
-      if (wait > 1000) std::this_thread::sleep_for(std::chrono::milliseconds(wait / 1000));
-    }
-    if (options_.StartTime == 0 || ist.Pts >= options_.StartTime) {
-      if (video)
-        PassOnVideo(ist, frame.get());
-      else
-        PassOnAudio(ist, frame.get());
-    }
+    if (video)
+      DeinterlaceAndDeliver(ist, frame.get());
+    else
+      DeliverDecoded(ist, frame.get());
     FF.av_frame_unref(frame.get());
   }
+  if (!pkt && video) DeinterlaceAndDeliver(ist, nullptr);
   return 0;
+}
+
+// The picture goes through the deinterlacer first when "deinterlace" is on;
+// it hands out the picture before, so the times of the pictures handed on are
+// the deinterlacer's. nullptr: the end of the stream (or of a join segment).
+void TCustomFFmpeg::DeinterlaceAndDeliver(TInputStream& ist, AVFrame* frame) {
+  TDeinterlacer& deinterlacer = ist.Deinterlacer;
+  if (!options_.Deinterlace) {
+    if (frame) DeliverDecoded(ist, frame);
+    return;
+  }
+  if (!frame && !deinterlacer.Active()) return;  // nothing held back
+  if (frame && !deinterlacer.Fits(frame)) DeinterlaceAndDeliver(ist, nullptr);  // a new size: drain first
+  std::string error;
+  const std::int64_t decodedPts = ist.Pts;
+  const std::int64_t framePts = frame ? frame->pts : 0;
+  if (frame) frame->pts = decodedPts;
+  const bool pushed = deinterlacer.Push(frame, error);
+  if (frame) frame->pts = framePts;
+  if (!pushed) {
+    Log(llError, "Cannot deinterlace: " + error);
+    deinterlacer.Reset();
+    if (frame) DeliverDecoded(ist, frame);  // shown as decoded rather than lost
+    return;
+  }
+  TFramePtr woven = NewFrame();
+  while (deinterlacer.Pull(woven.get())) {
+    if (woven->pts != AV_NOPTS_VALUE) ist.Pts = woven->pts;
+    DeliverDecoded(ist, woven.get());
+    FF.av_frame_unref(woven.get());
+  }
+  ist.Pts = decodedPts;
+  if (!frame) deinterlacer.Reset();
+}
+
+// Hooks, real-time pacing ("re"), the start time, then every output of the stream.
+void TCustomFFmpeg::DeliverDecoded(TInputStream& ist, AVFrame* frame) {
+  const bool video = ist.St->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  if (video) PreProcessVideoFrame(ist, frame);
+  if (options_.RateEmu) {
+    std::int64_t wait = ist.Pts - (FF.av_gettime() - ist.RateEmuStart);
+    if (wait > 1000) std::this_thread::sleep_for(std::chrono::milliseconds(wait / 1000));
+  }
+  if (options_.StartTime == 0 || ist.Pts >= options_.StartTime) {
+    if (video)
+      PassOnVideo(ist, frame);
+    else
+      PassOnAudio(ist, frame);
+  }
 }
 
 void TCustomFFmpeg::PassOnVideo(TInputStream& ist, AVFrame* frame) {

@@ -242,8 +242,7 @@ void TCustomFFmpeg::SetUpEncode(TOutputStream& ost) {
       ost.ResampleHeight = in->height - ost.TopBand - ost.BottomBand;
       ost.ResamplePixFmt = in->format;
       SetLastError("");
-      std::string chain = ost.VideoFilters;
-      if (o.Deinterlace) chain = chain.empty() ? "yadif" : "yadif," + chain;
+      const std::string& chain = ost.VideoFilters;
       int outW = enc->width > 0 ? enc->width : ost.ResampleWidth;
       int outH = enc->height > 0 ? enc->height : ost.ResampleHeight;
       std::string error;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Deinterlacer.h"
 #include "engine/FFmpegApi.h"
 #include "engine/OptionState.h"
 
@@ -88,6 +89,7 @@ struct TInputStream {
   bool Flushed = false;
   bool MultiFrameWarned = false;
   float Quality = 0;
+  TDeinterlacer Deinterlacer;          // "deinterlace": ahead of the hooks
 };
 
 // One output stream: created with its output file, completed by the

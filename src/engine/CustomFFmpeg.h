@@ -254,6 +254,8 @@ class TCustomFFmpeg : public IOptionHost {
   void WaitWhilePaused();
 
   // Video (VideoOutput.cpp)
+  void DeinterlaceAndDeliver(TInputStream& ist, AVFrame* frame);
+  void DeliverDecoded(TInputStream& ist, AVFrame* frame);
   void PreProcessVideoFrame(TInputStream& ist, AVFrame* frame);
   void RunCustomHook(TInputStream& ist, AVFrame* frame);
   bool ReplaceWithHookBitmap(AVFrame* frame);

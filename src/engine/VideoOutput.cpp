@@ -105,8 +105,7 @@ void TCustomFFmpeg::FilterAndOutputVideo(TOutputStream& ost, TInputStream& ist, 
     ost.ResamplePixFmt = frame->format;
     FlushVideoGraph(ost, ist);
     int encW = enc->width, encH = enc->height;
-    std::string chain = ost.VideoFilters;
-    if (options_.Deinterlace) chain = chain.empty() ? "yadif" : "yadif," + chain;
+    const std::string& chain = ost.VideoFilters;
     std::string error;
     TVideoGraphInput gin{frame->width, frame->height, frame->format, frame->sample_aspect_ratio};
     if (!ConfigureVideoGraph(ost, gin, encW, encH, chain, options_.ScalerFlags, error))

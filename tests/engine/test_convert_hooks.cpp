@@ -88,6 +88,59 @@ TEST(ConvertHook, PicturesTheHandlerLeavesAloneAreEncodedAsDecoded) {
   }
 }
 
+// How much neighbouring rows differ in the lower half, where the square
+// moves: large for a picture woven from two moments, small once deinterlaced.
+double Combing(const TBitmap& bmp) {
+  double sum = 0;
+  int count = 0;
+  for (int y = bmp.Height() / 2; y + 1 < bmp.Height(); y += 2) {
+    const std::uint8_t* a = bmp.ScanLine(y);
+    const std::uint8_t* b = bmp.ScanLine(y + 1);
+    for (int x = 0; x < bmp.Width() * 3; ++x, ++count) sum += std::abs(int(a[x]) - int(b[x]));
+  }
+  return count ? sum / count : 0;
+}
+
+TEST(ConvertHook, DeinterlacingComesBeforeTheHandler) {
+  MediaSpec spec = MediaSpec::Mkv().NoAudio().Size(160, 120).Seconds(1).Interlace();
+  spec.VideoCodec = "ffv1";  // lossless: the combs arrive as drawn
+  const std::string in = TestMedia::Get(spec);
+  struct TSeen {
+    std::vector<double> Combs;
+    std::vector<std::int64_t> Times;
+  };
+  auto convert = [&](bool deinterlace, TSeen& seen) {
+    std::string out = OutPath(deinterlace ? "deinterlaced.avi" : "woven.avi");
+    TCustomFFmpeg task;
+    Options options{{"vcodec", "mpeg4"}, {"qscale", "2"}};
+    if (deinterlace) options.push_back({"deinterlace", "1"});
+    EXPECT_TRUE(OpenTask(task, in, {}, out, options));
+    task.SetHookEnabled(true);
+    task.OnCustomHook = [&](TCustomFFmpeg&, THookInfo& info) {
+      seen.Combs.push_back(Combing(*info.Bitmap));
+      seen.Times.push_back(info.PTS);
+      info.Update = false;
+    };
+    RunOk(task);
+    return out;
+  };
+  TSeen woven, deinterlaced;
+  convert(false, woven);
+  const std::string out = convert(true, deinterlaced);
+
+  // Every picture reaches the handler, the one held back for the last weave too,
+  // with the time of the picture it came from.
+  ASSERT_EQ(woven.Combs.size(), 25u);
+  ASSERT_EQ(deinterlaced.Combs.size(), 25u);
+  EXPECT_EQ(deinterlaced.Times, woven.Times);
+  for (size_t i = 0; i < 25; ++i) {
+    EXPECT_GT(woven.Combs[i], 2.0) << "frame " << i;
+    EXPECT_LT(deinterlaced.Combs[i], woven.Combs[i] / 2) << "frame " << i;
+  }
+  TestMedia::VideoStats stats = TestMedia::ScanVideo(out);
+  EXPECT_EQ(stats.Frames, 25);
+}
+
 TEST(ConvertHook, PreviewsComeAtMostEveryTenthOfASecond) {
   std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
   {

@@ -73,7 +73,7 @@ std::string MediaSpec::Key() const {
     << ";a=" << AudioCodec << ";sub=" << SubtitleCodec << ";bf=" << BFrames << ";s=" << Width << "x" << Height << ";r=" << FpsNum << "/" << FpsDen
     << ";d=" << Duration << ";ar=" << SampleRate << ";ac=" << Channels << ";hz=" << ToneHz
     << ";lv=" << ToneLevel << ";vb=" << VideoBitRate << ";ab=" << AudioBitRate
-    << ";pf=" << PixelFormat << ";lang=" << Language;
+    << ";pf=" << PixelFormat << ";lang=" << Language << (Interlaced ? ";il" : "");
   for (const auto& [key, value] : Metadata) k << ";m:" << key << "=" << value;
   return k.str();
 }
@@ -372,6 +372,12 @@ class TClipWriter {
 
   void EncodeVideoFrame() {
     DrawPattern(picture_, static_cast<int>(videoNext_));
+    if (spec_.Interlaced) {
+      if (laterField_.Width() != spec_.Width) laterField_.SetSize(spec_.Width, spec_.Height);
+      DrawPattern(laterField_, static_cast<int>(videoNext_) + 1);
+      for (int y = 1; y < spec_.Height; y += 2)
+        std::memcpy(picture_.ScanLine(y), laterField_.ScanLine(y), size_t(picture_.RowSize()));
+    }
     if (FF.av_frame_make_writable(vframe_) < 0) Fail("picture not writable");
     const std::uint8_t* src[1] = {picture_.Bits()};
     const int srcStride[1] = {picture_.RowSize()};
@@ -426,6 +432,7 @@ class TClipWriter {
   AVPacket* pkt_ = nullptr;
   SwsContext* sws_ = nullptr;
   TBitmap picture_;
+  TBitmap laterField_;  // interlaced clips: the next frame's picture
   std::int64_t videoNext_ = 0, videoTotal_ = 0;
   std::int64_t audioNext_ = 0, audioTotal_ = 0;
   int frameSize_ = 1024;

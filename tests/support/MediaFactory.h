@@ -65,6 +65,8 @@ struct MediaSpec {
   std::string PixelFormat;          // empty = the encoder's first supported format
   std::map<std::string, std::string> Metadata;  // file tags (title, artist, ...)
   std::string Language;             // "language" tag of every stream when not empty
+  bool Interlaced = false;          // odd rows show the next frame's pattern (a later
+                                    // field), so the moving square combs at its edges
 
   // Presets (2 s, 320x240 at 25 fps, 44.1 kHz stereo 440 Hz unless said).
   static MediaSpec Mp4();        // H.264 + AAC in MP4
@@ -85,6 +87,7 @@ struct MediaSpec {
   MediaSpec& NoAudio() { AudioCodec.clear(); return *this; }
   MediaSpec& Subtitles(const std::string& codec) { SubtitleCodec = codec; return *this; }
   MediaSpec& Tag(const std::string& key, const std::string& value) { Metadata[key] = value; return *this; }
+  MediaSpec& Interlace() { Interlaced = true; return *this; }
 
   // Stable text of every field; the cache name is derived from it.
   std::string Key() const;
