@@ -2,10 +2,7 @@
 // with a message and a non-zero status, and Ctrl+C finishing the file.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,63 +11,13 @@
 #include <vector>
 
 #include "engine/AVProbe.h"
+#include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
 
 namespace {
 
-struct TRun {
-  int Status = -1;  // exit code; 128 + n when killed by signal n
-  std::string Out, Err;
-};
-
-// Runs quor-convert with `args`. When `interruptOn` is not empty, sends
-// SIGINT once that text shows up on its standard output.
-TRun RunConvert(const std::vector<std::string>& args, const std::string& interruptOn = "") {
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return {};
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
-    ::close(out[0]);
-    ::close(err[0]);
-    std::vector<char*> argv{const_cast<char*>(QUOR_CONVERT)};
-    for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execv(QUOR_CONVERT, argv.data());
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  ::close(err[1]);
-  TRun run;
-  bool interrupted = interruptOn.empty();
-  pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open = 2;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(50);
-  while (open > 0 && std::chrono::steady_clock::now() < deadline) {
-    if (::poll(fds, 2, 200) <= 0) continue;
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-      char buf[4096];
-      ssize_t n = ::read(fds[i].fd, buf, sizeof buf);
-      if (n <= 0) {
-        ::close(fds[i].fd);
-        fds[i].fd = -1;
-        --open;
-        continue;
-      }
-      (i == 0 ? run.Out : run.Err).append(buf, size_t(n));
-    }
-    if (!interrupted && run.Out.find(interruptOn) != std::string::npos) {
-      ::kill(pid, SIGINT);
-      interrupted = true;
-    }
-  }
-  if (open > 0) ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return run;
+TChildResult RunConvert(const std::vector<std::string>& args) {
+  return TChildProcess::Run(QUOR_CONVERT, args);
 }
 
 std::string OutputPath(const std::string& name) {
@@ -95,8 +42,9 @@ class ConvertCli : public ::testing::Test {
 TEST_F(ConvertCli, ConvertsEachInputWithItsOwnOptions) {
   std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(2));
   std::string avi = Output("a.avi"), mkv = Output("b.mkv");
-  TRun run = RunConvert({"-i", clip, "-vcodec", "mpeg4", "-vb", "400k", "-acodec", "libmp3lame", "-ab", "96k", avi,
-                         "-t", "1", "-i", clip, "-s", "80x60", "-an", mkv});
+  TChildResult run =
+      RunConvert({"-i", clip, "-vcodec", "mpeg4", "-vb", "400k", "-acodec", "libmp3lame", "-ab",
+                  "96k", avi, "-t", "1", "-i", clip, "-s", "80x60", "-an", mkv});
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_NE(run.Out.find("a.avi: done"), std::string::npos) << run.Out;
   EXPECT_NE(run.Out.find("frame="), std::string::npos) << run.Out;
@@ -121,7 +69,7 @@ TEST_F(ConvertCli, ConvertsEachInputWithItsOwnOptions) {
 
 TEST_F(ConvertCli, FailuresExitNonZeroWithAMessage) {
   std::string missing = TestMedia::MissingFile();
-  TRun run = RunConvert({"-i", missing, Output("never.avi")});
+  TChildResult run = RunConvert({"-i", missing, Output("never.avi")});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("cannot open the input"), std::string::npos) << run.Err;
   EXPECT_NE(run.Err.find(missing), std::string::npos) << run.Err;
@@ -142,7 +90,7 @@ TEST_F(ConvertCli, FailuresExitNonZeroWithAMessage) {
 }
 
 TEST_F(ConvertCli, HelpExitsZero) {
-  TRun run = RunConvert({"--help"});
+  TChildResult run = RunConvert({"--help"});
   EXPECT_EQ(run.Status, 0);
   EXPECT_NE(run.Out.find("Usage: quor-convert"), std::string::npos);
   EXPECT_EQ(RunConvert({}).Status, 2);
@@ -152,9 +100,13 @@ TEST_F(ConvertCli, CtrlCStopsAndLeavesAPlayableFile) {
   // Long enough to be still converting when the first progress line shows.
   std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(640, 360).Seconds(20));
   std::string out = Output("stopped.mp4");
-  TRun run = RunConvert({"-i", clip, "-vcodec", "libx264", "-acodec", "aac", out}, "frame=");
-  EXPECT_EQ(run.Status, 130) << run.Out << run.Err;
-  EXPECT_NE(run.Out.find("stopped"), std::string::npos) << run.Out;
+  TChildProcess child;
+  ASSERT_TRUE(child.Start(QUOR_CONVERT, {"-i", clip, "-vcodec", "libx264", "-acodec", "aac", out}));
+  const bool converting = child.WaitForOutput("frame=", std::chrono::seconds(50));
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(), 130) << child.Out() << child.Err();
+  ASSERT_TRUE(converting) << child.Out() << child.Err();
+  EXPECT_NE(child.Out().find("stopped"), std::string::npos) << child.Out();
   TestMedia::VideoStats v = TestMedia::ScanVideo(out);
   ASSERT_TRUE(v.Ok);
   EXPECT_GT(v.Frames, 0);
