@@ -9,7 +9,5 @@ void TPictureQueue::FreeFrames() {
 
 void TSubpictureQueue::DropFirstLocked() {
   FF.avsubtitle_free(&Slots[ReadIndex].Sub);
-  ReadIndex = (ReadIndex + 1) % kSize;
-  --Count;
-  Cond.notify_all();
+  AdvanceLocked();
 }

@@ -18,30 +18,24 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-struct TPicture {
-  double Pts = 0;      // seconds
-  double Target = 0;   // display time on the NowSeconds() clock
-  std::int64_t Pos = -1;
-  AVFrame* Frame = nullptr;  // owned reference; null until first filled
-};
-
-struct TPictureQueue {
-  static constexpr int kSize = 2;
+// A ring of N slots filled by one thread and consumed by another.
+template <typename TSlot, int N>
+struct TSlotQueue {
+  static constexpr int kSize = N;
   std::mutex Mutex;
   std::condition_variable Cond;
-  TPicture Slots[kSize];
+  TSlot Slots[kSize];
   int Count = 0;
   int ReadIndex = 0;
   int WriteIndex = 0;
   bool Abort = false;
 
-  TPictureQueue() = default;
-  TPictureQueue(const TPictureQueue&) = delete;
-  TPictureQueue& operator=(const TPictureQueue&) = delete;
-  ~TPictureQueue() { FreeFrames(); }
+  TSlotQueue() = default;
+  TSlotQueue(const TSlotQueue&) = delete;
+  TSlotQueue& operator=(const TSlotQueue&) = delete;
 
-  // Drops the read slot's picture from the queue (its frame stays referenced
-  // until the slot is refilled). Caller holds Mutex.
+  // Drops the read slot from the queue; what the slot owns stays until it is
+  // refilled or freed. Caller holds Mutex.
   void AdvanceLocked() {
     ReadIndex = (ReadIndex + 1) % kSize;
     --Count;
@@ -52,6 +46,17 @@ struct TPictureQueue {
     Abort = true;
     Cond.notify_all();
   }
+};
+
+struct TPicture {
+  double Pts = 0;      // seconds
+  double Target = 0;   // display time on the NowSeconds() clock
+  std::int64_t Pos = -1;
+  AVFrame* Frame = nullptr;  // owned reference; null until first filled
+};
+
+struct TPictureQueue : TSlotQueue<TPicture, 2> {
+  ~TPictureQueue() { FreeFrames(); }
   void FreeFrames();
 };
 
@@ -60,29 +65,12 @@ struct TSubpicture {
   AVSubtitle Sub{};
 };
 
-struct TSubpictureQueue {
-  static constexpr int kSize = 4;
-  std::mutex Mutex;
-  std::condition_variable Cond;
-  TSubpicture Slots[kSize];
-  int Count = 0;
-  int ReadIndex = 0;
-  int WriteIndex = 0;
-  bool Abort = false;
-
-  TSubpictureQueue() = default;
-  TSubpictureQueue(const TSubpictureQueue&) = delete;
-  TSubpictureQueue& operator=(const TSubpictureQueue&) = delete;
+struct TSubpictureQueue : TSlotQueue<TSubpicture, 4> {
   ~TSubpictureQueue() { ClearLocked(); }
 
   // Frees the read slot's subtitle and advances. Caller holds Mutex.
   void DropFirstLocked();
   void ClearLocked() {
     while (Count > 0) DropFirstLocked();
-  }
-  void SetAbort() {
-    std::lock_guard lock(Mutex);
-    Abort = true;
-    Cond.notify_all();
   }
 };
