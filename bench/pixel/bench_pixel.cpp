@@ -4,34 +4,20 @@
 //
 //   bench_pixel [repetitions]
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <vector>
 
+#include "common/BenchTiming.h"
 #include "editing/FrameEffects.h"
 #include "editing/FrameEffectsKernels.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
-// Best of `reps` runs, in seconds: the minimum is the least disturbed by
-// other processes.
-double BestSeconds(int reps, const std::function<void()>& body) {
-  double best = 1e30;
-  for (int i = 0; i < reps; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    body();
-    const auto end = std::chrono::steady_clock::now();
-    best = std::min(best, std::chrono::duration<double>(end - start).count());
-  }
-  return best;
-}
+using bench::BestSeconds;
+constexpr int kWidth = bench::kFrameWidth;
+constexpr int kHeight = bench::kFrameHeight;
 
 // A picture like a video frame: smooth gradients with a little grain. Pure
 // noise would make the portable loops' table reads look worse than they ever
@@ -58,7 +44,7 @@ void Report(const char* name, double seconds, double baseline) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+  const int reps = bench::Repetitions(argc, argv, 30);
   TBitmap frame(kWidth, kHeight), overlay(kWidth, kHeight), copy(kWidth, kHeight);
   Picture(frame, 1);
   Picture(overlay, 2);

@@ -10,30 +10,19 @@
 #include <QImage>
 #include <QTemporaryDir>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <vector>
 
+#include "common/BenchTiming.h"
 #include "editing/FrameHook.h"
 
 namespace {
 
-constexpr int kWidth = 1920;
-constexpr int kHeight = 1080;
-
-double BestSeconds(int reps, const std::function<void()>& body) {
-  double best = 1e30;
-  for (int i = 0; i < reps; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    body();
-    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
+using bench::BestSeconds;
+constexpr int kWidth = bench::kFrameWidth;
+constexpr int kHeight = bench::kFrameHeight;
 
 void Report(const char* name, double seconds, double baseline) {
   std::printf("%-40s %8.3f ms %7.2fx copy\n", name, seconds * 1e3, seconds / baseline);
@@ -70,7 +59,7 @@ std::unique_ptr<TWmRec> Picture(const std::string& file) {
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QGuiApplication app(argc, argv);
-  const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+  const int reps = bench::Repetitions(argc, argv, 30);
 
   QTemporaryDir dir;
   const QString logo = QDir(dir.path()).filePath("logo.bmp");
