@@ -30,6 +30,29 @@ void ScaleFloat(std::uint8_t* data, int count, int vol) {
   for (int i = 0; i < count; ++i) s[i] *= factor;
 }
 
+// Muxers that record the encoder's start-up delay, so that decoders drop it
+// again (edit lists, codec delay elements, the MP3 info frame).
+bool MuxerRecordsEncoderDelay(const AVOutputFormat* format) {
+  static const char* const names[] = {"mp3", "mov", "mp4", "ipod", "psp", "3gp", "3g2", "ismv", "f4v",
+                                      "matroska", "webm", "ogg", "oga", "opus", "spx"};
+  if (!format || !format->name) return false;
+  for (const char* n : names)
+    if (std::strcmp(format->name, n) == 0) return true;
+  return false;
+}
+
+// The number of samples (at the encoder's rate) the stream may take in all
+// under a recording time limit; INT64_MAX without one. Where the container
+// cannot tell the decoder to drop the encoder's delay, the delay counts
+// against the limit, so that the decoded sound lasts the limit and ends with
+// the picture.
+std::int64_t AudioSampleLimit(const AVCodecContext* enc, const AVOutputFormat* format, std::int64_t recordingTime) {
+  if (recordingTime == UnlimitedRecordingTime || recordingTime < 0 || enc->sample_rate <= 0) return INT64_MAX;
+  std::int64_t limit = FF.av_rescale(recordingTime, enc->sample_rate, AV_TIME_BASE);
+  if (enc->initial_padding > 0 && !MuxerRecordsEncoderDelay(format)) limit -= enc->initial_padding;
+  return std::max<std::int64_t>(limit, 0);
+}
+
 }  // namespace
 
 void ApplyVolume(AVFrame* frame, int vol) {
@@ -124,6 +147,14 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
     data = converted.get();
   }
 
+  // Samples the stream may still take under the recording time.
+  const std::int64_t limit =
+      AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
+  auto roomLeft = [&]() -> std::int64_t {
+    return limit == INT64_MAX ? INT64_MAX : limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get());
+  };
+  if (roomLeft() <= 0) return;
+
   int skip = 0;
   const double fifoSamples = FF.av_audio_fifo_size(ost.Fifo.get());
   if (options_.AudioSyncMethod) {
@@ -136,7 +167,7 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
           ist.IsStart = false;
           if (skip >= count) return;
         } else {
-          int silence = int(std::trunc(delta));
+          int silence = int(std::min<std::int64_t>(std::int64_t(std::trunc(delta)), roomLeft()));
           WriteSilence(ost, silence);
           ist.IsStart = false;
           if (Verbose() > 2) LogF(llVerbose, "adding %d audio samples of silence", silence);
@@ -153,13 +184,18 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
     ost.SyncOpts = std::llrint(SyncInputTime(ost) * outRate) - std::int64_t(fifoSamples);
   }
 
+  // The recording time ends the sound at its sample, not at the end of the
+  // packet that crosses it.
+  int keep = int(std::clamp<std::int64_t>(roomLeft(), 0, count - skip));
+  if (keep <= 0) return;
+
   std::uint8_t* planes[AV_NUM_DATA_POINTERS] = {};
   int bps = FF.av_get_bytes_per_sample(enc->sample_fmt);
   bool planar = FF.av_sample_fmt_is_planar(enc->sample_fmt);
   int planeCount = planar ? outChannels : 1;
   for (int p = 0; p < planeCount && p < AV_NUM_DATA_POINTERS; ++p)
     planes[p] = data->extended_data[p] + size_t(skip) * size_t(bps) * size_t(planar ? 1 : outChannels);
-  if (FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(planes), count - skip) < count - skip)
+  if (FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(planes), keep) < keep)
     throw FFmpegException("av_fifo_realloc2() failed");
   EncodeAudioFifo(ost, false);
 }
@@ -220,6 +256,10 @@ void TCustomFFmpeg::FlushAudioFifo(TOutputStream& ost) {
     tail->nb_samples = FF.swr_get_out_samples(ost.Swr.get(), 0) + 16;
     if (FF.av_frame_get_buffer(tail.get(), 0) >= 0) {
       int n = FF.swr_convert(ost.Swr.get(), tail->extended_data, tail->nb_samples, nullptr, 0);
+      std::int64_t limit =
+          AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
+      if (limit != INT64_MAX)
+        n = int(std::clamp<std::int64_t>(limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get()), 0, n));
       if (n > 0) FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), n);
     }
   }

@@ -51,3 +51,31 @@ TEST(ConvertOutput, MuxPreloadShiftsTheStartOfAProgramStream) {
   RunOk(task);
   EXPECT_NEAR(FirstPacketTimes(mkv).Video, 0, 0.05);
 }
+
+// A trimmed conversion ends its sound with its picture: the encoder's
+// start-up delay and the last part frame must not lengthen the audio.
+TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
+  std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
+  struct Case {
+    const char* name;
+    Options options;
+  } cases[] = {
+      {"trim.avi", {{"acodec", "libmp3lame"}, {"t", "1"}}},
+      {"trim.mp3", {{"t", "1"}}},
+      {"trim_start.avi", {{"acodec", "libmp3lame"}, {"ss", "0.5"}, {"t", "1"}}},
+      {"trim_22k.avi", {{"acodec", "libmp3lame"}, {"ar", "22050"}, {"t", "1"}}},
+      // Keeping the sound in step must not pad it with silence past the end.
+      {"trim_async.avi", {{"acodec", "libmp3lame"}, {"async", "1"}, {"t", "1"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string out = OutPath(c.name);
+    TCustomFFmpeg task;
+    ASSERT_TRUE(OpenTask(task, in, {}, out, c.options));
+    RunOk(task);
+    TestMedia::AudioStats a = TestMedia::ScanAudio(out);
+    ASSERT_TRUE(a.Ok);
+    EXPECT_NEAR(double(a.Samples), double(a.SampleRate), 1152) << a.Samples << " samples at " << a.SampleRate;
+    EXPECT_GT(a.Rms, 0.2);
+  }
+}
