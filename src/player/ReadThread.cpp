@@ -7,6 +7,7 @@
 #include "engine/FFmpegApi.h"
 #include "engine/FFmpegLoader.h"
 #include "engine/MediaUtils.h"
+#include "engine/UnicodeProtocol.h"
 #include "player/PlayerEngine.h"
 
 namespace {
@@ -67,7 +68,9 @@ bool TPlayerEngine::OpenInput() {
     FF.av_dict_set(&opts, "video_size", size, 0);
   }
   FF.av_dict_set(&opts, "framerate", "25", 0);
-  int ret = FF.avformat_open_input(&s.Format, s.FileName.c_str(), nullptr, &opts);
+  // Through the engine's name handling, as the converter opens files: names
+  // that are no valid UTF-8 or that look like a protocol address play too.
+  int ret = OpenInputWithName(&s.Format, s.FileName, nullptr, &opts);
   FF.av_dict_free(&opts);
   if (ret < 0) {
     s.Format = nullptr;  // freed by the failed open
@@ -204,7 +207,7 @@ void TPlayerEngine::ReadCleanup() {
   if (s.Subtitle.Open()) CloseStream(s.Subtitle);
   if (s.Video.Open()) CloseStream(s.Video);
   if (s.Audio.Open()) CloseStream(s.Audio);
-  if (s.Format) FF.avformat_close_input(&s.Format);
+  if (s.Format) CloseInputWithName(&s.Format);
   if (failed) s.OpenStatus = -2;
 }
 

@@ -98,6 +98,14 @@ TEST(UnicodeNames, WhichNamesNeedTheProtocol) {
   EXPECT_FALSE(NameNeedsProtocol("http://host/\xff"));
   EXPECT_FALSE(NameNeedsProtocol("udp://239.0.0.1:1234"));
   EXPECT_FALSE(NameNeedsProtocol("unicode:utf8:/x/\xff"));
+
+  // A first part the library would take for a protocol it does not know is
+  // a file name; a protocol it knows stays an address unless the file exists.
+  EXPECT_TRUE(NameNeedsProtocol("take:1.mp4"));
+  EXPECT_EQ(NameForLibrary("take:1.mp4"), "unicode:utf8:take:1.mp4");
+  EXPECT_FALSE(NameNeedsProtocol("file:/no/such/clip.mp4"));
+  EXPECT_FALSE(NameNeedsProtocol("/home/u/take:1.mp4"));  // a path: opened as a file anyway
+  EXPECT_FALSE(NameNeedsProtocol("dir/take:1.mp4"));
   EXPECT_TRUE(NameNeedsProtocol("code:\xff"));
   EXPECT_TRUE(NameNeedsProtocol(":\xff"));
 

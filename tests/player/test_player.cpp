@@ -3,8 +3,11 @@
 // failures and stopping.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 #include <memory>
 
@@ -308,4 +311,37 @@ TEST_F(PlayerTest, WaveDisplayDrawsTheToneAndEventsCanStayOffTheMainThread) {
   // Two channel bands with a 0.5-level sine: far more than the separator line.
   EXPECT_GT(white, waves.Width() * 20);
   EXPECT_TRUE(WaitFor(handOver, [&] { return bool(*offMain); }, 1000));
+}
+
+// Names the library would misread or that are no valid UTF-8 play as the
+// converter opens them: non-ASCII text, bytes of another character set, and a
+// name whose first part reads like a protocol.
+TEST_F(PlayerTest, UnusualFileNamesPlay) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("quor_player_names_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1));
+  const std::string names[] = {"Grüße 日本 🎬.mp4", "Gr\xfc\xdf" "e.mp4", "take:1.mp4"};
+  for (const std::string& name : names) fs::copy_file(clip, dir / name);
+
+  const fs::path before = fs::current_path();
+  fs::current_path(dir);
+  // Relative "take:1.mp4" would be read as the protocol "take".
+  const std::string opened[] = {(dir / names[0]).string(), (dir / names[1]).string(), names[2],
+                                (dir / names[2]).string()};
+  for (const std::string& path : opened) {
+    SCOPED_TRACE(path);
+    EXPECT_TRUE(OpenClip(path)) << player.LastErrMsg();
+    EXPECT_TRUE(WaitPictures(display.Count() + 1));
+    EXPECT_GE(display.LastNumber(), 0);
+    EXPECT_NEAR(double(log.Duration), 1e6, 1.5e5);
+    player.Stop(true);
+    PumpFor(handOver, 20);
+  }
+  // A name with the colon that is no file stays a (failing) address.
+  EXPECT_FALSE(OpenClip("take:2.mp4"));
+  EXPECT_FALSE(player.LastErrMsg().empty());
+  fs::current_path(before);
+  fs::remove_all(dir);
 }
