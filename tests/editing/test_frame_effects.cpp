@@ -4,31 +4,11 @@
 #include <numbers>
 #include <random>
 
+#include "PixelTestUtil.h"
 #include "editing/FrameEffects.h"
 #include "editing/FrameEffectsKernels.h"
 
 namespace {
-
-struct Bgr {
-  int b, g, r;
-  bool operator==(const Bgr&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Bgr& p) {
-  return os << "(" << p.b << "," << p.g << "," << p.r << ")";
-}
-
-Bgr At(const TBitmap& bmp, int x, int y) {
-  const std::uint8_t* p = bmp.ScanLine(y) + x * 3;
-  return {p[0], p[1], p[2]};
-}
-
-void Set(TBitmap& bmp, int x, int y, Bgr c) {
-  std::uint8_t* p = bmp.ScanLine(y) + x * 3;
-  p[0] = std::uint8_t(c.b);
-  p[1] = std::uint8_t(c.g);
-  p[2] = std::uint8_t(c.r);
-}
 
 TBitmap OnePixel(Bgr c) {
   TBitmap bmp(1, 1);
@@ -54,13 +34,6 @@ TBitmap Noise(int w, int h, unsigned seed) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) Set(bmp, x, y, {int(rng() & 255), int(rng() & 255), int(rng() & 255)});
   return bmp;
-}
-
-bool SamePixels(const TBitmap& a, const TBitmap& b) {
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (!(At(a, x, y) == At(b, x, y))) return false;
-  return true;
 }
 
 // The colour formulas written out per pixel, straight from their definition,

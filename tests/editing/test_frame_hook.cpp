@@ -12,6 +12,7 @@
 #include <memory>
 #include <thread>
 
+#include "PixelTestUtil.h"
 #include "editing/FrameEffects.h"
 #include "editing/FrameHook.h"
 #include "engine/FFmpegLogger.h"
@@ -19,20 +20,6 @@
 namespace {
 
 constexpr std::int64_t Second = 1000000;
-
-struct Bgr {
-  int b, g, r;
-  bool operator==(const Bgr&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Bgr& p) {
-  return os << "(" << p.b << "," << p.g << "," << p.r << ")";
-}
-
-Bgr At(const TBitmap& bmp, int x, int y) {
-  const std::uint8_t* p = bmp.ScanLine(y) + x * 3;
-  return {p[0], p[1], p[2]};
-}
 
 TBitmap Flat(int w, int h, int grey) {
   TBitmap bmp(w, h);
@@ -44,21 +31,8 @@ TBitmap Flat(int w, int h, int grey) {
 TBitmap Ramp(int w, int h) {
   TBitmap bmp(w, h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      std::uint8_t* p = bmp.ScanLine(y) + x * 3;
-      p[0] = std::uint8_t(x * 7);
-      p[1] = std::uint8_t(y * 11);
-      p[2] = std::uint8_t(x + y);
-    }
+    for (int x = 0; x < w; ++x) Set(bmp, x, y, {x * 7, y * 11, x + y});
   return bmp;
-}
-
-bool Same(const TBitmap& a, const TBitmap& b) {
-  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
-  for (int y = 0; y < a.Height(); ++y)
-    for (int x = 0; x < a.Width(); ++x)
-      if (!(At(a, x, y) == At(b, x, y))) return false;
-  return true;
 }
 
 struct TDiff {
@@ -149,7 +123,7 @@ TEST(FrameHook, EffectsRunColoursThenExposureAndNeutralEditsLeaveTheFrame) {
   TBitmap expected = source;
   AdjustColors(expected, 300, 20, 100);
   AdjustExposure(expected, -80.0f);
-  EXPECT_TRUE(Same(frame, expected));
+  EXPECT_TRUE(SamePixels(frame, expected));
   EXPECT_TRUE(info.Update);
   EXPECT_FALSE(info.StopHook);
 
@@ -159,12 +133,12 @@ TEST(FrameHook, EffectsRunColoursThenExposureAndNeutralEditsLeaveTheFrame) {
   hook.Handle(info, TFrameEdits::Of(255, 0, 255, 40, none));
   expected = source;
   AdjustExposure(expected, 40.0f);
-  EXPECT_TRUE(Same(frame, expected));
+  EXPECT_TRUE(SamePixels(frame, expected));
 
   frame = source;
   info = HookAt(frame, 0);
   hook.Handle(info, TFrameEdits::Of(255, 0, 255, 0, none));
-  EXPECT_TRUE(Same(frame, source));
+  EXPECT_TRUE(SamePixels(frame, source));
   EXPECT_FALSE(info.Update) << "an untouched frame need not be converted back";
 }
 
@@ -179,7 +153,7 @@ TEST(FrameHook, TextIsDrawnOnlyWithinItsWholeSecondsAndStaysInItsBox) {
     TBitmap frame = source;
     THookInfo info = HookAt(frame, pts);
     hook.Handle(info, EditsOf(items));
-    EXPECT_TRUE(Same(frame, source)) << pts;
+    EXPECT_TRUE(SamePixels(frame, source)) << pts;
     EXPECT_FALSE(info.Update) << pts;
   }
   for (std::int64_t pts : {5 * Second, 6 * Second - 1}) {
@@ -219,7 +193,7 @@ TEST(FrameHook, TextOpacityAndOpaqueBackground) {
   items[0]->TextAlpha = 0;
   frame = source;
   EXPECT_FALSE(hook.Render(frame, 0, EditsOf(items)));
-  EXPECT_TRUE(Same(frame, source));
+  EXPECT_TRUE(SamePixels(frame, source));
 
   items[0]->TextAlpha = 64;
   frame = source;
@@ -308,7 +282,7 @@ TEST(FrameHook, ItemsOutsideOrAtExtremeValuesDrawNothingAndDoNotCrash) {
     TFrameHook hook;
     hook.Handle(info, EditsOf(items));
   }
-  EXPECT_TRUE(Same(frame, source));
+  EXPECT_TRUE(SamePixels(frame, source));
   EXPECT_FALSE(info.Update);
 
   // A long text in a box reaching past the frame stays inside box and frame.
@@ -420,6 +394,6 @@ TEST(FrameHook, WorkerThreadDrawsTheSameTextAsTheMainThread) {
   std::thread worker([&] { workerHook.Handle(info, EditsOf(items)); });
   worker.join();
   EXPECT_TRUE(info.Update);
-  EXPECT_FALSE(Same(onWorker, source));
-  EXPECT_TRUE(Same(onWorker, onMain));
+  EXPECT_FALSE(SamePixels(onWorker, source));
+  EXPECT_TRUE(SamePixels(onWorker, onMain));
 }
