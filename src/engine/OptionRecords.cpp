@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
@@ -60,6 +62,10 @@ class TLineList {
   void Add(const char* name, const std::string& value) { lines_.push_back({name, value}); }
   void IfPositive(const char* name, std::int64_t v) {
     if (v > 0) Add(name, std::to_string(v));
+  }
+  // A group of numbers, each written when positive, in the order given.
+  void IfPositive(std::initializer_list<std::pair<const char*, std::int64_t>> fields) {
+    for (const auto& [name, v] : fields) IfPositive(name, v);
   }
   void IfPositiveSeconds(const char* name, float v) {
     if (v > 0) Add(name, FloatText(v));
@@ -125,26 +131,26 @@ std::vector<TOptionLine> OutputFieldOptions(const TOutputOptions& o) {
   l.IfPositiveSeconds("muxpreload", o.MuxPreload);
   l.IfTrue("an", o.DisableAudio);
   if (o.AudioVolume >= 0) l.Add("vol", std::to_string(o.AudioVolume));
-  l.IfPositive("ac", o.AudioChannels);
-  l.IfPositive("ar", o.AudioSampleRate);
-  l.IfPositive("ab", o.AudioBitRate);
-  l.IfPositive("abt", o.AudioBitRateTolerance);
+  l.IfPositive({{"ac", o.AudioChannels},
+                {"ar", o.AudioSampleRate},
+                {"ab", o.AudioBitRate},
+                {"abt", o.AudioBitRateTolerance}});
   l.Add("alang", o.AudioLanguage);
   l.Add("async", std::to_string(o.AudioSync));
   l.IfNotEmpty("atag", o.AudioTag);
   l.IfTrue("vn", o.DisableVideo);
   l.IfNotEmpty("r", o.FrameRate);
   l.IfNotEmpty("aspect", o.FrameAspectRatio);
-  l.IfPositive("croptop", o.CropTop);
-  l.IfPositive("cropbottom", o.CropBottom);
-  l.IfPositive("cropleft", o.CropLeft);
-  l.IfPositive("cropright", o.CropRight);
-  l.IfPositive("g", o.GopSize);
-  l.IfPositive("vb", o.VideoBitRate);
-  l.IfPositive("maxrate", o.VideoMaxRate);
-  l.IfPositive("minrate", o.VideoMinRate);
-  l.IfPositive("bt", o.VideoBitRateTolerance);
-  l.IfPositive("bufsize", o.VideoBufSize);
+  l.IfPositive({{"croptop", o.CropTop},
+                {"cropbottom", o.CropBottom},
+                {"cropleft", o.CropLeft},
+                {"cropright", o.CropRight}});
+  l.IfPositive({{"g", o.GopSize},
+                {"vb", o.VideoBitRate},
+                {"maxrate", o.VideoMaxRate},
+                {"minrate", o.VideoMinRate},
+                {"bt", o.VideoBitRateTolerance},
+                {"bufsize", o.VideoBufSize}});
   l.Add("vsync", std::to_string(o.VideoSync));
   l.IfNotEmpty("vtag", o.VideoTag);
   l.Add("vlang", o.VideoLanguage);
