@@ -1,5 +1,6 @@
 // The preparation of a run: stream tables, stream mapping, copy and encode
 // set-up, codecs, metadata, chapters, headers and the mapping report.
+#include <climits>
 #include <cstring>
 
 #include "engine/ConvertFilters.h"
@@ -246,10 +247,28 @@ void TCustomFFmpeg::SetUpEncode(TOutputStream& ost) {
       int outW = enc->width > 0 ? enc->width : ost.ResampleWidth;
       int outH = enc->height > 0 ? enc->height : ost.ResampleHeight;
       std::string error;
-      TVideoGraphInput gin{in->width, in->height, in->format, in->sample_aspect_ratio};
+      // An aspect asked for is that of the picture the engine's own crop and
+      // scale make (outW x outH): the source is declared with the pixel shape
+      // that comes out as that aspect there. Without one the source's own
+      // pixel shape (square when unknown) goes in. The graph carries the
+      // shape on through crops, pads and scales, and the encoder takes the
+      // pixel shape of the picture that arrives, whatever its size.
+      AVRational sourceSar = in->sample_aspect_ratio.num > 0 && in->sample_aspect_ratio.den > 0
+                                 ? in->sample_aspect_ratio
+                                 : AVRational{1, 1};
+      const AVRational wanted = enc->sample_aspect_ratio;
+      if (wanted.num > 0 && wanted.den > 0 && ost.ResampleWidth > 0 && ost.ResampleHeight > 0)
+        FF.av_reduce(&sourceSar.num, &sourceSar.den, std::int64_t(wanted.num) * outW * ost.ResampleHeight,
+                     std::int64_t(wanted.den) * outH * ost.ResampleWidth, INT_MAX);
+      TVideoGraphInput gin{in->width, in->height, in->format, sourceSar};
       if (!ConfigureVideoGraph(ost, gin, outW, outH, chain, o.ScalerFlags, error)) {
         SetLastError(error);
         throw FFmpegException(error.empty() ? "Error opening filters!" : "Error opening filters: " + error);
+      }
+      AVRational sar = FF.av_buffersink_get_sample_aspect_ratio(ost.FilterSink);
+      if (sar.num > 0 && sar.den > 0) {
+        FF.av_reduce(&sar.num, &sar.den, sar.num, sar.den, 255);
+        enc->sample_aspect_ratio = ost.St->sample_aspect_ratio = sar;
       }
       break;
     }

@@ -196,6 +196,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         double aspect = sar.num && sar.den ? av_q2d(sar) : 0;
         if (par->width && par->height) aspect = (aspect ? aspect : 1.0) * par->width / par->height;
         o.FrameAspectRatio = aspect ? float(aspect) : 4.0f / 3;
+        o.FrameAspectGiven = false;
         o.FramePixFmt = par->format < 0 ? 0 : par->format;
         if (st->avg_frame_rate.num && st->r_frame_rate.num &&
             av_cmp_q(st->avg_frame_rate, st->r_frame_rate) != 0 && Verbose() >= 0)
@@ -452,7 +453,11 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     enc->framerate = rate;
     enc->width = o.FrameWidth;
     enc->height = o.FrameHeight;
-    enc->sample_aspect_ratio = SampleAspect(o.FrameAspectRatio, o.FrameWidth, o.FrameHeight);
+    // An aspect that was asked for is that of the picture at the frame size;
+    // without one the picture keeps the source's pixel shape, which the
+    // preparation of the run takes from the source (0 until then).
+    enc->sample_aspect_ratio =
+        o.FrameAspectGiven ? SampleAspect(o.FrameAspectRatio, o.FrameWidth, o.FrameHeight) : AVRational{0, 1};
     st->sample_aspect_ratio = enc->sample_aspect_ratio;
     enc->pix_fmt = AVPixelFormat(o.FramePixFmt);
     if (codec && codec->pix_fmts && !ListsPixFmt(codec, enc->pix_fmt)) {

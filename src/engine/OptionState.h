@@ -163,6 +163,10 @@ struct TPendingOptions {
   int FrameWidth = 0;  // "s"; reduced by the crop options
   int FrameHeight = 0;
   float FrameAspectRatio = 0;  // "aspect"; 0 = none
+  // True when "aspect" (or a target) set the aspect after the last input was
+  // opened; false when it is the input's own, which then only says that the
+  // picture keeps the input's pixel shape through crops and scaling.
+  bool FrameAspectGiven = false;
   int FramePixFmt = -1;        // "pix_fmt"; -1 = none (AVPixelFormat)
   int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
   AVRational FrameRate{0, 0};               // "r"; 0/0 = none

@@ -84,6 +84,7 @@ void TOptionParser::SetFrameAspectRatio(const std::string& value) {
   if (!(ratio > 0) || !std::isfinite(ratio))
     throw FFmpegException("Incorrect aspect ratio specification.");
   state_.FrameAspectRatio = static_cast<float>(ratio);
+  state_.FrameAspectGiven = true;
 }
 
 void TOptionParser::SetPixelFormat(const std::string& value) {

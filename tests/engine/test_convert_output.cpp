@@ -5,6 +5,31 @@ using namespace convtest;
 
 namespace {
 
+struct PictureShape {
+  int Width = 0, Height = 0;
+  double Sar = 0;  // 0: not set
+  double Dar() const { return Height > 0 ? (Sar > 0 ? Sar : 1.0) * Width / Height : 0; }
+};
+
+// The size and pixel shape the first video stream of `path` declares.
+PictureShape ShapeOf(const std::string& path) {
+  PictureShape shape;
+  AVFormatContext* ctx = nullptr;
+  if (OpenInputWithName(&ctx, path, nullptr, nullptr) < 0) return shape;
+  FF.avformat_find_stream_info(ctx, nullptr);
+  for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+    const AVStream* st = ctx->streams[i];
+    if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+    shape.Width = st->codecpar->width;
+    shape.Height = st->codecpar->height;
+    AVRational sar = st->codecpar->sample_aspect_ratio.num ? st->codecpar->sample_aspect_ratio : st->sample_aspect_ratio;
+    shape.Sar = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 0;
+    break;
+  }
+  CloseInputWithName(&ctx);
+  return shape;
+}
+
 // Time stamp in seconds of the first packet of each kind (-1: none).
 struct FirstTimes {
   double Video = -1, Audio = -1;
@@ -77,5 +102,53 @@ TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
     ASSERT_TRUE(a.Ok);
     EXPECT_NEAR(double(a.Samples), double(a.SampleRate), 1152) << a.Samples << " samples at " << a.SampleRate;
     EXPECT_GT(a.Rms, 0.2);
+  }
+}
+
+// The pixel shape written for the output follows the picture to the encoder:
+// an aspect asked for belongs to the picture at the frame size, the input's
+// own aspect keeps its pixel shape; crops, pads and scales of the filter chain
+// change the encoded size but not how the picture looks.
+TEST(ConvertOutput, PixelShapeFollowsCropsPadsAndScales) {
+  const std::string wide = TestMedia::Get(MediaSpec::Mp4().Size(320, 180).Seconds(0.4));
+  const std::string narrow = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(0.4));
+  struct Case {
+    const char* name;
+    const std::string& source;
+    Options options;
+    int width, height;
+    double dar;
+  } cases[] = {
+      // The input's aspect: crop bands keep the pixels square.
+      {"crop bands", narrow, {{"croptop", "30"}, {"cropbottom", "30"}}, 320, 180, 16.0 / 9},
+      {"crop bands scaled", narrow, {{"cropleft", "40"}, {"cropright", "40"}, {"s", "160x160"}}, 160, 160, 1.0},
+      // Bars add square pixels around the picture.
+      {"pad", wide, {{"vf", "pad=320:240:0:30"}}, 320, 240, 4.0 / 3},
+      {"aspect and pad", wide, {{"aspect", "16:9"}, {"vf", "pad=320:240:0:30"}}, 320, 240, 4.0 / 3},
+      // A scale in the chain keeps the picture's shape.
+      {"chain scale", wide, {{"vf", "scale=160:180"}}, 160, 180, 16.0 / 9},
+      // The aspect asked for at the frame size, without and with a chain.
+      {"aspect", narrow, {{"s", "160x120"}, {"aspect", "16:9"}}, 160, 120, 16.0 / 9},
+      {"aspect then crop", narrow, {{"aspect", "16:9"}, {"vf", "crop=160:240:80:0"}}, 160, 240, 16.0 / 9 / 2},
+      // Letterbox of a cropped picture: cut, brought to size, bars added.
+      {"letterbox of a crop", narrow,
+       {{"aspect", "320:240"}, {"vf", "crop=240:240:40:0,scale=180:180,pad=320:240:70:30"}}, 320, 240, 4.0 / 3},
+      {"letterbox of a wide crop", wide,
+       {{"aspect", "320:180"}, {"vf", "crop=280:180:20:0,scale=320:206,pad=320:240:0:17"}}, 320, 240, 4.0 / 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* container : {"shape.avi", "shape.mp4"}) {
+      SCOPED_TRACE(container);
+      std::string out = OutPath(container);
+      TCustomFFmpeg task;
+      std::string why;
+      ASSERT_TRUE(OpenTask(task, c.source, {}, out, c.options, &why)) << why;
+      RunOk(task);
+      PictureShape shape = ShapeOf(out);
+      EXPECT_EQ(shape.Width, c.width);
+      EXPECT_EQ(shape.Height, c.height);
+      EXPECT_NEAR(shape.Dar(), c.dar, c.dar * 0.015) << "SAR " << shape.Sar;
+    }
   }
 }
