@@ -355,9 +355,10 @@ class TOptionBuild {
     return pads;
   }
 
+  // The crop filter takes the kept size first, then its position.
   std::string CropFilter() const {
-    return "crop=" + std::to_string(record_.CropLeft) + ":" + std::to_string(record_.CropTop) + ":" +
-           SizeText(CroppedWidth(), CroppedHeight(), ':');
+    return "crop=" + SizeText(CroppedWidth(), CroppedHeight(), ':') + ":" + std::to_string(record_.CropLeft) + ":" +
+           std::to_string(record_.CropTop);
   }
   std::string PadFilter(int x, int y) const {
     return "pad=" + SizeText(tw_, th_, ':') + ":" + SizeText(x, y, ':');
@@ -370,13 +371,17 @@ class TOptionBuild {
     TPads pads = crop ? LetterboxPads(CroppedWidth(), CroppedHeight()) : LetterboxPads(source_.Width, source_.Height);
     const int innerW = tw_ - pads.Left - pads.Right;
     const int innerH = th_ - pads.Top - pads.Bottom;
-    out_.FrameAspectRatio = SizeText(innerW, innerH, ':');
     if (!crop) {
       out_.FrameSize = SizeText(innerW, innerH, 'x');
+      out_.FrameAspectRatio = SizeText(innerW, innerH, ':');
       return PadFilter(pads.Left, pads.Top);
     }
-    // The filter does the crop, once, on the whole source picture.
+    // The filter does the crop, once, on the whole source picture. The
+    // engine applies the aspect to the picture it hands to the filter, which
+    // is then the whole source: its own shape keeps the pixels square, so the
+    // cropped part keeps its shape inside the bars.
     ClearOutputCrop();
+    out_.FrameAspectRatio = SizeText(source_.Width, source_.Height, ':');
     return CropFilter() + ",scale=" + SizeText(innerW, innerH, ':') + "," + PadFilter(pads.Left, pads.Top);
   }
 

@@ -148,8 +148,10 @@ TEST_F(OptionBuilder, LetterboxOfACroppedPictureCropsInTheFilterAndKeepsItsShape
   // A square middle part of a 4:3 source into a 4:3 frame: bars at the sides.
   record_.CropLeft = record_.CropRight = 80;
   BuildZoom("lbox", 640, 480, "640x480");
-  EXPECT_EQ(out_.VideoFilters, "crop=80:0:480:480,scale=480:480,pad=640:480:80:0");
-  EXPECT_EQ(out_.FrameAspectRatio, "480:480");
+  EXPECT_EQ(out_.VideoFilters, "crop=480:480:80:0,scale=480:480,pad=640:480:80:0");
+  // The aspect belongs to the picture the engine hands to the filter: the
+  // whole source, whose own shape keeps the pixels square.
+  EXPECT_EQ(out_.FrameAspectRatio, "640:480");
   EXPECT_EQ(out_.FrameSize, "");
   EXPECT_EQ(out_.CropLeft, 0);
   EXPECT_EQ(out_.CropRight, 0);
@@ -215,7 +217,7 @@ TEST_F(OptionBuilder, CenterPadsWithBlackAndShrinksOnlyWhatDoesNotFit) {
 
   record_.CropLeft = record_.CropRight = 100;
   BuildZoom("center", 640, 480, "640x480");
-  EXPECT_EQ(out_.VideoFilters, "crop=100:0:440:480,pad=640:480:100:0:black");
+  EXPECT_EQ(out_.VideoFilters, "crop=440:480:100:0,pad=640:480:100:0:black");
   EXPECT_EQ(out_.CropLeft, 0);
 }
 
