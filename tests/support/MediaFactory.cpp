@@ -23,15 +23,22 @@ namespace fs = std::filesystem;
 // Bump when the pattern or the writer changes, so stale cached clips are not reused.
 static constexpr int GeneratorVersion = 2;
 
-MediaSpec MediaSpec::Mp4() { return MediaSpec(); }
+namespace {
 
-MediaSpec MediaSpec::Avi() {
+// A container with its video and audio encoders ("" for no stream).
+MediaSpec Preset(const char* format, const char* video, const char* audio) {
   MediaSpec s;
-  s.Format = "avi";
-  s.VideoCodec = "mpeg4";
-  s.AudioCodec = "libmp3lame";
+  s.Format = format;
+  s.VideoCodec = video;
+  s.AudioCodec = audio;
   return s;
 }
+
+}  // namespace
+
+MediaSpec MediaSpec::Mp4() { return MediaSpec(); }
+
+MediaSpec MediaSpec::Avi() { return Preset("avi", "mpeg4", "libmp3lame"); }
 
 MediaSpec MediaSpec::Mkv() {
   MediaSpec s;
@@ -39,29 +46,11 @@ MediaSpec MediaSpec::Mkv() {
   return s;
 }
 
-MediaSpec MediaSpec::Ts() {
-  MediaSpec s;
-  s.Format = "mpegts";
-  s.VideoCodec = "mpeg2video";
-  s.AudioCodec = "mp2";
-  return s;
-}
+MediaSpec MediaSpec::Ts() { return Preset("mpegts", "mpeg2video", "mp2"); }
 
-MediaSpec MediaSpec::Wav() {
-  MediaSpec s;
-  s.Format = "wav";
-  s.VideoCodec.clear();
-  s.AudioCodec = "pcm_s16le";
-  return s;
-}
+MediaSpec MediaSpec::Wav() { return Preset("wav", "", "pcm_s16le"); }
 
-MediaSpec MediaSpec::Mp3() {
-  MediaSpec s;
-  s.Format = "mp3";
-  s.VideoCodec.clear();
-  s.AudioCodec = "libmp3lame";
-  return s;
-}
+MediaSpec MediaSpec::Mp3() { return Preset("mp3", "", "libmp3lame"); }
 
 MediaSpec MediaSpec::AudioOnly() { return Mp4().NoVideo(); }
 MediaSpec MediaSpec::VideoOnly() { return Mp4().NoAudio(); }
