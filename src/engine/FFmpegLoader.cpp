@@ -52,9 +52,10 @@ void Resolve(void* handle, Fn& slot, const char* name, const std::string& fileNa
   slot = reinterpret_cast<Fn>(sym);
 }
 
-// Resolves or clears the table slots of one library.
-void ResolveTable(TLibraryIndex index, void* handle, const std::string& fileName) {
-#define QUOR_API(name) Resolve(handle, FF.name, #name, fileName);
+// Calls visit(slot, name) for every table slot of one library.
+template <typename Visit>
+void ForEachSlot(TLibraryIndex index, Visit&& visit) {
+#define QUOR_API(name) visit(FF.name, #name);
   switch (index) {
     case liAVCodec:
 #include "engine/api/avcodec.inc"
@@ -89,40 +90,13 @@ void ResolveTable(TLibraryIndex index, void* handle, const std::string& fileName
 #undef QUOR_API
 }
 
+// Resolves the table slots of one library.
+void ResolveTable(TLibraryIndex index, void* handle, const std::string& fileName) {
+  ForEachSlot(index, [&](auto& slot, const char* name) { Resolve(handle, slot, name, fileName); });
+}
+
 void ClearTable(TLibraryIndex index) {
-#define QUOR_API(name) FF.name = nullptr;
-  switch (index) {
-    case liAVCodec:
-#include "engine/api/avcodec.inc"
-      break;
-    case liAVDevice:
-#include "engine/api/avdevice.inc"
-      break;
-    case liAVFilter:
-#include "engine/api/avfilter.inc"
-      break;
-    case liAVFormat:
-#include "engine/api/avformat.inc"
-      break;
-    case liAVUtil:
-#include "engine/api/avutil.inc"
-      break;
-    case liSWScale:
-#include "engine/api/swscale.inc"
-      break;
-    case liCRT:
-#include "engine/api/libc.inc"
-      break;
-    case liSDL:
-#include "engine/api/sdl.inc"
-      break;
-    case liSWResample:
-#include "engine/api/swresample.inc"
-      break;
-    default:
-      break;
-  }
-#undef QUOR_API
+  ForEachSlot(index, [](auto& slot, const char*) { slot = nullptr; });
 }
 
 bool IsRegularFile(const std::string& path) {
