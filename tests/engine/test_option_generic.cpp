@@ -6,17 +6,6 @@
 
 namespace {
 
-int64_t IntOption(void* obj, const char* name) {
-  int64_t v = 0;
-  EXPECT_GE(FF.av_opt_get_int(obj, name, 0, &v), 0) << name;
-  return v;
-}
-
-std::string DictValue(const AVDictionary* d, const char* key) {
-  const AVDictionaryEntry* e = FF.av_dict_get(d, key, nullptr, 0);
-  return e ? e->value : "<none>";
-}
-
 AVCodecContext* Ctx(TOptionTestHost& h, AVMediaType t) {
   return h.State.Generic.CodecContext(t);
 }

@@ -2,9 +2,13 @@
 // parser asks of it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/FFmpegApi.h"
 #include "engine/FFmpegException.h"
 #include "engine/OptionParser.h"
 
@@ -39,3 +43,17 @@ class TOptionTestHost : public IOptionHost {
   std::int64_t TotalDuration = -1;
   std::vector<std::string> Hooks;
 };
+
+// An integer option of a libraries' object (codec context, private data);
+// a failed read fails the test.
+inline std::int64_t IntOption(void* obj, const char* name) {
+  std::int64_t v = 0;
+  EXPECT_GE(FF.av_opt_get_int(obj, name, 0, &v), 0) << name;
+  return v;
+}
+
+// A dictionary entry's value, "<none>" when it is missing.
+inline std::string DictValue(const AVDictionary* d, const char* key) {
+  const AVDictionaryEntry* e = FF.av_dict_get(d, key, nullptr, 0);
+  return e ? e->value : "<none>";
+}

@@ -6,12 +6,6 @@
 
 namespace {
 
-int64_t IntOption(void* obj, const char* name) {
-  int64_t v = 0;
-  EXPECT_GE(FF.av_opt_get_int(obj, name, 0, &v), 0) << name;
-  return v;
-}
-
 constexpr const char* BitRateWarning =
     "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s";
 

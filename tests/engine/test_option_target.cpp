@@ -4,21 +4,6 @@
 #include "engine/FFmpegLogger.h"
 #include "engine/test_option_host.h"
 
-namespace {
-
-int64_t Int(void* obj, const char* name) {
-  int64_t v = 0;
-  EXPECT_GE(FF.av_opt_get_int(obj, name, 0, &v), 0) << name;
-  return v;
-}
-
-std::string DictValue(const AVDictionary* d, const char* key) {
-  const AVDictionaryEntry* e = FF.av_dict_get(d, key, nullptr, 0);
-  return e ? e->value : "<none>";
-}
-
-}  // namespace
-
 TEST(Target, PalDvdSetsEverythingAndAssumesWideAspect) {
   TOptionTestHost h;
   h.Parse("ac", "1");
@@ -37,12 +22,12 @@ TEST(Target, PalDvdSetsEverythingAndAssumesWideAspect) {
   EXPECT_FLOAT_EQ(s.FrameAspectRatio, 16.0f / 9.0f);
   EXPECT_TRUE(log.Contains("Assuming 16:9 for aspect ratio"));
   AVCodecContext* video = s.Generic.CodecContext(AVMEDIA_TYPE_VIDEO);
-  EXPECT_EQ(Int(video, "g"), 15);
-  EXPECT_EQ(Int(video, "b"), 6000000);
-  EXPECT_EQ(Int(video, "maxrate"), 9000000);
-  EXPECT_EQ(Int(video, "bufsize"), 1835008);
-  EXPECT_EQ(Int(s.Generic.CodecContext(AVMEDIA_TYPE_AUDIO), "b"), 448000);
-  EXPECT_EQ(Int(s.Generic.FormatContext(), "packetsize"), 2048);
+  EXPECT_EQ(IntOption(video, "g"), 15);
+  EXPECT_EQ(IntOption(video, "b"), 6000000);
+  EXPECT_EQ(IntOption(video, "maxrate"), 9000000);
+  EXPECT_EQ(IntOption(video, "bufsize"), 1835008);
+  EXPECT_EQ(IntOption(s.Generic.CodecContext(AVMEDIA_TYPE_AUDIO), "b"), 448000);
+  EXPECT_EQ(IntOption(s.Generic.FormatContext(), "packetsize"), 2048);
   EXPECT_EQ(DictValue(s.Generic.PrivateFormatOptions(), "muxrate"), "10080000");
 }
 
@@ -56,7 +41,7 @@ TEST(Target, AutomaticNorm) {
     EXPECT_TRUE(log.Contains("Assuming NTSC for target."));
     EXPECT_EQ(h.State.FrameWidth, 720);
     EXPECT_EQ(h.State.FrameHeight, 480);
-    EXPECT_EQ(Int(h.State.Generic.CodecContext(AVMEDIA_TYPE_VIDEO), "g"), 18);
+    EXPECT_EQ(IntOption(h.State.Generic.CodecContext(AVMEDIA_TYPE_VIDEO), "g"), 18);
     EXPECT_FLOAT_EQ(h.State.FrameAspectRatio, 4.0f / 3.0f);  // kept
   }
   {

@@ -14,11 +14,6 @@
 
 namespace {
 
-std::string DictValue(const AVDictionary* d, const char* key) {
-  const AVDictionaryEntry* e = FF.av_dict_get(d, key, nullptr, 0);
-  return e ? e->value : "<none>";
-}
-
 int64_t VideoInt(TOptionTestHost& h, const char* name) {
   int64_t v = 0;
   FF.av_opt_get_int(h.State.Generic.CodecContext(AVMEDIA_TYPE_VIDEO), name, 0, &v);
