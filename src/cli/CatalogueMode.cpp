@@ -1,14 +1,11 @@
 #include "cli/CatalogueMode.h"
 
-#include <unistd.h>
-
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
 
 #include <charconv>
 #include <climits>
-#include <csignal>
 #include <cstdlib>
 #include <memory>
 
@@ -25,13 +22,6 @@
 #include "profiles/FormatCatalog.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int) {
-  g_interrupted = 1;
-  std::signal(SIGINT, SIG_DFL);  // a second Ctrl+C quits at once
-}
 
 constexpr int kDefaultTextPoints = 20;
 
@@ -202,42 +192,35 @@ class TConsoleUserInteraction : public IUserInteraction {
 class TConsoleProgressView : public IProgressView {
  public:
   TConsoleProgressView(TBatchDriver& driver, TQueuedHandOver& handOver, bool quiet)
-      : driver_(driver), handOver_(handOver), quiet_(quiet), tty_(::isatty(STDOUT_FILENO) != 0) {}
+      : driver_(driver), handOver_(handOver), line_(quiet) {}
 
   void RunModal() override {
     closed_ = false;
     driver_.StartTasks();
     while (!closed_) {
       handOver_.WaitAndPump(50);
-      if (g_interrupted && !cancelled_) {
+      if (TInterruptWatch::Interrupted() && !cancelled_) {
         cancelled_ = true;
-        EndLine();
+        line_.End();
         std::fprintf(stderr, "Stopping: finishing the output file...\n");
         driver_.Cancel();
       }
     }
-    EndLine();
+    line_.End();
   }
   void Close() override {
     driver_.Cancel();
     closed_ = true;
   }
   void ShowProgress(const TProgressTexts& t) override {
-    if (quiet_) return;
     std::string line = t.Counter + " " + t.File;
     if (t.Percent >= 0) line += "  " + std::to_string(t.Percent) + "%";
     line += "  " + t.Elapsed + (t.Length.empty() ? "" : " / " + t.Length) + "  " + t.Size;
-    if (tty_) {
-      std::printf("\r%s\033[K", line.c_str());
-      lineOpen_ = true;
-    } else {
-      std::printf("%s\n", line.c_str());
-    }
-    std::fflush(stdout);
+    line_.Show(line);
   }
   void SetFilePercent(int) override {}
   void TaskEnded(const TTerminateInfo& info) override {
-    EndLine();
+    line_.End();
     const auto& outputs = driver_.OutputFiles();
     const std::string output =
         info.TaskIndex < int(outputs.size()) ? outputs[size_t(info.TaskIndex)] : std::string();
@@ -253,18 +236,9 @@ class TConsoleProgressView : public IProgressView {
   bool Cancelled() const { return cancelled_; }
 
  private:
-  void EndLine() {
-    if (!lineOpen_) return;
-    std::printf("\n");
-    std::fflush(stdout);
-    lineOpen_ = false;
-  }
-
   TBatchDriver& driver_;
   TQueuedHandOver& handOver_;
-  bool quiet_;
-  bool tty_;
-  bool lineOpen_ = false;
+  TProgressLine line_;
   bool closed_ = true;
   bool cancelled_ = false;
 };
@@ -385,17 +359,15 @@ int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
   TConsoleProgressView view(driver, handOver, cl.Quiet);
   driver.SetProgressView(&view);
 
-  g_interrupted = 0;
-  auto previous = std::signal(SIGINT, OnInterrupt);
   int code = ExitOk;
   try {
+    const TInterruptWatch interrupt;
     driver.Start();
     code = ExitCodeOf(driver, view.Cancelled());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quor-convert: %s\n", ErrorDisplayText(e.what()).c_str());
     code = ExitFailed;
   }
-  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
   // Tasks added before a failed preparation stay until the list is cleared.
   list.Clear(vcl);
   return (added.Skipped.empty() || code != ExitOk) ? code : ExitFailed;

@@ -40,39 +40,23 @@ std::string Clock3(double seconds) {
 // except library warnings, which arrive on any thread (hence the lock).
 class TConsole {
  public:
-  explicit TConsole(bool quiet) : quiet_(quiet), tty_(::isatty(STDOUT_FILENO) != 0) {}
+  explicit TConsole(bool quiet) : progress_(quiet) {}
 
   void Progress(const std::string& line) {
-    if (quiet_) return;
     std::lock_guard lock(mutex_);
-    if (tty_) {
-      std::printf("\r%s\033[K", line.c_str());
-      lineOpen_ = true;
-    } else {
-      std::printf("%s\n", line.c_str());
-    }
-    std::fflush(stdout);
+    progress_.Show(line);
   }
 
   void Line(std::FILE* to, const std::string& text) {
     std::lock_guard lock(mutex_);
-    CloseProgressLine();
+    progress_.End();
     std::fprintf(to, "%s\n", text.c_str());
     std::fflush(to);
   }
 
  private:
-  void CloseProgressLine() {
-    if (!lineOpen_) return;
-    std::printf("\n");
-    std::fflush(stdout);
-    lineOpen_ = false;
-  }
-
   std::mutex mutex_;
-  bool quiet_;
-  bool tty_;
-  bool lineOpen_ = false;
+  TProgressLine progress_;
 };
 
 struct TTaskClock {
@@ -126,6 +110,39 @@ std::string Summary(const std::string& name, const TTerminateInfo& end, const TT
 
 }  // namespace
 
+TProgressLine::TProgressLine(bool quiet) : quiet_(quiet), tty_(::isatty(STDOUT_FILENO) != 0) {}
+
+void TProgressLine::Show(const std::string& line) {
+  if (quiet_) return;
+  if (tty_) {
+    std::printf("\r%s\033[K", line.c_str());
+    open_ = true;
+  } else {
+    std::printf("%s\n", line.c_str());
+  }
+  std::fflush(stdout);
+}
+
+void TProgressLine::End() {
+  if (!open_) return;
+  std::printf("\n");
+  std::fflush(stdout);
+  open_ = false;
+}
+
+TInterruptWatch::TInterruptWatch() {
+  g_interrupted = 0;
+  previous_ = std::signal(SIGINT, OnInterrupt);
+}
+
+TInterruptWatch::~TInterruptWatch() {
+  std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+}
+
+bool TInterruptWatch::Interrupted() {
+  return g_interrupted != 0;
+}
+
 bool LoadMediaLibraries(TFFmpegVCL& vcl) {
   if (vcl.LoadAVLib(TFFmpegLoader::DefaultLibraryPath())) return true;
   std::fprintf(stderr, "quor-convert: cannot load the media libraries: %s\n", vcl.LastErrMsg().c_str());
@@ -165,41 +182,41 @@ int RunConversions(TFFmpegVCL& vcl, const TConsoleRunSettings& settings) {
     notices.push_back(info);
   });
 
-  g_interrupted = 0;
-  auto previous = std::signal(SIGINT, OnInterrupt);
-  const auto runStart = Clock::now();
-  for (auto& c : clocks) c.Start = runStart;
+  bool stopped = false, failed = false;
+  {
+    TInterruptWatch interrupt;
+    const auto runStart = Clock::now();
+    for (auto& c : clocks) c.Start = runStart;
 
-  bool stopped = false, failed = false, allEnded = false;
-  size_t shown = 0;
-  vcl.StartTask(1);
-  while (!allEnded) {
-    handOver.WaitAndPump(50);
-    if (g_interrupted && !stopped) {
-      stopped = true;
-      console->Line(stderr, "Stopping: finishing the output file...");
-      vcl.StopConvert(true);
-    }
-    std::vector<TTerminateInfo> fresh;
-    {
-      std::lock_guard lock(noticeMutex);
-      fresh.assign(notices.begin() + long(shown), notices.end());
-      shown = notices.size();
-    }
-    for (const auto& n : fresh) {
-      if (n.TaskIndex < 0) {
-        allEnded = true;
-        continue;
+    bool allEnded = false;
+    size_t shown = 0;
+    vcl.StartTask(1);
+    while (!allEnded) {
+      handOver.WaitAndPump(50);
+      if (interrupt.Interrupted() && !stopped) {
+        stopped = true;
+        console->Line(stderr, "Stopping: finishing the output file...");
+        vcl.StopConvert(true);
       }
-      failed |= n.Failed;
-      TTaskClock& c = clocks[size_t(n.TaskIndex)];
-      console->Line(n.Failed ? stderr : stdout, Summary(nameOf(n.TaskIndex), n, c));
-      // The next task's clock starts when this one ends.
-      if (n.TaskIndex + 1 < count) clocks[size_t(n.TaskIndex) + 1].Start = Clock::now();
+      std::vector<TTerminateInfo> fresh;
+      {
+        std::lock_guard lock(noticeMutex);
+        fresh.assign(notices.begin() + long(shown), notices.end());
+        shown = notices.size();
+      }
+      for (const auto& n : fresh) {
+        if (n.TaskIndex < 0) {
+          allEnded = true;
+          continue;
+        }
+        failed |= n.Failed;
+        TTaskClock& c = clocks[size_t(n.TaskIndex)];
+        console->Line(n.Failed ? stderr : stdout, Summary(nameOf(n.TaskIndex), n, c));
+        // The next task's clock starts when this one ends.
+        if (n.TaskIndex + 1 < count) clocks[size_t(n.TaskIndex) + 1].Start = Clock::now();
+      }
     }
   }
-
-  std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
   vcl.ClearTasks();
   vcl.SetOnProgress(nullptr);
   vcl.SetOnTerminate(nullptr);

@@ -25,6 +25,37 @@ constexpr int ExitFailed = 1;     // a task failed, or the set-up did
 constexpr int ExitUsage = 2;      // the command line was not understood
 constexpr int ExitStopped = 130;  // stopped with Ctrl+C (128 + SIGINT)
 
+// The progress line of a terminal: rewritten in place when standard output
+// is a terminal, a line per update otherwise, nothing when quiet. Its user
+// serialises the calls.
+class TProgressLine {
+ public:
+  explicit TProgressLine(bool quiet);
+  void Show(const std::string& line);
+  // Ends a line left open, so that the next text starts on a line of its own.
+  void End();
+
+ private:
+  bool quiet_;
+  bool tty_;
+  bool open_ = false;
+};
+
+// Ctrl+C while an object lives: the first one sets Interrupted(), so that the
+// program can stop cleanly; a second ends the program at once. The previous
+// handler comes back when the object goes. One object at a time.
+class TInterruptWatch {
+ public:
+  TInterruptWatch();
+  ~TInterruptWatch();
+  TInterruptWatch(const TInterruptWatch&) = delete;
+  TInterruptWatch& operator=(const TInterruptWatch&) = delete;
+  static bool Interrupted();
+
+ private:
+  void (*previous_)(int);
+};
+
 // Starts every task of `vcl`, one after another on a worker thread, and
 // returns when all have ended. The component must use the main-thread
 // hand-over that this function installs, so create no other.
