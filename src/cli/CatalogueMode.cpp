@@ -67,14 +67,29 @@ TColor ParseColour(const std::string& text, const std::string& what) {
   return ((value & 0xFF) << 16) | (value & 0xFF00) | ((value >> 16) & 0xFF);
 }
 
-// "CONTENT@X,Y[,key=value|flag]...": the content, and the place with its options.
-std::pair<std::string, std::vector<std::string>> SplitPlacement(const std::string& arg, const std::string& option) {
+// "CONTENT@X,Y[,key=value|flag]...": an item's content, place and options.
+struct TPlacement {
+  std::string Content;
+  int X = 0, Y = 0;
+  std::vector<std::pair<std::string, std::string>> Options;  // a flag has an empty value
+};
+
+TPlacement ParsePlacement(const std::string& arg, const std::string& option) {
   const size_t at = arg.rfind('@');
   if (at == std::string::npos || at == 0)
     throw TUsageError(option + " needs CONTENT@X,Y, not '" + arg + "'");
-  auto parts = SplitCommas(arg.substr(at + 1));
+  const auto parts = SplitCommas(arg.substr(at + 1));
   if (parts.size() < 2) throw TUsageError(option + " needs a position X,Y after '@'");
-  return {arg.substr(0, at), parts};
+  TPlacement place;
+  place.Content = arg.substr(0, at);
+  place.X = ParseInt(parts[0], -16384, 16384, option + " X");
+  place.Y = ParseInt(parts[1], -16384, 16384, option + " Y");
+  for (size_t i = 2; i < parts.size(); ++i) {
+    const size_t eq = parts[i].find('=');
+    place.Options.emplace_back(parts[i].substr(0, eq),
+                               eq == std::string::npos ? std::string() : parts[i].substr(eq + 1));
+  }
+  return place;
 }
 
 // Options shared by text and image items; false when `key` is not one.
@@ -123,48 +138,36 @@ void ApplyTextOption(TWmRec& item, const std::string& key, const std::string& va
   }
 }
 
-void SplitKeyValue(const std::string& part, std::string& key, std::string& value) {
-  const size_t eq = part.find('=');
-  key = part.substr(0, eq);
-  value = eq == std::string::npos ? std::string() : part.substr(eq + 1);
-}
-
 TWmRec ParseTextItem(const std::string& arg) {
-  auto [text, parts] = SplitPlacement(arg, "--text");
+  const TPlacement place = ParsePlacement(arg, "--text");
   TWmRec item;
   item.Kind = TWmRec::wkText;
-  item.Text = text;
+  item.Text = place.Content;
   item.Font = std::make_unique<TWmFont>();
   item.Font->Size = kDefaultTextPoints;
   item.Font->Color = clWhite;
   item.TextAlpha = 255;
   item.EndTime = INT_MAX;
-  item.TextLeft = ParseInt(parts[0], -16384, 16384, "--text X");
-  item.TextTop = ParseInt(parts[1], -16384, 16384, "--text Y");
-  for (size_t i = 2; i < parts.size(); ++i) {
-    std::string key, value;
-    SplitKeyValue(parts[i], key, value);
-    ApplyTextOption(item, key, value);
-  }
+  item.TextLeft = place.X;
+  item.TextTop = place.Y;
+  for (const auto& [key, value] : place.Options) ApplyTextOption(item, key, value);
   return item;
 }
 
 TWmRec ParseImageItem(const std::string& arg) {
-  auto [file, parts] = SplitPlacement(arg, "--image");
+  const TPlacement place = ParsePlacement(arg, "--image");
+  const std::string& file = place.Content;
   if (!platform::FileExists(file)) throw TUsageError("the picture '" + file + "' does not exist");
   TWmRec item;
   item.Kind = TWmRec::wkImage;
   item.ImageFile = ExpandFullPath(file);
   item.ImageAlpha = 255;
   item.EndTime = INT_MAX;
-  item.ImageLeft = ParseInt(parts[0], -16384, 16384, "--image X");
-  item.ImageTop = ParseInt(parts[1], -16384, 16384, "--image Y");
-  for (size_t i = 2; i < parts.size(); ++i) {
-    std::string key, value;
-    SplitKeyValue(parts[i], key, value);
+  item.ImageLeft = place.X;
+  item.ImageTop = place.Y;
+  for (const auto& [key, value] : place.Options)
     if (!ApplyCommonItemOption(item, key, value, "--image"))
       throw TUsageError("unknown --image option '" + key + "'");
-  }
   return item;
 }
 
