@@ -1,7 +1,6 @@
 #include "engine/AVProbe.h"
 
 #include <cinttypes>
-#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include "engine/FFmpegLoader.h"
 #include "engine/FFmpegLogger.h"
 #include "engine/MediaUtils.h"
+#include "engine/TextFormat.h"
 #include "engine/UnicodeProtocol.h"
 
 namespace {
@@ -41,30 +41,20 @@ std::string DisplayTagName(const std::string& key) {
   return key;
 }
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buf[1024];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
-
 // "seconds.micro", with the sign in front so that a negative time reads
 // "-0.040000" rather than mixing signs into both parts.
 std::string SecondsText(std::int64_t us) {
   const bool negative = us < 0;
   const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us);
-  return Format("%s%" PRIu64 ".%.6" PRIu64, negative ? "-" : "", m / 1000000, m % 1000000);
+  return FormatText("%s%" PRIu64 ".%.6" PRIu64, negative ? "-" : "", m / 1000000, m % 1000000);
 }
 
 // A rate the way users read it: 29.97, 25, 90k.
 std::string RateText(double rate) {
   const long long v = std::llround(rate * 100);
-  if (v % 100) return Format("%3.2f", rate);
-  if (v % (100 * 1000)) return Format("%1.0f", rate);
-  return Format("%1.0fk", rate / 1000);
+  if (v % 100) return FormatText("%3.2f", rate);
+  if (v % (100 * 1000)) return FormatText("%1.0f", rate);
+  return FormatText("%1.0fk", rate / 1000);
 }
 
 bool RateSet(AVRational r) { return r.num != 0 && r.den != 0; }
@@ -286,12 +276,12 @@ AVStream* TCustomAVProbe::QueryStream(int index, int kind) {
     }
   }
   if (index >= streamCount_) {
-    Report(llError, Format("stream index #%d is invalid.", index));
+    Report(llError, FormatText("stream index #%d is invalid.", index));
     return nullptr;
   }
   AVStream* st = context_->streams[index];
   if (st->codecpar->codec_type != kind) {
-    Report(llError, Format(audio ? "stream #%d is not audio stream." : "stream #%d is not video stream.", index));
+    Report(llError, FormatText(audio ? "stream #%d is not audio stream." : "stream #%d is not video stream.", index));
     return nullptr;
   }
   return st;
@@ -347,7 +337,7 @@ std::string TCustomAVProbe::MetadataBlock(const AVDictionary* metadata, const st
   while ((e = FF.av_dict_get(metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
     if (std::string(e->key) == "language") continue;
     if (lines.empty()) lines.push_back(prefix + "Metadata:");
-    lines.push_back(Format("%s  %-16s: ", prefix.c_str(), DisplayTagName(e->key).c_str()) + e->value);
+    lines.push_back(FormatText("%s  %-16s: ", prefix.c_str(), DisplayTagName(e->key).c_str()) + e->value);
   }
   return Join(lines);
 }
@@ -355,12 +345,12 @@ std::string TCustomAVProbe::MetadataBlock(const AVDictionary* metadata, const st
 std::string TCustomAVProbe::StreamLine(int index) {
   const AVStream* st = context_->streams[index];
   const AVCodecParameters* par = st->codecpar;
-  std::string line = Format("Stream #%d", index);
-  if (context_->iformat && (context_->iformat->flags & AVFMT_SHOW_IDS)) line += Format("[0x%x]", st->id);
+  std::string line = FormatText("Stream #%d", index);
+  if (context_->iformat && (context_->iformat->flags & AVFMT_SHOW_IDS)) line += FormatText("[0x%x]", st->id);
   const std::string language = MetadataValue(st->metadata, "language", "");
   if (!language.empty()) line += "(" + language + ")";
   const int g = st->time_base.num && st->time_base.den ? FF.av_gcd(st->time_base.num, st->time_base.den) : 1;
-  line += Format(", %d/%d", st->time_base.num / g, st->time_base.den / g);
+  line += FormatText(", %d/%d", st->time_base.num / g, st->time_base.den / g);
 
   AVCodecContext* ctx = FF.avcodec_alloc_context3(nullptr);
   char description[256] = {};
@@ -371,7 +361,7 @@ std::string TCustomAVProbe::StreamLine(int index) {
     AVRational dar;
     FF.av_reduce(&dar.num, &dar.den, std::int64_t(par->width) * st->sample_aspect_ratio.num,
                  std::int64_t(par->height) * st->sample_aspect_ratio.den, 1024 * 1024);
-    line += Format(", PAR %d:%d DAR %d:%d", st->sample_aspect_ratio.num, st->sample_aspect_ratio.den, dar.num, dar.den);
+    line += FormatText(", PAR %d:%d DAR %d:%d", st->sample_aspect_ratio.num, st->sample_aspect_ratio.den, dar.num, dar.den);
   }
   if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
     const struct {
@@ -407,7 +397,7 @@ std::string TCustomAVProbe::FileInfoText() {
   lines.push_back("Duration: " + (ic->duration == AV_NOPTS_VALUE || ic->duration < 0 ? std::string("N/A")
                                                                                     : TimeToText(ic->duration)));
   if (ic->start_time != AV_NOPTS_VALUE && ic->start_time >= 0) lines.push_back("StartTime: " + SecondsText(ic->start_time));
-  lines.push_back(ic->bit_rate < 1 ? std::string("Bit Rate: N/A") : Format("Bit Rate: %" PRId64 " kb/s", ic->bit_rate / 1000));
+  lines.push_back(ic->bit_rate < 1 ? std::string("Bit Rate: N/A") : FormatText("Bit Rate: %" PRId64 " kb/s", ic->bit_rate / 1000));
   const std::int64_t stamp = CreationTime(ic->metadata);
   if (stamp > 0) lines.push_back("Time Stamp: " + LocalDateTimeText(stamp));
   const std::string fileBlock = MetadataBlock(ic->metadata, "");
@@ -418,7 +408,7 @@ std::string TCustomAVProbe::FileInfoText() {
     const AVProgram* program = ic->programs[p];
     const std::string provider = MetadataValue(program->metadata, "service_provider", "N/A");
     const std::string name = MetadataValue(program->metadata, "service_name", "N/A");
-    lines.push_back(Format("Program %d ", program->id) + provider + "@" + name);
+    lines.push_back(FormatText("Program %d ", program->id) + provider + "@" + name);
     const std::string block = MetadataBlock(program->metadata, "  ");
     if (!block.empty()) lines.push_back(block);
     for (unsigned k = 0; k < program->nb_stream_indexes; ++k) {

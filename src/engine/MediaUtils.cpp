@@ -5,7 +5,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdarg>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -16,18 +15,9 @@
 
 #include "engine/FFmpegApi.h"
 #include "engine/FFmpegException.h"
+#include "engine/TextFormat.h"
 
 namespace {
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  char buf[512];
-  va_list args;
-  va_start(args, format);
-  std::vsnprintf(buf, sizeof buf, format, args);
-  va_end(args);
-  return buf;
-}
 
 struct TErrorEntry {
   int code;
@@ -65,7 +55,7 @@ std::string CodecName(AVCodecID id, const char* ownName, unsigned tag, bool enco
   const AVCodec* codec = nullptr;
   if (id != AV_CODEC_ID_NONE) codec = encoder ? FF.avcodec_find_encoder(id) : FF.avcodec_find_decoder(id);
   if (codec) {
-    if (codec->long_name && *codec->long_name) return Format("%s(%s)", codec->name, codec->long_name);
+    if (codec->long_name && *codec->long_name) return FormatText("%s(%s)", codec->name, codec->long_name);
     return codec->name;
   }
   if (id == AV_CODEC_ID_MPEG2TS) return "mpeg2ts";
@@ -77,8 +67,8 @@ std::string CodecName(AVCodecID id, const char* ownName, unsigned tag, bool enco
                               static_cast<unsigned char>((tag >> 16) & 0xFF), static_cast<unsigned char>(tag >> 24)};
   bool printable = true;
   for (unsigned char ch : c) printable = printable && ch >= 32 && ch <= 126;
-  if (printable) return Format("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
-  return Format("0x%04x", tag);
+  if (printable) return FormatText("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
+  return FormatText("0x%04x", tag);
 }
 
 // The name the library's descriptor table gives a codec id, when it has one.
@@ -110,15 +100,15 @@ std::string TimeToText(std::int64_t us) {
   const std::int64_t minutes = (us / 60000000LL) % 60;
   const std::int64_t seconds = (us / 1000000LL) % 60;
   const std::int64_t millis = (us % 1000000LL) * 1000 / 1000000LL;
-  return Format("%.2lld:%.2lld:%.2lld.%.3lld", static_cast<long long>(hours), static_cast<long long>(minutes),
+  return FormatText("%.2lld:%.2lld:%.2lld.%.3lld", static_cast<long long>(hours), static_cast<long long>(minutes),
                 static_cast<long long>(seconds), static_cast<long long>(millis));
 }
 
 std::string SizeToText(std::int64_t bytes) {
-  if (bytes > 1073741824LL) return Format("%.2f GB", double(bytes) / 1073741824.0);
-  if (bytes > 1048576LL) return Format("%.2f MB", double(bytes) / 1048576.0);
-  if (bytes > 1024LL) return Format("%.2f KB", double(bytes) / 1024.0);
-  return Format("%lld Byte", static_cast<long long>(bytes));
+  if (bytes > 1073741824LL) return FormatText("%.2f GB", double(bytes) / 1073741824.0);
+  if (bytes > 1048576LL) return FormatText("%.2f MB", double(bytes) / 1048576.0);
+  if (bytes > 1024LL) return FormatText("%.2f KB", double(bytes) / 1024.0);
+  return FormatText("%lld Byte", static_cast<long long>(bytes));
 }
 
 std::string ErrorMessage(int code) {
@@ -128,7 +118,7 @@ std::string ErrorMessage(int code) {
     char buf[AV_ERROR_MAX_STRING_SIZE] = {};
     if (FF.av_strerror(code, buf, sizeof buf) == 0 && buf[0]) return buf;
   }
-  return Format("Error number %d occurred", code);
+  return FormatText("Error number %d occurred", code);
 }
 
 std::string ErrorText(const std::string& prefix, int code) { return prefix + ": " + ErrorMessage(code); }

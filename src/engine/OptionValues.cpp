@@ -12,6 +12,7 @@
 #include "engine/MediaUtils.h"
 #include "engine/OptionParser.h"
 #include "engine/OptionText.h"
+#include "engine/TextFormat.h"
 
 namespace {
 
@@ -93,12 +94,12 @@ void TOptionParser::SetPixelFormat(const std::string& value) {
     for (const AVPixFmtDescriptor* d = FF.av_pix_fmt_desc_next(nullptr); d;
          d = FF.av_pix_fmt_desc_next(d))
       Log(llInfo,
-          FormatOptionText("%-16s %d %3d", d->name, d->nb_components, FF.av_get_bits_per_pixel(d)));
+          FormatText("%-16s %d %3d", d->name, d->nb_components, FF.av_get_bits_per_pixel(d)));
     return;
   }
   AVPixelFormat fmt = FF.av_get_pix_fmt(value.c_str());
   if (fmt == AV_PIX_FMT_NONE)
-    throw FFmpegException(FormatOptionText("Unknown pixel format requested: %s", value.c_str()));
+    throw FFmpegException(FormatText("Unknown pixel format requested: %s", value.c_str()));
   state_.FramePixFmt = fmt;
 }
 
@@ -152,15 +153,15 @@ std::int64_t TOptionParser::ParseTime(const std::string& option, const std::stri
                                       bool isDuration) {
   int64_t us = 0;
   if (FF.av_parse_time(&us, text.c_str(), isDuration ? 1 : 0) < 0)
-    throw FFmpegException(FormatOptionText("Invalid %s specification for %s: %s",
-                                           isDuration ? "duration" : "date", option.c_str(),
-                                           text.c_str()));
+    throw FFmpegException(FormatText("Invalid %s specification for %s: %s",
+                                     isDuration ? "duration" : "date", option.c_str(),
+                                     text.c_str()));
   return us;
 }
 
 void TOptionParser::AddStreamMap(const std::string& value) {
   if (state_.StreamMaps.size() >= static_cast<size_t>(MaxStreamMaps))
-    throw FFmpegException(FormatOptionText("Too many stream maps (at most %d)", MaxStreamMaps));
+    throw FFmpegException(FormatText("Too many stream maps (at most %d)", MaxStreamMaps));
   const char* p = value.c_str();
   TStreamMap m;
   m.FileIndex = ReadIndex(p);
@@ -177,7 +178,7 @@ void TOptionParser::AddStreamMap(const std::string& value) {
 
 void TOptionParser::AddMetaDataMap(const std::string& value) {
   if (state_.MetaDataMaps.size() >= static_cast<size_t>(MaxMetaDataMaps))
-    throw FFmpegException(FormatOptionText("Too many metadata maps (at most %d)", MaxMetaDataMaps));
+    throw FFmpegException(FormatText("Too many metadata maps (at most %d)", MaxMetaDataMaps));
   const char* p = value.c_str();
   TMetaDataMap m;
   m.OutFile = ReadIndex(p);
@@ -191,20 +192,20 @@ void TOptionParser::SetInputTsScale(const std::string& value) {
   const double scale = std::strtod(p, nullptr);
   // A negative index would fall outside the table just as a large one.
   if (index >= MaxStreams || index < 0)
-    throw FFmpegException(FormatOptionText("stream index over MAX_STREAMS(%d)", MaxStreams));
+    throw FFmpegException(FormatText("stream index over MAX_STREAMS(%d)", MaxStreams));
   state_.InputTsScale[index] = scale;
 }
 
 void TOptionParser::SetStreamId(const std::string& name, const std::string& value) {
   const size_t colon = value.find(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == value.size())
-    throw FFmpegException(FormatOptionText(
-        "Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"", value.c_str(),
-        name.c_str()));
+    throw FFmpegException(
+        FormatText("Invalid value \"%s\" for option \"%s\", required syntax is \"index:value\"",
+                   value.c_str(), name.c_str()));
   const int index = StrToIntStrict(value.substr(0, colon));
   const int id = StrToIntStrict(value.substr(colon + 1));
   if (index < 0 || index >= MaxStreams)
-    throw FFmpegException(FormatOptionText("stream index over MAX_STREAMS(%d)", MaxStreams));
+    throw FFmpegException(FormatText("stream index over MAX_STREAMS(%d)", MaxStreams));
   state_.StreamIdMap[index] = id;
 }
 
@@ -228,15 +229,15 @@ void TOptionParser::ParseMatrix(const std::string& name, const std::string& valu
     p = std::strchr(p, ',');
     if (!p)
       throw FFmpegException(
-          FormatOptionText("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
+          FormatText("Syntax error in matrix \"%s\" at coeff %d", value.c_str(), i));
     ++p;
   }
   // Encoders divide by the coefficients and write them as 8-bit values, so a
   // zero or a larger value would crash the encoder or corrupt the stream.
   for (int i = 0; i < 64; ++i) {
     if (coeffs[i] < 1 || coeffs[i] > 255)
-      throw FFmpegException(FormatOptionText(
-          "Invalid value %d in matrix \"%s\" at coeff %d (1 to 255)", coeffs[i], value.c_str(), i));
+      throw FFmpegException(FormatText("Invalid value %d in matrix \"%s\" at coeff %d (1 to 255)",
+                                       coeffs[i], value.c_str(), i));
     matrix[i] = static_cast<std::uint16_t>(coeffs[i]);
   }
   (name == "intra_matrix" ? state_.IntraMatrix : state_.InterMatrix) = matrix;
