@@ -157,18 +157,14 @@ TEST(OptionParser, StreamMapsWithSyncAndNumberBases) {
   h.Parse("map", "010.3:1.0x10");
   const auto& m = h.State.StreamMaps;
   ASSERT_EQ(m.size(), 4u);
-  EXPECT_EQ(
-      (std::array{m[0].FileIndex, m[0].StreamIndex, m[0].SyncFileIndex, m[0].SyncStreamIndex}),
-      (std::array{0, 1, 0, 1}));
-  EXPECT_EQ(
-      (std::array{m[1].FileIndex, m[1].StreamIndex, m[1].SyncFileIndex, m[1].SyncStreamIndex}),
-      (std::array{0, 1, 0, 0}));
-  EXPECT_EQ(
-      (std::array{m[2].FileIndex, m[2].StreamIndex, m[2].SyncFileIndex, m[2].SyncStreamIndex}),
-      (std::array{1, 2, 1, 2}));
-  EXPECT_EQ(
-      (std::array{m[3].FileIndex, m[3].StreamIndex, m[3].SyncFileIndex, m[3].SyncStreamIndex}),
-      (std::array{8, 3, 1, 16}));
+  // file, stream, sync file, sync stream
+  auto fields = [&](size_t i) {
+    return std::array{m[i].FileIndex, m[i].StreamIndex, m[i].SyncFileIndex, m[i].SyncStreamIndex};
+  };
+  EXPECT_EQ(fields(0), (std::array{0, 1, 0, 1}));
+  EXPECT_EQ(fields(1), (std::array{0, 1, 0, 0}));
+  EXPECT_EQ(fields(2), (std::array{1, 2, 1, 2}));
+  EXPECT_EQ(fields(3), (std::array{8, 3, 1, 16}));
 
   for (int i = 4; i < MaxStreamMaps; ++i) h.Parse("map", "0.0");
   EXPECT_NE(h.Error("map", "0.0"), "");
