@@ -107,6 +107,18 @@ std::int32_t LeadingNumber(const std::string& text) {
   return Clamp32(std::strtoll(text.c_str(), nullptr, 10));
 }
 
+// What every stream kind reports: language, codec, start, length, bit rate.
+template <typename TInfo>
+void FillStreamHead(const AVStream* st, TInfo& info) {
+  info.Language = MetadataValue(st->metadata, "language", "");
+  info.CodecName = CodecNameText(st->codecpar, false);
+  info.StartTimeRaw = st->start_time;
+  info.StartTime = TicksToUs(st->start_time, st->time_base);
+  info.DurationRaw = st->duration;
+  info.Duration = TicksToUs(st->duration, st->time_base);
+  info.BitRate = Clamp32(st->codecpar->bit_rate);
+}
+
 }  // namespace
 
 TCustomAVProbe::~TCustomAVProbe() { Close(); }
@@ -287,24 +299,11 @@ AVStream* TCustomAVProbe::QueryStream(int index, int kind) {
   return st;
 }
 
-void TCustomAVProbe::FillStreamHead(AVStream* st, std::string& language, std::string& codecName,
-                                    std::int64_t& startRaw, std::int64_t& start, std::int64_t& durationRaw,
-                                    std::int64_t& duration, std::int32_t& bitRate) {
-  language = MetadataValue(st->metadata, "language", "");
-  codecName = CodecNameText(st->codecpar, false);
-  startRaw = st->start_time;
-  start = TicksToUs(st->start_time, st->time_base);
-  durationRaw = st->duration;
-  duration = TicksToUs(st->duration, st->time_base);
-  bitRate = Clamp32(st->codecpar->bit_rate);
-}
-
 bool TCustomAVProbe::AudioStreamInfo(int index, TAudioStreamInfo& info) {
   info = TAudioStreamInfo{};
   AVStream* st = QueryStream(index, AVMEDIA_TYPE_AUDIO);
   if (!st) return false;
-  FillStreamHead(st, info.Language, info.CodecName, info.StartTimeRaw, info.StartTime, info.DurationRaw,
-                 info.Duration, info.BitRate);
+  FillStreamHead(st, info);
   const AVCodecParameters* par = st->codecpar;
   info.Channels = par->ch_layout.nb_channels;
   info.SampleRate = par->sample_rate;
@@ -316,8 +315,7 @@ bool TCustomAVProbe::VideoStreamInfo(int index, TVideoStreamInfo& info) {
   info = TVideoStreamInfo{};
   AVStream* st = QueryStream(index, AVMEDIA_TYPE_VIDEO);
   if (!st) return false;
-  FillStreamHead(st, info.Language, info.CodecName, info.StartTimeRaw, info.StartTime, info.DurationRaw,
-                 info.Duration, info.BitRate);
+  FillStreamHead(st, info);
   const AVCodecParameters* par = st->codecpar;
   info.Height = par->height;
   info.Width = par->width;

@@ -118,8 +118,6 @@ class TCustomAVProbe {
   void Report(int level, const std::string& text);
   // The stream of a query, or nullptr after reporting why there is none.
   AVStream* QueryStream(int index, int kind);
-  void FillStreamHead(AVStream* st, std::string& language, std::string& codecName, std::int64_t& startRaw,
-                      std::int64_t& start, std::int64_t& durationRaw, std::int64_t& duration, std::int32_t& bitRate);
   std::string StreamLine(int index);
   std::string MetadataBlock(const AVDictionary* metadata, const std::string& prefix);
 
