@@ -28,6 +28,13 @@ inline void Set(TBitmap& bmp, int x, int y, Bgr c) {
   p[2] = std::uint8_t(c.r);
 }
 
+// A bitmap of one colour.
+inline TBitmap Filled(int w, int h, Bgr c) {
+  TBitmap bmp(w, h);
+  bmp.Fill(std::uint8_t(c.b), std::uint8_t(c.g), std::uint8_t(c.r));
+  return bmp;
+}
+
 // Same size and every pixel equal (the row padding is not compared).
 inline bool SamePixels(const TBitmap& a, const TBitmap& b) {
   if (a.Width() != b.Width() || a.Height() != b.Height()) return false;

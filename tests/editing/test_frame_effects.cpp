@@ -201,8 +201,7 @@ int Blend(int d, int s, int a) { return ((256 - a) * d + a * s) >> 8; }
 // Checks every destination pixel: inside the clipped rectangle blended with
 // the source pixel under it, outside untouched.
 void ExpectOverlay(int dw, int dh, int sw, int sh, int ox, int oy, int alpha) {
-  TBitmap dest(dw, dh);
-  dest.Fill(100, 50, 0);
+  TBitmap dest = Filled(dw, dh, {100, 50, 0});
   const TBitmap src = Labelled(sw, sh);
   BlendOverlay(dest, src, ox, oy, alpha);
   for (int y = 0; y < dh; ++y)
@@ -232,9 +231,8 @@ TEST(BlendOverlay, ClipsAtEveryEdgeAndMapsPixels) {
 }
 
 TEST(BlendOverlay, AlphaExtremesAndEmptyBitmaps) {
-  TBitmap dest(3, 1), src(3, 1);
-  dest.Fill(100, 0, 255);
-  src.Fill(200, 255, 0);
+  TBitmap dest = Filled(3, 1, {100, 0, 255});
+  const TBitmap src = Filled(3, 1, {200, 255, 0});
   BlendOverlay(dest, src, 0, 0, 255);
   EXPECT_EQ(At(dest, 0, 0), (Bgr{(100 + 255 * 200) / 256, 254, 0}));
   BlendOverlay(dest, src, 0, 0, 1000);  // clamped to a full cover

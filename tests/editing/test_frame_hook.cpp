@@ -22,9 +22,7 @@ namespace {
 constexpr std::int64_t Second = 1000000;
 
 TBitmap Flat(int w, int h, int grey) {
-  TBitmap bmp(w, h);
-  bmp.Fill(std::uint8_t(grey), std::uint8_t(grey), std::uint8_t(grey));
-  return bmp;
+  return Filled(w, h, {grey, grey, grey});
 }
 
 // Every pixel distinct enough to tell where a picture was taken from.
@@ -204,9 +202,7 @@ TEST(FrameHook, TextOpacityAndOpaqueBackground) {
 TEST(FrameHook, LaterItemsAreDrawnOverEarlierOnes) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  TBitmap blue(10, 10), green(10, 10);
-  blue.Fill(255, 0, 0);
-  green.Fill(0, 255, 0);
+  const TBitmap blue = Filled(10, 10, {255, 0, 0}), green = Filled(10, 10, {0, 255, 0});
   std::vector<std::unique_ptr<TWmRec>> items;
   items.push_back(ImageItem(SaveBmp(dir, "blue.bmp", blue), 0, 0, 255));
   items.push_back(ImageItem(SaveBmp(dir, "green.bmp", green), 5, 0, 255));
@@ -324,9 +320,7 @@ TEST(FrameHook, UnreadablePictureEndsThePassLogsOnceAndLaterFramesRecover) {
   EXPECT_EQ(hook.PictureDecodes(), 1) << "a broken file is not decoded again while unchanged";
 
   // Once the file exists the item is drawn.
-  TBitmap red(4, 4);
-  red.Fill(0, 0, 255);
-  SaveBmp(dir, "missing.bmp", red);
+  SaveBmp(dir, "missing.bmp", Filled(4, 4, {0, 0, 255}));
   std::vector<std::unique_ptr<TWmRec>> items;
   items.push_back(ImageItem(missing, 0, 0, 255));
   TBitmap frame = source;
@@ -339,9 +333,7 @@ TEST(FrameHook, UnreadablePictureEndsThePassLogsOnceAndLaterFramesRecover) {
 TEST(FrameHook, CachesFollowFileChangesItemChangesAndFrameSize) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  TBitmap red(6, 6), blue(6, 6);
-  red.Fill(0, 0, 255);
-  blue.Fill(255, 0, 0);
+  const TBitmap red = Filled(6, 6, {0, 0, 255}), blue = Filled(6, 6, {255, 0, 0});
   const std::string file = SaveBmp(dir, "mark.bmp", red);
   std::vector<std::unique_ptr<TWmRec>> items;
   items.push_back(ImageItem(file, 0, 0, 255));
