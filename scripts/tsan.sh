@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the threaded tests (log collector, converter component, conversion
-# engine and its hooks, picture conversion, player, frame hook, batch driver
+# engine and its hooks, picture conversion, test media made by two threads,
+# settings files written by several threads, player, frame hook, batch driver
 # and the command-line converter, which its test runs as a child process)
 # with ThreadSanitizer and runs them. Only these targets are built, so the step
 # stays short on a small machine.
@@ -19,6 +20,8 @@ targets=(
   engine_test_convert
   engine_test_convert_hooks
   engine_test_frameconverter
+  engine_test_probe_testmedia
+  platform_test_inifile
   player_test_player
   player_test_parts
   editing_test_frame_hook
