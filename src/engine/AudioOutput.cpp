@@ -53,6 +53,12 @@ std::int64_t AudioSampleLimit(const AVCodecContext* enc, const AVOutputFormat* f
   return std::max<std::int64_t>(limit, 0);
 }
 
+// Samples the stream may still take under `limit` (INT64_MAX: no limit),
+// counting what is encoded and what waits in the FIFO.
+std::int64_t SamplesLeft(std::int64_t limit, const TOutputStream& ost) {
+  return limit == INT64_MAX ? INT64_MAX : limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get());
+}
+
 }  // namespace
 
 void ApplyVolume(AVFrame* frame, int vol) {
@@ -150,9 +156,7 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
   // Samples the stream may still take under the recording time.
   const std::int64_t limit =
       AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
-  auto roomLeft = [&]() -> std::int64_t {
-    return limit == INT64_MAX ? INT64_MAX : limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get());
-  };
+  auto roomLeft = [&] { return SamplesLeft(limit, ost); };
   if (roomLeft() <= 0) return;
 
   int skip = 0;
@@ -258,8 +262,7 @@ void TCustomFFmpeg::FlushAudioFifo(TOutputStream& ost) {
       int n = FF.swr_convert(ost.Swr.get(), tail->extended_data, tail->nb_samples, nullptr, 0);
       std::int64_t limit =
           AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
-      if (limit != INT64_MAX)
-        n = int(std::clamp<std::int64_t>(limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get()), 0, n));
+      n = int(std::clamp<std::int64_t>(SamplesLeft(limit, ost), 0, n));
       if (n > 0) FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), n);
     }
   }
