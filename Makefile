@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS ?= 2
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench fuzz screenshots install package clean
 
 all: build
 
@@ -24,8 +24,26 @@ test: build
 run: build
 	@bash scripts/run.sh $(BUILD)
 
+# Every window as a PNG in $(BUILD)/screenshots/, taken under Xvfb.
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD)
+
+# Installs into $(PREFIX) (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in $(BUILD)/, checked with lintian.
+package: build
+	cd $(BUILD) && cpack -G DEB
+	lintian --no-tag-display-limit $(BUILD)/quor_*.deb || true
+
 bench: build
 	@bash scripts/bench.sh $(BUILD)
+
+# Each fuzz target for FUZZ_SECONDS (default 300) in build-fuzz.
+fuzz: deps
+	@bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -8,7 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libavcodec-dev libavformat-dev libavutil-dev libavfilter-dev libavdevice-dev
   libswscale-dev libswresample-dev libsdl2-dev libturbojpeg0-dev
-  qt6-base-dev libgl-dev fonts-dejavu-core xdg-utils
+  qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth
+  desktop-file-utils lintian dpkg-dev file fonts-dejavu-core xdg-utils
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds the threaded tests (log collector, converter component, conversion
 # engine and its hooks, picture conversion, test media made by two threads,
-# settings files written by several threads, player, frame hook, batch driver
-# and the command-line converter, which its test runs as a child process)
+# settings files written by several threads, player, frame hook (also on the
+# bands of a converted picture), batch driver,
+# the command-line converter, which its test runs as a child process, and the
+# watermark editor's rows, deleted while its player's hook walks them, and
+# the trim and crop windows, closed while their players open or seek)
 # with ThreadSanitizer and runs them. Only these targets are built, so the step
 # stays short on a small machine.
 #   bash scripts/tsan.sh [build-folder]      (default build-tsan)
@@ -25,10 +28,19 @@ targets=(
   player_test_player
   player_test_parts
   editing_test_frame_hook
+  editing_test_wm_editor_core
+  editing_test_hook_pictures
   batch_test_batch_driver
   cli_test_convert
+  gui_test_watermark
+  gui_test_trim_window
+  gui_test_crop_window
+  gui_test_edit_windows
 )
-declare -A filters=()
+declare -A filters=(
+  [editing_test_wm_editor_core]='WmLayerStack.*'
+  [gui_test_watermark]='WaterMarkTest.RowsDeleted*:WaterMarkTest.AnItemWhoseStart*'
+)
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOR_TSAN=ON \
   -DQUOR_BUILD_BENCH=OFF > /dev/null

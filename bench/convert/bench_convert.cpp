@@ -8,9 +8,11 @@
 //   (b) H.264 + AAC in MP4
 //   (c) as (a), with the per-frame hook on and a handler that returns at once;
 //       also shown: a handler that draws one pixel on every frame, which
-//       pays for the picture's way to the bitmap and back
+//       pays for the way to the bitmap and back of that pixel's rows
+//   (d) catalogue mode, format 0, whole runs of quor-convert: plain, with
+//       --brightness 300 and with a text watermark (CatalogueRuns.h)
 //
-//   bench_convert [repetitions [cases]]   (best of N, default 3; cases "abc")
+//   bench_convert [repetitions [cases]]   (best of N, default 3; cases "abcd")
 // QUOR_BENCH_KEEP=1 keeps the converted files in the test media folder.
 #include <sys/resource.h>
 #include <unistd.h>
@@ -30,12 +32,13 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLoader.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/FFmpegVCL.h"
-#include "engine/FrameConverter.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/libav/FrameConverter.h"
 #include "support/MediaFactory.h"
+#include "CatalogueRuns.h"
 
 namespace {
 
@@ -353,7 +356,7 @@ void PrintRatio(const char* what, const TResult& a, const TResult& b, double goa
 
 int main(int argc, char** argv) {
   const int reps = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-  const std::string cases = argc > 2 ? argv[2] : "abc";
+  const std::string cases = argc > 2 ? argv[2] : "abcd";
   auto wanted = [&](char c) { return cases.find(c) != std::string::npos; };
   auto& loader = TFFmpegLoader::Instance();
   loader.SetLibraryPath(TFFmpegLoader::DefaultLibraryPath());
@@ -399,18 +402,20 @@ int main(int argc, char** argv) {
       Print("converter component", engine);
       PrintRatio("component/direct", engine, direct, 0.95);
     }
-    if (!wanted('c')) return 0;
-    std::printf("%s, hook on and off (best of %d)\n", kMpeg4Avi.Title, reps);
-    TResult hooked, plain, drawing, plain2;
-    compare(kMpeg4Avi, THook::Idle, false, THook::Off, false, hooked, plain);
-    Print("component, hook on", hooked);
-    Print("component, hook off", plain);
-    PrintRatio("hook/no hook", hooked, plain, 0.85);
-    compare(kMpeg4Avi, THook::Draws, false, THook::Off, false, drawing, plain2);
-    Print("hook draws a pixel", drawing);
-    Print("component, hook off", plain2);
-    PrintRatio("drawing/no hook", drawing, plain2, 0.0);
-    PrintHookSteps(clip);
+    if (wanted('c')) {
+      std::printf("%s, hook on and off (best of %d)\n", kMpeg4Avi.Title, reps);
+      TResult hooked, plain, drawing, plain2;
+      compare(kMpeg4Avi, THook::Idle, false, THook::Off, false, hooked, plain);
+      Print("component, hook on", hooked);
+      Print("component, hook off", plain);
+      PrintRatio("hook/no hook", hooked, plain, 0.85);
+      compare(kMpeg4Avi, THook::Draws, false, THook::Off, false, drawing, plain2);
+      Print("hook draws a pixel", drawing);
+      Print("component, hook off", plain2);
+      PrintRatio("drawing/no hook", drawing, plain2, 0.0);
+      PrintHookSteps(clip);
+    }
+    if (wanted('d')) bench_catalogue::Run(clip, reps);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_convert: %s\n", e.what());
     return 1;

@@ -67,10 +67,11 @@ int main(int argc, char** argv) {
   // The portable loops, which processors without the wide forms run.
   namespace fx = frame_effects_detail;
   frame = pristine;
-  const fx::Table tone = fx::ToneTable(300, 20), curve = fx::ExposureTable(60.0f);
+  const fx::TColorTables colors = fx::ColorTables(fx::ToneTable(300, 20), 300);
+  const fx::Table curve = fx::ExposureTable(60.0f);
   const double portableTime = BestSeconds(reps, [&] {
-    fx::ColorsPortable(frame, tone, 300);
-    fx::MapPortable(frame, curve);
+    fx::ColorsPortable(frame.AllRows(), colors);
+    fx::MapPortable(frame.AllRows(), curve);
   });
   frame = pristine;
   const double blendTime = BestSeconds(reps, [&] { BlendOverlay(frame, overlay, 0, 0, 128); });

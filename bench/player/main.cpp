@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "engine/FFmpegLoader.h"
+#include "engine/libav/FFmpegLoader.h"
 #include "player/FFPlay.h"
 #include "support/MediaFactory.h"
 

@@ -5,8 +5,10 @@
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
 #include "editing/FrameHook.h"
-#include "engine/FFmpegException.h"
-#include "engine/MainThread.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/common/MainThread.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/MediaUtils.h"
 #include "platform/Shell.h"
 #include "profiles/FormatProfile.h"
 
@@ -107,8 +109,11 @@ TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext con
   vcl_.SetOnCustomHook([this](TCustomFFmpegVCL*, PHookInfo info) { HandleHook(*info); });
   // The notice comes on the converter's notice thread; everything it
   // changes belongs to the user-interface thread.
+  // The output check reads the finished file here, before the hand-over,
+  // so the windows stay responsive while it decodes.
   vcl_.SetOnTerminate([this](TCustomFFmpegVCL*, const TTerminateInfo& info) {
-    RunOnMainThread([this, info] { HandleTerminate(info); });
+    const TOutputCheck check = CheckTaskOutput(info);
+    RunOnMainThread([this, info, check] { HandleTerminate(info, check); });
   });
 }
 
@@ -131,7 +136,12 @@ bool TBatchDriver::Start() {
   }
   taskRows_.assign(size_t(checked), -1);
   outputFiles_.assign(size_t(checked), std::string());
+  expectedDurations_.assign(size_t(checked), -1);
+  expectVideo_.assign(size_t(checked), false);
+  formatCode_ = ChosenFormatCode(context_.SettingsFile, context_.Ui);
   notices_.clear();
+  summary_ = TBatchSummary{};
+  summary_.Folder = TAppSettings(context_.SettingsFile).OutPutDir();
   if (listView_) listView_->StopPreview();
   vcl_.ClearTasks();
 
@@ -163,25 +173,29 @@ void TBatchDriver::PrepareRow(int row, int taskNumber) {
   input.FileFormat = probe.ForceFormat();
   if (record.TrimStart >= 0) input.StartTime = record.TrimStart;
 
-  const int code = TAppSettings(context_.SettingsFile).FormatCode();
-  const std::string ext = TFormatProfile(context_.ProfileFile, code).FileExt();
+  const int code = formatCode_;
   const std::string source = probe.FileName().empty() ? caption : probe.FileName();
-  const std::string outputName = MakeOutputFileName(context_.SettingsFile, source, "." + ext, context_.Ui);
+  const std::string outputName = OutputFileNameFor(context_.SettingsFile, context_.ProfileFile, source, context_.Ui);
   record.Zoom = TFormatSettings(context_.SettingsFile, code).ParaZoom(kListZoomDefault);
+
+  // A probe that could not open the file leaves the duration at -1, which
+  // counts as not longer than the limit.
+  TFileStreamInfo info;
+  if (probe.Loaded()) probe.FileStreamInfo(info);
+  CheckTrim(record, info.Duration);
+  const bool sourceHasVideo = probe.Loaded() && probe.VideoStreamCount() > 0;
 
   TOutputOptions output;
   TFFmpegVCL::InitOutputOptions(output);
   output.FileName = outputName;
-  if (record.CropTop > 0 || record.CropBottom > 0 || record.CropLeft > 0 || record.CropRight > 0) {
+  // Crop margins cut pictures; a source without any has nothing to cut.
+  if (sourceHasVideo &&
+      (record.CropTop > 0 || record.CropBottom > 0 || record.CropLeft > 0 || record.CropRight > 0)) {
     output.CropTop = record.CropTop;
     output.CropBottom = record.CropBottom;
     output.CropLeft = record.CropLeft;
     output.CropRight = record.CropRight;
   }
-  // A probe that could not open the file leaves the duration at -1, which
-  // counts as not longer than the limit.
-  TFileStreamInfo info;
-  if (probe.Loaded()) probe.FileStreamInfo(info);
   output.Duration = OutputDurationFor(info.Duration, record.TrimLength);
 
   BuildConversionOptions(context_, record, code, output, probe, input);
@@ -193,9 +207,44 @@ void TBatchDriver::PrepareRow(int row, int taskNumber) {
   // hides the reason; the reason is reported now instead.
   if (!vcl_.SetOutputFile(task, outputName, &output)) throw FFmpegException(vcl_.LastErrMsg());
   outputFiles_[size_t(taskNumber)] = outputName;
+  // What the output should last: the length asked for, else the rest of the
+  // source after the trim start.
+  std::int64_t expected = -1;
+  if (output.Duration != OptionNoTime && output.Duration > 0)
+    expected = output.Duration;
+  else if (info.Duration > 0)
+    expected = info.Duration - std::max<std::int64_t>(record.TrimStart, 0);
+  expectedDurations_[size_t(taskNumber)] = expected;
+  expectVideo_[size_t(taskNumber)] = sourceHasVideo && FormatOffersVideo(TFormatProfile(context_.ProfileFile, code));
+}
+
+TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
+  TOutputCheck check;
+  check.Passed = true;
+  if (!outputChecker_ || !info.Completed || info.TaskIndex < 0 || size_t(info.TaskIndex) >= outputFiles_.size())
+    return check;
+  TOutputExpectation expected;
+  expected.DurationUs = expectedDurations_[size_t(info.TaskIndex)];
+  // A conversion that lost the picture the format and the source both have
+  // is no success, whatever the engine says.
+  expected.VideoRequired = expectVideo_[size_t(info.TaskIndex)];
+  return outputChecker_(outputFiles_[size_t(info.TaskIndex)], expected);
+}
+
+void TBatchDriver::CheckTrim(const TlvFilesRecord& record, std::int64_t duration) const {
+  if (duration <= 0 || record.TrimStart < duration) return;
+  throw EConvertError("The trim of " + ExtractFileName(record.SourceFile) + " starts at " +
+                      TimeToText(record.TrimStart) + ", at or after its end (" + TimeToText(duration) +
+                      "): nothing is left to convert.");
 }
 
 void TBatchDriver::StartTasks() { vcl_.StartTask(1); }
+
+void TBatchDriver::Pause() { vcl_.PauseConvert(); }
+
+void TBatchDriver::Resume() { vcl_.ResumeConvert(); }
+
+void TBatchDriver::Cancel() { vcl_.StopConvert(true); }
 
 void TBatchDriver::DetachHandlers() {
   vcl_.SetOnCustomHook(nullptr);
@@ -232,15 +281,31 @@ void TBatchDriver::HandleHook(THookInfo& info) {
   frameHook_(*list_.Row(row).Record, info);
 }
 
-void TBatchDriver::HandleTerminate(const TTerminateInfo& info) {
+void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputCheck& check) {
   notices_.push_back(info);
   if (info.TaskIndex < 0) {
     FinishBatch();
     return;
   }
+  const int row = RowOfTask(info.TaskIndex);
+  if (info.Completed && check.Passed) ++summary_.Converted;
+  else if (info.Failed || info.Completed) ++summary_.Failed;
+  else ++summary_.Stopped;
+  if (info.Failed && row >= 0 && !info.ErrorMessage.empty())
+    list_.SetProgress(row, list_.Row(row).Progress, info.ErrorMessage);
+  // Pictures the hook had to skip: the file converted without them.
+  const std::vector<std::string> warnings = renderer_->TakeWarnings(info.TaskIndex);
+  if (progressView_)
+    for (const auto& text : warnings) progressView_->FileWarning(info.TaskIndex, text);
   if (info.Completed) {
-    const int row = RowOfTask(info.TaskIndex);
-    if (row >= 0) list_.SetProgress(row, "100%");
+    if (row >= 0) {
+      if (!check.Passed)
+        list_.SetProgress(row, "Check failed", check.Reason);
+      else if (!warnings.empty())
+        list_.SetProgress(row, "100% (" + warnings.front() + ")", warnings.front());
+      else
+        list_.SetProgress(row, "100%");
+    }
     if (progressView_) progressView_->SetFilePercent(100);
     if (info.TaskIndex + 1 == list_.CheckedCount() && progressView_) {
       if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
@@ -256,4 +321,15 @@ void TBatchDriver::FinishBatch() {
                              IBatchListView::btStart);
   vcl_.ClearTasks();
   if (progressView_) progressView_->Close();
+  if (OnBatchFinished) OnBatchFinished(summary_);
+}
+
+std::string BatchSummaryText(const TBatchSummary& summary) {
+  auto files = [](int n) { return std::to_string(n) + (n == 1 ? " file" : " files"); };
+  std::string text = files(summary.Converted) + " converted";
+  if (summary.Failed > 0) text += ", " + std::to_string(summary.Failed) + " failed";
+  if (summary.Stopped > 0) text += ", " + std::to_string(summary.Stopped) + " stopped";
+  text += ".";
+  if (summary.Converted + summary.Failed > 0 && !summary.Folder.empty()) text += " They are in " + summary.Folder + ".";
+  return text;
 }

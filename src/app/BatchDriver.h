@@ -27,8 +27,12 @@
 
 #include "app/BatchView.h"
 #include "app/OptionBuilder.h"
-#include "engine/FFmpegVCL.h"
+#include "engine/common/ThreadPriority.h"
+#include "engine/convert/ConvertEvents.h"
+#include "engine/probe/AVProbe.h"
+#include "engine/probe/OutputCheck.h"
 
+class TFFmpegVCL;
 class TSourceList;
 class TlvFilesRecord;
 class TFrameHook;
@@ -51,6 +55,16 @@ TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount, const
 // The source as the progress window's file label shows it: whole when shorter
 // than 51 characters, else its first 44 characters, ".." and its extension.
 std::string ShortFileLabel(const std::string& caption);
+// How a batch ended, for the desktop notification.
+struct TBatchSummary {
+  int Converted = 0;  // completed and passed the output check
+  int Failed = 0;     // failed, or completed but failed the check
+  int Stopped = 0;    // stopped by the user
+  std::string Folder; // the output folder
+};
+// "2 files converted, 1 failed." and where they are.
+std::string BatchSummaryText(const TBatchSummary& summary);
+
 // The main window's "Open": opens OutPutDir of the settings file with the
 // desktop's handler when the folder text is longer than 2 characters.
 bool OpenOutputFolder(const std::string& settingsFile);
@@ -80,11 +94,11 @@ class TBatchDriver {
   bool Start();
   // The progress window's show step: starts the tasks one after another.
   void StartTasks();
-  void Pause() { vcl_.PauseConvert(); }
-  void Resume() { vcl_.ResumeConvert(); }
+  void Pause();
+  void Resume();
   // The progress window's Cancel and close: stops the running task, starts
   // no further one, and returns once the worker has ended.
-  void Cancel() { vcl_.StopConvert(true); }
+  void Cancel();
   // The main window's exit step: no handler but the preview picture's stays
   // bound, every task is stopped and TaskRows is emptied.
   void DetachHandlers();
@@ -93,6 +107,13 @@ class TBatchDriver {
   const std::vector<int>& TaskRows() const { return taskRows_; }
   // Task index -> output file, filled by Start.
   const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
+  // What checks every completed output before it counts as done: CheckOutput
+  // by default; null checks nothing. Runs on the converter's notice thread.
+  using TOutputChecker = std::function<TOutputCheck(const std::string& file, const TOutputExpectation& expected)>;
+  void SetOutputChecker(TOutputChecker checker) { outputChecker_ = std::move(checker); }
+  // Called on the user-interface thread when a batch has ended.
+  std::function<void(const TBatchSummary&)> OnBatchFinished;
+  const TBatchSummary& Summary() const { return summary_; }
   // The end notices of the current batch, in the order they were handled.
   const std::vector<TTerminateInfo>& Notices() const { return notices_; }
   // A copy of the last encoded picture (empty before the first).
@@ -106,7 +127,11 @@ class TBatchDriver {
   void HandleProgress(const TProgressInfo& info);
   void HandlePreview(const TPreviewInfo& info);
   void HandleHook(THookInfo& info);
-  void HandleTerminate(const TTerminateInfo& info);
+  void HandleTerminate(const TTerminateInfo& info, const TOutputCheck& check);
+  TOutputCheck CheckTaskOutput(const TTerminateInfo& info) const;
+  // Throws EConvertError for a trim that starts at or after the source's end
+  // (a duration of 0 or less is unknown and passes).
+  void CheckTrim(const TlvFilesRecord& record, std::int64_t duration) const;
   void FinishBatch();
   int RowOfTask(int taskIndex) const;
 
@@ -119,6 +144,12 @@ class TBatchDriver {
   TFrameHookHandler frameHook_;
   std::vector<int> taskRows_;
   std::vector<std::string> outputFiles_;
+  std::vector<std::int64_t> expectedDurations_;  // task index -> what the output should last (-1: unknown)
+  // Task index -> the format and the source both have video, so the output must.
+  std::vector<bool> expectVideo_;
+  int formatCode_ = 0;  // chosen at Start
+  TOutputChecker outputChecker_ = CheckOutput;
+  TBatchSummary summary_;
   std::vector<TTerminateInfo> notices_;
   TBitmap previewBitmap_;
   TAVProbe* probe_ = nullptr;

@@ -56,6 +56,9 @@ class IProgressView {
   virtual void SetFilePercent(int percent) = 0;
   // A task's own end notice (not the final one), after the driver handled it.
   virtual void TaskEnded(const TTerminateInfo& info) = 0;
+  // Something the task left out but converted without, such as a watermark
+  // picture that could not be read; comes before the task's TaskEnded.
+  virtual void FileWarning(int /*taskIndex*/, const std::string& /*text*/) {}
   // The two end-of-batch choices.
   virtual bool OpenFolderChecked() const = 0;
   virtual bool ShutDownChecked() const = 0;

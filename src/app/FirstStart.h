@@ -16,6 +16,7 @@ class TGlobalObject;
 struct TFirstStartResult {
   bool ProfileInPlace = false;  // the format profile exists in its folder
   int SeededSections = 0;       // sections written; -1 when a write failed
+  std::string Error;            // what failed and why; "" when nothing did
 };
 
 // `dataFolder`: where the installed profile comes from ("" = the data folder

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "engine/FFmpegException.h"
+#include "engine/common/FFmpegException.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 
@@ -105,7 +105,7 @@ bool InstallFormatProfile(const std::string& appDataFolder, const std::string& d
   const std::string target = platform::WithTrailingSlash(appDataFolder) + kFormatFileName;
   if (platform::FileExists(target)) return true;
   const std::string from =
-      platform::WithTrailingSlash(dataFolder.empty() ? platform::ExecutableFolder() + "data" : dataFolder) +
+      platform::WithTrailingSlash(dataFolder.empty() ? platform::DataFolder() : dataFolder) +
       kFormatFileName;
   return platform::CopyFile(from, target);
 }

@@ -9,9 +9,10 @@
 #include <system_error>
 
 #include "app/GlobalUnit.h"
-#include "engine/AVProbe.h"
+#include "engine/probe/AVProbe.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "profiles/FormatCatalog.h"
 #include "profiles/FormatMappings.h"
 #include "profiles/ProfileText.h"
 
@@ -130,7 +131,7 @@ class TOptionBuild {
   TOptionBuild(const TBuildContext& context, const TlvFilesRecord& record, int code, TOutputOptions& output,
                const TSourceStreams& source, TInputOptions& input)
       : profile_(context.ProfileFile, code),
-        settings_(context.SettingsFile, code),
+        settings_(context.SettingsFile, context.ProfileFile, code),
         ui_(context.Ui ? context.Ui : &fallbackUi_),
         record_(record),
         source_(source),
@@ -486,7 +487,7 @@ class TOptionBuild {
   }
 
   TFormatProfile profile_;
-  TFormatSettings settings_;
+  TConversionSettings settings_;
   TDefaultUserInteraction fallbackUi_;
   IUserInteraction* ui_;
   const TlvFilesRecord& record_;
@@ -528,6 +529,22 @@ std::string BaseName(const std::string& path) {
 }
 
 }  // namespace
+
+int FormatCodeOrDefault(const std::string& settingsFile) {
+  const int code = TAppSettings(settingsFile).FormatCode();
+  return IsFormatCode(code) ? code : kDefaultFormatCode;
+}
+
+int ChosenFormatCode(const std::string& settingsFile, IUserInteraction* ui) {
+  const TAppSettings settings(settingsFile);
+  const int code = settings.FormatCode();
+  if (IsFormatCode(code)) return code;
+  TDefaultUserInteraction fallbackUi;
+  (ui ? ui : &fallbackUi)
+      ->ShowWarning(kWarningCaption, "No output format has the code '" + settings.FormatCodeText() + "'; converting to " +
+                                         kDefaultFormatName + " instead.");
+  return kDefaultFormatCode;
+}
 
 TSourceStreams ReadSourceStreams(TCustomAVProbe& probe) {
   TSourceStreams source;
@@ -585,4 +602,10 @@ std::string MakeOutputFileName(const std::string& settingsFile, const std::strin
   std::string candidate = base + "_(new)" + suffix;
   for (std::int64_t n = 1; PathExists(candidate); ++n) candidate = base + "_(new_" + std::to_string(n) + ")" + suffix;
   return candidate;
+}
+
+std::string OutputFileNameFor(const std::string& settingsFile, const std::string& profileFile,
+                              const std::string& sourcePath, IUserInteraction* ui) {
+  const std::string ext = TFormatProfile(profileFile, FormatCodeOrDefault(settingsFile)).FileExt();
+  return MakeOutputFileName(settingsFile, sourcePath, "." + ext, ui);
 }

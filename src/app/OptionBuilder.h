@@ -14,7 +14,7 @@
 
 #include "app/FilesRecord.h"
 #include "app/UserInteraction.h"
-#include "engine/OptionRecords.h"
+#include "engine/options/OptionRecords.h"
 #include "profiles/FormatProfile.h"
 
 class TCustomAVProbe;
@@ -47,6 +47,13 @@ struct TBuildContext {
   IUserInteraction* Ui = nullptr;  // borrowed; nullptr answers like TDefaultUserInteraction
 };
 
+// The format a batch converts to: the settings file's FormatCode when a
+// format has that code, else the default format, after telling `ui` (nullptr
+// answers like TDefaultUserInteraction).
+int ChosenFormatCode(const std::string& settingsFile, IUserInteraction* ui);
+// The same without telling anyone (for naming outputs ahead of a batch).
+int FormatCodeOrDefault(const std::string& settingsFile);
+
 // Fills `output` and `input` for one file converted to format `formatCode`.
 // The caller has initialised both records and set their file names (and the
 // output's crop and duration, the input's start time); `record.Zoom` holds
@@ -74,3 +81,9 @@ bool ValueInChoiceRange(const TFormatProfile& profile, TRangeKind kind, std::int
 // folder. Nothing is created besides the folder.
 std::string MakeOutputFileName(const std::string& settingsFile, const std::string& sourcePath,
                                const std::string& suffix, IUserInteraction* ui = nullptr);
+// The file a conversion of `sourcePath` writes with the format chosen in the
+// settings file (FormatCode, its "FileExt" in the profile). The list's
+// "Destination File" cell and Start both name outputs through this one
+// function, so the cell never names a file that is not written.
+std::string OutputFileNameFor(const std::string& settingsFile, const std::string& profileFile,
+                              const std::string& sourcePath, IUserInteraction* ui = nullptr);

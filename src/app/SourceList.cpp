@@ -3,8 +3,8 @@
 #include "app/BatchView.h"
 #include "app/GlobalUnit.h"
 #include "app/OptionBuilder.h"
-#include "engine/FFmpegVCL.h"
-#include "engine/MediaUtils.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/MediaUtils.h"
 #include "platform/Folders.h"
 #include "profiles/FormatProfile.h"
 
@@ -15,9 +15,7 @@ TAddResult TSourceList::Add(TCustomFFmpegVCL& vcl, const std::vector<std::string
   TAddResult result;
   vcl.ClearTasks();
   const int code = TAppSettings(settingsFile_).FormatCode();
-  const std::string ext = TFormatProfile(profileFile_, code).FileExt();
   const std::string zoom = TFormatSettings(settingsFile_, code).ParaZoom(kListZoomDefault);
-  const std::string suffix = "_ipod." + ext;
 
   for (const std::string& file : files) {
     if (platform::DirectoryExists(file)) {
@@ -28,7 +26,7 @@ TAddResult TSourceList::Add(TCustomFFmpegVCL& vcl, const std::vector<std::string
       result.Duplicates.push_back(file);
       continue;
     }
-    const std::string displayName = MakeOutputFileName(settingsFile_, file, suffix, ui);
+    const std::string displayName = OutputFileNameFor(settingsFile_, profileFile_, file, ui);
     // The task only serves to open and probe the file.
     TInputOptions input;
     input.FileName = file;
@@ -86,6 +84,11 @@ void TSourceList::Clear(TCustomFFmpegVCL& vcl) {
   Changed();
 }
 
+void TSourceList::RefreshDestinations(IUserInteraction* ui) {
+  for (auto& row : rows_) row.DestinationFile = ExtractFileName(OutputFileNameFor(settingsFile_, profileFile_, row.Caption, ui));
+  Changed();
+}
+
 void TSourceList::Select(int index) { selected_ = index >= 0 && index < Count() ? index : -1; }
 
 int TSourceList::CheckedCount() const {
@@ -94,8 +97,14 @@ int TSourceList::CheckedCount() const {
   return count;
 }
 
-void TSourceList::SetProgress(int index, const std::string& text) {
+void TSourceList::SetProgress(int index, const std::string& text, const std::string& tip) {
   Row(index).Progress = text;
+  Row(index).ProgressTip = tip;
+  if (view_) view_->RowChanged(index);
+}
+
+void TSourceList::SetTrimmedLength(int index, const std::string& text) {
+  Row(index).TrimmedLength = text;
   if (view_) view_->RowChanged(index);
 }
 

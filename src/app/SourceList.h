@@ -27,6 +27,7 @@ struct TSourceRow {
   std::string TrimmedLength;    // whole seconds after the trim
   std::string DestinationFile;  // display output name, without folder
   std::string Progress;         // "" until a batch reports on the row
+  std::string ProgressTip;      // why the row's file failed, when it did
   bool Checked = true;
   std::unique_ptr<TlvFilesRecord> Record;
 };
@@ -78,8 +79,13 @@ class TSourceList {
   void Select(int index);
   void SetChecked(int index, bool checked) { Row(index).Checked = checked; }
   int CheckedCount() const;
+  // Names every row's "Destination File" anew after the output format or
+  // folder changed.
+  void RefreshDestinations(IUserInteraction* ui);
   // Writes the "Progress" cell and tells the view.
-  void SetProgress(int index, const std::string& text);
+  void SetProgress(int index, const std::string& text, const std::string& tip = "");
+  // Writes the "Trimmed Length" cell and tells the view.
+  void SetTrimmedLength(int index, const std::string& text);
 
  private:
   bool HasCaption(const std::string& caption) const;

@@ -1,5 +1,6 @@
-// The few modal boxes that window-free app code needs: a yes/no question and
-// a warning. The windowed program answers them with message boxes; the
+// The few modal boxes that the program's code asks for: a yes/no question, a
+// warning, a plain message, and the beep for a refused key. The windowed
+// program answers them with message boxes; the
 // command-line converter and the tests use TDefaultUserInteraction, which
 // takes the default button and keeps what it was shown.
 //
@@ -19,6 +20,10 @@ class IUserInteraction {
   virtual bool AskYesNo(const std::string& caption, const std::string& text, bool defaultYes) = 0;
   // A box with the warning icon and an OK button.
   virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
+  // A plain box (no icon) with an OK button; a warning where nothing plainer exists.
+  virtual void ShowMessage(const std::string& caption, const std::string& text) { ShowWarning(caption, text); }
+  // The desktop's beep for a refused key.
+  virtual void Beep() {}
 };
 
 // Answers every question with its default button and remembers every box,
@@ -38,7 +43,13 @@ class TDefaultUserInteraction : public IUserInteraction {
   void ShowWarning(const std::string& caption, const std::string& text) override {
     Warnings.push_back({caption, text});
   }
+  void ShowMessage(const std::string& caption, const std::string& text) override {
+    Messages.push_back({caption, text});
+  }
+  void Beep() override { ++Beeps; }
 
   std::vector<TShownBox> Questions;
   std::vector<TShownBox> Warnings;
+  std::vector<TShownBox> Messages;
+  int Beeps = 0;
 };

@@ -4,20 +4,24 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "app/BatchDriver.h"
 #include "app/FirstStart.h"
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
+#include "editing/BmpCache.h"
 #include "cli/ConsoleRun.h"
 #include "cli/RawMode.h"
-#include "engine/FFmpegException.h"
-#include "engine/MainThread.h"
-#include "engine/MediaUtils.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/common/MainThread.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/MediaUtils.h"
 #include "platform/Folders.h"
 #include "profiles/FormatCatalog.h"
 
@@ -158,6 +162,10 @@ TWmRec ParseImageItem(const std::string& arg) {
   const TPlacement place = ParsePlacement(arg, "--image");
   const std::string& file = place.Content;
   if (!platform::FileExists(file)) throw TUsageError("the picture '" + file + "' does not exist");
+  // Checked now rather than on the first frame, where it could only be skipped.
+  TBitmap picture;
+  std::string why;
+  if (!LoadBitmapFile(file, picture, why)) throw TUsageError("the picture '" + file + "' cannot be read: " + why);
   TWmRec item;
   item.Kind = TWmRec::wkImage;
   item.ImageFile = ExpandFullPath(file);
@@ -169,11 +177,6 @@ TWmRec ParseImageItem(const std::string& arg) {
     if (!ApplyCommonItemOption(item, key, value, "--image"))
       throw TUsageError("unknown --image option '" + key + "'");
   return item;
-}
-
-bool IsKnownFormatCode(int code) {
-  if (code == kDefaultFormatCode) return true;
-  return !CatalogFormatName(code).empty();
 }
 
 // ---- running ----
@@ -234,6 +237,12 @@ class TConsoleProgressView : public IProgressView {
     }
     std::fflush(stdout);
   }
+  void FileWarning(int taskIndex, const std::string& text) override {
+    line_.End();
+    const auto& outputs = driver_.OutputFiles();
+    const std::string output = taskIndex < int(outputs.size()) ? outputs[size_t(taskIndex)] : std::string();
+    std::fprintf(stderr, "warning: %s: %s\n", output.c_str(), text.c_str());
+  }
   bool OpenFolderChecked() const override { return false; }
   bool ShutDownChecked() const override { return false; }
   bool Cancelled() const { return cancelled_; }
@@ -291,12 +300,20 @@ void ApplyEdits(const TCatalogueCommandLine& cl, TSourceRow& row) {
   for (const TWmRec& item : cl.Watermarks) record.Watermarks.push_back(std::make_unique<TWmRec>(item));
 }
 
+// Says why the settings file could not be written (a full disk, a folder
+// that is not writable) while errno still tells; false for the caller.
+bool SettingsWriteFailed(const TAppSettings& settings) {
+  std::fprintf(stderr, "quor-convert: cannot write the settings file %s: %s\n", settings.File().c_str(),
+               std::strerror(errno));
+  return false;
+}
+
 // Stores what the command line chose, as the window's format picker and
 // folder browser would.
 bool StoreChoices(const TCatalogueCommandLine& cl, const TAppSettings& settings) {
   if (cl.FormatCode >= 0) {
     const std::string name = cl.FormatCode == kDefaultFormatCode ? kDefaultFormatName : CatalogFormatName(cl.FormatCode);
-    if (!settings.SetFormatCode(cl.FormatCode) || !settings.SetFormatName(name)) return false;
+    if (!settings.SetFormatCode(cl.FormatCode) || !settings.SetFormatName(name)) return SettingsWriteFailed(settings);
   }
   if (!cl.OutputDir.empty()) {
     const std::string folder = ExpandFullPath(cl.OutputDir);
@@ -304,7 +321,7 @@ bool StoreChoices(const TCatalogueCommandLine& cl, const TAppSettings& settings)
       std::fprintf(stderr, "quor-convert: cannot create the output folder %s\n", folder.c_str());
       return false;
     }
-    if (!settings.SetOutPutDir(folder)) return false;
+    if (!settings.SetOutPutDir(folder)) return SettingsWriteFailed(settings);
   }
   return true;
 }
@@ -404,7 +421,7 @@ TCatalogueCommandLine ParseCatalogueCommandLine(const std::vector<std::string>& 
       cl.Quiet = true;
     } else if (arg == "--format") {
       cl.FormatCode = ParseInt(value(), 0, 9999, "--format");
-      if (!IsKnownFormatCode(cl.FormatCode))
+      if (!IsFormatCode(cl.FormatCode))
         throw TUsageError("no format has the code " + std::to_string(cl.FormatCode) + " (see --list-formats)");
     } else if (arg == "--output-dir") {
       cl.OutputDir = value();
@@ -510,8 +527,7 @@ int RunCatalogueMode(const std::vector<std::string>& args) {
     ~TForget() { SetGlobalObject(nullptr); }
   } forget;
   const TFirstStartResult first = FirstStart(*global);
-  if (!first.ProfileInPlace)
-    std::fprintf(stderr, "quor-convert: warning: the format profile %s is missing\n", global->FormatFile().c_str());
+  if (!first.Error.empty()) std::fprintf(stderr, "quor-convert: warning: %s\n", first.Error.c_str());
   const TAppSettings settings(global->SettingsFile());
   if (cl.ListFormats) return ListFormats(settings);
   if (!StoreChoices(cl, settings)) return ExitFailed;

@@ -10,11 +10,11 @@
 #include <memory>
 #include <mutex>
 
-#include "engine/FFmpegLoader.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/FFmpegVCL.h"
-#include "engine/MainThread.h"
-#include "engine/MediaUtils.h"
+#include "engine/common/MainThread.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/libav/MediaUtils.h"
 
 namespace {
 

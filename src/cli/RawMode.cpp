@@ -4,8 +4,8 @@
 #include <set>
 
 #include "cli/ConsoleRun.h"
-#include "engine/FFmpegVCL.h"
-#include "engine/MediaUtils.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/MediaUtils.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/OptionRecords.h"
+#include "engine/options/OptionRecords.h"
 
 // A command line that cannot be understood; the text says why.
 class TUsageError : public std::runtime_error {

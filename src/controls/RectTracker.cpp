@@ -30,15 +30,21 @@ std::array<Handle, 8> Handles(int w, int h) {
 Qt::CursorShape CursorFor(TCustomRectTracker::TDragMode mode) {
   switch (mode) {
     case TCustomRectTracker::dmTopLeft:
-    case TCustomRectTracker::dmBottomRight: return Qt::SizeFDiagCursor;
+    case TCustomRectTracker::dmBottomRight:
+      return Qt::SizeFDiagCursor;
     case TCustomRectTracker::dmTopRight:
-    case TCustomRectTracker::dmBottomLeft: return Qt::SizeBDiagCursor;
+    case TCustomRectTracker::dmBottomLeft:
+      return Qt::SizeBDiagCursor;
     case TCustomRectTracker::dmLeft:
-    case TCustomRectTracker::dmRight: return Qt::SizeHorCursor;
+    case TCustomRectTracker::dmRight:
+      return Qt::SizeHorCursor;
     case TCustomRectTracker::dmTop:
-    case TCustomRectTracker::dmBottom: return Qt::SizeVerCursor;
-    case TCustomRectTracker::dmMove: return Qt::SizeAllCursor;
-    case TCustomRectTracker::dmNone: break;
+    case TCustomRectTracker::dmBottom:
+      return Qt::SizeVerCursor;
+    case TCustomRectTracker::dmMove:
+      return Qt::SizeAllCursor;
+    case TCustomRectTracker::dmNone:
+      break;
   }
   return Qt::ArrowCursor;
 }
@@ -64,7 +70,7 @@ TCustomRectTracker::TCustomRectTracker(QWidget* parent) : QWidget(parent) {
   // The cursor shows what a press would do, also while no button is held.
   setMouseTracking(true);
   resize(65, 65);
-  FInnerRect = QRect(2, 2, width() - 4, height() - 4);
+  innerRect_ = QRect(2, 2, width() - 4, height() - 4);
 }
 
 TCustomRectTracker::~TCustomRectTracker() = default;
@@ -77,18 +83,19 @@ TCustomRectTracker::TDragMode TCustomRectTracker::HitTest(const QPoint& p) const
   for (const Handle& h : Handles(width(), height())) {
     if (QRect(h.second, QSize(kHandleSize, kHandleSize)).contains(p)) return h.first;
   }
-  return FInnerRect.contains(p) ? dmMove : dmNone;
+  return innerRect_.contains(p) ? dmMove : dmNone;
 }
 
 // Only a sibling can be kept inside: the tracker's bounds are in the parent's
 // coordinates, and they are handed over as they are.
 void TCustomRectTracker::SetAcControl(QWidget* c) {
   if (c == this || (c && c->parentWidget() != parentWidget())) c = nullptr;
-  FAcControl = c;
+  acControl_ = c;
   if (!c) return;
-  FAdjusting = true;
-  setGeometry(c->geometry().adjusted(-kControlMargin, -kControlMargin, kControlMargin, kControlMargin));
-  FAdjusting = false;
+  adjusting_ = true;
+  setGeometry(
+      c->geometry().adjusted(-kControlMargin, -kControlMargin, kControlMargin, kControlMargin));
+  adjusting_ = false;
   // Keep the carried control clickable, as a child window sits above a
   // graphic frame drawn around it.
   stackUnder(c);
@@ -112,11 +119,11 @@ void TCustomRectTracker::paintEvent(QPaintEvent*) {
 void TCustomRectTracker::mousePressEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   if (event->button() == Qt::LeftButton) {
-    FPressBounds = geometry();
-    FPressed = true;
-    FLastX = p.x();
-    FLastY = p.y();
-    FDragMode = HitTest(p);
+    pressBounds_ = geometry();
+    pressed_ = true;
+    lastX_ = p.x();
+    lastY_ = p.y();
+    dragMode_ = HitTest(p);
   }
   if (OnMouseDown) OnMouseDown(this, event->button(), event->modifiers(), p.x(), p.y());
 }
@@ -125,11 +132,21 @@ void TCustomRectTracker::mousePressEvent(QMouseEvent* event) {
 // pointer there, so the pointer stays at the same place in its coordinates.
 QRect TCustomRectTracker::DraggedBounds(int dx, int dy, const QPoint& at) {
   int l = x(), t = y(), w = width(), h = height();
-  switch (FDragMode) {
-    case dmLeft: MoveLeadingEdge(l, w, dx); break;
-    case dmRight: MoveTrailingEdge(w, dx); FLastX = at.x(); break;
-    case dmTop: MoveLeadingEdge(t, h, dy); break;
-    case dmBottom: MoveTrailingEdge(h, dy); FLastY = at.y(); break;
+  switch (dragMode_) {
+    case dmLeft:
+      MoveLeadingEdge(l, w, dx);
+      break;
+    case dmRight:
+      MoveTrailingEdge(w, dx);
+      lastX_ = at.x();
+      break;
+    case dmTop:
+      MoveLeadingEdge(t, h, dy);
+      break;
+    case dmBottom:
+      MoveTrailingEdge(h, dy);
+      lastY_ = at.y();
+      break;
     case dmTopLeft:
       MoveLeadingEdge(l, w, dx);
       MoveLeadingEdge(t, h, dy);
@@ -137,32 +154,33 @@ QRect TCustomRectTracker::DraggedBounds(int dx, int dy, const QPoint& at) {
     case dmTopRight:
       MoveTrailingEdge(w, dx);
       MoveLeadingEdge(t, h, dy);
-      FLastX = at.x();
+      lastX_ = at.x();
       break;
     case dmBottomLeft:
       MoveTrailingEdge(h, dy);
       MoveLeadingEdge(l, w, dx);
-      FLastY = at.y();
+      lastY_ = at.y();
       break;
     case dmBottomRight:
       MoveTrailingEdge(w, dx);
       MoveTrailingEdge(h, dy);
-      FLastX = at.x();
-      FLastY = at.y();
+      lastX_ = at.x();
+      lastY_ = at.y();
       break;
     case dmMove:
       l += dx;
       t += dy;
       break;
-    case dmNone: break;
+    case dmNone:
+      break;
   }
   return QRect(l, t, w, h);
 }
 
 void TCustomRectTracker::mouseMoveEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
-  if (FDragMode != dmNone) {
-    const QRect bounds = DraggedBounds(p.x() - FLastX, p.y() - FLastY, p);
+  if (dragMode_ != dmNone) {
+    const QRect bounds = DraggedBounds(p.x() - lastX_, p.y() - lastY_, p);
     if (bounds != geometry()) setGeometry(bounds);
   }
   ShowCursorFor(HitTest(mapFromGlobal(event->globalPosition().toPoint())));
@@ -173,14 +191,14 @@ void TCustomRectTracker::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   const bool left = event->button() == Qt::LeftButton;
   if (left) {
-    FLastX = -1;
-    FLastY = -1;
-    FDragMode = dmNone;
+    lastX_ = -1;
+    lastY_ = -1;
+    dragMode_ = dmNone;
   }
   if (OnMouseUp) OnMouseUp(this, event->button(), event->modifiers(), p.x(), p.y());
-  if (left && FPressed) {
-    FPressed = false;
-    if (geometry() != FPressBounds && OnChange) OnChange(this, GetFrameRect());
+  if (left && pressed_) {
+    pressed_ = false;
+    if (geometry() != pressBounds_ && OnChange) OnChange(this, GetFrameRect());
   }
 }
 
@@ -202,11 +220,12 @@ void TCustomRectTracker::resizeEvent(QResizeEvent* event) {
 }
 
 void TCustomRectTracker::BoundsChanged() {
-  FInnerRect = QRect(2, 2, width() - 4, height() - 4);
-  if (!FAcControl || FAdjusting) return;
-  if (FAcControl->parentWidget() != parentWidget()) {
-    FAcControl = nullptr;  // reparented away: its coordinates are no longer ours
+  innerRect_ = QRect(2, 2, width() - 4, height() - 4);
+  if (!acControl_ || adjusting_) return;
+  if (acControl_->parentWidget() != parentWidget()) {
+    acControl_ = nullptr;  // reparented away: its coordinates are no longer ours
     return;
   }
-  FAcControl->setGeometry(geometry().adjusted(kControlMargin, kControlMargin, -kControlMargin, -kControlMargin));
+  acControl_->setGeometry(
+      geometry().adjusted(kControlMargin, kControlMargin, -kControlMargin, -kControlMargin));
 }

@@ -46,14 +46,14 @@ class TCustomRectTracker : public QWidget {
   ~TCustomRectTracker() override;
 
   QRect GetFrameRect() const;
-  QRect InnerRect() const { return FInnerRect; }
+  QRect InnerRect() const { return innerRect_; }
   TDragMode HitTest(const QPoint& p) const;
-  TDragMode DragMode() const { return FDragMode; }
-  int LastX() const { return FLastX; }
-  int LastY() const { return FLastY; }
+  TDragMode DragMode() const { return dragMode_; }
+  int LastX() const { return lastX_; }
+  int LastY() const { return lastY_; }
 
  protected:
-  QWidget* AcControl() const { return FAcControl; }
+  QWidget* AcControl() const { return acControl_; }
   void SetAcControl(QWidget* c);
 
   TTrackerEvent OnChange;
@@ -73,14 +73,14 @@ class TCustomRectTracker : public QWidget {
   void BoundsChanged();
   void ShowCursorFor(TDragMode mode);
 
-  QPointer<QWidget> FAcControl;
-  QRect FInnerRect;
-  int FLastX = -1;
-  int FLastY = -1;
-  TDragMode FDragMode = dmNone;
-  QRect FPressBounds;
-  bool FPressed = false;
-  bool FAdjusting = false;
+  QPointer<QWidget> acControl_;
+  QRect innerRect_;
+  int lastX_ = -1;
+  int lastY_ = -1;
+  TDragMode dragMode_ = dmNone;
+  QRect pressBounds_;
+  bool pressed_ = false;
+  bool adjusting_ = false;
 };
 
 class TRectTracker : public TCustomRectTracker {

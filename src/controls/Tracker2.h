@@ -47,67 +47,66 @@ class TTrackBar2 : public QWidget {
                                          Qt::KeyboardModifiers Shift, int X, int Y)>;
   using TMouseMoveEvent = std::function<void(TTrackBar2* Sender, Qt::MouseButtons Buttons,
                                              Qt::KeyboardModifiers Shift, int X, int Y)>;
-  using TKeyEvent =
-      std::function<void(TTrackBar2* Sender, int Key, Qt::KeyboardModifiers Shift)>;
+  using TKeyEvent = std::function<void(TTrackBar2* Sender, int Key, Qt::KeyboardModifiers Shift)>;
 
   explicit TTrackBar2(QWidget* parent = nullptr);
   ~TTrackBar2() override;
 
-  int Max() const { return FMax; }
+  int Max() const { return max_; }
   void SetMax(int v);
-  int Min() const { return FMin; }
+  int Min() const { return min_; }
   void SetMin(int v);
-  int PositionL() const { return FPositionL; }
+  int PositionL() const { return positionL_; }
   void SetPositionL(int v);
-  int PositionU() const { return FPositionU; }
+  int PositionU() const { return positionU_; }
   void SetPositionU(int v);
-  bool SecondThumb() const { return FSecondThumb; }
+  bool SecondThumb() const { return secondThumb_; }
   void SetSecondThumb(bool v);
-  int SmallChange() const { return FSmallChange; }
-  void SetSmallChange(int v) { FSmallChange = v; }
-  int LargeChange() const { return FLargeChange; }
-  void SetLargeChange(int v) { FLargeChange = v; }
-  TOrientation Orientation() const { return FOrientation; }
+  int SmallChange() const { return smallChange_; }
+  void SetSmallChange(int v) { smallChange_ = v; }
+  int LargeChange() const { return largeChange_; }
+  void SetLargeChange(int v) { largeChange_ = v; }
+  TOrientation Orientation() const { return orientation_; }
   void SetOrientation(TOrientation v);
 
-  int TrackSize() const { return FTrackSize; }
+  int TrackSize() const { return trackSize_; }
   void SetTrackSize(int v);
-  TTrackStyle TrackStyle() const { return FTrackStyle; }
+  TTrackStyle TrackStyle() const { return trackStyle_; }
   void SetTrackStyle(TTrackStyle v);
-  QColor TrackColor() const { return FTrackColor; }
+  QColor TrackColor() const { return trackColor_; }
   void SetTrackColor(const QColor& v);
 
-  int TickSize() const { return FTickSize; }
+  int TickSize() const { return tickSize_; }
   void SetTickSize(int v);
-  TTickStyle TickStyle() const { return FTickStyle; }
+  TTickStyle TickStyle() const { return tickStyle_; }
   void SetTickStyle(TTickStyle v);
-  QColor TickColor() const { return FTickColor; }
+  QColor TickColor() const { return tickColor_; }
   void SetTickColor(const QColor& v);
-  TTickOrientation TickOrientation() const { return FTickOrientation; }
+  TTickOrientation TickOrientation() const { return tickOrientation_; }
   void SetTickOrientation(TTickOrientation v);
   // Below 1 no ticks are drawn (the tick loop would never end).
-  int TickInterval() const { return FTickInterval; }
+  int TickInterval() const { return tickInterval_; }
   void SetTickInterval(int v);
 
-  int ThumbSize() const { return FThumbSize; }
+  int ThumbSize() const { return thumbSize_; }
   void SetThumbSize(int v);
-  TThumbStyle ThumbStyle() const { return FThumbStyle; }
+  TThumbStyle ThumbStyle() const { return thumbStyle_; }
   void SetThumbStyle(TThumbStyle v);
-  QColor ThumbColor() const { return FThumbColor; }
+  QColor ThumbColor() const { return thumbColor_; }
   void SetThumbColor(const QColor& v);
-  bool DitherThumb() const { return FDitherThumb; }
+  bool DitherThumb() const { return ditherThumb_; }
   void SetDitherThumb(bool v);
   // Switching the 3-D look on restyles flat-looking tracks and thumbs.
-  bool Ctl3D() const { return FCtl3D; }
+  bool Ctl3D() const { return ctl3D_; }
   void SetCtl3D(bool v);
 
-  bool TrackingL() const { return FTrackingL; }
-  bool TrackingU() const { return FTrackingU; }
+  bool TrackingL() const { return trackingL_; }
+  bool TrackingU() const { return trackingU_; }
 
   int UsableLength() const;
   int ThumbOffset() const;
-  int TrackOffset() const { return FTrackOffset; }
-  QRect TrackRect() const { return FTrackRect; }
+  int TrackOffset() const { return trackOffset_; }
+  QRect TrackRect() const { return trackRect_; }
   // Hit rectangles of the built-in thumbs; empty for user-drawn thumbs.
   QRect LowerThumbRect() const;
   QRect UpperThumbRect() const;
@@ -151,7 +150,7 @@ class TTrackBar2 : public QWidget {
   void changeEvent(QEvent* event) override;
 
  private:
-  bool Horizontal() const { return FOrientation == toHorizontal; }
+  bool Horizontal() const { return orientation_ == toHorizontal; }
   bool RectangleThumb() const;
   bool PointerThumb() const;
   qint64 Range() const;
@@ -166,33 +165,33 @@ class TTrackBar2 : public QWidget {
   void PressOnThumb(bool upper, const QPoint& p, Qt::KeyboardModifiers mods);
   bool AdjustPosition(bool upper, int delta);
 
-  int FMax = 20;
-  int FMin = 0;
-  int FPositionL = 0;
-  int FPositionU = 10;
-  bool FSecondThumb = false;
-  int FSmallChange = 1;
-  int FLargeChange = 2;
-  TOrientation FOrientation = toVertical;
-  int FTrackSize = 10;
-  TTrackStyle FTrackStyle = trLowered;
-  QColor FTrackColor = Qt::white;
-  int FTickSize = 6;
-  TTickStyle FTickStyle = tiRaisedSquare;
-  QColor FTickColor;
-  TTickOrientation FTickOrientation = toBoth;
-  int FTickInterval = 1;
-  int FThumbSize = 20;
-  TThumbStyle FThumbStyle = tsRaisedRectangle;
-  QColor FThumbColor;
-  bool FDitherThumb = true;
-  bool FCtl3D = true;
-  bool FTrackingL = false;
-  bool FTrackingU = false;
+  int max_ = 20;
+  int min_ = 0;
+  int positionL_ = 0;
+  int positionU_ = 10;
+  bool secondThumb_ = false;
+  int smallChange_ = 1;
+  int largeChange_ = 2;
+  TOrientation orientation_ = toVertical;
+  int trackSize_ = 10;
+  TTrackStyle trackStyle_ = trLowered;
+  QColor trackColor_ = Qt::white;
+  int tickSize_ = 6;
+  TTickStyle tickStyle_ = tiRaisedSquare;
+  QColor tickColor_;
+  TTickOrientation tickOrientation_ = toBoth;
+  int tickInterval_ = 1;
+  int thumbSize_ = 20;
+  TThumbStyle thumbStyle_ = tsRaisedRectangle;
+  QColor thumbColor_;
+  bool ditherThumb_ = true;
+  bool ctl3D_ = true;
+  bool trackingL_ = false;
+  bool trackingU_ = false;
 
-  int FTrackOffset = 0;
-  QRect FTrackRect;
-  QImage FThumbImage;
-  QImage FTickImage;
-  QImage FDitherImage;
+  int trackOffset_ = 0;
+  QRect trackRect_;
+  QImage thumbImage_;
+  QImage tickImage_;
+  QImage ditherImage_;
 };

@@ -8,23 +8,49 @@
 #include <cstring>
 #include <system_error>
 
-#include "engine/FFmpegException.h"
+#include "engine/common/FFmpegException.h"
 
-bool LoadBitmapFile(const std::string& path, TBitmap& bitmap, std::string& error) {
+QImage DecodeWatermarkPicture(const std::string& path, std::string& error) {
   QImageReader reader(QString::fromStdString(path));
-  // The editor only offers BMP files, but a picture saved under the wrong
+  // The editor offers BMP files first, but a picture saved under another
   // extension is still worth drawing.
   reader.setDecideFormatFromContent(true);
+  std::error_code ec;
+  const std::uintmax_t bytes = std::filesystem::file_size(std::filesystem::path(path), ec);
+  if (ec) {
+    error = "the file cannot be opened (" + ec.message() + ")";
+    return {};
+  }
+  if (bytes == 0) {
+    error = "the file is empty";
+    return {};
+  }
+  // The header tells the size: a picture the frame could never hold is
+  // refused before its pixels are allocated.
+  const QSize size = reader.size();
+  if (!reader.canRead()) {
+    error = "it is not a picture this program can read";
+    return {};
+  }
+  if (size.isValid() && (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide ||
+                         std::int64_t(size.width()) * size.height() > kMaxPicturePixels)) {
+    error = "the picture is too large (" + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
+            " pixels)";
+    return {};
+  }
   QImage image = reader.read();
   if (image.isNull()) {
     error = reader.errorString().toStdString();
-    return false;
+    return {};
   }
   image = image.convertToFormat(QImage::Format_BGR888);
-  if (image.isNull()) {
-    error = "cannot convert the picture to 24 bits";
-    return false;
-  }
+  if (image.isNull()) error = "cannot convert the picture to 24 bits";
+  return image;
+}
+
+bool LoadBitmapFile(const std::string& path, TBitmap& bitmap, std::string& error) {
+  const QImage image = DecodeWatermarkPicture(path, error);
+  if (image.isNull()) return false;
   bitmap.SetSize(image.width(), image.height());
   const std::size_t rowBytes = std::size_t(image.width()) * 3;
   for (int y = 0; y < image.height(); ++y) std::memcpy(bitmap.ScanLine(y), image.constScanLine(y), rowBytes);

@@ -12,13 +12,15 @@
 // user-interface thread.
 #pragma once
 
+#include <QImage>
+
 #include <cstdint>
 #include <filesystem>
 #include <list>
 #include <optional>
 #include <string>
 
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
 
 class TBmpCache {
  public:
@@ -56,6 +58,14 @@ class TBmpCache {
   int decodes_ = 0;
 };
 
-// Decodes an image file into a 24-bit bitmap; any alpha channel is dropped.
-// Returns false with `error` set when the file cannot be read.
+// Watermark pictures larger than this are refused (a header may claim any
+// size; decoding it would allocate gigabytes).
+constexpr int kMaxPictureSide = 8192;
+constexpr std::int64_t kMaxPicturePixels = 40000000;
+
+// Decodes an image file into a 24-bit picture (Format_BGR888); any alpha
+// channel is dropped. Null with `error` set when the file is missing, empty,
+// no picture, or larger than the limits above.
+QImage DecodeWatermarkPicture(const std::string& path, std::string& error);
+// The same into a frame bitmap; false with `error` set.
 bool LoadBitmapFile(const std::string& path, TBitmap& bitmap, std::string& error);

@@ -35,12 +35,17 @@ double ContrastSlope(int contrast) {
   return std::cos(contrast * 0.015708);
 }
 
+// W[i] = ((i + 1) * saturation) >> 8 as unsigned 32 bits.
+std::array<std::int64_t, 256> Weights(int saturation) {
+  std::array<std::int64_t, 256> weight{};
+  for (int i = 0; i < 256; ++i) weight[i] = std::uint32_t(std::int64_t(i + 1) * saturation) >> 8;
+  return weight;
+}
+
 // tone[clamp(g - W[g] + W[c])] for every grey g and channel c, so that the
 // per-pixel work is one grey look-up and three table reads.
-std::vector<std::uint8_t> ColorTable(const Table& tone, int saturation) {
-  std::array<std::int64_t, 256> weight{};
-  for (int i = 0; i < 256; ++i)
-    weight[i] = std::uint32_t(std::int64_t(i + 1) * saturation) >> 8;
+std::vector<std::uint8_t> MixedTable(const Table& tone, int saturation) {
+  const std::array<std::int64_t, 256> weight = Weights(saturation);
   std::vector<std::uint8_t> table(256 * 256);
   for (int g = 0; g < 256; ++g) {
     std::uint8_t* row = table.data() + g * 256;
@@ -122,13 +127,29 @@ Table ExposureTable(float exposure) {
   return table;
 }
 
-void ColorsPortable(TBitmap& bitmap, const Table& tone, int saturation) {
-  const std::vector<std::uint8_t> table = ColorTable(tone, saturation);
+TColorTables ColorTables(const Table& tone, int saturation) {
+  TColorTables colors;
+  colors.Tone = tone;
+  colors.Saturation = saturation;
+  if (!WideKernelsAvailable()) colors.Mixed = MixedTable(tone, saturation);
+  return colors;
+}
+
+bool SaturationKeepsChannels(int saturation) {
+  const std::array<std::int64_t, 256> weight = Weights(saturation);
+  for (int i = 1; i < 256; ++i)
+    if (weight[i] - i != weight[0]) return false;
+  return true;
+}
+
+void ColorsPortable(const TBitmap::TRows& rows, const TColorTables& colors) {
+  const std::vector<std::uint8_t> own = colors.Mixed.empty() ? MixedTable(colors.Tone, colors.Saturation)
+                                                             : std::vector<std::uint8_t>();
+  const std::vector<std::uint8_t>& table = colors.Mixed.empty() ? own : colors.Mixed;
   const std::array<std::uint8_t, 768> grey = GreyTable();
-  const int width = bitmap.Width();
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* p = bitmap.ScanLine(y);
-    for (int x = 0; x < width; ++x, p += 3) {
+  for (int y = 0; y < rows.Count; ++y) {
+    std::uint8_t* p = rows.Row(y);
+    for (int x = 0; x < rows.Width; ++x, p += 3) {
       const std::uint8_t* row = table.data() + size_t(grey[p[0] + p[1] + p[2]]) * 256;
       p[0] = row[p[0]];
       p[1] = row[p[1]];
@@ -137,10 +158,10 @@ void ColorsPortable(TBitmap& bitmap, const Table& tone, int saturation) {
   }
 }
 
-void MapPortable(TBitmap& bitmap, const Table& table) {
-  const size_t rowBytes = size_t(bitmap.Width()) * 3;
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::uint8_t* p = bitmap.ScanLine(y);
+void MapPortable(const TBitmap::TRows& rows, const Table& table) {
+  const size_t rowBytes = size_t(rows.Width) * 3;
+  for (int y = 0; y < rows.Count; ++y) {
+    std::uint8_t* p = rows.Row(y);
     for (size_t i = 0; i < rowBytes; ++i) p[i] = table[p[i]];
   }
 }
@@ -149,23 +170,55 @@ void MapPortable(TBitmap& bitmap, const Table& table) {
 
 namespace fx = frame_effects_detail;
 
-void AdjustColors(TBitmap& bitmap, int brightness, int contrast, int saturation) {
-  if (bitmap.Empty()) return;
-  const Table tone = fx::ToneTable(brightness, contrast);
-  if (fx::WideKernelsAvailable())
-    fx::ColorsWide(bitmap, tone, saturation);
-  else
-    fx::ColorsPortable(bitmap, tone, saturation);
+namespace {
+
+// What one band of rows goes through: colours, then exposure, or, when the
+// saturation leaves channels apart, both as one table.
+struct TPictureOp {
+  bool Colors = false;
+  fx::TColorTables ColorTables;
+  bool Map = false;
+  Table MapTable{};
+
+  void operator()(const TBitmap::TRows& rows) const {
+    const bool wide = fx::WideKernelsAvailable();
+    if (Colors) (wide ? fx::ColorsWide : fx::ColorsPortable)(rows, ColorTables);
+    if (Map) (wide ? fx::MapWide : fx::MapPortable)(rows, MapTable);
+  }
+};
+
+TPictureOp PictureOp(const TPictureAdjust& adjust) {
+  TPictureOp op;
+  const bool exposure = adjust.Exposure != 0.0f;
+  const Table curve = exposure ? fx::ExposureTable(adjust.Exposure) : Table{};
+  if (adjust.Colors && !fx::SaturationKeepsChannels(adjust.Saturation)) {
+    op.Colors = true;
+    op.ColorTables = fx::ColorTables(fx::ToneTable(adjust.Brightness, adjust.Contrast), adjust.Saturation);
+    op.Map = exposure;
+    op.MapTable = curve;
+    return op;
+  }
+  op.Map = true;
+  const Table tone = adjust.Colors ? fx::ToneTable(adjust.Brightness, adjust.Contrast) : Table{};
+  for (int i = 0; i < 256; ++i) {
+    const std::uint8_t toned = adjust.Colors ? tone[i] : std::uint8_t(i);
+    op.MapTable[i] = exposure ? curve[toned] : toned;
+  }
+  return op;
 }
 
-void AdjustExposure(TBitmap& bitmap, float exposure) {
-  if (bitmap.Empty()) return;
-  const Table table = fx::ExposureTable(exposure);
-  if (fx::WideKernelsAvailable())
-    fx::MapWide(bitmap, table);
-  else
-    fx::MapPortable(bitmap, table);
+}  // namespace
+
+void AdjustPicture(TBitmap& bitmap, const TPictureAdjust& adjust) {
+  if (bitmap.Empty() || (!adjust.Colors && adjust.Exposure == 0.0f)) return;
+  bitmap.TransformRows(PictureOp(adjust));
 }
+
+void AdjustColors(TBitmap& bitmap, int brightness, int contrast, int saturation) {
+  AdjustPicture(bitmap, {true, brightness, contrast, saturation, 0.0f});
+}
+
+void AdjustExposure(TBitmap& bitmap, float exposure) { AdjustPicture(bitmap, {false, 255, 0, 256, exposure}); }
 
 void BlendOverlay(TBitmap& dest, const TBitmap& src, int x, int y, int alpha) {
   alpha = std::clamp(alpha, 0, 256);

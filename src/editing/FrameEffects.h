@@ -10,7 +10,21 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
+
+// Picture effects for AdjustPicture: colours (when Colors) as AdjustColors,
+// then exposure (when not 0) as AdjustExposure.
+struct TPictureAdjust {
+  bool Colors = false;
+  int Brightness = 255;
+  int Contrast = 0;
+  int Saturation = 256;
+  float Exposure = 0.0f;
+};
+// Both effects in one pass over the bitmap's bands (TBitmap::TransformRows),
+// so that each band of a frame being converted is adjusted and handed back
+// while it is in cache. Same pixels as the two calls one after the other.
+void AdjustPicture(TBitmap& bitmap, const TPictureAdjust& adjust);
 
 // Brightness (neutral 255, range 0..512) acts first, then contrast (neutral
 // 0, range -100..100, pivot 170), on channels already pulled toward or away

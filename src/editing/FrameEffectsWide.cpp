@@ -113,17 +113,17 @@ QUOR_WIDE void MapRow(std::uint8_t* p, size_t bytes, const WideTable& table) {
 
 }  // namespace
 
-QUOR_WIDE void ColorsWide(TBitmap& bitmap, const Table& tone, int saturation) {
-  const WideTable t = LoadTable(tone);
+QUOR_WIDE void ColorsWide(const TBitmap::TRows& rows, const TColorTables& colors) {
+  const WideTable t = LoadTable(colors.Tone);
   const Shuffles sh = MakeShuffles();
-  const __m512i s = _mm512_set1_epi32(saturation);
-  for (int y = 0; y < bitmap.Height(); ++y) ColorsRow(bitmap.ScanLine(y), bitmap.Width(), t, sh, s);
+  const __m512i s = _mm512_set1_epi32(colors.Saturation);
+  for (int y = 0; y < rows.Count; ++y) ColorsRow(rows.Row(y), rows.Width, t, sh, s);
 }
 
-QUOR_WIDE void MapWide(TBitmap& bitmap, const Table& table) {
+QUOR_WIDE void MapWide(const TBitmap::TRows& rows, const Table& table) {
   const WideTable t = LoadTable(table);
-  const size_t bytes = size_t(bitmap.Width()) * 3;
-  for (int y = 0; y < bitmap.Height(); ++y) MapRow(bitmap.ScanLine(y), bytes, t);
+  const size_t bytes = size_t(rows.Width) * 3;
+  for (int y = 0; y < rows.Count; ++y) MapRow(rows.Row(y), bytes, t);
 }
 
 bool WideKernelsAvailable() {
@@ -134,8 +134,8 @@ bool WideKernelsAvailable() {
 
 #else
 
-void ColorsWide(TBitmap& bitmap, const Table& tone, int saturation) { ColorsPortable(bitmap, tone, saturation); }
-void MapWide(TBitmap& bitmap, const Table& table) { MapPortable(bitmap, table); }
+void ColorsWide(const TBitmap::TRows& rows, const TColorTables& colors) { ColorsPortable(rows, colors); }
+void MapWide(const TBitmap::TRows& rows, const Table& table) { MapPortable(rows, table); }
 bool WideKernelsAvailable() { return false; }
 
 #endif

@@ -7,7 +7,7 @@
 // decoded pictures, kept across frames).
 //
 // Threads: any thread; TFrameHook serialises its callers with `mutex_`,
-// which guards the renderer's caches and the error memory. Frame bitmaps are
+// which guards the renderer's caches, the error memory and the skipped items. Frame bitmaps are
 // drawn on without taking their canvas: the caller holds it (the converter
 // component takes it around its hook event, and the canvas mutex is not
 // recursive). Text items need a QGuiApplication in the process: the program
@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,8 +23,8 @@
 
 #include "editing/WatermarkRenderer.h"
 #include "editing/WmRec.h"
-#include "engine/CustomFFmpeg.h"
-#include "engine/FrameBitmap.h"
+#include "engine/convert/ConvertEvents.h"
+#include "engine/libav/FrameBitmap.h"
 
 struct TFrameEdits {
   std::int32_t Brightness = 255;  // neutral 255
@@ -45,16 +46,21 @@ class TFrameHook {
   // Applies `edits` to `frame`, a frame at `ptsUs` microseconds on the
   // source's time line: colours, then exposure, then every watermark item
   // shown at that time, in order. Returns true when the frame may have
-  // changed. Throws FFmpegException on the first item that cannot be drawn;
-  // the frame is then partly drawn.
+  // changed. An item that cannot be drawn (a picture that does not read) is
+  // skipped and the rest still apply: the reason is logged once and kept
+  // for TakeWarnings, under task -1.
   bool Render(TBitmap& frame, std::int64_t ptsUs, const TFrameEdits& edits);
 
-  // The converter hook: renders info.Bitmap at info.PTS. Update becomes
-  // false when nothing changed, so the engine keeps the decoded picture
-  // without converting it back, and after an error, so the frame is encoded
-  // as decoded; the error is logged. StopHook is left alone: the next frame
-  // is rendered from the start again.
+  // The converter hook: renders info.Bitmap at info.PTS, skipped items kept
+  // under info.TaskIndex. Update becomes false when nothing changed, so the
+  // engine keeps the decoded picture without converting it back, and after
+  // an error of the effects themselves, so the frame is encoded as decoded;
+  // the error is logged. StopHook is left alone.
   void Handle(THookInfo& info, const TFrameEdits& edits);
+
+  // The distinct reasons items of task `taskIndex` were skipped, in the order
+  // they first appeared; forgotten once taken.
+  std::vector<std::string> TakeWarnings(int taskIndex);
 
   // Forgets rendered text and decoded pictures.
   void ClearCaches();
@@ -63,7 +69,10 @@ class TFrameHook {
   int TextRenders() const;
 
  private:
+  bool RenderTask(TBitmap& frame, std::int64_t ptsUs, const TFrameEdits& edits, int taskIndex);
   void LogError(int taskIndex, const std::string& text);
+  // Caller holds mutex_.
+  void NoteSkipped(int taskIndex, const std::string& text);
 
   mutable std::mutex mutex_;
   TWatermarkRenderer renderer_;
@@ -71,4 +80,5 @@ class TFrameHook {
   // logged when it first appears in a task, not thousands of times.
   std::string lastError_;
   int lastErrorTask_ = -1;
+  std::map<int, std::vector<std::string>> skipped_;  // task index -> reasons
 };

@@ -1,9 +1,5 @@
 #include "editing/WatermarkRenderer.h"
 
-#include <QColor>
-#include <QCoreApplication>
-#include <QFont>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QString>
 
@@ -12,12 +8,10 @@
 #include <cstring>
 
 #include "editing/FrameEffects.h"
-#include "engine/FFmpegException.h"
+#include "editing/WmText.h"
+#include "engine/common/FFmpegException.h"
 
 namespace {
-
-constexpr int DefaultFontPoints = 8;   // a canvas font nobody has set
-constexpr int MaxFontPixels = 4096;    // far beyond any frame; keeps glyph caches sane
 
 // The part of a rectangle given in 64-bit arithmetic (item fields may hold
 // anything) that lies inside a frame of the given size.
@@ -32,35 +26,11 @@ QRect ClipToFrame(std::int64_t left, std::int64_t top, std::int64_t width, std::
   return QRect(int(x0), int(y0), int(x1 - x0), int(y1 - y0));
 }
 
-// Font sizes are points at 96 pixels per inch, rounded as the desktop does.
-int PointsToPixels(int points) { return std::clamp((points * 96 + 36) / 72, 1, MaxFontPixels); }
-
-QColor ToQColor(TColor color) {
-  const TColor rgb = ColorToRGB(color);
-  return QColor(int(rgb & 0xFF), int((rgb >> 8) & 0xFF), int((rgb >> 16) & 0xFF));
-}
-
-TWmFont FontFieldsOf(const TWmRec& item) {
-  if (item.Font) return *item.Font;
-  return TWmFont{{}, DefaultFontPoints, 0, clWindowText};
-}
-
-QFont MakeFont(const TWmFont& fields) {
-  QFont font;  // the application's default family when the item names none
-  if (!fields.Name.empty()) font.setFamily(QString::fromStdString(fields.Name));
-  font.setPixelSize(PointsToPixels(fields.Size > 0 ? fields.Size : DefaultFontPoints));
-  font.setBold(fields.Style & fsBold);
-  font.setItalic(fields.Style & fsItalic);
-  font.setUnderline(fields.Style & fsUnderline);
-  font.setStrikeOut(fields.Style & fsStrikeOut);
-  return font;
-}
-
 // QFont reads the font database of the QGuiApplication; touching it without
 // one aborts the process, which on a conversion worker would take the whole
 // program down.
 void RequireGuiApplication() {
-  if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+  if (!HaveGuiApplication())
     throw FFmpegException("Text watermarks cannot be drawn: the program has no QGuiApplication");
 }
 
@@ -192,10 +162,8 @@ void TWatermarkRenderer::RenderText(TTextLayer& layer, const TWmRec& item) {
   {
     QPainter painter(&coverage);
     painter.translate(double(key.Left) - layer.Visible.left(), double(key.Top) - layer.Visible.top());
-    painter.setFont(MakeFont(fields));
-    painter.setPen(ToQColor(fields.Color));
     // The text's cell starts at the box's top-left corner; one line only.
-    painter.drawText(QPointF(0, painter.fontMetrics().ascent()), QString::fromStdString(key.Text));
+    DrawTextLine(painter, QString::fromStdString(key.Text), fields, QPointF(0, 0));
   }
   layer.Coverage = std::move(coverage);
   const QRect ink = InkBounds(layer.Coverage);

@@ -21,7 +21,7 @@
 
 #include "editing/BmpCache.h"
 #include "editing/WmRec.h"
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
 
 class TWatermarkRenderer {
  public:

@@ -1,22 +1,39 @@
 #include "editing/WmRec.h"
 
+#include <iterator>
+
 TColor ColorToRGB(TColor color) {
   if ((color & 0xFF000000u) != clSystemColor) return color & 0x00FFFFFFu;
-  switch (color & 0xFFu) {
-    case 5:   // window background
-    case 14:  // highlighted text
-      return clWhite;
-    case 13:  // highlight
-      return 0xD77800u;
-    case 15:  // button face
-    case 4:   // menu
-      return 0xF0F0F0u;
-    case 16:  // button shadow
-    case 17:  // grey text
-      return 0xA0A0A0u;
-    default:  // window text, captions and everything else dark
-      return clBlack;
-  }
+  // The light desktop palette, by system colour index (0x00BBGGRR).
+  static constexpr TColor kPalette[] = {
+      0xC8C8C8u,  // scroll bar
+      0x000000u,  // desktop background
+      0xD1B499u,  // active caption
+      0xDBCDBFu,  // inactive caption
+      0xF0F0F0u,  // menu
+      0xFFFFFFu,  // window background
+      0x646464u,  // window frame
+      0x000000u,  // menu text
+      0x000000u,  // window text
+      0x000000u,  // caption text
+      0xB4B4B4u,  // active border
+      0xFCF7F4u,  // inactive border
+      0xABABABu,  // application workspace
+      0xD77800u,  // highlight
+      0xFFFFFFu,  // highlighted text
+      0xF0F0F0u,  // button face
+      0xA0A0A0u,  // button shadow
+      0xA0A0A0u,  // grey text
+      0x000000u,  // button text
+      0x000000u,  // inactive caption text
+      0xFFFFFFu,  // button highlight
+      0x696969u,  // 3-D dark shadow
+      0xE3E3E3u,  // 3-D light
+      0x000000u,  // tooltip text
+      0xE1FFFFu,  // tooltip background
+  };
+  const unsigned index = color & 0xFFu;
+  return index < std::size(kPalette) ? kPalette[index] : clBlack;
 }
 
 TWmRec::TWmRec(const TWmRec& other) { *this = other; }

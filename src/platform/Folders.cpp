@@ -71,6 +71,14 @@ std::string ExecutableFolder() {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string DataFolder() {
+  const std::string exe = ExecutableFolder();
+  const std::string beside = exe + "data/";
+  if (DirectoryExists(beside)) return beside;
+  const std::string installed = exe + "../share/quor/";
+  return DirectoryExists(installed) ? installed : beside;
+}
+
 bool CanCreateFileIn(const std::string& folder) {
   if (folder.empty() || !DirectoryExists(folder)) return false;
   std::string tmpl = WithTrailingSlash(folder) + "DAXXXXXX";
@@ -144,11 +152,24 @@ bool CopyFile(const std::string& from, const std::string& to) {
     }
     if (!ok) break;
   }
+  int error = ok ? 0 : errno;
   ::close(in);
-  ok = ::fchmod(out, 0644) == 0 && ok;
-  ok = (::close(out) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), to.c_str()) == 0;
-  if (!ok) ::unlink(name.data());
+  if (ok && ::fchmod(out, 0644) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(name.data(), to.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(name.data());
+    errno = error ? error : EIO;  // the caller tells the user why
+  }
   return ok;
 }
 

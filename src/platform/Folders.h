@@ -17,6 +17,10 @@ std::string DefaultVideoFolder();
 std::string WithTrailingSlash(const std::string& folder);
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();
+// The program's data (format profile, artwork), with a trailing "/": "data/"
+// beside the executable in a build tree, else the installed
+// "../share/quor/" next to the executable's folder.
+std::string DataFolder();
 // True when a unique file with prefix "DA" can be created in the folder and
 // deleted again.
 bool CanCreateFileIn(const std::string& folder);
@@ -25,7 +29,8 @@ bool ForceDirectories(const std::string& folder);
 bool DirectoryExists(const std::string& folder);
 bool FileExists(const std::string& path);
 // Copies a file: the copy is written beside `to` and renamed into place, so
-// `to` is either absent or complete. False when anything fails.
+// `to` is either absent or complete. False when anything fails, with errno
+// telling why.
 bool CopyFile(const std::string& from, const std::string& to);
 // The login name of the effective user ("" when unknown).
 std::string LoginName();

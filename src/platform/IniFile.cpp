@@ -156,9 +156,19 @@ bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>
   struct stat old {};
   mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
   bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(name.data(), target.c_str()) == 0;
-  if (!ok) ::unlink(name.data());
+  int error = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(name.data(), target.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(name.data());
+    errno = error ? error : EIO;  // the caller tells the user why
+  }
   return ok;
 }
 

@@ -29,7 +29,8 @@ std::string ReadIniString(const std::string& file, const std::string& section,
 int ReadIniInt(const std::string& file, const std::string& section, const std::string& key,
                int defaultValue);
 // Writes (adds or replaces) one key; creates the file and section as needed.
-// Returns false when the file cannot be written.
+// Returns false when the file cannot be written, with errno telling why (the
+// same for every writer below).
 bool WriteIniString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
 // Writes several keys of one section, in order, with one replacement of the

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <exception>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLoader.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/MainThread.h"
+#include "engine/common/MainThread.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/FFmpegLogger.h"
 #include "player/PlayerEngine.h"
 
 namespace {

@@ -21,13 +21,13 @@
 #include <string>
 #include <thread>
 
-#include "engine/AVProbe.h"
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
+#include "engine/libav/FrameConverter.h"
+#include "engine/probe/AVProbe.h"
 #include "player/PlayLoop.h"
 #include "player/PlayerEvents.h"
 #include "player/PlayerSync.h"
 #include "player/PlayerTypes.h"
-#include "engine/FrameConverter.h"
 
 class TPlayerEngine;
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 #include "player/PlayerSync.h"
 
 double NowSeconds() {

@@ -1,6 +1,6 @@
 #include "player/PictureQueue.h"
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 
 void TPictureQueue::FreeFrames() {
   for (TPicture& p : Slots)

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "engine/FFmpegApi.h"
-#include "engine/MainThread.h"
+#include "engine/common/MainThread.h"
+#include "engine/libav/FFmpegApi.h"
 
 namespace {
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

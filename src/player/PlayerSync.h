@@ -1,41 +1,8 @@
-// TManualEvent: a manual-reset event (stays set until Reset), used for the
-// seek-done, picture-arrived and play-thread-ended signals that one thread
-// raises and another waits on with a time-out.
-// Owns its mutex and condition; any thread may call any member.
+// Synchronisation helpers of the player: the manual-reset event it shares
+// with the engine, and its monotonic clock.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-
-class TManualEvent {
- public:
-  explicit TManualEvent(bool initiallySet = false) : set_(initiallySet) {}
-
-  void Set() {
-    std::lock_guard lock(mutex_);
-    set_ = true;
-    cond_.notify_all();
-  }
-  void Reset() {
-    std::lock_guard lock(mutex_);
-    set_ = false;
-  }
-  bool IsSet() const {
-    std::lock_guard lock(mutex_);
-    return set_;
-  }
-  // True when the event was (or became) set within `ms` milliseconds.
-  bool WaitFor(int ms) {
-    std::unique_lock lock(mutex_);
-    return cond_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return set_; });
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable cond_;
-  bool set_;
-};
+#include "engine/common/ManualEvent.h"
 
 // Seconds on a monotonic clock; every wall-clock time of the player uses it.
 double NowSeconds();

@@ -4,10 +4,10 @@
 #include <chrono>
 #include <cstdio>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLoader.h"
-#include "engine/MediaUtils.h"
-#include "engine/UnicodeProtocol.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/MediaUtils.h"
+#include "engine/libav/UnicodeProtocol.h"
 #include "player/PlayerEngine.h"
 
 namespace {

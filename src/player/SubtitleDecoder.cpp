@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 
 TSubtitleDecoder::~TSubtitleDecoder() { Join(); }
 

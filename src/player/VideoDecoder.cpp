@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 
 namespace {
 constexpr int kLogError = 3;

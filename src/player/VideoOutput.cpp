@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 #include "player/AudioOutput.h"
 #include "player/SubtitleDecoder.h"
 

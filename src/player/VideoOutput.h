@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/FrameConverter.h"
+#include "engine/libav/FrameConverter.h"
 #include "player/PlaybackState.h"
 #include "player/PlayerTypes.h"
 

@@ -54,3 +54,5 @@ void WriteCatalog(TFormatNames& names) {
 }
 
 std::string FormatSection(int code) { return "formatInfo" + std::to_string(code); }
+
+bool IsFormatCode(int code) { return code == kDefaultFormatCode || !CatalogFormatName(code).empty(); }

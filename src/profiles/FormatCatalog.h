@@ -37,6 +37,8 @@ std::string FormatGroupName(int group);
 const std::vector<TCatalogEntry>& FormatCatalog();
 // Display name of a catalogue code; "" when the code is not in the catalogue.
 std::string CatalogFormatName(int code);
+// True for a catalogue code and for the default format's.
+bool IsFormatCode(int code);
 // Clears the table and writes the catalogue into it.
 void WriteCatalog(TFormatNames& names);
 

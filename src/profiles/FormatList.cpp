@@ -41,6 +41,11 @@ int TFormatList::FindRow(const std::string& name) const {
   return -1;
 }
 
+int GroupedListHeight(int rows, int cap) {
+  const int height = kFormatRowHeight * rows;
+  return height > cap ? cap : height + kFormatRowHeight;
+}
+
 void FillFormatList(TFormatList& list, TFormatNames& names, const std::string& settingsFile) {
   list.Clear();
   WriteCatalog(names);

@@ -17,6 +17,8 @@
 
 constexpr const char* kGroupStateSection = "lstformat";
 constexpr int kFormatRowHeight = 20;
+// The tallest the settings dialog's list opens (the main window's: 422).
+constexpr int kSettingsListCap = 247;
 // A press on a header toggles the group only within the expand glyph.
 constexpr int kGroupToggleWidth = 20;
 
@@ -72,6 +74,10 @@ struct TFormatRowLook {
   unsigned TextColor = kEntryTextColor;
 };
 TFormatRowLook FormatRowLook(const TFormatRow& row);
+
+// A list's height for `rows` rows of kFormatRowHeight: `cap` once the rows
+// alone take more than `cap` pixels, else the rows plus one row.
+int GroupedListHeight(int rows, int cap);
 
 // Clears `names` and `list`, writes the catalogue into `names` and adds one
 // header per group, each followed by its entries unless "lstformat" of

@@ -78,6 +78,17 @@ const char* TextParaKeyName(TChoiceKey key) {
   }
 }
 
+const char* TextParaDialogDefault(TChoiceKey key) {
+  switch (key) {
+    case ckVideoSize: return dialog_default::paraVideoSize;
+    case ckVideoBitRate: return dialog_default::paraVideoBitRate;
+    case ckFrameRate: return dialog_default::paraFrameRate;
+    case ckSampleRate: return dialog_default::paraSampleRate;
+    case ckAudioBitRate: return dialog_default::paraAudioBitRate;
+    default: return nullptr;
+  }
+}
+
 const char* TuningKeyName(TTuningKey key) { return kTuningKeyNames[key]; }
 
 // ---- TFormatProfile ----
@@ -179,8 +190,12 @@ TFormatChoices FactoryChoices(const TFormatProfile& profile, const std::string& 
   return choices;
 }
 
-bool WriteFormatChoices(const TFormatSettings& settings, const TFormatProfile& profile,
-                        const TFormatChoices& choices) {
+bool FormatOffersVideo(const TFormatProfile& profile) {
+  return !FactoryChoices(profile, "").Boxes[ckVideoEncoder].Text.empty();
+}
+
+std::vector<std::pair<std::string, std::string>> FormatChoiceValues(const TFormatProfile& profile,
+                                                                    const TFormatChoices& choices) {
   TWriteBatch out;
   const auto& box = choices.Boxes;
   out.Put("Description", choices.Description);
@@ -192,7 +207,29 @@ bool WriteFormatChoices(const TFormatSettings& settings, const TFormatProfile& p
   out.PutMapped("paraChannel", ChannelToEngine(box[ckChannel].Text));
   out.PutMapped("paraVolume", VolumeToEngine(box[ckVolume].Text));
   WriteAudioEncoder(out, box[ckAudioEncoder].Text);
-  return settings.WriteAll(out.Values());
+  return out.Values();
+}
+
+bool WriteFormatChoices(const TFormatSettings& settings, const TFormatProfile& profile,
+                        const TFormatChoices& choices) {
+  return settings.WriteAll(FormatChoiceValues(profile, choices));
+}
+
+// ---- TConversionSettings ----
+
+TConversionSettings::TConversionSettings(const std::string& settingsFile, const std::string& profileFile, int code)
+    : settings_(settingsFile, code) {
+  const TFormatProfile profile(profileFile, code);
+  factory_ = FormatChoiceValues(profile, FactoryChoices(profile, ""));
+}
+
+std::string TConversionSettings::Read(const std::string& key, const std::string& defaultValue) const {
+  std::string value = settings_.Read(key, "");
+  if (!profiles::Trim(value).empty()) return value;
+  // Later pairs win, as they do when the values are written.
+  for (auto it = factory_.rbegin(); it != factory_.rend(); ++it)
+    if (profiles::SameTextIgnoringCase(it->first, key)) return it->second;
+  return defaultValue;
 }
 
 std::vector<int> SeededFormatCodes() {

@@ -37,6 +37,8 @@ std::string IndexKeyName(TChoiceKey key);
 // paraFrameRate, paraSampleRate, paraAudioBitRate); nullptr for settings that
 // are stored through a mapping instead.
 const char* TextParaKeyName(TChoiceKey key);
+// The settings dialog's default for that key; nullptr where there is none.
+const char* TextParaDialogDefault(TChoiceKey key);
 
 // The H.264 tuning values, in the order they are copied.
 enum TTuningKey : int {
@@ -154,6 +156,15 @@ struct TFormatChoices {
 // index chosen (an index outside the list chooses nothing) and "Full screen".
 TFormatChoices FactoryChoices(const TFormatProfile& profile, const std::string& description);
 
+// True when the format's factory choices include a video encoder: its
+// outputs carry pictures whenever the source has them.
+bool FormatOffersVideo(const TFormatProfile& profile);
+
+// The keys and values Ok stores for `choices`, in writing order (a later
+// pair for the same key wins).
+std::vector<std::pair<std::string, std::string>> FormatChoiceValues(const TFormatProfile& profile,
+                                                                    const TFormatChoices& choices);
+
 // Stores `choices` into the format's settings section as Ok does: the
 // Description, the nine indexes, the box texts, and the engine names of the
 // mapped settings (a value its table lacks writes nothing, keeping the old
@@ -161,6 +172,23 @@ TFormatChoices FactoryChoices(const TFormatProfile& profile, const std::string& 
 // rate and channel count. False when a write failed.
 bool WriteFormatChoices(const TFormatSettings& settings, const TFormatProfile& profile,
                         const TFormatChoices& choices);
+
+// A format's settings as a conversion reads them: a key missing from the
+// section, or blank there, takes the value a fresh install writes (the
+// profile's factory choice), so a section cut short or written by hand never
+// quietly drops the picture or the sound. Reads the profile once; the
+// settings file at every Read. User-interface thread, like the readers above.
+class TConversionSettings {
+ public:
+  TConversionSettings(const std::string& settingsFile, const std::string& profileFile, int code);
+  // The stored value; else the factory value; else `defaultValue` (a key
+  // the format's factory choices do not write).
+  std::string Read(const std::string& key, const std::string& defaultValue) const;
+
+ private:
+  TFormatSettings settings_;
+  std::vector<std::pair<std::string, std::string>> factory_;
+};
 
 // The codes that get settings sections: the catalogue and the default format.
 std::vector<int> SeededFormatCodes();

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "app/GlobalUnit.h"
-#include "engine/FFmpegException.h"
+#include "engine/common/FFmpegException.h"
 #include "platform/Environment.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"

@@ -23,7 +23,7 @@ constexpr int kCode = 104;
 const std::string kSection = "formatInfo104";
 
 std::string InstalledProfile() {
-  return (fs::path(__FILE__).parent_path() / ".." / ".." / "data" / "quormp4aviformat.ini").lexically_normal().string();
+  return (fs::path(QUOR_SOURCE_DATA_DIR) / "quormp4aviformat.ini").string();
 }
 
 // Answers every question with a fixed button.

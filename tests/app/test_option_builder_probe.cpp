@@ -6,11 +6,11 @@
 #include <filesystem>
 
 #include "app/OptionBuilder.h"
-#include "engine/AVProbe.h"
-#include "engine/CustomFFmpeg.h"
-#include "engine/FFmpegApi.h"
-#include "engine/OptionRecords.h"
-#include "engine/UnicodeProtocol.h"
+#include "engine/convert/CustomFFmpeg.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/UnicodeProtocol.h"
+#include "engine/options/OptionRecords.h"
+#include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "support/MediaFactory.h"
 

@@ -1,10 +1,24 @@
-// Shared by the batch tests: a scratch folder that is removed afterwards.
+// Shared by the batch tests: a scratch folder that is removed afterwards,
+// recorders of the two batch views, and a fixture with a first-started
+// settings folder, a source list and the main-thread hand-over.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "app/BatchDriver.h"
+#include "engine/component/FFmpegVCL.h"
+#include "app/FirstStart.h"
+#include "app/GlobalUnit.h"
+#include "app/SourceList.h"
+#include "engine/common/MainThread.h"
 
 class TScratchFolder {
  public:
@@ -30,4 +44,96 @@ class TScratchFolder {
 
  private:
   std::string path_;
+};
+
+using Clock = std::chrono::steady_clock;
+
+class TRecordingListView : public IBatchListView {
+ public:
+  void EnableButtons(unsigned buttons) override { Enabled |= buttons; }
+  void ListChanged(bool hasRows) override {
+    HasRows = hasRows;
+    ++Changes;
+  }
+  void RowChanged(int row) override { ChangedRows.push_back(row); }
+  void StopPreview() override { ++PreviewStops; }
+
+  unsigned Enabled = 0;
+  bool HasRows = false;
+  int Changes = 0;
+  int PreviewStops = 0;
+  std::vector<int> ChangedRows;
+};
+
+// The progress window: runs the batch while pumping the hand-over queue as
+// the window's event loop would, and cancels from that loop (as a click on
+// Cancel would) once `CancelWhen` says so.
+class TRecordingProgressView : public IProgressView {
+ public:
+  TRecordingProgressView(TBatchDriver& driver, TQueuedHandOver& handOver) : driver_(driver), handOver_(handOver) {}
+
+  void RunModal() override {
+    Closed = false;
+    driver_.StartTasks();
+    const auto deadline = Clock::now() + std::chrono::seconds(50);
+    while (!Closed && Clock::now() < deadline) {
+      handOver_.WaitAndPump(20);
+      if (!Cancelled && CancelWhen && CancelWhen(*this)) {
+        Cancelled = true;
+        driver_.Cancel();
+      }
+    }
+  }
+  void Close() override {
+    driver_.Cancel();
+    Closed = true;
+  }
+  void ShowProgress(const TProgressTexts& texts) override { Texts.push_back(texts); }
+  void SetFilePercent(int percent) override { Percents.push_back(percent); }
+  void TaskEnded(const TTerminateInfo& info) override { Ended.push_back(info); }
+  void FileWarning(int, const std::string& text) override { Warnings.push_back(text); }
+  bool OpenFolderChecked() const override { return OpenFolder; }
+  bool ShutDownChecked() const override { return ShutDown; }
+
+  bool OpenFolder = false;
+  bool ShutDown = false;
+  bool Closed = true;
+  bool Cancelled = false;
+  std::function<bool(const TRecordingProgressView&)> CancelWhen;
+  std::vector<TProgressTexts> Texts;
+  std::vector<int> Percents;
+  std::vector<TTerminateInfo> Ended;
+  std::vector<std::string> Warnings;
+
+ private:
+  TBatchDriver& driver_;
+  TQueuedHandOver& handOver_;
+};
+
+class BatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(scratch_.Path().empty());
+    global_.SetSettingsFile(scratch_.Path() + kSettingsFileName);
+    global_.SetFormatFile(scratch_.Path() + kFormatFileName);
+    ASSERT_TRUE(FirstStart(global_).ProfileInPlace);
+    out_ = scratch_.Sub("out");
+    ASSERT_TRUE(TAppSettings(Settings()).SetOutPutDir(out_));
+    SetMainThreadHandOver(&handOver_);
+    list_ = std::make_unique<TSourceList>(global_.SettingsFile(), global_.FormatFile());
+    list_->SetView(&listView_);
+  }
+  void TearDown() override { SetMainThreadHandOver(nullptr); }
+
+  const std::string& Settings() const { return global_.SettingsFile(); }
+  TBuildContext Context() { return {global_.SettingsFile(), global_.FormatFile(), &ui_}; }
+
+  TScratchFolder scratch_;
+  TGlobalObject global_;
+  std::string out_;
+  TQueuedHandOver handOver_;
+  TDefaultUserInteraction ui_;
+  TFFmpegVCL vcl_;
+  std::unique_ptr<TSourceList> list_;
+  TRecordingListView listView_;
 };

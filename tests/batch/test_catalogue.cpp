@@ -20,8 +20,8 @@ extern "C" {
 
 #include "app/GlobalUnit.h"
 #include "batch/BatchTestSupport.h"
-#include "engine/AVProbe.h"
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
@@ -357,3 +357,51 @@ TEST_F(CatalogueCli, EffectsAndWatermarksShowInTheirTimeWindows) {
 }
 
 }  // namespace
+
+// ---- refusals that used to pass for successes ----
+
+TEST_F(CatalogueCli, PicturesThatCannotBeReadAreRefusedBeforeConverting) {
+  const std::string empty = scratch_.Path() + "empty.bmp";
+  std::ofstream(empty).flush();
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
+  const TChildResult run =
+      RunConvert(appData_, {"--output-dir", out_, "--brightness", "300", "--image", empty + "@1,1", clip});
+  EXPECT_EQ(run.Status, 2);
+  EXPECT_NE(run.Err.find("the picture '" + empty + "' cannot be read"), std::string::npos) << run.Err;
+  EXPECT_FALSE(std::filesystem::exists(Output(clip, "mp4")));
+}
+
+TEST_F(CatalogueCli, TrimsThatLeaveNothingAreRefused) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
+  // Past the end: refused before anything is written.
+  TChildResult run = RunConvert(appData_, {"--quiet", "--output-dir", out_, "--format", "104", "--trim", "100", clip});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("starts at 00:01:40.000, at or after its end"), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Out.find("done"), std::string::npos) << run.Out;
+  // A millisecond of sound is less than the encoder's delay: nothing to keep.
+  run = RunConvert(appData_, {"--quiet", "--output-dir", out_, "--format", "201", "--trim", "0,0.001", clip});
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("Nothing was converted"), std::string::npos) << run.Err;
+  EXPECT_EQ(run.Out.find("done"), std::string::npos) << run.Out;
+}
+
+TEST_F(CatalogueCli, CropIsIgnoredForASourceWithoutPictures) {
+  const std::string clip = TestMedia::Get(MediaSpec::AudioOnly().Seconds(1));
+  Convert({"--format", "104", "--crop", "10,10,20,20", clip});
+  const TOutputFacts facts = Inspect(Output(clip, "avi"));
+  ASSERT_TRUE(facts.Opened);
+  EXPECT_EQ(facts.AudioCodec, "mp3");
+}
+
+// A settings folder that cannot take the settings file (a full disk, here a
+// file size limit) is named with the reason instead of a silent exit.
+TEST_F(CatalogueCli, SettingsThatCannotBeWrittenAreExplained) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
+  const std::string script = std::string("trap '' XFSZ; ulimit -f 1; exec '") + QUOR_CONVERT + "' \"$@\"";
+  const TChildResult run = TChildProcess::Run(
+      "/bin/sh", {"-c", script, "sh", "--quiet", "--format", "104", "--output-dir", out_, clip},
+      {{"QUOR_APPDATA", appData_}});
+  EXPECT_NE(run.Status, 0);
+  EXPECT_NE(run.Err.find(appData_), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("File too large"), std::string::npos) << run.Err;
+}

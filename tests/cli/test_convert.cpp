@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/AVProbe.h"
+#include "engine/probe/AVProbe.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <ostream>
 
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
 
 struct Bgr {
   int b, g, r;

@@ -117,7 +117,7 @@ TEST(AdjustColors, MatchesTheFormulasOnEveryCombination) {
 // that partial groups and row padding are covered.
 TEST(AdjustColors, EveryKernelFormMatchesOnEveryRowLength) {
   namespace fx = frame_effects_detail;
-  std::vector<void (*)(TBitmap&, const fx::Table&, int)> forms{fx::ColorsPortable};
+  std::vector<void (*)(const TBitmap::TRows&, const fx::TColorTables&)> forms{fx::ColorsPortable};
   if (fx::WideKernelsAvailable()) forms.push_back(fx::ColorsWide);
   for (auto form : forms)
     for (int w = 1; w <= 50; ++w) {
@@ -126,7 +126,7 @@ TEST(AdjustColors, EveryKernelFormMatchesOnEveryRowLength) {
       TBitmap bmp = source;
       for (int y = 0; y < 3; ++y)  // padding bytes must survive
         for (int i = w * 3; i < bmp.RowSize(); ++i) bmp.ScanLine(y)[i] = 0xA5;
-      form(bmp, fx::ToneTable(b, c), s);
+      form(bmp.AllRows(), fx::ColorTables(fx::ToneTable(b, c), s));
       for (int y = 0; y < 3; ++y) {
         for (int x = 0; x < w; ++x)
           ASSERT_EQ(At(bmp, x, y), ColorsByDefinition(At(source, x, y), b, c, s)) << "width " << w;
@@ -143,6 +143,25 @@ TEST(AdjustColors, OutOfRangeSettingsStayWithinChannelRange) {
   TBitmap empty;
   AdjustColors(empty, 0, 0, 0);
   SUCCEED();
+}
+
+// The one-pass form folds colours and exposure into one table where the
+// saturation leaves channels apart; it must match the two passes exactly.
+TEST(AdjustPicture, EqualsColoursThenExposure) {
+  const TBitmap source = Noise(45, 21, 8);
+  for (int s : {0, 100, 255, 256, 400})
+    for (float e : {0.0f, -120.0f, 75.0f}) {
+      TBitmap twoPasses = source;
+      AdjustColors(twoPasses, 310, -15, s);
+      AdjustExposure(twoPasses, e);
+      TBitmap onePass = source;
+      AdjustPicture(onePass, {true, 310, -15, s, e});
+      EXPECT_TRUE(SamePixels(onePass, twoPasses)) << "saturation " << s << " exposure " << e;
+    }
+  TBitmap exposureOnly = source, expected = source;
+  AdjustPicture(exposureOnly, {false, 0, 100, 0, 50.0f});
+  AdjustExposure(expected, 50.0f);
+  EXPECT_TRUE(SamePixels(exposureOnly, expected)) << "colour settings are ignored without Colors";
 }
 
 TEST(AdjustExposure, CurveValuesAndFixedPoints) {
@@ -166,7 +185,7 @@ TEST(AdjustExposure, CurveValuesAndFixedPoints) {
 
 TEST(AdjustExposure, EveryKernelFormMapsEveryByte) {
   namespace fx = frame_effects_detail;
-  std::vector<void (*)(TBitmap&, const fx::Table&)> forms{fx::MapPortable};
+  std::vector<void (*)(const TBitmap::TRows&, const fx::Table&)> forms{fx::MapPortable};
   if (fx::WideKernelsAvailable()) forms.push_back(fx::MapWide);
   fx::Table reversed{};
   for (int i = 0; i < 256; ++i) reversed[i] = std::uint8_t(255 - i);
@@ -175,7 +194,7 @@ TEST(AdjustExposure, EveryKernelFormMapsEveryByte) {
       const TBitmap source = Noise(w, 2, unsigned(w));
       TBitmap bmp = source;
       for (int i = w * 3; i < bmp.RowSize(); ++i) bmp.ScanLine(1)[i] = 0xA5;
-      form(bmp, reversed);
+      form(bmp.AllRows(), reversed);
       for (int y = 0; y < 2; ++y)
         for (int x = 0; x < w; ++x) {
           const Bgr a = At(source, x, y);

@@ -15,7 +15,7 @@
 #include "PixelTestUtil.h"
 #include "editing/FrameEffects.h"
 #include "editing/FrameHook.h"
-#include "engine/FFmpegLogger.h"
+#include "engine/libav/FFmpegLogger.h"
 
 namespace {
 
@@ -293,7 +293,7 @@ TEST(FrameHook, ItemsOutsideOrAtExtremeValuesDrawNothingAndDoNotCrash) {
   EXPECT_EQ(d.SameInside, 0);
 }
 
-TEST(FrameHook, UnreadablePictureEndsThePassLogsOnceAndLaterFramesRecover) {
+TEST(FrameHook, UnreadablePictureIsSkippedTheOtherEditsApplyAndLaterFramesRecover) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string missing = QDir(dir.path()).filePath("missing.bmp").toStdString();
@@ -306,16 +306,26 @@ TEST(FrameHook, UnreadablePictureEndsThePassLogsOnceAndLaterFramesRecover) {
   for (const std::string& file : {missing, broken}) {
     std::vector<std::unique_ptr<TWmRec>> items;
     items.push_back(ImageItem(file, 0, 0, 200));
+    TBitmap brightened = source;
+    hook.Render(brightened, 0, TFrameEdits::Of(400, 0, 255, 0, {}));
     for (int frameNo = 0; frameNo < 3; ++frameNo) {
       TBitmap frame = source;
       THookInfo info = HookAt(frame, 0);
+      info.TaskIndex = 2;
       ASSERT_NO_THROW(hook.Handle(info, TFrameEdits::Of(400, 0, 255, 0, items)));
-      EXPECT_FALSE(info.Update) << "the frame is encoded as decoded";
+      EXPECT_TRUE(info.Update) << "the brightness still applies";
+      EXPECT_TRUE(SamePixels(frame, brightened));
       EXPECT_FALSE(info.StopHook);
     }
     int lines = 0;
     for (const std::string& line : log.Lines()) lines += line.find(file) != std::string::npos;
     EXPECT_EQ(lines, 1) << file;
+    // The reason reaches the batch once per task, and only that task's.
+    EXPECT_TRUE(hook.TakeWarnings(1).empty());
+    const std::vector<std::string> warnings = hook.TakeWarnings(2);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(file), std::string::npos) << warnings[0];
+    EXPECT_TRUE(hook.TakeWarnings(2).empty());
   }
   EXPECT_EQ(hook.PictureDecodes(), 1) << "a broken file is not decoded again while unchanged";
 

@@ -10,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/CustomFFmpeg.h"
-#include "engine/FFmpegApi.h"
-#include "engine/UnicodeProtocol.h"
+#include "engine/convert/CustomFFmpeg.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/UnicodeProtocol.h"
 #include "support/MediaFactory.h"
 
 namespace convtest {

@@ -2,9 +2,9 @@
 #include <atomic>
 #include <thread>
 
-#include "engine/FFmpegLogger.h"
-#include "engine/MediaUtils.h"
 #include "ConvertTestUtil.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/libav/MediaUtils.h"
 
 using namespace convtest;
 

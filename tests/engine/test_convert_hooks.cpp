@@ -4,11 +4,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "engine/FFmpegException.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/FrameHookModules.h"
-#include "engine/MediaUtils.h"
 #include "ConvertTestUtil.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/convert/FrameHookModules.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/libav/MediaUtils.h"
 
 using namespace convtest;
 

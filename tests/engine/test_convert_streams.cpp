@@ -1,10 +1,10 @@
 // Conversions that exercise the stream paths: copy, frame-rate sync, audio
 // conversion and sync, crop and scale, join.
-#include "engine/AudioOutput.h"
-#include "engine/ConvertStreams.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/MediaUtils.h"
 #include "ConvertTestUtil.h"
+#include "engine/convert/AudioOutput.h"
+#include "engine/convert/ConvertStreams.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/libav/MediaUtils.h"
 
 using namespace convtest;
 

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
+#include <utility>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FrameConverter.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FrameConverter.h"
+#include "engine/libav/YuvRows.h"
 
 namespace {
 
@@ -217,4 +221,154 @@ TEST(FrameConverter, LargePicturesKeepEveryRowInPlaceBothWays) {
       if (HasFailure()) return;
     }
   }
+}
+
+// ---- planar 4:2:0 pictures: band by band, on several threads, same bytes ----
+
+namespace {
+
+TFramePtr RandomYuv(int width, int height, unsigned seed) {
+  TFramePtr f = MakeFrame(AV_PIX_FMT_YUV420P, width, height);
+  std::mt19937 rng(seed);
+  for (int plane = 0; plane < 3; ++plane) {
+    const int h = plane ? (height + 1) / 2 : height, w = plane ? (width + 1) / 2 : width;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) f->data[plane][y * f->linesize[plane] + x] = uint8_t(rng());
+  }
+  f->pts = 1234;
+  return f;
+}
+
+// Row pair `y` of a 4:2:0 picture as the row routines take it.
+uint8_t* LumaRow(const AVFrame* f, int y) { return f->data[0] + y * f->linesize[0]; }
+uint8_t* ChromaRow(const AVFrame* f, int plane, int y) { return f->data[plane] + (y / 2) * f->linesize[plane]; }
+
+// The whole picture through the portable routine, one row pair after another.
+TBitmap ReferenceBitmap(const AVFrame* f) {
+  TBitmap bmp(f->width, f->height);
+  for (int y = 0; y < f->height; y += 2) {
+    const int y1 = std::min(y + 1, f->height - 1);
+    yuv_rows::ToBgrPortable({LumaRow(f, y), LumaRow(f, y1), ChromaRow(f, 1, y), ChromaRow(f, 2, y), bmp.ScanLine(y),
+                             bmp.ScanLine(y1), f->width});
+  }
+  return bmp;
+}
+
+// Row pair `y` of the bitmap into the picture, portable routine.
+void ReferencePair(const TBitmap& bmp, int y, AVFrame* f) {
+  const int y1 = std::min(y + 1, f->height - 1);
+  yuv_rows::FromBgrPortable({bmp.ScanLine(y), bmp.ScanLine(y1), LumaRow(f, y), LumaRow(f, y1), ChromaRow(f, 1, y),
+                             ChromaRow(f, 2, y), f->width});
+}
+
+bool SameBitmaps(const TBitmap& a, const TBitmap& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+  for (int y = 0; y < a.Height(); ++y)
+    if (std::memcmp(a.ScanLine(y), b.ScanLine(y), size_t(a.Width()) * 3) != 0) return false;
+  return true;
+}
+
+// The first row pair where two pictures differ, or -1.
+int FirstDifferentPair(const AVFrame* a, const AVFrame* b) {
+  for (int y = 0; y < a->height; y += 2) {
+    const int rows = std::min(2, a->height - y);
+    for (int r = 0; r < rows; ++r)
+      if (std::memcmp(LumaRow(a, y + r), LumaRow(b, y + r), size_t(a->width)) != 0) return y;
+    for (int p = 1; p < 3; ++p)
+      if (std::memcmp(ChromaRow(a, p, y), ChromaRow(b, p, y), size_t(a->width + 1) / 2) != 0) return y;
+  }
+  return -1;
+}
+
+TFramePtr Copy(const AVFrame* f) {
+  TFramePtr c = MakeFrame(AVPixelFormat(f->format), f->width, f->height);
+  EXPECT_EQ(FF.av_frame_copy(c.get(), f), 0);
+  return c;
+}
+
+}  // namespace
+
+TEST(FrameConverter, PlanarPicturesConvertBandByBandToTheRowRoutinesBytes) {
+  for (auto [w, h] : {std::pair{1920, 1080}, std::pair{1283, 721}, std::pair{33, 7}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    TFramePtr f = RandomYuv(w, h, unsigned(w));
+    const TBitmap reference = ReferenceBitmap(f.get());
+    TFrameConverter conv;
+    ASSERT_TRUE(conv.ToBitmap(f.get()));
+    EXPECT_TRUE(SameBitmaps(*conv.Bitmap(), reference));
+
+    ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+    const TBitmap& deferred = *conv.Bitmap();
+    deferred.Bits();  // every band at once, on the helpers
+    EXPECT_TRUE(SameBitmaps(deferred, reference));
+    EXPECT_FALSE(conv.EndOnDemand());
+
+    TFramePtr back = MakeFrame(AV_PIX_FMT_YUV420P, w, h);
+    TFramePtr expected = MakeFrame(AV_PIX_FMT_YUV420P, w, h);
+    for (int y = 0; y < h; y += 2) ReferencePair(reference, y, expected.get());
+    ASSERT_TRUE(conv.FromBitmap(back.get()));
+    EXPECT_EQ(FirstDifferentPair(back.get(), expected.get()), -1);
+  }
+}
+
+// A handler that writes a few rows: the new picture holds those row pairs
+// converted back and every other row exactly as decoded; the decoder's
+// picture itself is never written.
+TEST(FrameConverter, DrawingReplacesThePictureConvertingOnlyTheRowsDrawn) {
+  for (auto [w, h] : {std::pair{1280, 720}, std::pair{641, 361}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    TFramePtr f = RandomYuv(w, h, 9);
+    const TFramePtr original = Copy(f.get());
+    TFramePtr decoderRef(FF.av_frame_clone(f.get()));  // the decoder keeps its picture
+    TBitmap drawnReference = ReferenceBitmap(f.get());
+
+    TFrameConverter conv;
+    ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+    TBitmap& bmp = *conv.Bitmap();
+    for (int y : {101, 140, h - 1}) {
+      for (TBitmap* b : {&bmp, &drawnReference}) std::memset(b->ScanLine(y) + 30, 0xEE, 60);
+    }
+    EXPECT_EQ(bmp.RowState(100), TBitmap::TRowState::Drawn) << "row 100 shares its chroma with row 101";
+    EXPECT_EQ(bmp.RowState(102), TBitmap::TRowState::Untouched);
+    ASSERT_TRUE(conv.EndOnDemand());
+    ASSERT_TRUE(conv.ReplaceWithDrawing(f.get()));
+
+    EXPECT_NE(f->data[0], decoderRef->data[0]);
+    EXPECT_EQ(f->pts, 1234);
+    EXPECT_EQ(FirstDifferentPair(decoderRef.get(), original.get()), -1);
+    TFramePtr expected = Copy(original.get());
+    for (int y : {100, 140, (h - 1) & ~1}) ReferencePair(drawnReference, y, expected.get());
+    EXPECT_EQ(FirstDifferentPair(f.get(), expected.get()), -1);
+  }
+}
+
+// A band pass hands every band back as it goes; a row drawn after the pass
+// is converted again, and the result is the same as converting the finished
+// bitmap whole.
+TEST(FrameConverter, BandPassHandsBandsBackAndLaterDrawingIsConvertedAgain) {
+  const int w = 1920, h = 1080;
+  TFramePtr f = RandomYuv(w, h, 21);
+  TBitmap finished = ReferenceBitmap(f.get());
+  auto invert = [](const TBitmap::TRows& rows) {
+    for (int i = 0; i < rows.Count; ++i)
+      for (int x = 0; x < rows.Width * 3; ++x) rows.Row(i)[x] = uint8_t(255 - rows.Row(i)[x]);
+  };
+  invert(finished.AllRows());
+  std::memset(finished.ScanLine(501) + 300, 0x10, 90);
+
+  TFrameConverter conv;
+  ASSERT_TRUE(conv.ToBitmapOnDemand(f.get()));
+  TBitmap& bmp = *conv.Bitmap();
+  bmp.TransformRows(invert);
+  EXPECT_EQ(bmp.RowState(0), TBitmap::TRowState::Taken);
+  EXPECT_EQ(bmp.RowState(h - 1), TBitmap::TRowState::Taken);
+  std::memset(bmp.ScanLine(501) + 300, 0x10, 90);
+  EXPECT_EQ(bmp.RowState(500), TBitmap::TRowState::Drawn);
+  EXPECT_TRUE(SameBitmaps(bmp, finished));
+  ASSERT_TRUE(conv.EndOnDemand());
+  ASSERT_TRUE(conv.ReplaceWithDrawing(f.get()));
+
+  TFramePtr expected = MakeFrame(AV_PIX_FMT_YUV420P, w, h);
+  for (int y = 0; y < h; y += 2) ReferencePair(finished, y, expected.get());
+  EXPECT_EQ(FirstDifferentPair(f.get(), expected.get()), -1);
 }

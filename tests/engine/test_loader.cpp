@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLoader.h"
-#include "engine/FFmpegLogger.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/FFmpegLogger.h"
 
 namespace fs = std::filesystem;
 

@@ -3,10 +3,10 @@
 #include <atomic>
 #include <thread>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegException.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/MainThread.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/common/MainThread.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLogger.h"
 
 namespace {
 

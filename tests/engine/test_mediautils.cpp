@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegException.h"
-#include "engine/MediaUtils.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/MediaUtils.h"
 
 namespace fs = std::filesystem;
 

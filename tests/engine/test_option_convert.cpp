@@ -1,7 +1,7 @@
 // Options that only show in a converted file: presets and targets reach the
 // encoder and the muxer they were meant for.
 #include "ConvertTestUtil.h"
-#include "engine/FFmpegLogger.h"
+#include "engine/libav/FFmpegLogger.h"
 
 using namespace convtest;
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLogger.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLogger.h"
 #include "engine/test_option_host.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegException.h"
-#include "engine/OptionParser.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/options/OptionParser.h"
 
 class TOptionTestHost : public IOptionHost {
  public:

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLogger.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLogger.h"
 #include "engine/test_option_host.h"
 
 namespace {
@@ -251,6 +251,35 @@ TEST(OptionParser, TimesAndDates) {
             "Invalid date specification for timestamp: yesterday");
 }
 
+// Values the engine negates, scales or casts are refused by name instead of
+// overflowing later; the edges of each range are taken.
+TEST(OptionParser, NumbersOutsideTheirRangeAreRefusedByName) {
+  TOptionTestHost h;
+  EXPECT_EQ(h.Error("dc", "-2147483648"), "dc must be from 0 to 24");
+  EXPECT_EQ(h.Error("dc", "11"), "");
+  EXPECT_EQ(h.State.IntraDcPrecision, 11);
+  EXPECT_EQ(h.Error("async", "-1"), "async must be from 0 to 2147483647");
+  EXPECT_EQ(h.Error("async", "2147483647"), "");
+  EXPECT_EQ(h.Error("vsync", "3"), "vsync must be from -1 to 2");
+  EXPECT_EQ(h.Error("top", "2"), "top must be from -1 to 1");
+  EXPECT_EQ(h.Error("vdt", "100"), "vdt must be from -16 to 48");
+  EXPECT_EQ(h.Error("muxdelay", "1e39"), "muxdelay must be from 0 to 2147");
+  EXPECT_EQ(h.Error("muxpreload", "-0.5"), "muxpreload must be from 0 to 2147");
+  EXPECT_EQ(h.Error("muxdelay", "2147"), "");
+  EXPECT_EQ(h.Error("aq", "1e300"), "aq must be from -10000 to 10000");
+  EXPECT_EQ(h.Error("adrift_threshold", "1e39"), "adrift_threshold must be from 0 to 86400");
+  EXPECT_EQ(h.Error("dts_delta_threshold", "-1"), "dts_delta_threshold must be from 0 to 86400");
+}
+
+// A start before the beginning would only repeat the first picture.
+TEST(OptionParser, NegativeStartIsRefused) {
+  TOptionTestHost h;
+  EXPECT_EQ(h.Error("ss", "-100"), "ss must not be negative");
+  EXPECT_EQ(h.Error("ss", "-9223372036854"), "ss must not be negative");
+  EXPECT_EQ(h.Error("ss", "0"), "");
+  EXPECT_EQ(h.State.StartTime, 0);
+}
+
 TEST(OptionParser, BitstreamFiltersByKind) {
   TOptionTestHost h;
   h.Parse("vbsf", "h264_mp4toannexb");
@@ -278,7 +307,9 @@ TEST(OptionParser, InformationalOptionsAndFormat) {
   EXPECT_EQ(h.Hooks, std::vector<std::string>{"hook.so -a"});
   EXPECT_TRUE(h.State.UsingVHook);
   h.Parse("vstats", "");
-  EXPECT_NE(h.State.VStatsFileName.find("vstats_"), std::string::npos);
+  // A name of the current folder: the program's own is read-only once installed.
+  EXPECT_EQ(h.State.VStatsFileName.rfind("vstats_", 0), 0u);
+  EXPECT_EQ(h.State.VStatsFileName.find('/'), std::string::npos);
   EXPECT_EQ(h.State.VStatsFileName.substr(h.State.VStatsFileName.size() - 4), ".log");
 }
 

@@ -2,19 +2,41 @@
 
 #include <algorithm>
 
-#include "engine/OptionRecords.h"
+#include "engine/options/OptionRecords.h"
+#include "engine/test_option_host.h"
 
 namespace {
 
 bool HasOption(const std::vector<TOptionLine>& lines, const std::string& name) {
-  return std::any_of(lines.begin(), lines.end(), [&](const TOptionLine& l) { return l.Name == name; });
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const TOptionLine& l) { return l.Name == name; });
 }
+
+// What the pending state asks of each stream the option text adds.
+struct TAddedStream {
+  AVMediaType Type;
+  std::string Codec;
+  int FrameWidth;
+  bool operator==(const TAddedStream&) const = default;
+};
+
+class TStreamRecordingHost : public TOptionTestHost {
+ public:
+  void NewStream(AVMediaType type) override {
+    TOptionTestHost::NewStream(type);
+    const std::string& codec =
+        type == AVMEDIA_TYPE_AUDIO ? State.AudioCodecName : State.VideoCodecName;
+    Added.push_back({type, codec, State.FrameWidth});
+  }
+  std::vector<TAddedStream> Added;
+};
 
 }  // namespace
 
 TEST(OptionText, NamesAreLowerCasedAndValuesKeptAfterTheFirstEquals) {
   EXPECT_EQ(SplitOptionText("vn=1"), (std::vector<TOptionLine>{{"vn", "1"}}));
-  EXPECT_EQ(SplitOptionText("VF=crop=10:20:30:40"), (std::vector<TOptionLine>{{"vf", "crop=10:20:30:40"}}));
+  EXPECT_EQ(SplitOptionText("VF=crop=10:20:30:40"),
+            (std::vector<TOptionLine>{{"vf", "crop=10:20:30:40"}}));
   // A bare name is an option without a value.
   EXPECT_EQ(SplitOptionText("NEWAUDIO"), (std::vector<TOptionLine>{{"newaudio", ""}}));
   EXPECT_EQ(SplitOptionText("title="), (std::vector<TOptionLine>{{"title", ""}}));
@@ -106,4 +128,39 @@ TEST(OptionRecords, TargetNames) {
   EXPECT_EQ(TargetNormName(7), "auto");
   EXPECT_EQ(TargetDefaultNormName(1), "pal");
   EXPECT_EQ(TargetDefaultNormName(0), "ntsc");
+}
+
+TEST(OptionRecords, InputRecordLeavesOutputOnlyLinesAlone) {
+  TOptionTestHost h;  // no output: an added stream would throw
+  TInputOptions in;
+  in.FileFormat = "avi";
+  in.ExtraOptions = "newvideo\nvf=scale=2:2\nvpre=fast\nvcodec=mpeg4";
+  ApplyInputRecord(h.Parser, in);
+  EXPECT_TRUE(h.NewStreams.empty());
+  EXPECT_TRUE(h.State.VideoFilters.empty());
+  EXPECT_EQ(h.State.VideoCodecName, "mpeg4");
+  EXPECT_EQ(h.State.FileFormatName, "avi");
+}
+
+TEST(OptionRecords, AddedStreamsTakeTheirOwnEntriesInOrderThenTheDefaults) {
+  TStreamRecordingHost h;
+  h.HasOutput = true;
+  TOutputOptions o;
+  o.AudioCodec = "mp2";
+  o.VideoCodec = "mpeg4";
+  o.FrameSize = "640x480";
+  o.ExtraOptions =
+      "acodec=ac3\nacodec=libvorbis\nnewaudio\nnewaudio\nnewaudio\ns=320x240\nnewvideo";
+  TOutputRecordApplier applier(o);
+  applier.ApplyBeforeOpen(h.Parser);
+  // The file's own streams get the fields; the per-stream lines wait.
+  EXPECT_EQ(h.State.AudioCodecName, "mp2");
+  EXPECT_EQ(h.State.FrameWidth, 640);
+  EXPECT_TRUE(h.Added.empty());
+  applier.AddStreams(h.Parser);
+  const std::vector<TAddedStream> expected{{AVMEDIA_TYPE_AUDIO, "ac3", 640},
+                                           {AVMEDIA_TYPE_AUDIO, "libvorbis", 640},
+                                           {AVMEDIA_TYPE_AUDIO, "mp2", 640},
+                                           {AVMEDIA_TYPE_VIDEO, "mpeg4", 320}};
+  EXPECT_EQ(h.Added, expected);
 }

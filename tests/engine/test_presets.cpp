@@ -6,10 +6,10 @@
 
 #include <unistd.h>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/OptionMoved.h"
-#include "engine/Presets.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/options/OptionMoved.h"
+#include "engine/options/Presets.h"
 #include "engine/test_option_host.h"
 
 namespace {

@@ -8,14 +8,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/AVProbe.h"
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegException.h"
-#include "engine/FFmpegLoader.h"
-#include "engine/FFmpegLogger.h"
-#include "engine/UnicodeProtocol.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/FFmpegLogger.h"
+#include "engine/libav/UnicodeProtocol.h"
+#include "engine/probe/AVProbe.h"
 #include "support/MediaFactory.h"
-
 
 namespace {
 

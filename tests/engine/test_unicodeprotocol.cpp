@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/FFmpegApi.h"
-#include "engine/MediaUtils.h"
-#include "engine/UnicodeProtocol.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/MediaUtils.h"
+#include "engine/libav/UnicodeProtocol.h"
 
 namespace fs = std::filesystem;
 

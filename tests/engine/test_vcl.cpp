@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FFmpegException.h"
-#include "engine/FFmpegLoader.h"
-#include "engine/FFmpegVCL.h"
-#include "engine/MainThread.h"
-#include "engine/ThreadPriority.h"
+#include "engine/common/FFmpegException.h"
+#include "engine/common/MainThread.h"
+#include "engine/common/ThreadPriority.h"
+#include "engine/component/FFmpegVCL.h"
+#include "engine/libav/FFmpegLoader.h"
 #include "support/MediaFactory.h"
 
 namespace {

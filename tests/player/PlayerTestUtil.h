@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/FrameBitmap.h"
-#include "engine/MainThread.h"
+#include "engine/common/MainThread.h"
+#include "engine/libav/FrameBitmap.h"
 #include "player/FFPlay.h"
 #include "support/MediaFactory.h"
 

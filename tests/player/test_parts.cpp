@@ -9,7 +9,7 @@
 #include <atomic>
 #include <thread>
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 #include "player/FFPlay.h"
 #include "player/PacketQueue.h"
 #include "player/PlayerEvents.h"

@@ -151,4 +151,11 @@ TEST_F(FormatList, FindRowTrimsAndIgnoresCase) {
   EXPECT_EQ(list_.FindRow("Apple iPod Video MPEG-4 Movie (*.mp4)"), -1);
 }
 
+TEST(FormatListHeight, CapsOnlyOnceTheRowsOverflow) {
+  EXPECT_EQ(GroupedListHeight(3, kSettingsListCap), 80);
+  EXPECT_EQ(GroupedListHeight(12, kSettingsListCap), 260);  // 240 pixels of rows do not overflow
+  EXPECT_EQ(GroupedListHeight(13, kSettingsListCap), 247);
+  EXPECT_EQ(GroupedListHeight(21, kSettingsListCap), 247);
+}
+
 }  // namespace

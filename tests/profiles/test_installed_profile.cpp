@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "engine/FFmpegApi.h"
+#include "engine/libav/FFmpegApi.h"
 #include "platform/IniFile.h"
 #include "profiles/FormatCatalog.h"
 #include "profiles/FormatMappings.h"

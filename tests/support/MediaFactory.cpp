@@ -15,8 +15,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLoader.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
 
 namespace fs = std::filesystem;
 
@@ -62,7 +62,7 @@ std::string MediaSpec::Key() const {
     << ";a=" << AudioCodec << ";sub=" << SubtitleCodec << ";bf=" << BFrames << ";s=" << Width << "x" << Height << ";r=" << FpsNum << "/" << FpsDen
     << ";d=" << Duration << ";ar=" << SampleRate << ";ac=" << Channels << ";hz=" << ToneHz
     << ";lv=" << ToneLevel << ";vb=" << VideoBitRate << ";ab=" << AudioBitRate
-    << ";pf=" << PixelFormat << ";lang=" << Language << (Interlaced ? ";il" : "");
+    << ";pf=" << PixelFormat << ";lang=" << Language << (Interlaced ? ";il" : "") << (Noise ? ";nz" : "");
   for (const auto& [key, value] : Metadata) k << ";m:" << key << "=" << value;
   return k.str();
 }
@@ -367,12 +367,24 @@ class TClipWriter {
       for (int y = 1; y < spec_.Height; y += 2)
         std::memcpy(picture_.ScanLine(y), laterField_.ScanLine(y), size_t(picture_.RowSize()));
     }
+    if (spec_.Noise) AddGrain(static_cast<std::uint32_t>(videoNext_));
     if (FF.av_frame_make_writable(vframe_) < 0) Fail("picture not writable");
     const std::uint8_t* src[1] = {picture_.Bits()};
     const int srcStride[1] = {picture_.RowSize()};
     FF.sws_scale(sws_, src, srcStride, 0, spec_.Height, vframe_->data, vframe_->linesize);
     vframe_->pts = videoNext_++;
     Drain(venc_, vst_, vframe_);
+  }
+
+  void AddGrain(std::uint32_t seed) {
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (int y = spec_.Height / 2; y < spec_.Height; ++y) {
+      std::uint8_t* p = picture_.ScanLine(y);
+      for (int i = 0; i < spec_.Width * 3; ++i) {
+        state = state * 1664525u + 1013904223u;
+        p[i] = static_cast<std::uint8_t>(std::clamp(int(p[i]) + int(state >> 26) - 32, 0, 255));
+      }
+    }
   }
 
   void EncodeAudioFrame() {

@@ -38,7 +38,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
 
 // What to write. Chain the setters on one of the presets:
 //   MediaSpec::Avi().Size(321, 241).Seconds(1.5)
@@ -67,6 +67,8 @@ struct MediaSpec {
   std::string Language;             // "language" tag of every stream when not empty
   bool Interlaced = false;          // odd rows show the next frame's pattern (a later
                                     // field), so the moving square combs at its edges
+  bool Noise = false;               // grain over the bottom half, different in every
+                                    // frame, so an encoder needs all the bits it is given
 
   // Presets (2 s, 320x240 at 25 fps, 44.1 kHz stereo 440 Hz unless said).
   static MediaSpec Mp4();        // H.264 + AAC in MP4
@@ -88,6 +90,7 @@ struct MediaSpec {
   MediaSpec& Subtitles(const std::string& codec) { SubtitleCodec = codec; return *this; }
   MediaSpec& Tag(const std::string& key, const std::string& value) { Metadata[key] = value; return *this; }
   MediaSpec& Interlace() { Interlaced = true; return *this; }
+  MediaSpec& Grainy() { Noise = true; return *this; }
 
   // Stable text of every field; the cache name is derived from it.
   std::string Key() const;

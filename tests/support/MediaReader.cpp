@@ -5,8 +5,8 @@
 #include <functional>
 #include <mutex>
 
-#include "engine/FFmpegApi.h"
-#include "engine/FFmpegLoader.h"
+#include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
 #include "support/MediaFactory.h"
 
 namespace TestMedia {

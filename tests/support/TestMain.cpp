@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #ifdef QUOR_TEST_ENGINE
-#include "engine/FFmpegLoader.h"
+#include "engine/libav/FFmpegLoader.h"
 #endif
 #ifdef QUOR_TEST_QT
 #include <QApplication>

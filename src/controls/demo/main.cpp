@@ -38,7 +38,6 @@ void AddRow(QGridLayout* grid, const QString& caption, TTrackBar2* bar) {
   grid->addWidget(value, row, 2);
 }
 
-
 void DrawRoundThumb(TTrackBar2* bar, QPainter* canvas, int x, int y) {
   canvas->setRenderHint(QPainter::Antialiasing);
   canvas->setBrush(QColor(255, 153, 0));
@@ -61,11 +60,13 @@ void DrawDotTick(TTrackBar2*, QPainter* canvas, int x, int y, int position) {
 
 QWidget* ThumbStyles() {
   auto* grid = new QGridLayout;
-  const std::pair<TThumbStyle, const char*> styles[] = {
-      {tsRectangle, "tsRectangle"},         {tsRaisedRectangle, "tsRaisedRectangle"},
-      {tsLoweredRectangle, "tsLoweredRectangle"}, {tsSmallPointer, "tsSmallPointer"},
-      {tsMediumPointer, "tsMediumPointer"}, {tsLargePointer, "tsLargePointer"},
-      {tsUserDrawn, "tsUserDrawn"}};
+  const std::pair<TThumbStyle, const char*> styles[] = {{tsRectangle, "tsRectangle"},
+                                                        {tsRaisedRectangle, "tsRaisedRectangle"},
+                                                        {tsLoweredRectangle, "tsLoweredRectangle"},
+                                                        {tsSmallPointer, "tsSmallPointer"},
+                                                        {tsMediumPointer, "tsMediumPointer"},
+                                                        {tsLargePointer, "tsLargePointer"},
+                                                        {tsUserDrawn, "tsUserDrawn"}};
   for (const auto& [style, name] : styles) {
     TTrackBar2* bar = NewBar(nullptr, {420, 50});
     bar->SetThumbStyle(style);
@@ -81,8 +82,10 @@ QWidget* ThumbStyles() {
 
 QWidget* TrackAndTickStyles() {
   auto* grid = new QGridLayout;
-  const std::pair<TTrackStyle, const char*> tracks[] = {
-      {trFlat, "trFlat"}, {trRaised, "trRaised"}, {trLowered, "trLowered"}, {trUserDrawn, "trUserDrawn"}};
+  const std::pair<TTrackStyle, const char*> tracks[] = {{trFlat, "trFlat"},
+                                                        {trRaised, "trRaised"},
+                                                        {trLowered, "trLowered"},
+                                                        {trUserDrawn, "trUserDrawn"}};
   for (const auto& [style, name] : tracks) {
     TTrackBar2* bar = NewBar(nullptr, {420, 50});
     bar->SetTrackStyle(style);
@@ -91,10 +94,10 @@ QWidget* TrackAndTickStyles() {
     AddRow(grid, name, bar);
   }
   const std::pair<TTickStyle, const char*> ticks[] = {{tiLine, "tiLine, top/left"},
-                                                       {tiSquare, "tiSquare, bottom/right"},
-                                                       {tiRaisedSquare, "tiRaisedSquare"},
-                                                       {tiLoweredSquare, "tiLoweredSquare"},
-                                                       {tiUserDrawn, "tiUserDrawn"}};
+                                                      {tiSquare, "tiSquare, bottom/right"},
+                                                      {tiRaisedSquare, "tiRaisedSquare"},
+                                                      {tiLoweredSquare, "tiLoweredSquare"},
+                                                      {tiUserDrawn, "tiUserDrawn"}};
   for (const auto& [style, name] : ticks) {
     TTrackBar2* bar = NewBar(nullptr, {420, 50});
     bar->SetTickStyle(style);
@@ -138,7 +141,8 @@ QWidget* Variants() {
   AddRow(grid, "100 .. 1000, ticks every 100", range);
 
   auto* vertical = new QHBoxLayout;
-  const TThumbStyle vstyles[] = {tsRaisedRectangle, tsSmallPointer, tsMediumPointer, tsLargePointer};
+  const TThumbStyle vstyles[] = {tsRaisedRectangle, tsSmallPointer, tsMediumPointer,
+                                 tsLargePointer};
   for (TThumbStyle style : vstyles) {
     TTrackBar2* bar = NewBar(nullptr, {60, 240});
     bar->SetThumbStyle(style);
@@ -188,7 +192,8 @@ QWidget* Trackers() {
   carrier->SetAcControl(carried);
 
   auto report = [status](TCustomRectTracker*, const QRect& r) {
-    status->setText(QString("OnChange: %1, %2  %3 x %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
+    status->setText(
+        QString("OnChange: %1, %2  %3 x %4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()));
   };
   tracker->OnChange = report;
   carrier->OnChange = report;

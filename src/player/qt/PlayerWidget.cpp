@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "engine/FrameBitmap.h"
+#include "engine/libav/FrameBitmap.h"
 
 TPlayerWidget::TPlayerWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);

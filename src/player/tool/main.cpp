@@ -10,8 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/FFmpegLoader.h"
-#include "engine/MediaUtils.h"
+#include "engine/libav/FFmpegLoader.h"
+#include "engine/libav/MediaUtils.h"
 #include "player/FFPlay.h"
 #include "player/qt/PlayerWidget.h"
 

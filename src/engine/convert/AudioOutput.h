@@ -1,0 +1,17 @@
+// Audio helpers of the conversion engine that stand on their own.
+// Stateless; any thread.
+#pragma once
+
+extern "C" {
+struct AVFrame;
+}
+
+// Scales every sample of a decoded frame by vol/256 ("vol"; 256 = unchanged).
+// Integer samples are rounded as (s * vol + 128) >> 8 and clamped to their
+// range; floating-point samples are multiplied. The frame must be writable.
+void ApplyVolume(AVFrame* frame, int vol);
+// Makes floating-point samples safe for any encoder: NaN becomes silence and
+// everything else is clamped to -1..1 (some encoders abort on samples far
+// outside, which gains and damaged sources produce). Integer formats are
+// left alone. The frame must be writable.
+void ClampFloatSamples(AVFrame* frame);

@@ -1,0 +1,44 @@
+// The looks of the editing windows' bars, drawn through the bars' own
+// drawing events: the playback bar (track picture, the played part light
+// and the rest dark, the thumb picture), the volume bar, the trim window's
+// range bar with its start and end thumbs, and the effect bars. User-interface
+// thread only; the pictures are the program's artwork.
+#pragma once
+
+#include <QColor>
+
+#include <functional>
+
+class TTrackBar2;
+
+namespace editbars {
+
+// The editing windows' ground.
+inline const QColor kBackground(32, 75, 139);
+inline const QColor kPlayed(118, 152, 202);
+inline const QColor kUnplayed(36, 75, 123);
+inline const QColor kChosen(255, 153, 0);
+
+// Where a window draws its playback bar: the track picture's left edge
+// when the bar draws its track, the right end of the unplayed part, and how
+// far above the thumb's row the thumb picture starts.
+struct TPlayBarLook {
+  int TrackX = 0;
+  int UnplayedRight = 0;
+  int ThumbRise = 4;
+};
+// The playback thumb picture's width.
+constexpr int kPlayThumbWidth = 13;
+
+void SetUpPlayBar(TTrackBar2* bar, const TPlayBarLook& look);
+void SetUpVolumeBar(TTrackBar2* bar);
+// The trim window's range bar: both thumbs are drawn wherever `leftX` and
+// `rightX` say (the bar's own positions do not place them); `trackWidth`
+// hides the end thumb past the track.
+constexpr int kRangeThumbWidth = 16;
+void SetUpRangeBar(TTrackBar2* bar, std::function<int()> leftX, std::function<int()> rightX,
+                   std::function<int()> trackWidth);
+// An effect bar: a thin track and a small thumb in the built-in styles.
+void SetUpEffectBar(TTrackBar2* bar, int min, int max);
+
+}  // namespace editbars

@@ -1,0 +1,72 @@
+// The windows the main window opens. Each is created as the program wants
+// it (once and kept, or anew each time); an entry whose window does not
+// exist in this build stays disabled.
+#include <QAction>
+#include <QFileDialog>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "gui/WinCrop.h"
+#include "gui/WinSettings.h"
+#include "gui/WinTrim.h"
+#include "gui/WinWaterMark.h"
+#include "gui/winMain.h"
+
+void TfrmMain::EnableWindowEntries() {
+  menubtnPreference->setEnabled(false);
+  actInfo->setEnabled(false);
+}
+
+TfrmSettings* TfrmMain::SettingsDialog() {
+  if (!frmSettings_) {
+    frmSettings_ = new TfrmSettings(SettingsFile(), FormatFile(), this);
+    connect(frmSettings_, &TfrmSettings::Stored, this, [this] {
+      ReloadFormat();
+      // The rows name the files the stored format writes.
+      list_.RefreshDestinations(ui_);
+    });
+  }
+  frmSettings_->SetUserInteraction(ui_);
+  return frmSettings_;
+}
+
+void TfrmMain::ShowSettingsDialog() { SettingsDialog()->exec(); }
+
+void TfrmMain::ShowTrimWindow() {
+  StopPreview();
+  if (!frmTrim_) frmTrim_ = new TfrmTrim(list_, SettingsFile(), this);
+  frmTrim_->exec();
+}
+
+void TfrmMain::ShowCropWindow() {
+  StopPreview();
+  delete frmCrop_;
+  frmCrop_ = new TfrmCrop(list_, SettingsFile(), this);
+  frmCrop_->exec();
+  // The window is made anew each time: its player goes with it now.
+  delete frmCrop_;
+  // The crop window writes volume and mute as they change.
+  LoadVolumeAndMute();
+}
+
+void TfrmMain::ShowWatermarkWindow() {
+  if (list_.Empty()) return;
+  if (list_.Selected() < 0) SelectRow(0);
+  const int row = list_.Selected();
+  StopPreview();
+  // A fresh editor each time; it writes into the row's record only at Ok.
+  TfrmWaterMark editor({&list_.Record(row), list_.Row(row).Caption, SettingsFile(), settings_->HelpAddress()}, *ui_,
+                       this);
+  editor.exec();
+}
+
+void TfrmMain::ShowPreferences() {}
+
+void TfrmMain::ShowFileInfo() {}
+
+QString TfrmMain::BrowseForFolder(const QString& current) {
+  return QFileDialog::getExistingDirectory(this, "Browse", current);
+}
+
+IProgressView* TfrmMain::ProgressView() { return nullptr; }

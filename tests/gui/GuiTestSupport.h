@@ -1,0 +1,73 @@
+// Shared by the window tests: a private settings folder, home folder and
+// "open" command per test, the real main window on the offscreen platform,
+// and waiting while the event loop (and the hand-over) turns.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/UserInteraction.h"
+#include "batch/BatchTestSupport.h"
+#include "gui/QtHandOver.h"
+#include "gui/winMain.h"
+#include "platform/Environment.h"
+
+// Answers boxes like TDefaultUserInteraction, but the answer to questions
+// can be set.
+class TScriptedUi : public TDefaultUserInteraction {
+ public:
+  bool AskYesNo(const std::string& caption, const std::string& text, bool defaultYes) override {
+    TDefaultUserInteraction::AskYesNo(caption, text, defaultYes);
+    return Answer;
+  }
+  bool Answer = true;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = scratch_.Sub("home");
+    appData_ = scratch_.Sub("appdata");
+    opened_ = scratch_.Path() + "opened.txt";
+    const std::string opener = scratch_.Path() + "open.sh";
+    std::ofstream(opener) << "#!/bin/sh\necho \"$1\" >> '" << opened_ << "'\n";
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    platform::SetEnv("HOME", home_.substr(0, home_.size() - 1));
+    platform::SetEnv("QUOR_APPDATA", appData_);
+    platform::SetEnv("QUOR_OPEN_COMMAND", opener);
+    platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "true");
+    handOver_ = std::make_unique<TQtHandOver>();
+    main_ = std::make_unique<TfrmMain>();
+    main_->SetUserInteraction(&ui_);
+    main_->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    if (main_) main_->CloseWithoutQuestion();
+    main_.reset();
+    handOver_.reset();
+  }
+  // Turns the event loop until `done` holds; false after `ms`.
+  static bool WaitFor(const std::function<bool()>& done, int ms = 10000) { return WaitWithEvents(done, ms); }
+  static void Idle(int ms) { WaitWithEvents([] { return false; }, ms); }
+  // Lines the "open" command received.
+  std::vector<std::string> Opened() const {
+    std::vector<std::string> lines;
+    std::ifstream in(opened_);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  TScratchFolder scratch_;
+  std::string home_, appData_, opened_;
+  TScriptedUi ui_;
+  std::unique_ptr<TQtHandOver> handOver_;
+  std::unique_ptr<TfrmMain> main_;
+};
