@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/GlobalUnit.h"
+#include "app/ShortNames.h"
 #include "app/SourceList.h"
 #include "editing/FrameHook.h"
 #include "engine/common/FFmpegException.h"
@@ -17,25 +18,6 @@ namespace {
 constexpr const char* kNoCheckedRowText = "Please select a file by clicking the check box!";
 constexpr size_t kFullLabelLimit = 51;  // characters
 constexpr size_t kLabelHead = 44;
-
-bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-size_t CharacterCount(const std::string& text) {
-  size_t count = 0;
-  for (char c : text) count += IsUtf8Continuation(c) ? 0 : 1;
-  return count;
-}
-
-// The first `n` characters, never cutting a character in two.
-std::string FirstCharacters(const std::string& text, size_t n) {
-  size_t end = 0, counted = 0;
-  while (end < text.size() && counted < n) {
-    ++end;
-    while (end < text.size() && IsUtf8Continuation(text[end])) ++end;
-    ++counted;
-  }
-  return text.substr(0, end);
-}
 
 // Closes the converter's probe when a file's preparation ends, however it ends.
 class TProbeCloser {
@@ -66,11 +48,7 @@ std::int64_t OutputDurationFor(std::int64_t sourceDuration, std::int64_t trimLen
 }
 
 std::string ShortFileLabel(const std::string& caption) {
-  if (CharacterCount(caption) < kFullLabelLimit) return caption;
-  const size_t slash = caption.rfind('/');
-  const size_t dot = caption.rfind('.');
-  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  return FirstCharacters(caption, kLabelHead) + ".." + (hasExt ? caption.substr(dot) : std::string());
+  return ShortenedPath(caption, kFullLabelLimit - 1, kLabelHead);
 }
 
 TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount, const std::string& caption) {

@@ -1,6 +1,6 @@
 // The few modal boxes that the program's code asks for: a yes/no question, a
-// warning, a plain message, and the beep for a refused key. The windowed
-// program answers them with message boxes; the
+// warning, a plain message, a piece of information, and the beep for a
+// refused key. The windowed program answers them with message boxes; the
 // command-line converter and the tests use TDefaultUserInteraction, which
 // takes the default button and keeps what it was shown.
 //
@@ -22,6 +22,11 @@ class IUserInteraction {
   virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
   // A plain box (no icon) with an OK button; a warning where nothing plainer exists.
   virtual void ShowMessage(const std::string& caption, const std::string& text) { ShowWarning(caption, text); }
+  // A box with the information icon and an OK button; a plain one where
+  // there is no icon.
+  virtual void ShowInformation(const std::string& caption, const std::string& text) {
+    ShowMessage(caption, text);
+  }
   // The desktop's beep for a refused key.
   virtual void Beep() {}
 };

@@ -20,9 +20,8 @@ class TQtUserInteraction : public IUserInteraction {
   bool AskYesNo(const std::string& caption, const std::string& text, bool defaultYes) override;
   void ShowWarning(const std::string& caption, const std::string& text) override;
   void ShowMessage(const std::string& caption, const std::string& text) override;
+  void ShowInformation(const std::string& caption, const std::string& text) override;
   void Beep() override;
-  // A box with the information icon and an OK button.
-  void ShowInformation(const std::string& caption, const std::string& text);
 
  private:
   QWidget* parent_;

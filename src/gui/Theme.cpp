@@ -1,6 +1,7 @@
 #include "gui/Theme.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QPainter>
@@ -39,6 +40,8 @@ QIcon ArtworkIcon(const QString& name, QSize size) {
 }
 
 void Apply(QApplication& app) {
+  // The style sheet names its pictures "skin:<file>".
+  QDir::setSearchPaths("skin", {QString::fromStdString(platform::DataFolder()) + "skin"});
   QFile file(QString::fromStdString(platform::DataFolder()) + "theme.qss");
   if (file.open(QIODevice::ReadOnly)) app.setStyleSheet(QString::fromUtf8(file.readAll()));
   app.setWindowIcon(ArtworkIcon("quor", QSize(64, 64)));

@@ -89,7 +89,6 @@ TfrmMain::TfrmMain(std::unique_ptr<TGlobalObject> settings, QWidget* parent)
   CreateBatchDriver();
   qApp->installEventFilter(this);
   LoadMediaLibraries();
-  EnableWindowEntries();
 
   if (QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -229,7 +228,6 @@ void TfrmMain::UpdateEditMenu() {
   for (QAction* a : {actCrop, actTrim, actWaterMark, actInfo, actEditRemove, actEditClear, actEditStart})
     a->setEnabled(rows);
   actEditAdd->setEnabled(true);
-  EnableWindowEntries();
 }
 
 void TfrmMain::ShowAbout() {

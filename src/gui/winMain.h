@@ -91,6 +91,11 @@ class TfrmMain : public QWidget, public IBatchListView {
   // The settings dialog, created on first use (ShowSettingsDialog shows it
   // modally; tests show it themselves).
   TfrmSettings* SettingsDialog();
+  // The preferences, the file information window and the folder browser,
+  // each created on first use and kept.
+  TfrmPreference* PreferenceDialog();
+  TfrmFileInfo* FileInfoWindow();
+  TfmDirectory* FolderBrowser();
 
   // ---- actions (menus, buttons) ----
   void AddFiles();
@@ -199,7 +204,6 @@ class TfrmMain : public QWidget, public IBatchListView {
   void ShowFileInfo();
   QString BrowseForFolder(const QString& current);
   IProgressView* ProgressView();
-  void EnableWindowEntries();
 
   std::unique_ptr<TGlobalObject> settings_;
   TQtUserInteraction qtUi_;

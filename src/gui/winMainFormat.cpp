@@ -1,20 +1,19 @@
 // The main window's output format picker (read-only field, drop-down arrow,
 // grouped list opening upwards) and the output folder controls.
 #include <QCursor>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QToolButton>
 
+#include "app/FolderChoice.h"
 #include "app/OptionBuilder.h"
 #include "app/PreviewRules.h"
 #include "gui/ClickField.h"
 #include "gui/FormatListBox.h"
 #include "gui/Theme.h"
 #include "gui/winMain.h"
-#include "platform/Folders.h"
 
 namespace {
 
@@ -126,20 +125,8 @@ void TfrmMain::BrowseOutputFolder() {
   const QString current = edDirectory->text();
   const QString folder = ChooseFolder ? ChooseFolder(current) : BrowseForFolder(current);
   if (folder.isEmpty() || folder == current) return;
-  const std::string path = folder.toStdString();
-  TAppSettings settings(SettingsFile());
-  if (path.size() < 4) {
-    ui_->ShowWarning("Warning", "The path " + path + " is not a valid directory.");
-    return;
-  }
-  if (TGlobalObject::CanWriteToFolder(path)) {
-    settings.SetOutPutDir(path);
-  } else {
-    ui_->ShowWarning("Warning", "You login as " + TGlobalObject::LoginUserName() +
-                                    " .You don't have permission to write to directory:" + path);
-    settings.SetOutPutDir(platform::DefaultVideoFolder());
-  }
-  edDirectory->setText(QString::fromStdString(settings.OutPutDir()));
+  if (!StoreBrowsedFolder(SettingsFile(), TFolderSetting::fsOutput, S(folder), *ui_)) return;
+  edDirectory->setText(Q(TAppSettings(SettingsFile()).OutPutDir()));
   list_.RefreshDestinations(ui_);
 }
 

@@ -1,22 +1,18 @@
 // The windows the main window opens. Each is created as the program wants
-// it (once and kept, or anew each time); an entry whose window does not
-// exist in this build stays disabled.
+// it (once and kept, or anew each time).
 #include <QAction>
-#include <QFileDialog>
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 
 #include "gui/WinCrop.h"
+#include "gui/WinDirectory.h"
+#include "gui/WinFileInfo.h"
+#include "gui/WinPreference.h"
 #include "gui/WinSettings.h"
 #include "gui/WinTrim.h"
 #include "gui/WinWaterMark.h"
 #include "gui/winMain.h"
-
-void TfrmMain::EnableWindowEntries() {
-  menubtnPreference->setEnabled(false);
-  actInfo->setEnabled(false);
-}
 
 TfrmSettings* TfrmMain::SettingsDialog() {
   if (!frmSettings_) {
@@ -61,12 +57,40 @@ void TfrmMain::ShowWatermarkWindow() {
   editor.exec();
 }
 
-void TfrmMain::ShowPreferences() {}
+TfrmPreference* TfrmMain::PreferenceDialog() {
+  if (!frmPreference_) {
+    frmPreference_ = new TfrmPreference(SettingsFile(), this);
+    frmPreference_->ChooseFolder = [this](const QString& current) {
+      return ChooseFolder ? ChooseFolder(current) : BrowseForFolder(current);
+    };
+  }
+  frmPreference_->SetUserInteraction(ui_);
+  return frmPreference_;
+}
 
-void TfrmMain::ShowFileInfo() {}
+void TfrmMain::ShowPreferences() { PreferenceDialog()->exec(); }
+
+TfrmFileInfo* TfrmMain::FileInfoWindow() {
+  if (!frmFileInfo_) frmFileInfo_ = new TfrmFileInfo(this);
+  frmFileInfo_->SetUserInteraction(ui_);
+  return frmFileInfo_;
+}
+
+void TfrmMain::ShowFileInfo() {
+  const int row = list_.Selected();
+  const bool chosen = !list_.Empty() && row >= 0;
+  FileInfoWindow()->ShowSource(chosen ? list_.Record(row).SourceFile : std::string());
+  frmFileInfo_->exec();
+}
+
+TfmDirectory* TfrmMain::FolderBrowser() {
+  if (!fmDirectory_) fmDirectory_ = new TfmDirectory(this);
+  fmDirectory_->SetUserInteraction(ui_);
+  return fmDirectory_;
+}
 
 QString TfrmMain::BrowseForFolder(const QString& current) {
-  return QFileDialog::getExistingDirectory(this, "Browse", current);
+  return FolderBrowser()->Choose(current);
 }
 
 IProgressView* TfrmMain::ProgressView() { return nullptr; }

@@ -40,6 +40,22 @@ std::string HomeFolder() {
   return home;
 }
 
+// True when `folder` is one of the folders that the environment declares to
+// be on a disc, or inside one.
+bool DeclaredDiscFolder(const std::string& folder) {
+  const std::string list = GetEnvOr("QUOR_OPTICAL_DISC_FOLDERS", "");
+  const std::string path = WithTrailingSlash(folder);
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    const std::string disc = WithTrailingSlash(list.substr(start, end - start));
+    if (!disc.empty() && path.compare(0, disc.size(), disc) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string WithTrailingSlash(const std::string& folder) {
@@ -122,7 +138,9 @@ FileVersion ProgramVersion() {
 
 bool IsOpticalDiscFolder(const std::string& folder) {
   struct statfs fs {};
-  if (folder.empty() || ::statfs(folder.c_str(), &fs) != 0) return false;
+  if (folder.empty()) return false;
+  if (DeclaredDiscFolder(folder)) return true;
+  if (::statfs(folder.c_str(), &fs) != 0) return false;
   return fs.f_type == ISOFS_SUPER_MAGIC || fs.f_type == UDF_SUPER_MAGIC;
 }
 

@@ -39,7 +39,9 @@ struct FileVersion {
   int Major, Minor, Release, Build;
 };
 FileVersion ProgramVersion();
-// True when the folder lies on an ISO 9660 or UDF file system (an optical disc).
+// True when the folder lies on an ISO 9660 or UDF file system (an optical disc),
+// or at or below one of the folders that $QUOR_OPTICAL_DISC_FOLDERS lists
+// (separated by ":"), which stand in for a disc where none is mounted (tests).
 bool IsOpticalDiscFolder(const std::string& folder);
 
 }  // namespace platform

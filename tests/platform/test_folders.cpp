@@ -102,3 +102,14 @@ TEST(Folders, IdentityVersionAndDiscTest) {
   EXPECT_EQ(WithTrailingSlash("/a/"), "/a/");
   EXPECT_EQ(WithTrailingSlash(""), "");
 }
+
+TEST(Folders, DeclaredDiscFoldersCountWithEverythingBelowThem) {
+  ScopedEnv discs("QUOR_OPTICAL_DISC_FOLDERS", "/media/disc1:/mnt/cd/");
+  EXPECT_TRUE(IsOpticalDiscFolder("/media/disc1"));
+  EXPECT_TRUE(IsOpticalDiscFolder("/media/disc1/video/ts"));
+  EXPECT_TRUE(IsOpticalDiscFolder("/mnt/cd"));
+  // A name that only begins like a disc folder is another folder.
+  EXPECT_FALSE(IsOpticalDiscFolder("/media/disc10"));
+  EXPECT_FALSE(IsOpticalDiscFolder("/media"));
+  EXPECT_FALSE(IsOpticalDiscFolder(fs::temp_directory_path().string()));
+}
