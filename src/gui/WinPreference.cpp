@@ -29,13 +29,6 @@ constexpr const char* kQualityHint =
     "Compression Quality value (to a minimum of 1),\r\n the smaller the resulting file size, but "
     "at the expense of picture quality.";
 
-QCheckBox* MakeBox(QWidget* parent, const char* name, const QString& text, int x, int y) {
-  auto* box = new QCheckBox(text, parent);
-  box->setObjectName(name);
-  box->setGeometry(x, y, 110, 22);
-  return box;
-}
-
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
   auto* button = new QPushButton(text, parent);
   button->setObjectName(name);
@@ -47,7 +40,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 }  // namespace
 
 TfrmPreference::TfrmPreference(std::string settingsFile, QWidget* owner)
-    : QDialog(owner), settingsFile_(std::move(settingsFile)), qtUi_(this), ui_(&qtUi_) {
+    : QDialog(owner), settingsFile_(settingsFile), edit_(settingsFile), qtUi_(this), ui_(&qtUi_) {
   setObjectName("frmPreference");
   setWindowTitle("Preference");
   setModal(true);
@@ -74,6 +67,8 @@ void TfrmPreference::CreateFolderRow() {
   btnBrows->setFixedWidth(64);
   btnOpen = MakeButton(this, "btnOpen", "&Open", 388, 38);
   btnOpen->setFixedWidth(64);
+  connect(edtSnapDirectory, &QLineEdit::textChanged, this,
+          [this](const QString& text) { edit_.SetFolder(S(text)); });
   connect(btnBrows, &QPushButton::clicked, this, &TfrmPreference::Browse);
   connect(btnOpen, &QPushButton::clicked, this,
           [this] { OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())); });
@@ -81,21 +76,25 @@ void TfrmPreference::CreateFolderRow() {
 
 void TfrmPreference::CreateSnapshotChoices() {
   MakeLabel(this, "Snapshot size:", 24, 78, 110);
-  ckSmallSize = MakeBox(this, "ckSmallSize", "Small Size", kFieldX, 78);
-  ckFullSize = MakeBox(this, "ckFullSize", "Full Size", kFieldX + 120, 78);
+  ckSmallSize = MakeChoiceBox(scSmallSize, "ckSmallSize", "Small Size", kFieldX, 78);
+  ckFullSize = MakeChoiceBox(scFullSize, "ckFullSize", "Full Size", kFieldX + 120, 78);
   MakeLabel(this, "Snapshot format:", 24, 110, 110);
-  ckBmp = MakeBox(this, "ckBmp", "BMP", kFieldX, 110);
-  ckJpg = MakeBox(this, "ckJpg", "JPG", kFieldX + 120, 110);
-  KeepOneOf(ckSmallSize, ckFullSize);
-  KeepOneOf(ckFullSize, ckSmallSize);
-  KeepOneOf(ckBmp, ckJpg);
-  KeepOneOf(ckJpg, ckBmp);
+  ckBmp = MakeChoiceBox(scBmp, "ckBmp", "BMP", kFieldX, 110);
+  ckJpg = MakeChoiceBox(scJpg, "ckJpg", "JPG", kFieldX + 120, 110);
 }
 
-void TfrmPreference::KeepOneOf(QCheckBox* box, QCheckBox* partner) {
-  connect(box, &QCheckBox::toggled, this, [box, partner](bool checked) {
-    if (!checked && KeepChecked(checked, partner->isChecked())) box->setChecked(true);
+QCheckBox* TfrmPreference::MakeChoiceBox(TSnapChoice choice, const char* name, const QString& text,
+                                         int x, int y) {
+  auto* box = new QCheckBox(text, this);
+  box->setObjectName(name);
+  box->setGeometry(x, y, 110, 22);
+  connect(box, &QCheckBox::toggled, this, [this, box, choice](bool checked) {
+    // The last box of its pair stays checked.
+    if (edit_.Choose(choice, checked) != checked) box->setChecked(!checked);
+    spedCmp->setEnabled(edit_.QualityEnabled());
+    trcCmp->setEnabled(edit_.QualityEnabled());
   });
+  return box;
 }
 
 void TfrmPreference::CreateQuality() {
@@ -113,14 +112,11 @@ void TfrmPreference::CreateQuality() {
   auto* note =
       MakeLabel(this, "(The higher the value, the better the image quality.)", 24, 182, 428);
   note->setObjectName("lblCmpNote");
-  connect(spedCmp, &QSpinBox::valueChanged, trcCmp, &QSlider::setValue);
-  connect(trcCmp, &QSlider::valueChanged, spedCmp, &QSpinBox::setValue);
-  // The box's state, not the signal's: an uncheck that the rule above undid
-  // still reaches this slot with its old value.
-  connect(ckJpg, &QCheckBox::toggled, this, [this] {
-    spedCmp->setEnabled(ckJpg->isChecked());
-    trcCmp->setEnabled(ckJpg->isChecked());
+  connect(spedCmp, &QSpinBox::valueChanged, this, [this](int value) {
+    edit_.SetQuality(value);
+    trcCmp->setValue(value);
   });
+  connect(trcCmp, &QSlider::valueChanged, spedCmp, &QSpinBox::setValue);
 }
 
 void TfrmPreference::CreatePriority() {
@@ -135,6 +131,9 @@ void TfrmPreference::CreatePriority() {
     rdPriority[i]->setGeometry(16 + i * column, 26, column - 10, 22);
     priorities_->addButton(rdPriority[i], i);
   }
+  connect(priorities_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    if (on) edit_.SetPriority(id);
+  });
 }
 
 void TfrmPreference::CreateButtons() {
@@ -142,7 +141,10 @@ void TfrmPreference::CreateButtons() {
   btnOk = MakeButton(this, "btnOk", "&Ok", kWidth - 180, kHeight - 42);
   btnCancel = MakeButton(this, "btnCancel", "&Cancel", kWidth - 90, kHeight - 42);
   btnOk->setDefault(true);
-  connect(btnDefault, &QPushButton::clicked, this, [this] { ShowValues(DefaultPreferences()); });
+  connect(btnDefault, &QPushButton::clicked, this, [this] {
+    edit_.Reset();
+    ShowValues();
+  });
   connect(btnOk, &QPushButton::clicked, this, &TfrmPreference::StoreAndClose);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -152,38 +154,33 @@ void TfrmPreference::showEvent(QShowEvent* event) {
   if (event->spontaneous()) return;
   setFixedSize(kWidth, kHeight);
   if (QWidget* owner = parentWidget()) move(owner->window()->geometry().center() - rect().center());
-  ShowValues(ReadPreferences(settingsFile_));
+  edit_.Load();
+  ShowValues();
   btnOk->setFocus();
 }
 
-TPreferences TfrmPreference::Values() const {
-  TPreferences values;
-  values.SnapFolder = S(edtSnapDirectory->text());
-  values.SmallSize = ckSmallSize->isChecked();
-  values.FullSize = ckFullSize->isChecked();
-  values.Bmp = ckBmp->isChecked();
-  values.Jpg = ckJpg->isChecked();
-  values.Quality = spedCmp->value();
-  values.Priority = priorities_->checkedId();
-  return values;
-}
-
-void TfrmPreference::ShowValues(const TPreferences& values) {
+void TfrmPreference::ShowValues() {
+  const TPreferences& values = edit_.Values();
+  // The values are whole already: no control may send its change back.
+  const QSignalBlocker blockers[] = {QSignalBlocker(edtSnapDirectory),
+                                     QSignalBlocker(ckSmallSize),
+                                     QSignalBlocker(ckFullSize),
+                                     QSignalBlocker(ckBmp),
+                                     QSignalBlocker(ckJpg),
+                                     QSignalBlocker(spedCmp),
+                                     QSignalBlocker(trcCmp),
+                                     QSignalBlocker(priorities_)};
   edtSnapDirectory->setText(Q(values.SnapFolder));
   edtSnapDirectory->setCursorPosition(0);
-  // Checked first, then unchecked: a box is never unchecked while its
-  // partner still shows an old unchecked state, which would check it again.
-  ckSmallSize->setChecked(true);
-  ckFullSize->setChecked(values.FullSize);
   ckSmallSize->setChecked(values.SmallSize);
-  ckBmp->setChecked(true);
-  ckJpg->setChecked(values.Jpg);
+  ckFullSize->setChecked(values.FullSize);
   ckBmp->setChecked(values.Bmp);
-  spedCmp->setEnabled(ckJpg->isChecked());
-  trcCmp->setEnabled(ckJpg->isChecked());
+  ckJpg->setChecked(values.Jpg);
   spedCmp->setValue(values.Quality);
-  QAbstractButton* priority = priorities_->button(values.Priority);
-  if (priority) {
+  trcCmp->setValue(spedCmp->value());
+  spedCmp->setEnabled(edit_.QualityEnabled());
+  trcCmp->setEnabled(edit_.QualityEnabled());
+  if (QAbstractButton* priority = priorities_->button(values.Priority)) {
     priority->setChecked(true);
   } else {
     // A stored value outside the four leaves none chosen.
@@ -202,7 +199,7 @@ void TfrmPreference::Browse() {
 }
 
 void TfrmPreference::StoreAndClose() {
-  if (!StorePreferences(settingsFile_, Values())) {
+  if (!edit_.Store()) {
     ui_->ShowWarning("Warning", "The settings cannot be written to " + settingsFile_ + ".");
     return;
   }

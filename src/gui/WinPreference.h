@@ -3,8 +3,9 @@
 // the conversion priority. Every show reloads it from the settings file;
 // only Ok (and Brows, for the folder) writes.
 //
-// The rules live in the window-free core (PreferenceStore.h: what show
-// reads, Default, Ok and the check-box rule; FolderChoice.h: Brows).
+// The rules live in the window-free core: TPreferenceEdit holds the values
+// being edited (what show reads, Default, Ok, the check-box rule), and each
+// control forwards its changes to it; FolderChoice.h gives Brows its rules.
 //
 // Owned by the main window (Qt parent), created once and kept; borrows the
 // message boxes and the folder browser. User-interface thread only.
@@ -38,9 +39,8 @@ class TfrmPreference : public QDialog {
   // chosen one ("" when cancelled).
   std::function<QString(const QString&)> ChooseFolder;
 
-  // What the controls hold now, and showing a set of values.
-  TPreferences Values() const;
-  void ShowValues(const TPreferences& values);
+  // The values as edited so far.
+  const TPreferences& Values() const { return edit_.Values(); }
 
   QLineEdit* edtSnapDirectory = nullptr;
   QPushButton *btnBrows = nullptr, *btnOpen = nullptr;
@@ -60,12 +60,14 @@ class TfrmPreference : public QDialog {
   void CreateQuality();
   void CreatePriority();
   void CreateButtons();
-  // Re-checks `box` when it was unchecked while `partner` is unchecked too.
-  void KeepOneOf(QCheckBox* box, QCheckBox* partner);
+  QCheckBox* MakeChoiceBox(TSnapChoice choice, const char* name, const QString& text, int x, int y);
+  // Shows the edited values in the controls.
+  void ShowValues();
   void Browse();
   void StoreAndClose();
 
   std::string settingsFile_;
+  TPreferenceEdit edit_;
   TQtUserInteraction qtUi_;
   IUserInteraction* ui_ = nullptr;
   QButtonGroup* priorities_ = nullptr;

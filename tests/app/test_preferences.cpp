@@ -54,52 +54,81 @@ TEST_F(Preferences, ShowReadsTheChoicesAndReplacesAnUnwritableFolder) {
                                          {"snapJpg", "0"},
                                          {"jpgCmp", "85"},
                                          {"Priority", "3"}}));
-  TPreferences shown = ReadPreferences(settings_);
+  TPreferenceEdit edit(settings_);
+  const TPreferences& shown = edit.Load();
   EXPECT_EQ(shown.SnapFolder, snaps);
   EXPECT_FALSE(shown.SmallSize);
   EXPECT_TRUE(shown.FullSize);
   EXPECT_TRUE(shown.Bmp);
   EXPECT_FALSE(shown.Jpg);
+  EXPECT_FALSE(edit.QualityEnabled());
   EXPECT_EQ(shown.Quality, 85);
   EXPECT_EQ(shown.Priority, 3);
 
   // A folder that cannot be written falls back to the default, which is
-  // stored at once (it need not exist yet).
-  ASSERT_TRUE(platform::WriteIniString(settings_, "settings", "SnapOutPutDir", "/proc/1"));
-  EXPECT_EQ(ReadPreferences(settings_).SnapFolder, DefaultFolder());
+  // stored at once (it need not exist yet). A pair stored with both boxes
+  // off shows its default box on, a priority outside the four none.
+  ASSERT_TRUE(platform::WriteIniStrings(
+      settings_, "settings",
+      {{"SnapOutPutDir", "/proc/1"}, {"snapFullSize", "0"}, {"snapBmp", "0"}, {"priority", "4"}}));
+  EXPECT_EQ(edit.Load().SnapFolder, DefaultFolder());
   EXPECT_EQ(Stored("SnapOutPutDir"), DefaultFolder());
+  EXPECT_TRUE(edit.Chosen(scFullSize) && edit.Chosen(scBmp));
+  EXPECT_FALSE(edit.Chosen(scSmallSize) || edit.Chosen(scJpg));
+  EXPECT_EQ(edit.Values().Priority, -1);
+}
+
+TEST_F(Preferences, TheLastBoxOfEachPairStaysChosen) {
+  TPreferenceEdit edit(settings_);
+  edit.Load();  // all four on
+  EXPECT_FALSE(edit.Choose(scSmallSize, false));
+  EXPECT_TRUE(edit.Choose(scFullSize, false));  // refused: the last size
+  EXPECT_FALSE(edit.Choose(scJpg, false));
+  EXPECT_FALSE(edit.QualityEnabled());
+  EXPECT_TRUE(edit.Choose(scBmp, false));  // refused: the last format
+  EXPECT_TRUE(edit.Choose(scJpg, true));
+  EXPECT_TRUE(edit.QualityEnabled());
+  EXPECT_FALSE(edit.Choose(scBmp, false));  // JPG is on now
+  EXPECT_TRUE(edit.Choose(scJpg, false));   // and the last format again
+  EXPECT_TRUE(edit.QualityEnabled());
+  EXPECT_TRUE(edit.Chosen(scFullSize));
 }
 
 TEST_F(Preferences, OkStoresWhatTheNextShowReadsAndAnEmptyFolderStoresTheDefault) {
-  TPreferences values;
-  values.SnapFolder = (root_ / "snaps").string();
-  fs::create_directories(values.SnapFolder);
-  values.SmallSize = true;
-  values.FullSize = false;
-  values.Bmp = false;
-  values.Jpg = true;
-  values.Quality = 64;
-  values.Priority = 2;
-  ASSERT_TRUE(StorePreferences(settings_, values));
-  const TPreferences read = ReadPreferences(settings_);
-  EXPECT_EQ(read.SnapFolder, values.SnapFolder);
+  const std::string snaps = (root_ / "snaps").string();
+  fs::create_directories(snaps);
+  TPreferenceEdit edit(settings_);
+  edit.Reset();
+  edit.SetFolder(snaps);
+  edit.Choose(scSmallSize, true);
+  edit.Choose(scFullSize, false);
+  edit.Choose(scJpg, true);
+  edit.Choose(scBmp, false);
+  edit.SetQuality(64);
+  edit.SetPriority(2);
+  ASSERT_TRUE(edit.Store());
+  const TPreferences stored = edit.Values();
+  const TPreferences read = TPreferenceEdit(settings_).Load();
+  EXPECT_EQ(read.SnapFolder, snaps);
   EXPECT_EQ(
       std::tie(read.SmallSize, read.FullSize, read.Bmp, read.Jpg, read.Quality, read.Priority),
-      std::tie(values.SmallSize, values.FullSize, values.Bmp, values.Jpg, values.Quality,
-               values.Priority));
+      std::tie(stored.SmallSize, stored.FullSize, stored.Bmp, stored.Jpg, stored.Quality,
+               stored.Priority));
+  EXPECT_TRUE(read.SmallSize && !read.FullSize && !read.Bmp && read.Jpg);
 
-  values.SnapFolder.clear();
-  values.Quality = 0;    // a quality of 0 is not stored: the old one stays
-  values.Priority = -1;  // no priority chosen
-  ASSERT_TRUE(StorePreferences(settings_, values));
+  edit.SetFolder("");
+  edit.SetQuality(0);    // a quality of 0 is not stored: the old one stays
+  edit.SetPriority(-1);  // no priority chosen
+  ASSERT_TRUE(edit.Store());
   EXPECT_EQ(Stored("SnapOutPutDir"), DefaultFolder());
   EXPECT_EQ(Stored("jpgCmp"), "64");
   EXPECT_EQ(Stored("priority"), "-1");
 }
 
 TEST_F(Preferences, OkReportsASettingsFileThatCannotBeWritten) {
-  settings_ = (root_ / "no-such-folder" / "settings.ini").string();
-  EXPECT_FALSE(StorePreferences(settings_, DefaultPreferences()));
+  TPreferenceEdit edit((root_ / "no-such-folder" / "settings.ini").string());
+  edit.Reset();
+  EXPECT_FALSE(edit.Store());
 }
 
 TEST_F(Preferences, ABrowsedFolderIsRefusedReplacedOrStoredForItsOwnSetting) {
