@@ -1,6 +1,7 @@
 #include "app/BatchDriver.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "app/GlobalUnit.h"
 #include "app/ShortNames.h"
@@ -112,23 +113,30 @@ bool TBatchDriver::Start() {
     (context_.Ui ? context_.Ui : &fallback)->ShowWarning("Warning", kNoCheckedRowText);
     return false;
   }
-  taskRows_.assign(size_t(checked), -1);
-  outputFiles_.assign(size_t(checked), std::string());
-  expectedDurations_.assign(size_t(checked), -1);
-  expectVideo_.assign(size_t(checked), false);
+  taskRows_.clear();
+  outputFiles_.clear();
+  expectedDurations_.clear();
+  expectVideo_.clear();
+  skipped_.clear();
   formatCode_ = ChosenFormatCode(context_.SettingsFile, context_.Ui);
   notices_.clear();
   summary_ = TBatchSummary{};
   summary_.Folder = TAppSettings(context_.SettingsFile).OutPutDir();
+  // The progress window must not show the last batch's picture.
+  previewBitmap_ = TBitmap();
+  previewCount_ = 0;
   if (listView_) listView_->StopPreview();
   vcl_.ClearTasks();
 
-  int k = 0;
-  for (int row = 0; row < list_.Count(); ++row) {
-    if (!list_.Row(row).Checked) continue;
-    PrepareRow(row, k++);
-  }
+  for (int row = 0; row < list_.Count(); ++row)
+    if (list_.Row(row).Checked) PrepareRow(row);
 
+  if (taskRows_.empty()) {
+    // Every file was left out: a run without tasks would never end.
+    FinishBatch();
+    return true;
+  }
+  running_ = true;
   if (progressView_) {
     progressView_->RunModal();
   } else {
@@ -137,8 +145,15 @@ bool TBatchDriver::Start() {
   return true;
 }
 
-void TBatchDriver::PrepareRow(int row, int taskNumber) {
-  taskRows_[size_t(taskNumber)] = row;
+void TBatchDriver::SkipRow(int row, const std::string& message) {
+  const std::string text = message.empty() ? "Cannot open the file" : message;
+  skipped_.push_back({row, text});
+  ++summary_.Failed;
+  list_.SetProgress(row, text, text);
+  if (progressView_) progressView_->FileLeftOut(list_.Row(row).Caption, text);
+}
+
+bool TBatchDriver::PrepareRow(int row) {
   const std::string caption = list_.Row(row).Caption;
   TlvFilesRecord& record = list_.Record(row);
 
@@ -178,13 +193,23 @@ void TBatchDriver::PrepareRow(int row, int taskNumber) {
 
   BuildConversionOptions(context_, record, code, output, probe, input);
 
+  // A file that cannot be read any more fails alone; the others convert.
   const int task = vcl_.AddTask(input.FileName, &input);
-  if (task < 0) throw FFmpegException(vcl_.LastErrMsg());
+  if (task < 0) {
+    SkipRow(row, vcl_.LastErrMsg());
+    return false;
+  }
   output.CustomHook = record.HasEffects();
   // A task without its output would only fail later with a message that
-  // hides the reason; the reason is reported now instead.
-  if (!vcl_.SetOutputFile(task, outputName, &output)) throw FFmpegException(vcl_.LastErrMsg());
-  outputFiles_[size_t(taskNumber)] = outputName;
+  // hides the reason; the reason is given now instead.
+  if (!vcl_.SetOutputFile(task, outputName, &output)) {
+    const std::string message = vcl_.LastErrMsg();
+    vcl_.RemoveTask(task);
+    SkipRow(row, message);
+    return false;
+  }
+  taskRows_.push_back(row);
+  outputFiles_.push_back(outputName);
   // What the output should last: the length asked for, else the rest of the
   // source after the trim start.
   std::int64_t expected = -1;
@@ -192,8 +217,10 @@ void TBatchDriver::PrepareRow(int row, int taskNumber) {
     expected = output.Duration;
   else if (info.Duration > 0)
     expected = info.Duration - std::max<std::int64_t>(record.TrimStart, 0);
-  expectedDurations_[size_t(taskNumber)] = expected;
-  expectVideo_[size_t(taskNumber)] = sourceHasVideo && FormatOffersVideo(TFormatProfile(context_.ProfileFile, code));
+  expectedDurations_.push_back(expected);
+  expectVideo_.push_back(sourceHasVideo &&
+                         FormatOffersVideo(TFormatProfile(context_.ProfileFile, code)));
+  return true;
 }
 
 TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
@@ -216,11 +243,27 @@ void TBatchDriver::CheckTrim(const TlvFilesRecord& record, std::int64_t duration
                       "): nothing is left to convert.");
 }
 
-void TBatchDriver::StartTasks() { vcl_.StartTask(1); }
+std::int64_t TBatchDriver::NowMs() const {
+  if (nowMs_) return nowMs_();
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
-void TBatchDriver::Pause() { vcl_.PauseConvert(); }
+void TBatchDriver::StartTasks() {
+  fileClock_ = TFileClock();
+  fileClock_.Start(NowMs());
+  vcl_.StartTask(1);
+}
 
-void TBatchDriver::Resume() { vcl_.ResumeConvert(); }
+void TBatchDriver::Pause() {
+  fileClock_.Pause(NowMs());
+  vcl_.PauseConvert();
+}
+
+void TBatchDriver::Resume() {
+  fileClock_.Resume(NowMs());
+  vcl_.ResumeConvert();
+}
 
 void TBatchDriver::Cancel() { vcl_.StopConvert(true); }
 
@@ -241,7 +284,11 @@ int TBatchDriver::RowOfTask(int taskIndex) const {
 void TBatchDriver::HandleProgress(const TProgressInfo& info) {
   const int row = RowOfTask(info.TaskIndex);
   if (row < 0) return;
-  const TProgressTexts texts = MakeProgressTexts(info, vcl_.TaskCount(), list_.Row(row).Caption);
+  TProgressTexts texts = MakeProgressTexts(info, vcl_.TaskCount(), list_.Row(row).Caption);
+  texts.TimeLeft = TimeLeftText(
+      EstimateLeftMs(fileClock_.SpentMs(NowMs()), info.CurrentDuration, info.TotalDuration));
+  texts.BatchPercent =
+      BatchPercent(expectedDurations_, info.TaskIndex, info.CurrentDuration, info.TotalDuration);
   if (texts.Percent >= 0) {
     if (progressView_) progressView_->SetFilePercent(texts.Percent);
     list_.SetProgress(row, std::to_string(texts.Percent) + "%");
@@ -250,7 +297,9 @@ void TBatchDriver::HandleProgress(const TProgressInfo& info) {
 }
 
 void TBatchDriver::HandlePreview(const TPreviewInfo& info) {
-  if (info.Bitmap && info.Bitmap->Width() > 0 && info.Bitmap->Height() > 0) previewBitmap_ = *info.Bitmap;
+  if (!info.Bitmap || info.Bitmap->Width() <= 0 || info.Bitmap->Height() <= 0) return;
+  previewBitmap_ = *info.Bitmap;
+  ++previewCount_;
 }
 
 void TBatchDriver::HandleHook(THookInfo& info) {
@@ -269,8 +318,12 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
   if (info.Completed && check.Passed) ++summary_.Converted;
   else if (info.Failed || info.Completed) ++summary_.Failed;
   else ++summary_.Stopped;
+  // The next file starts as soon as this notice has been handled.
+  fileClock_.Start(NowMs());
+  // A failed file says why in its own cell, not only in the cell's tip:
+  // its last percentage would read as a file that is still on its way.
   if (info.Failed && row >= 0 && !info.ErrorMessage.empty())
-    list_.SetProgress(row, list_.Row(row).Progress, info.ErrorMessage);
+    list_.SetProgress(row, info.ErrorMessage, info.ErrorMessage);
   // Pictures the hook had to skip: the file converted without them.
   const std::vector<std::string> warnings = renderer_->TakeWarnings(info.TaskIndex);
   if (progressView_)
@@ -285,7 +338,9 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
         list_.SetProgress(row, "100%");
     }
     if (progressView_) progressView_->SetFilePercent(100);
-    if (info.TaskIndex + 1 == list_.CheckedCount() && progressView_) {
+    // After the last file, and only when it is good: an output that failed
+    // its check is no finished conversion to show or to shut down after.
+    if (info.TaskIndex + 1 == int(taskRows_.size()) && check.Passed && progressView_) {
       if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
       if (progressView_->ShutDownChecked()) platform::ShutDownComputer();
     }
@@ -298,8 +353,12 @@ void TBatchDriver::FinishBatch() {
     listView_->EnableButtons(IBatchListView::btAdd | IBatchListView::btRemove | IBatchListView::btClear |
                              IBatchListView::btStart);
   vcl_.ClearTasks();
-  if (progressView_) progressView_->Close();
+  const bool wasRunning = running_;
+  running_ = false;
+  // Told while the progress window still shows, so that the windows can
+  // still tell whether the user is looking at them.
   if (OnBatchFinished) OnBatchFinished(summary_);
+  if (progressView_ && wasRunning) progressView_->Close();
 }
 
 std::string BatchSummaryText(const TBatchSummary& summary) {

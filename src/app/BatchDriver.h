@@ -27,6 +27,7 @@
 
 #include "app/BatchView.h"
 #include "app/OptionBuilder.h"
+#include "app/ProgressRules.h"
 #include "engine/common/ThreadPriority.h"
 #include "engine/convert/ConvertEvents.h"
 #include "engine/probe/AVProbe.h"
@@ -87,10 +88,13 @@ class TBatchDriver {
 
   // Prepares a task for every checked row and runs the progress window
   // (without one, starts the tasks and returns at once).
-  // False when no row is checked (the user is told so). Throws
-  // EConvertError or FFmpegException when a file cannot be prepared: nothing
-  // is converted then, and the tasks added so far stay until the next
-  // Start or Clear.
+  // False when no row is checked (the user is told so). A file the converter
+  // cannot open any more (removed or made unreadable since Add), or whose
+  // output cannot be created, is left out with the converter's message in
+  // its "Progress" cell (SkippedRows) and the others convert. Throws
+  // EConvertError or FFmpegException when the settings of a file cannot be
+  // turned into options: nothing is converted then, and the tasks added so
+  // far stay until the next Start or Clear.
   bool Start();
   // The progress window's show step: starts the tasks one after another.
   void StartTasks();
@@ -105,6 +109,12 @@ class TBatchDriver {
 
   // Task index -> list row, filled by Start.
   const std::vector<int>& TaskRows() const { return taskRows_; }
+  // Checked rows Start left out, with the converter's message.
+  struct TSkippedRow {
+    int Row = -1;
+    std::string Message;
+  };
+  const std::vector<TSkippedRow>& SkippedRows() const { return skipped_; }
   // Task index -> output file, filled by Start.
   const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
   // What checks every completed output before it counts as done: CheckOutput
@@ -116,14 +126,22 @@ class TBatchDriver {
   const TBatchSummary& Summary() const { return summary_; }
   // The end notices of the current batch, in the order they were handled.
   const std::vector<TTerminateInfo>& Notices() const { return notices_; }
-  // A copy of the last encoded picture (empty before the first).
+  // A copy of the last encoded picture of this batch (empty before the first).
   const TBitmap& PreviewBitmap() const { return previewBitmap_; }
+  // Counts the pictures delivered in this batch: the picture changed when
+  // the count did.
+  int PreviewCount() const { return previewCount_; }
+  // The clock of the time-left estimate, in milliseconds; a steady clock by
+  // default (tests set their own).
+  void SetClock(std::function<std::int64_t()> nowMs) { nowMs_ = std::move(nowMs); }
   // The probe Start opened last (the option builder reads the streams there).
   TAVProbe* Probe() const { return probe_; }
   void SetAVProbe(TAVProbe* probe) { probe_ = probe; }
 
  private:
-  void PrepareRow(int row, int taskNumber);
+  // False when the row was left out (SkippedRows).
+  bool PrepareRow(int row);
+  void SkipRow(int row, const std::string& message);
   void HandleProgress(const TProgressInfo& info);
   void HandlePreview(const TPreviewInfo& info);
   void HandleHook(THookInfo& info);
@@ -133,6 +151,7 @@ class TBatchDriver {
   // (a duration of 0 or less is unknown and passes).
   void CheckTrim(const TlvFilesRecord& record, std::int64_t duration) const;
   void FinishBatch();
+  std::int64_t NowMs() const;
   int RowOfTask(int taskIndex) const;
 
   TFFmpegVCL& vcl_;
@@ -149,8 +168,13 @@ class TBatchDriver {
   std::vector<bool> expectVideo_;
   int formatCode_ = 0;  // chosen at Start
   TOutputChecker outputChecker_ = CheckOutput;
+  std::vector<TSkippedRow> skipped_;
   TBatchSummary summary_;
   std::vector<TTerminateInfo> notices_;
   TBitmap previewBitmap_;
+  int previewCount_ = 0;
+  bool running_ = false;  // from starting the tasks to the final notice
+  std::function<std::int64_t()> nowMs_;
+  TFileClock fileClock_;  // of the running task
   TAVProbe* probe_ = nullptr;
 };

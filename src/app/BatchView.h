@@ -38,6 +38,8 @@ struct TProgressTexts {
   std::string Size;     // "2048 kb"
   std::string Counter;  // "[1/3]"
   std::string File;     // the source, shortened to fit the label
+  std::string TimeLeft;   // "0:53 left"; "" until an estimate can be made
+  int BatchPercent = -1;  // the share of the whole batch done, 0..100; -1 unknown
 };
 
 // The progress window.
@@ -59,6 +61,9 @@ class IProgressView {
   // Something the task left out but converted without, such as a watermark
   // picture that could not be read; comes before the task's TaskEnded.
   virtual void FileWarning(int /*taskIndex*/, const std::string& /*text*/) {}
+  // A checked file Start left out of the batch (it cannot be read any more,
+  // or its output cannot be made), before the window is shown.
+  virtual void FileLeftOut(const std::string& /*source*/, const std::string& /*text*/) {}
   // The two end-of-batch choices.
   virtual bool OpenFolderChecked() const = 0;
   virtual bool ShutDownChecked() const = 0;

@@ -243,6 +243,9 @@ class TConsoleProgressView : public IProgressView {
     const std::string output = taskIndex < int(outputs.size()) ? outputs[size_t(taskIndex)] : std::string();
     std::fprintf(stderr, "warning: %s: %s\n", output.c_str(), text.c_str());
   }
+  void FileLeftOut(const std::string& source, const std::string& text) override {
+    std::fprintf(stderr, "failed: %s: %s\n", source.c_str(), text.c_str());
+  }
   bool OpenFolderChecked() const override { return false; }
   bool ShutDownChecked() const override { return false; }
   bool Cancelled() const { return cancelled_; }
@@ -345,7 +348,7 @@ int ListFormats(const TAppSettings& settings) {
 }
 
 int ExitCodeOf(const TBatchDriver& driver, bool cancelled) {
-  bool failed = false, stopped = cancelled;
+  bool failed = !driver.SkippedRows().empty(), stopped = cancelled;
   for (const auto& n : driver.Notices()) {
     if (n.TaskIndex < 0) continue;
     failed |= n.Failed;

@@ -10,6 +10,13 @@ const QColor kGround(166, 202, 240);
 
 }  // namespace
 
+QImage BitmapImage(const TBitmap& bitmap) {
+  if (bitmap.Empty()) return QImage();
+  return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.RowSize(),
+                QImage::Format_BGR888)
+      .copy();
+}
+
 TPictureView::TPictureView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void TPictureView::SetPicture(const QImage& picture) {

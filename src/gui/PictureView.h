@@ -1,4 +1,4 @@
-// TPictureView: one of the crop window's two picture areas: cleared to its
+// TPictureView: a picture area of the crop and progress windows: cleared to its
 // ground colour, with a picture stretched into the rectangle that fits it
 // (FitPicture), or a line of text when there is no picture to show.
 //
@@ -8,6 +8,12 @@
 #include <QColor>
 #include <QImage>
 #include <QWidget>
+
+class TBitmap;
+
+// The bitmap's pixels as an image of their own (the bitmap may change
+// afterwards); a null image for an empty bitmap.
+QImage BitmapImage(const TBitmap& bitmap);
 
 class TPictureView : public QWidget {
   Q_OBJECT

@@ -20,6 +20,8 @@ class TTitleBar : public QWidget {
   TTitleBar(QWidget* window, const QString& caption);
 
   QToolButton* CloseButton() const { return close_; }
+  void SetCaption(const QString& caption);
+  QString Caption() const;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

@@ -27,12 +27,6 @@ constexpr int kVolumeReserve = 20;
 // The playback bar's drag reserve.
 constexpr int kPlayBarReserve = 15;
 
-// The picture's own bytes, copied (the bitmap may change after the call).
-QImage ToImage(const TBitmap& bitmap) {
-  if (bitmap.Empty()) return QImage();
-  return QImage(bitmap.Bits(), bitmap.Width(), bitmap.Height(), bitmap.RowSize(), QImage::Format_BGR888).copy();
-}
-
 }  // namespace
 
 TfrmCrop::TfrmCrop(TSourceList& list, std::string settingsFile, QWidget* parent)
@@ -243,8 +237,8 @@ void TfrmCrop::DrawViews() {
     if (!haveFrame_) return;
     frame = frameCopy_;
   }
-  imgPreview->SetPicture(ToImage(frame));
-  imgOutput->SetPicture(ToImage(CropOutput(frame, Effects(), srcCrop_)));
+  imgPreview->SetPicture(BitmapImage(frame));
+  imgOutput->SetPicture(BitmapImage(CropOutput(frame, Effects(), srcCrop_)));
 }
 
 void TfrmCrop::LoadVolume() {

@@ -113,8 +113,17 @@ void TfrmMain::CreateBatchDriver() {
   batch_->OnBatchFinished = [this](const TBatchSummary& summary) {
     // A user who is looking at the window sees the list; one who is not is
     // told through the desktop.
-    if (!isActiveWindow()) NotifyDesktop(QApplication::applicationDisplayName(), Q(BatchSummaryText(summary)));
+    if (!ProgramIsActive())
+      NotifyDesktop(QApplication::applicationDisplayName(), Q(BatchSummaryText(summary)));
   };
+}
+
+bool TfrmMain::ProgramIsActive() const {
+  // The progress window and the dialogs are windows of their own, whose
+  // parent chain leads here.
+  for (const QWidget* w = QApplication::activeWindow(); w; w = w->parentWidget())
+    if (w == this) return true;
+  return false;
 }
 
 void TfrmMain::CreateTitleBar() {

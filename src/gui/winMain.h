@@ -165,6 +165,8 @@ class TfrmMain : public QWidget, public IBatchListView {
  private:
   // winMain.cpp
   void CreateBatchDriver();
+  // True while this window or one of the windows it opened is active.
+  bool ProgramIsActive() const;
   void CreateTitleBar();
   void CreateToolbar();
   void CreateMenus();

@@ -9,6 +9,7 @@
 #include "gui/WinDirectory.h"
 #include "gui/WinFileInfo.h"
 #include "gui/WinPreference.h"
+#include "gui/WinProgress.h"
 #include "gui/WinSettings.h"
 #include "gui/WinTrim.h"
 #include "gui/WinWaterMark.h"
@@ -93,4 +94,8 @@ QString TfrmMain::BrowseForFolder(const QString& current) {
   return FolderBrowser()->Choose(current);
 }
 
-IProgressView* TfrmMain::ProgressView() { return nullptr; }
+IProgressView* TfrmMain::ProgressView() {
+  if (!frmProgress_) frmProgress_ = new TfrmProgress(SettingsFile(), this);
+  frmProgress_->Attach(batch_.get(), ui_);
+  return frmProgress_;
+}

@@ -130,6 +130,13 @@ bool FileExists(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool IdentifyFile(const std::string& path, TFileIdentity& identity) {
+  struct stat st {};
+  if (path.empty() || ::stat(path.c_str(), &st) != 0) return false;
+  identity = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+  return true;
+}
+
 std::string LoginName() { return PasswdField(false); }
 
 FileVersion ProgramVersion() {

@@ -28,6 +28,16 @@ bool CanCreateFileIn(const std::string& folder);
 bool ForceDirectories(const std::string& folder);
 bool DirectoryExists(const std::string& folder);
 bool FileExists(const std::string& path);
+// Which file a path names, so that a writer can tell whether the path still
+// leads to the file it opened (a removed, renamed or replaced file, or one
+// whose folder went, no longer does).
+struct TFileIdentity {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+// False when the path names nothing.
+bool IdentifyFile(const std::string& path, TFileIdentity& identity);
 // Copies a file: the copy is written beside `to` and renamed into place, so
 // `to` is either absent or complete. False when anything fails, with errno
 // telling why.

@@ -234,9 +234,20 @@ TEST_F(BatchTest, CheckedRowsConvertInOrderAndTheLastOneTriggersTheEndActions) {
   for (const auto& f : driver.OutputFiles()) EXPECT_TRUE(std::filesystem::exists(f)) << f;
 
   bool sawFirst = false, sawSecond = false;
+  int batchPercent = 0;
   for (const auto& t : progress.Texts) {
     sawFirst |= t.Counter == "[1/2]";
     sawSecond |= t.Counter == "[2/2]";
+    // The batch's share never goes back; the second file starts at the
+    // first one's share of the two lengths (1.1 s of 2.4 s).
+    EXPECT_GE(t.BatchPercent, batchPercent) << t.Counter;
+    batchPercent = t.BatchPercent;
+    if (t.Counter == "[2/2]") {
+      EXPECT_GE(t.BatchPercent, 45);
+    }
+    if (t.Percent < kEstimateFromPercent) {
+      EXPECT_EQ(t.TimeLeft, "") << t.Percent;
+    }
   }
   EXPECT_TRUE(sawFirst);
   EXPECT_TRUE(sawSecond);

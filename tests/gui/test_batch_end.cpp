@@ -92,7 +92,8 @@ QStringList TwoClips() {
 
 class BatchEndTest : public MainWindowTest {
  protected:
-  void RunBatch() {
+  // `duringBatch` runs once the progress window runs the batch.
+  void RunBatch(std::function<void()> duringBatch = nullptr) {
     TAppSettings(main_->SettingsFile()).SetOutPutDir(scratch_.Sub("out"));
     main_->ChooseFiles = [] { return TwoClips(); };
     main_->AddFiles();
@@ -102,6 +103,16 @@ class BatchEndTest : public MainWindowTest {
       previous(s);
       ended_ = true;
     };
+    QTimer watch;
+    if (duringBatch) {
+      watch.setInterval(5);
+      QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!QApplication::activeModalWidget()) return;
+        watch.stop();
+        duringBatch();
+      });
+      watch.start();
+    }
     QTest::mouseClick(main_->btnStart, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return ended_; }, 50000));
   }
@@ -132,11 +143,13 @@ TEST_F(BatchEndTest, ABatchEndingBehindAnotherWindowIsToldThroughTheDesktop) {
   if (QStandardPaths::findExecutable("dbus-daemon").isEmpty()) GTEST_SKIP() << "no dbus-daemon";
   TPrivateBus bus;
   ASSERT_TRUE(bus.Start());
+  // The user turns to another window while the batch runs.
   QWidget other;
-  other.show();
-  other.activateWindow();
-  QApplication::setActiveWindow(&other);
-  RunBatch();
+  RunBatch([&] {
+    other.show();
+    other.activateWindow();
+    QApplication::setActiveWindow(&other);
+  });
   ASSERT_TRUE(bus.Service());
   std::lock_guard lock(bus.Service()->Mutex);
   ASSERT_EQ(bus.Service()->Bodies.size(), 1);

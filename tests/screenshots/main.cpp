@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   QDir().mkpath(outDir + "/home");
   platform::SetEnv("SDL_AUDIODRIVER", "dummy");
   platform::SetEnv("QUOR_OPEN_COMMAND", "true");  // snapshots and folders open nothing
+  platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "true");  // and a batch never powers off
 
   TQuorApplication app(argc, argv);
   theme::Apply(app);

@@ -126,9 +126,21 @@ void TCustomFFmpeg::PacketLoop() {
     std::int64_t now = FF.av_gettime();
     if (now - lastReportTime_ > progressInterval_) {
       lastReportTime_ = now;
+      CheckOutputsInPlace();
       Report(false, fileIndex);
     }
   }
+}
+
+// A file that was removed, renamed or replaced while it is written (or
+// whose folder was) takes what follows to nowhere the user can find: the
+// conversion stops with the reason instead of finishing it.
+void TCustomFFmpeg::CheckOutputsInPlace() const {
+  for (const auto& file : outputFiles_)
+    if (!file->StillInPlace())
+      throw FFmpegException(
+          "The output file " + file->Name +
+          " is gone: it or its folder was removed, renamed or replaced while it was being written");
 }
 
 bool TCustomFFmpeg::HandlePacket(int fileIndex, AVPacket* pkt) {
@@ -489,6 +501,7 @@ void TCustomFFmpeg::EndOfConversion() {
   }
   Report(true, -1);
   CloseCodecs();
+  if (!stopRequested_) CheckOutputsInPlace();
   // A range that holds no picture and no sound (a trim that starts at the
   // end, or one too short for a single frame) leaves nothing to keep; that
   // is no success.

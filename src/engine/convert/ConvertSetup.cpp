@@ -346,6 +346,7 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
       SetLastError(ErrorText(fileName, err));
       return -1;
     }
+    file->Identified = platform::IdentifyFile(fileName, file->Identity);
   }
   ctx->max_delay = int(std::lround(o.MuxMaxDelay * 1000000));
   // The program-stream muxers take the preload as a private option, which

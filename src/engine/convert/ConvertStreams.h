@@ -16,6 +16,7 @@
 #include "engine/convert/Deinterlacer.h"
 #include "engine/libav/FFmpegApi.h"
 #include "engine/options/OptionState.h"
+#include "platform/Folders.h"
 
 struct TCodecContextFree {
   void operator()(AVCodecContext* ctx) const;  // under the codec lock
@@ -161,4 +162,11 @@ struct TOutputFile {
   std::int64_t Preload = -1;           // µs for the muxer's "preload" option; -1: the muxer has none
   bool HeaderWritten = false;
   bool TrailerWritten = false;
+  // The file the name led to when it was opened (plain files only): while
+  // it is written, the name must still lead there.
+  bool Identified = false;
+  platform::TFileIdentity Identity;
+  // True while the name still leads to the file that was opened (always
+  // for outputs that are no plain file).
+  bool StillInPlace() const;
 };

@@ -58,8 +58,15 @@ TOutputFile::~TOutputFile() {
   Streams.clear();
   FF.avformat_free_context(Ctx);
   Ctx = nullptr;
-  // A file that never received data is not worth keeping.
-  if (ownsFile && FileSize(Name) == 0) ::unlink(Name.c_str());
+  // A file that never received data is not worth keeping; whatever the
+  // name leads to now, if not that file, is someone else's.
+  if (ownsFile && StillInPlace() && FileSize(Name) == 0) ::unlink(Name.c_str());
+}
+
+bool TOutputFile::StillInPlace() const {
+  if (!Identified) return true;
+  platform::TFileIdentity now;
+  return platform::IdentifyFile(Name, now) && now == Identity;
 }
 
 // ---- engine ----

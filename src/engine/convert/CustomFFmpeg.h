@@ -253,6 +253,8 @@ class TCustomFFmpeg : public IOptionHost {
 
   // Report (ConvertReport.cpp)
   void Report(bool isLast, int fileIndex);
+  // Throws when an output's name no longer leads to the file being written.
+  void CheckOutputsInPlace() const;
   void WriteVideoStats(TOutputStream& ost, int frameSize);
   std::int64_t OutputSize() const;
 
