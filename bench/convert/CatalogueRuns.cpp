@@ -30,7 +30,8 @@ struct TTimes {
 double ChildrenCpuSeconds() {
   rusage u{};
   ::getrusage(RUSAGE_CHILDREN, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // One conversion in a fresh output folder; wall and processor seconds of the
@@ -44,8 +45,8 @@ TTimes Convert(const TCase& c, const std::string& clip, const std::string& dir) 
   args.push_back(clip);
   const double cpu = ChildrenCpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  const TChildResult r = TChildProcess::Run(QUOR_CONVERT, args,
-                                            {{"QUOR_APPDATA", dir + "app/"}, {"QT_QPA_PLATFORM", "offscreen"}});
+  const TChildResult r = TChildProcess::Run(
+      QUOR_CONVERT, args, {{"QUOR_APPDATA", dir + "app/"}, {"QT_QPA_PLATFORM", "offscreen"}});
   TTimes t;
   t.Wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   t.Cpu = ChildrenCpuSeconds() - cpu;
@@ -56,10 +57,12 @@ TTimes Convert(const TCase& c, const std::string& clip, const std::string& dir) 
 }  // namespace
 
 void Run(const std::string& clip, int reps) {
-  const std::vector<TCase> cases{{"plain", {}},
-                                 {"--brightness 300", {"--brightness", "300"}},
-                                 {"--text Hello@100,100,size=40", {"--text", "Hello@100,100,size=40"}}};
-  const std::string dir = TestMedia::MediaDir() + "bench_catalogue_" + std::to_string(::getpid()) + "/";
+  const std::vector<TCase> cases{
+      {"plain", {}},
+      {"--brightness 300", {"--brightness", "300"}},
+      {"--text Hello@100,100,size=40", {"--text", "Hello@100,100,size=40"}}};
+  const std::string dir =
+      TestMedia::MediaDir() + "bench_catalogue_" + std::to_string(::getpid()) + "/";
   std::filesystem::create_directories(dir + "app");
   std::vector<TTimes> best(cases.size());
   // The cases take turns, so that a burst of load from elsewhere does not
@@ -74,10 +77,11 @@ void Run(const std::string& clip, int reps) {
 
   std::printf("(d) catalogue mode, format 0, quor-convert whole runs (best of %d)\n", reps);
   for (size_t k = 0; k < cases.size(); ++k) {
-    std::printf("  %-30s %6.2f s wall, %6.2f s processor", cases[k].Title, best[k].Wall, best[k].Cpu);
+    std::printf("  %-30s %6.2f s wall, %6.2f s processor", cases[k].Title, best[k].Wall,
+                best[k].Cpu);
     if (k > 0)
-      std::printf("   cost %5.3fx wall, %5.3fx processor of plain (goal <= 1.20)", best[k].Wall / best[0].Wall,
-                  best[k].Cpu / best[0].Cpu);
+      std::printf("   cost %5.3fx wall, %5.3fx processor of plain (goal <= 1.20)",
+                  best[k].Wall / best[0].Wall, best[k].Cpu / best[0].Cpu);
     std::printf("\n");
   }
 }

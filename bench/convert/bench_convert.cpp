@@ -52,11 +52,14 @@ struct TCase {
   int AudioBitRate;
 };
 
-const TCase kMpeg4Avi{"(a) MPEG-4 + MP3 in AVI", "avi", "mpeg4", 1500000, nullptr, "libmp3lame", 128000};
-const TCase kH264Mp4{"(b) H.264 + AAC in MP4", "mp4", "libx264", 2000000, "veryfast", "aac", 128000};
+const TCase kMpeg4Avi{
+    "(a) MPEG-4 + MP3 in AVI", "avi", "mpeg4", 1500000, nullptr, "libmp3lame", 128000};
+const TCase kH264Mp4{
+    "(b) H.264 + AAC in MP4", "mp4", "libx264", 2000000, "veryfast", "aac", 128000};
 
 void Check(int err, const char* what) {
-  if (err < 0) throw std::runtime_error(std::string(what) + " failed (" + std::to_string(err) + ")");
+  if (err < 0)
+    throw std::runtime_error(std::string(what) + " failed (" + std::to_string(err) + ")");
 }
 
 template <typename T>
@@ -81,7 +84,8 @@ class TDirectLoop {
     vDec_ = OpenDecoder(in_->streams[vIn_]);
     aDec_ = OpenDecoder(in_->streams[aIn_]);
 
-    Check(FF.avformat_alloc_output_context2(&out_, nullptr, nullptr, output.c_str()), "output context");
+    Check(FF.avformat_alloc_output_context2(&out_, nullptr, nullptr, output.c_str()),
+          "output context");
     const bool globalHeader = out_->oformat->flags & AVFMT_GLOBALHEADER;
     vEnc_ = NewEncoder(c.VideoEncoder, globalHeader);
     vEnc_->width = vDec_->width;
@@ -106,7 +110,8 @@ class TDirectLoop {
     aOut_ = NewStream(aEnc_);
     Check(FF.avio_open(&out_->pb, output.c_str(), AVIO_FLAG_WRITE), "open output file");
     Check(FF.avformat_write_header(out_, nullptr), "write header");
-    fifo_ = Checked(FF.av_audio_fifo_alloc(aEnc_->sample_fmt, aEnc_->ch_layout.nb_channels, 4096), "fifo");
+    fifo_ = Checked(FF.av_audio_fifo_alloc(aEnc_->sample_fmt, aEnc_->ch_layout.nb_channels, 4096),
+                    "fifo");
     frame_ = Checked(FF.av_frame_alloc(), "frame");
     pkt_ = Checked(FF.av_packet_alloc(), "packet");
   }
@@ -172,13 +177,15 @@ class TDirectLoop {
     while (FF.avcodec_receive_frame(dec, frame_) >= 0) {
       if (video) {
         AVStream* st = in_->streams[vIn_];
-        frame_->pts = FF.av_rescale_q(frame_->best_effort_timestamp - std::max<int64_t>(st->start_time, 0),
-                                      st->time_base, vEnc_->time_base);
+        frame_->pts =
+            FF.av_rescale_q(frame_->best_effort_timestamp - std::max<int64_t>(st->start_time, 0),
+                            st->time_base, vEnc_->time_base);
         frame_->pict_type = AV_PICTURE_TYPE_NONE;
         Encode(vEnc_, vOut_, frame_);
         ++videoFrames_;
       } else {
-        FF.av_audio_fifo_write(fifo_, reinterpret_cast<void**>(frame_->extended_data), frame_->nb_samples);
+        FF.av_audio_fifo_write(fifo_, reinterpret_cast<void**>(frame_->extended_data),
+                               frame_->nb_samples);
         EncodeAudioFifo(false);
       }
       FF.av_frame_unref(frame_);
@@ -235,7 +242,8 @@ void PrintHookSteps(const std::string& clip) {
   Check(FF.avformat_open_input(&in, clip.c_str(), nullptr, nullptr), "open input");
   Check(FF.avformat_find_stream_info(in, nullptr), "stream info");
   int v = FF.av_find_best_stream(in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-  const AVCodec* codec = Checked(FF.avcodec_find_decoder(in->streams[v]->codecpar->codec_id), "decoder");
+  const AVCodec* codec =
+      Checked(FF.avcodec_find_decoder(in->streams[v]->codecpar->codec_id), "decoder");
   AVCodecContext* dec = Checked(FF.avcodec_alloc_context3(codec), "decoder context");
   FF.avcodec_parameters_to_context(dec, in->streams[v]->codecpar);
   Check(FF.avcodec_open2(dec, codec, nullptr), "open decoder");
@@ -268,8 +276,9 @@ void PrintHookSteps(const std::string& clip) {
       back += std::chrono::duration<double, std::milli>(t3 - t2).count();
       FF.av_frame_free(&drawn);
     }
-    std::printf("  hook steps per %dx%d frame: to bitmap %.2f ms, fresh picture %.2f ms, back %.2f ms\n",
-                picture->width, picture->height, toBitmap / kRounds, fresh / kRounds, back / kRounds);
+    std::printf(
+        "  hook steps per %dx%d frame: to bitmap %.2f ms, fresh picture %.2f ms, back %.2f ms\n",
+        picture->width, picture->height, toBitmap / kRounds, fresh / kRounds, back / kRounds);
   }
   FF.av_frame_free(&picture);
   FF.av_packet_free(&pkt);
@@ -291,7 +300,8 @@ int EngineConvert(const std::string& input, const std::string& output, const TCa
   });
   if (hook == THook::Idle) vcl.SetOnCustomHook([](TCustomFFmpegVCL*, PHookInfo) {});
   if (hook == THook::Draws)
-    vcl.SetOnCustomHook([](TCustomFFmpegVCL*, PHookInfo info) { info->Bitmap->ScanLine(0)[0] ^= 0xff; });
+    vcl.SetOnCustomHook(
+        [](TCustomFFmpegVCL*, PHookInfo info) { info->Bitmap->ScanLine(0)[0] ^= 0xff; });
   if (vcl.AddTask(input) < 0) throw std::runtime_error(vcl.LastErrMsg());
   TOutputOptions o;
   o.VideoCodec = c.VideoEncoder;
@@ -309,7 +319,8 @@ int EngineConvert(const std::string& input, const std::string& output, const TCa
 double CpuSeconds() {
   rusage u{};
   ::getrusage(RUSAGE_SELF, &u);
-  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Wall time says how fast a user sees it; processor time (every thread of
@@ -340,16 +351,17 @@ long PeakMemoryMB() {
 }
 
 void Print(const char* what, const TResult& r) {
-  std::printf("  %-22s %6.1f frames/s  (%d frames in %.2f s; processor %.2f s = %.1f frames/cpu-s)\n", what,
-              r.Fps(), r.Frames, r.Wall, r.Cpu, r.CpuFps());
+  std::printf(
+      "  %-22s %6.1f frames/s  (%d frames in %.2f s; processor %.2f s = %.1f frames/cpu-s)\n", what,
+      r.Fps(), r.Frames, r.Wall, r.Cpu, r.CpuFps());
 }
 
 // A goal of 0: the ratio is shown for information only.
 void PrintRatio(const char* what, const TResult& a, const TResult& b, double goal) {
   char goalText[32] = "no goal";
   if (goal > 0) std::snprintf(goalText, sizeof goalText, "goal >= %.2f", goal);
-  std::printf("  ratio %-16s %6.3f wall, %6.3f processor   (%s)   peak memory %ld MB\n", what, a.Fps() / b.Fps(),
-              a.CpuFps() / b.CpuFps(), goalText, PeakMemoryMB());
+  std::printf("  ratio %-16s %6.3f wall, %6.3f processor   (%s)   peak memory %ld MB\n", what,
+              a.Fps() / b.Fps(), a.CpuFps() / b.CpuFps(), goalText, PeakMemoryMB());
 }
 
 }  // namespace
@@ -372,7 +384,9 @@ int main(int argc, char** argv) {
 
     auto run = [&](const TCase& c, THook hook, bool direct) {
       std::string out = base + (direct ? "_direct." : "_engine.") + c.Extension;
-      TResult r = Measure([&] { return direct ? TDirectLoop(clip, out, c).Run() : EngineConvert(clip, out, c, hook); });
+      TResult r = Measure([&] {
+        return direct ? TDirectLoop(clip, out, c).Run() : EngineConvert(clip, out, c, hook);
+      });
       if (!std::getenv("QUOR_BENCH_KEEP")) std::remove(out.c_str());
       return r;
     };
@@ -385,8 +399,8 @@ int main(int argc, char** argv) {
       }
       kept.Cpu = std::min(kept.Cpu, r.Cpu);
     };
-    auto compare = [&](const TCase& c, THook hookA, bool directA, THook hookB, bool directB, TResult& a,
-                       TResult& b) {
+    auto compare = [&](const TCase& c, THook hookA, bool directA, THook hookB, bool directB,
+                       TResult& a, TResult& b) {
       for (int i = 0; i < reps; ++i) {
         best(a, run(c, hookA, directA));
         best(b, run(c, hookB, directB));

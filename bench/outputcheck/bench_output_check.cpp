@@ -24,20 +24,23 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load the media libraries\n");
     return 1;
   }
-  const std::string clip =
-      TestMedia::Get(MediaSpec::Mp4().Size(bench::kFrameWidth, bench::kFrameHeight).Seconds(10).Fps(25));
+  const std::string clip = TestMedia::Get(
+      MediaSpec::Mp4().Size(bench::kFrameWidth, bench::kFrameHeight).Seconds(10).Fps(25));
   const std::string dir = TestMedia::MediaDir() + "bench_output_check/";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir + "appdata");
-  const std::string program = std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/quor-convert";
+  const std::string program =
+      std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/quor-convert";
   std::string output;
   const double conversion = bench::BestSeconds(reps, [&] {
     std::filesystem::remove_all(dir + "out");
-    const TChildResult r = TChildProcess::Run(program, {"--format", "0", "--output-dir", dir + "out", clip},
-                                              {{"QUOR_APPDATA", dir + "appdata/"}});
+    const TChildResult r =
+        TChildProcess::Run(program, {"--format", "0", "--output-dir", dir + "out", clip},
+                           {{"QUOR_APPDATA", dir + "appdata/"}});
     if (r.Status != 0) std::fprintf(stderr, "conversion failed: %s\n", r.Err.c_str());
   });
-  for (const auto& entry : std::filesystem::directory_iterator(dir + "out")) output = entry.path().string();
+  for (const auto& entry : std::filesystem::directory_iterator(dir + "out"))
+    output = entry.path().string();
   TOutputExpectation expected;
   expected.DurationUs = 10000000;
   TOutputCheck check;
@@ -45,6 +48,7 @@ int main(int argc, char** argv) {
   std::printf("conversion (format 0, 10 s 1080p): %.3f s\n", conversion);
   std::printf("output check:                      %.3f s (%s)\n", checking,
               check.Passed ? "passed" : check.Reason.c_str());
-  std::printf("check / conversion:                %.1f %% (goal <= 5 %%)\n", 100.0 * checking / conversion);
+  std::printf("check / conversion:                %.1f %% (goal <= 5 %%)\n",
+              100.0 * checking / conversion);
   return check.Passed ? 0 : 1;
 }

@@ -65,7 +65,8 @@ int main() {
     return 1;
   }
   double openMs = MsSince(t0);
-  while (!display.Shown() && MsSince(t0) < 5000) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!display.Shown() && MsSince(t0) < 5000)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   double firstMs = std::chrono::duration<double, std::milli>(display.At() - t0).count();
 
   double worst = 0, sum = 0;
@@ -84,10 +85,11 @@ int main() {
   }
   player.Stop(true);
 
-  std::printf("first picture after Open: %.1f ms (Open returned after %.1f ms; goal 200 ms; %.2fx the plain "
-              "decode of %.1f ms)\n",
-              firstMs, openMs, firstMs / std::max(baselineMs, 0.001), baselineMs);
-  std::printf("audio-video drift over %d samples: worst %.1f ms, mean %.1f ms (goal 40 ms)\n", samples, worst,
-              samples ? sum / samples : 0.0);
+  std::printf(
+      "first picture after Open: %.1f ms (Open returned after %.1f ms; goal 200 ms; "
+      "%.2fx the plain decode of %.1f ms)\n",
+      firstMs, openMs, firstMs / std::max(baselineMs, 0.001), baselineMs);
+  std::printf("audio-video drift over %d samples: worst %.1f ms, mean %.1f ms (goal 40 ms)\n",
+              samples, worst, samples ? sum / samples : 0.0);
   return 0;
 }

@@ -34,7 +34,8 @@ int BareWindow(int argc, char** argv) {
 }
 
 // Seconds from starting `program` to its "shown" line.
-double TimeToShown(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+double TimeToShown(const QString& program, const QStringList& args,
+                   const QProcessEnvironment& env) {
   QProcess process;
   process.setProcessEnvironment(env);
   QElapsedTimer clock;

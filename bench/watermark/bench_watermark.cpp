@@ -82,9 +82,11 @@ int main(int argc, char** argv) {
     std::unique_ptr<TWmRec> item;
   };
   std::vector<Case> cases;
-  cases.push_back({"transparent text, cached", "transparent text, rendered each frame", Text(false)});
+  cases.push_back(
+      {"transparent text, cached", "transparent text, rendered each frame", Text(false)});
   cases.push_back({"opaque text, cached", "opaque text, rendered each frame", Text(true)});
-  cases.push_back({"picture 320x180, cached", "picture 320x180, decoded each frame", Picture(logo.toStdString())});
+  cases.push_back({"picture 320x180, cached", "picture 320x180, decoded each frame",
+                   Picture(logo.toStdString())});
 
   for (Case& c : cases) {
     std::vector<std::unique_ptr<TWmRec>> items;

@@ -34,8 +34,8 @@ QImage DecodeWatermarkPicture(const std::string& path, std::string& error) {
   }
   if (size.isValid() && (size.width() > kMaxPictureSide || size.height() > kMaxPictureSide ||
                          std::int64_t(size.width()) * size.height() > kMaxPicturePixels)) {
-    error = "the picture is too large (" + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-            " pixels)";
+    error = "the picture is too large (" + std::to_string(size.width()) + " x " +
+            std::to_string(size.height()) + " pixels)";
     return {};
   }
   QImage image = reader.read();
@@ -53,7 +53,8 @@ bool LoadBitmapFile(const std::string& path, TBitmap& bitmap, std::string& error
   if (image.isNull()) return false;
   bitmap.SetSize(image.width(), image.height());
   const std::size_t rowBytes = std::size_t(image.width()) * 3;
-  for (int y = 0; y < image.height(); ++y) std::memcpy(bitmap.ScanLine(y), image.constScanLine(y), rowBytes);
+  for (int y = 0; y < image.height(); ++y)
+    std::memcpy(bitmap.ScanLine(y), image.constScanLine(y), rowBytes);
   return true;
 }
 
@@ -63,13 +64,15 @@ TBmpCache::TStamp TBmpCache::StampOf(const std::string& path) {
   TStamp stamp;
   stamp.Modified = std::filesystem::last_write_time(file, ec);
   if (!ec) stamp.Size = std::filesystem::file_size(file, ec);
-  if (ec) throw FFmpegException("Cannot open the watermark image \"" + path + "\": " + ec.message());
+  if (ec)
+    throw FFmpegException("Cannot open the watermark image \"" + path + "\": " + ec.message());
   return stamp;
 }
 
 const TBitmap& TBmpCache::Get(const std::string& path) {
   const TStamp stamp = StampOf(path);
-  auto it = std::find_if(entries_.begin(), entries_.end(), [&](const TEntry& e) { return e.Path == path; });
+  auto it = std::find_if(entries_.begin(), entries_.end(),
+                         [&](const TEntry& e) { return e.Path == path; });
   if (it != entries_.end() && it->Stamp == stamp) {
     entries_.splice(entries_.begin(), entries_, it);
     return Answer(entries_.front());

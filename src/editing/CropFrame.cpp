@@ -34,9 +34,11 @@ int SourceMargin(int m, int s, int p) {
   return v / 2 * 2;
 }
 
-TCropMargins SourceCrop(const TCropMargins& view, int srcWidth, int srcHeight, int picWidth, int picHeight) {
-  return {SourceMargin(view.Up, srcHeight, picHeight), SourceMargin(view.Down, srcHeight, picHeight),
-          SourceMargin(view.Left, srcWidth, picWidth), SourceMargin(view.Right, srcWidth, picWidth)};
+TCropMargins SourceCrop(const TCropMargins& view, int srcWidth, int srcHeight, int picWidth,
+                        int picHeight) {
+  return {
+      SourceMargin(view.Up, srcHeight, picHeight), SourceMargin(view.Down, srcHeight, picHeight),
+      SourceMargin(view.Left, srcWidth, picWidth), SourceMargin(view.Right, srcWidth, picWidth)};
 }
 
 void TCropFrame::SetPicture(const TIntRect& picture) {
@@ -87,8 +89,8 @@ TIntRect TCropFrame::Clamp(TIntRect b) const {
 }
 
 TCropMargins TCropFrame::TakeMargins(const TIntRect& b) {
-  last_ = {std::max(b.Top - pic_.Top, 0), std::max(pic_.Bottom() - b.Bottom(), 0), std::max(b.Left - pic_.Left, 0),
-           std::max(pic_.Right() - b.Right(), 0)};
+  last_ = {std::max(b.Top - pic_.Top, 0), std::max(pic_.Bottom() - b.Bottom(), 0),
+           std::max(b.Left - pic_.Left, 0), std::max(pic_.Right() - b.Right(), 0)};
   return last_;
 }
 
@@ -96,7 +98,10 @@ TMarginChange TCropFrame::ChangeMargin(TCropSide side, TCropMargins m, const TIn
   TMarginChange change;
   const bool vertical = side == csUp || side == csDown;
   int& value = side == csUp ? m.Up : side == csDown ? m.Down : side == csLeft ? m.Left : m.Right;
-  const int last = side == csUp ? last_.Up : side == csDown ? last_.Down : side == csLeft ? last_.Left : last_.Right;
+  const int last = side == csUp     ? last_.Up
+                   : side == csDown ? last_.Down
+                   : side == csLeft ? last_.Left
+                                    : last_.Right;
   // The band is as small as it gets: only a smaller margin is taken.
   if ((vertical ? bounds.Height : bounds.Width) <= kSmallest && value >= last) {
     change.Refused = true;
@@ -147,6 +152,7 @@ TBitmap CropOutput(const TBitmap& frame, const TPictureEffects& effects, const T
   const int bottom = std::clamp(crop.Down, 0, h - 1 - top);
   out.SetSize(w - left - right, h - top - bottom);
   for (int y = 0; y < out.Height(); ++y)
-    std::memcpy(out.ScanLine(y), source->ScanLine(y + top) + size_t(left) * 3, size_t(out.Width()) * 3);
+    std::memcpy(out.ScanLine(y), source->ScanLine(y + top) + size_t(left) * 3,
+                size_t(out.Width()) * 3);
   return out;
 }

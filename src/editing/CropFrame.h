@@ -39,7 +39,9 @@ struct TPictureEffects {
   int Contrast = 0;
   int Saturation = 255;
   int Exposure = 0;
-  bool Neutral() const { return Brightness == 255 && Contrast == 0 && Saturation == 255 && Exposure == 0; }
+  bool Neutral() const {
+    return Brightness == 255 && Contrast == 0 && Saturation == 255 && Exposure == 0;
+  }
   bool operator==(const TPictureEffects&) const = default;
 };
 
@@ -55,7 +57,8 @@ TIntRect PictureRect(int sw, int sh, const TIntRect& view);
 // extent s: m x s / p rounded half to even, then made even towards zero.
 // 0 when p is not positive.
 int SourceMargin(int m, int s, int p);
-TCropMargins SourceCrop(const TCropMargins& view, int srcWidth, int srcHeight, int picWidth, int picHeight);
+TCropMargins SourceCrop(const TCropMargins& view, int srcWidth, int srcHeight, int picWidth,
+                        int picHeight);
 
 // Which margin box changed.
 enum TCropSide { csUp, csDown, csLeft, csRight };

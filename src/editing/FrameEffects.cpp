@@ -84,12 +84,14 @@ void BlendBytes(std::uint8_t* d, const std::uint8_t* s, size_t n, int alpha) {
   for (; i + 16 <= n; i += 16) {
     const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
     const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), inv),
-                                                    _mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), a)),
-                                      8);
-    const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), inv),
-                                                    _mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), a)),
-                                      8);
+    const __m128i lo =
+        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), inv),
+                                     _mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), a)),
+                       8);
+    const __m128i hi =
+        _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), inv),
+                                     _mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), a)),
+                       8);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
   }
 #endif
@@ -143,8 +145,9 @@ bool SaturationKeepsChannels(int saturation) {
 }
 
 void ColorsPortable(const TBitmap::TRows& rows, const TColorTables& colors) {
-  const std::vector<std::uint8_t> own = colors.Mixed.empty() ? MixedTable(colors.Tone, colors.Saturation)
-                                                             : std::vector<std::uint8_t>();
+  const std::vector<std::uint8_t> own = colors.Mixed.empty()
+                                            ? MixedTable(colors.Tone, colors.Saturation)
+                                            : std::vector<std::uint8_t>();
   const std::vector<std::uint8_t>& table = colors.Mixed.empty() ? own : colors.Mixed;
   const std::array<std::uint8_t, 768> grey = GreyTable();
   for (int y = 0; y < rows.Count; ++y) {
@@ -193,7 +196,8 @@ TPictureOp PictureOp(const TPictureAdjust& adjust) {
   const Table curve = exposure ? fx::ExposureTable(adjust.Exposure) : Table{};
   if (adjust.Colors && !fx::SaturationKeepsChannels(adjust.Saturation)) {
     op.Colors = true;
-    op.ColorTables = fx::ColorTables(fx::ToneTable(adjust.Brightness, adjust.Contrast), adjust.Saturation);
+    op.ColorTables =
+        fx::ColorTables(fx::ToneTable(adjust.Brightness, adjust.Contrast), adjust.Saturation);
     op.Map = exposure;
     op.MapTable = curve;
     return op;
@@ -218,7 +222,9 @@ void AdjustColors(TBitmap& bitmap, int brightness, int contrast, int saturation)
   AdjustPicture(bitmap, {true, brightness, contrast, saturation, 0.0f});
 }
 
-void AdjustExposure(TBitmap& bitmap, float exposure) { AdjustPicture(bitmap, {false, 255, 0, 256, exposure}); }
+void AdjustExposure(TBitmap& bitmap, float exposure) {
+  AdjustPicture(bitmap, {false, 255, 0, 256, exposure});
+}
 
 void BlendOverlay(TBitmap& dest, const TBitmap& src, int x, int y, int alpha) {
   alpha = std::clamp(alpha, 0, 256);

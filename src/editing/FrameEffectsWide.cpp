@@ -37,7 +37,9 @@ QUOR_WIDE inline __m512i LookUp(const WideTable& t, __m512i x) {
 }
 
 // Byte mask of the first n bytes (n <= 64).
-inline __mmask64 FirstBytes(size_t n) { return n >= 64 ? ~__mmask64(0) : ((__mmask64(1) << n) - 1); }
+inline __mmask64 FirstBytes(size_t n) {
+  return n >= 64 ? ~__mmask64(0) : ((__mmask64(1) << n) - 1);
+}
 
 // Byte permutations between 16 interleaved pixels (B G R B G R ...) and the
 // planar order (16 B, 16 G, 16 R) in one register.
@@ -84,7 +86,8 @@ QUOR_WIDE inline void StorePixels(std::uint8_t* at, int count, __m512i v) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 32), _mm512_extracti32x4_epi32(v, 2));
 }
 
-QUOR_WIDE void ColorsRow(std::uint8_t* p, int width, const WideTable& tone, const Shuffles& sh, __m512i s) {
+QUOR_WIDE void ColorsRow(std::uint8_t* p, int width, const WideTable& tone, const Shuffles& sh,
+                         __m512i s) {
   for (int x = 0; x < width; x += 16) {
     const int count = width - x < 16 ? width - x : 16;
     std::uint8_t* at = p + size_t(x) * 3;
@@ -127,14 +130,17 @@ QUOR_WIDE void MapWide(const TBitmap::TRows& rows, const Table& table) {
 }
 
 bool WideKernelsAvailable() {
-  static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+  static const bool available = __builtin_cpu_supports("avx512f") &&
+                                __builtin_cpu_supports("avx512bw") &&
                                 __builtin_cpu_supports("avx512vbmi");
   return available;
 }
 
 #else
 
-void ColorsWide(const TBitmap::TRows& rows, const TColorTables& colors) { ColorsPortable(rows, colors); }
+void ColorsWide(const TBitmap::TRows& rows, const TColorTables& colors) {
+  ColorsPortable(rows, colors);
+}
 void MapWide(const TBitmap::TRows& rows, const Table& table) { MapPortable(rows, table); }
 bool WideKernelsAvailable() { return false; }
 

@@ -7,7 +7,8 @@
 #include "engine/libav/FFmpegLogger.h"
 
 TFrameEdits TFrameEdits::Of(std::int32_t brightness, std::int32_t contrast, std::int32_t saturation,
-                            std::int32_t exposure, const std::vector<std::unique_ptr<TWmRec>>& items) {
+                            std::int32_t exposure,
+                            const std::vector<std::unique_ptr<TWmRec>>& items) {
   TFrameEdits edits;
   edits.Brightness = brightness;
   edits.Contrast = contrast;
@@ -23,12 +24,13 @@ bool TFrameHook::Render(TBitmap& frame, std::int64_t ptsUs, const TFrameEdits& e
   return RenderTask(frame, ptsUs, edits, -1);
 }
 
-bool TFrameHook::RenderTask(TBitmap& frame, std::int64_t ptsUs, const TFrameEdits& edits, int taskIndex) {
+bool TFrameHook::RenderTask(TBitmap& frame, std::int64_t ptsUs, const TFrameEdits& edits,
+                            int taskIndex) {
   std::lock_guard lock(mutex_);
   bool changed = false;
   if (edits.HasColorEffects() || edits.HasExposure()) {
-    AdjustPicture(frame, {edits.HasColorEffects(), edits.Brightness, edits.Contrast, edits.Saturation,
-                          float(edits.Exposure)});
+    AdjustPicture(frame, {edits.HasColorEffects(), edits.Brightness, edits.Contrast,
+                          edits.Saturation, float(edits.Exposure)});
     changed = true;
   }
   for (std::size_t slot = 0; slot < edits.Watermarks.size(); ++slot) {

@@ -54,7 +54,9 @@ void TTrimRange::Load(std::int64_t trimStartUs, std::int64_t trimLengthUs) {
 
 // The midpoint between the thumbs, taken with its fraction: 2x against the
 // sum keeps the half pixel.
-bool TTrimRange::OnStartSide(int x) const { return 2 * std::int64_t(x) <= std::int64_t(leftThumbX_) + rightThumbX_; }
+bool TTrimRange::OnStartSide(int x) const {
+  return 2 * std::int64_t(x) <= std::int64_t(leftThumbX_) + rightThumbX_;
+}
 
 void TTrimRange::MoveStart(int x) {
   if (x < kThumbHalf) {
@@ -101,7 +103,8 @@ void TTrimRange::Default() {
 
 TTrimResult TTrimRange::Result() const {
   TTrimResult r;
-  const bool valid = startSec_ >= 0 && endSec_ > 0 && startSec_ < endSec_ && endSec_ <= durationSec_;
+  const bool valid =
+      startSec_ >= 0 && endSec_ > 0 && startSec_ < endSec_ && endSec_ <= durationSec_;
   const std::int64_t length = valid ? endSec_ - startSec_ : durationSec_;
   if (length <= 0) return r;
   r.TrimStart = startSec_ > 0 ? startSec_ * kUsPerSecond : 0;

@@ -15,8 +15,8 @@ namespace {
 
 // The part of a rectangle given in 64-bit arithmetic (item fields may hold
 // anything) that lies inside a frame of the given size.
-QRect ClipToFrame(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height, int frameWidth,
-                  int frameHeight) {
+QRect ClipToFrame(std::int64_t left, std::int64_t top, std::int64_t width, std::int64_t height,
+                  int frameWidth, int frameHeight) {
   if (width <= 0 || height <= 0) return {};
   const std::int64_t x0 = std::max<std::int64_t>(left, 0);
   const std::int64_t y0 = std::max<std::int64_t>(top, 0);
@@ -54,7 +54,8 @@ QRect InkBounds(const QImage& coverage) {
 // over dest pixel p. Untouched where the coverage is clear.
 void CompositeOver(TBitmap& dest, const QImage& coverage, QPoint origin) {
   for (int y = 0; y < dest.Height(); ++y) {
-    const auto* src = reinterpret_cast<const QRgb*>(coverage.constScanLine(origin.y() + y)) + origin.x();
+    const auto* src =
+        reinterpret_cast<const QRgb*>(coverage.constScanLine(origin.y() + y)) + origin.x();
     std::uint8_t* d = dest.ScanLine(y);
     for (int x = 0; x < dest.Width(); ++x, d += 3) {
       const QRgb s = src[x];
@@ -71,7 +72,8 @@ void CopyRegion(const TBitmap& frame, const QRect& area, TBitmap& out) {
   out.SetSize(area.width(), area.height());
   const std::size_t bytes = std::size_t(area.width()) * 3;
   for (int y = 0; y < area.height(); ++y)
-    std::memcpy(out.ScanLine(y), frame.ScanLine(area.top() + y) + std::size_t(area.left()) * 3, bytes);
+    std::memcpy(out.ScanLine(y), frame.ScanLine(area.top() + y) + std::size_t(area.left()) * 3,
+                bytes);
 }
 
 }  // namespace
@@ -114,14 +116,16 @@ bool TWatermarkRenderer::DrawImage(TBitmap& frame, const TWmRec& item) {
   if (item.ImageFile.empty()) return false;
   const TBitmap& picture = images_.Get(item.ImageFile);
   if (item.ImageAlpha <= 0) return false;
-  if (ClipToFrame(item.ImageLeft, item.ImageTop, picture.Width(), picture.Height(), frame.Width(), frame.Height())
+  if (ClipToFrame(item.ImageLeft, item.ImageTop, picture.Width(), picture.Height(), frame.Width(),
+                  frame.Height())
           .isEmpty())
     return false;
   BlendOverlay(frame, picture, item.ImageLeft, item.ImageTop, item.ImageAlpha);
   return true;
 }
 
-TWatermarkRenderer::TTextLayer& TWatermarkRenderer::TextLayer(const TBitmap& frame, const TWmRec& item,
+TWatermarkRenderer::TTextLayer& TWatermarkRenderer::TextLayer(const TBitmap& frame,
+                                                              const TWmRec& item,
                                                               std::size_t slot) {
   TTextKey key{item.Text,
                item.Font ? std::optional<TWmFont>(*item.Font) : std::nullopt,
@@ -152,7 +156,8 @@ TWatermarkRenderer::TTextLayer& TWatermarkRenderer::TextLayer(const TBitmap& fra
 void TWatermarkRenderer::RenderText(TTextLayer& layer, const TWmRec& item) {
   ++textRenders_;
   const TTextKey& key = layer.Key;
-  layer.Visible = ClipToFrame(key.Left, key.Top, key.Width, key.Height, key.FrameWidth, key.FrameHeight);
+  layer.Visible =
+      ClipToFrame(key.Left, key.Top, key.Width, key.Height, key.FrameWidth, key.FrameHeight);
   if (layer.Visible.isEmpty()) return;
   RequireGuiApplication();
   QImage coverage(layer.Visible.size(), QImage::Format_ARGB32_Premultiplied);
@@ -161,7 +166,8 @@ void TWatermarkRenderer::RenderText(TTextLayer& layer, const TWmRec& item) {
   const TWmFont fields = FontFieldsOf(item);
   {
     QPainter painter(&coverage);
-    painter.translate(double(key.Left) - layer.Visible.left(), double(key.Top) - layer.Visible.top());
+    painter.translate(double(key.Left) - layer.Visible.left(),
+                      double(key.Top) - layer.Visible.top());
     // The text's cell starts at the box's top-left corner; one line only.
     DrawTextLine(painter, QString::fromStdString(key.Text), fields, QPointF(0, 0));
   }
@@ -171,6 +177,7 @@ void TWatermarkRenderer::RenderText(TTextLayer& layer, const TWmRec& item) {
   if (!key.Opaque) return;
   const TColor back = key.Back;
   layer.Box.SetSize(layer.Visible.width(), layer.Visible.height());
-  layer.Box.Fill(std::uint8_t((back >> 16) & 0xFF), std::uint8_t((back >> 8) & 0xFF), std::uint8_t(back & 0xFF));
+  layer.Box.Fill(std::uint8_t((back >> 16) & 0xFF), std::uint8_t((back >> 8) & 0xFF),
+                 std::uint8_t(back & 0xFF));
   CompositeOver(layer.Box, layer.Coverage, QPoint(0, 0));
 }

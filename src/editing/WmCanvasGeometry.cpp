@@ -10,7 +10,8 @@ TWmViewMapping::TWmViewMapping(QSize control, QSize frame) : frame_(frame) {
     frameRect_ = QRect(QPoint(0, 0), control);
     return;
   }
-  scale_ = std::min(double(control.width()) / frame.width(), double(control.height()) / frame.height());
+  scale_ =
+      std::min(double(control.width()) / frame.width(), double(control.height()) / frame.height());
   const int w = std::max(1, int(std::lround(frame.width() * scale_)));
   const int h = std::max(1, int(std::lround(frame.height() * scale_)));
   frameRect_ = QRect((control.width() - w) / 2, (control.height() - h) / 2, w, h);
@@ -20,7 +21,9 @@ QPointF TWmViewMapping::ToFrame(QPointF control) const {
   return (control - QPointF(frameRect_.topLeft())) / scale_;
 }
 
-QPointF TWmViewMapping::ToControl(QPointF frame) const { return frame * scale_ + QPointF(frameRect_.topLeft()); }
+QPointF TWmViewMapping::ToControl(QPointF frame) const {
+  return frame * scale_ + QPointF(frameRect_.topLeft());
+}
 
 QRectF TWmViewMapping::ToControl(const QRectF& frame) const {
   return QRectF(ToControl(frame.topLeft()), ToControl(frame.bottomRight()));
@@ -29,7 +32,8 @@ QRectF TWmViewMapping::ToControl(const QRectF& frame) const {
 QRectF NewItemLocation(const TWmViewMapping& mapping, QSize control, QSizeF size) {
   const QPointF centre = mapping.ToFrame(QPointF(control.width() / 2, control.height() / 2));
   const double halfW = size.width() / 2, halfH = size.height() / 2;
-  return QRectF(QPointF(centre.x() - halfW, centre.y() - halfH), QPointF(centre.x() + halfW, centre.y() + halfH));
+  return QRectF(QPointF(centre.x() - halfW, centre.y() - halfH),
+                QPointF(centre.x() + halfW, centre.y() + halfH));
 }
 
 TWmGrip GripAt(const QRectF& band, QPointF point, double tolerance) {
@@ -75,7 +79,8 @@ QRectF CentredResize(const QRectF& old, TWmGrip grip, QPointF pointer) {
   }
   halfW = std::max(halfW, 2.0);
   halfH = std::max(halfH, 2.0);
-  return QRectF(QPointF(centre.x() - halfW, centre.y() - halfH), QPointF(centre.x() + halfW, centre.y() + halfH));
+  return QRectF(QPointF(centre.x() - halfW, centre.y() - halfH),
+                QPointF(centre.x() + halfW, centre.y() + halfH));
 }
 
 QRectF Moved(const QRectF& rect, QPointF delta) { return rect.translated(delta); }
@@ -89,6 +94,6 @@ std::int32_t RoundHalfEven(double value) {
 }
 
 QRect RoundedLocation(const QRectF& location) {
-  return QRect(RoundHalfEven(location.left()), RoundHalfEven(location.top()), RoundHalfEven(location.width()),
-               RoundHalfEven(location.height()));
+  return QRect(RoundHalfEven(location.left()), RoundHalfEven(location.top()),
+               RoundHalfEven(location.width()), RoundHalfEven(location.height()));
 }

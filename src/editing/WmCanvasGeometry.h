@@ -43,7 +43,18 @@ class TWmViewMapping {
 QRectF NewItemLocation(const TWmViewMapping& mapping, QSize control, QSizeF size);
 
 // Which part of the rubber band the mouse holds.
-enum class TWmGrip { None, Move, Left, Top, Right, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
+enum class TWmGrip {
+  None,
+  Move,
+  Left,
+  Top,
+  Right,
+  Bottom,
+  TopLeft,
+  TopRight,
+  BottomLeft,
+  BottomRight
+};
 
 // The grip under `point` (control pixels) for the band around `band`
 // (control pixels): the frame's edges and corners within `tolerance` pixels

@@ -13,7 +13,9 @@ namespace {
 constexpr int kPlaceholderMin = 16;
 constexpr int kPlaceholderMax = 2048;
 
-QImage LayerPicture(const QImage& decoded) { return decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied); }
+QImage LayerPicture(const QImage& decoded) {
+  return decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
 
 // A stored box as a layer location; a box without a size takes `fallback`.
 QRectF StoredBox(int left, int top, int width, int height, QSize fallback) {
@@ -69,21 +71,25 @@ TWmItemRec ItemFromRecord(const TWmRec& stored, std::string& error) {
     item.Layer.MasterAlpha = stored.ImageAlpha;
     QImage picture;
     if (!stored.ImageFile.empty()) picture = DecodeWatermarkPicture(stored.ImageFile, error);
-    const QSize own = picture.isNull() ? QSize(std::clamp(stored.ImageWidth, kPlaceholderMin, kPlaceholderMax),
-                                               std::clamp(stored.ImageHeight, kPlaceholderMin, kPlaceholderMax))
-                                       : picture.size();
-    item.Layer.Location = StoredBox(stored.ImageLeft, stored.ImageTop, stored.ImageWidth, stored.ImageHeight, own);
-    item.Layer.Bitmap = picture.isNull() ? PlaceholderPicture(own.width(), own.height()) : LayerPicture(picture);
+    const QSize own = picture.isNull()
+                          ? QSize(std::clamp(stored.ImageWidth, kPlaceholderMin, kPlaceholderMax),
+                                  std::clamp(stored.ImageHeight, kPlaceholderMin, kPlaceholderMax))
+                          : picture.size();
+    item.Layer.Location =
+        StoredBox(stored.ImageLeft, stored.ImageTop, stored.ImageWidth, stored.ImageHeight, own);
+    item.Layer.Bitmap =
+        picture.isNull() ? PlaceholderPicture(own.width(), own.height()) : LayerPicture(picture);
     return item;
   }
   item.Layer.MasterAlpha = stored.TextAlpha;
   const TWmFont font = FontFieldsOf(stored);
   const QString text = QString::fromStdString(stored.Text);
-  item.Layer.Location =
-      StoredBox(stored.TextLeft, stored.TextTop, stored.TextWidth, stored.TextHeight, MeasureText(text, font));
+  item.Layer.Location = StoredBox(stored.TextLeft, stored.TextTop, stored.TextWidth,
+                                  stored.TextHeight, MeasureText(text, font));
   const QSize box(std::clamp(int(item.Layer.Location.width()), 0, kMaxTextBoxWidth),
                   std::clamp(int(item.Layer.Location.height()), 0, kMaxTextBoxWidth));
-  if (!text.isEmpty()) item.Layer.Bitmap = RenderTextBox(text, font, box, stored.BackOpaque, stored.BackColor);
+  if (!text.isEmpty())
+    item.Layer.Bitmap = RenderTextBox(text, font, box, stored.BackOpaque, stored.BackColor);
   return item;
 }
 

@@ -89,6 +89,7 @@ std::vector<TWmLayerStack::TPaintLayer> TWmLayerStack::VisibleLayers() const {
   std::vector<TPaintLayer> layers;
   layers.reserve(rows_.size());
   for (const TRow& r : rows_)
-    if (r.Visible) layers.push_back({r.Item->Layer.Bitmap, r.Item->Layer.Location, r.Item->Layer.MasterAlpha});
+    if (r.Visible)
+      layers.push_back({r.Item->Layer.Bitmap, r.Item->Layer.Location, r.Item->Layer.MasterAlpha});
   return layers;
 }

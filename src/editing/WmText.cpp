@@ -35,12 +35,15 @@ QFont MakeFont(const TWmFont& fields) {
   return font;
 }
 
-bool HaveGuiApplication() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+bool HaveGuiApplication() {
+  return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 QSize MeasureText(const QString& text, const TWmFont& font) {
   if (text.isEmpty()) return {};
   const QFontMetricsF metrics(MakeFont(font));
-  const double width = std::min<double>(std::ceil(metrics.horizontalAdvance(text)), kMaxTextBoxWidth);
+  const double width =
+      std::min<double>(std::ceil(metrics.horizontalAdvance(text)), kMaxTextBoxWidth);
   return QSize(std::max(1, int(width)), std::max(1, int(std::ceil(metrics.height()))));
 }
 
@@ -50,7 +53,8 @@ void DrawTextLine(QPainter& painter, const QString& text, const TWmFont& font, Q
   painter.drawText(origin + QPointF(0, painter.fontMetrics().ascent()), text);
 }
 
-QImage RenderTextBox(const QString& text, const TWmFont& font, QSize size, bool opaque, TColor back) {
+QImage RenderTextBox(const QString& text, const TWmFont& font, QSize size, bool opaque,
+                     TColor back) {
   if (size.isEmpty()) return {};
   QImage box(size, QImage::Format_ARGB32_Premultiplied);
   if (box.isNull()) return {};

@@ -43,4 +43,5 @@ void DrawTextLine(QPainter& painter, const QString& text, const TWmFont& font, Q
 // A box of `size` (per-pixel alpha, premultiplied) with the text drawn at its
 // top-left corner in the font's colour, over `back` when `opaque`, else over
 // nothing. Null when the size is empty.
-QImage RenderTextBox(const QString& text, const TWmFont& font, QSize size, bool opaque, TColor back);
+QImage RenderTextBox(const QString& text, const TWmFont& font, QSize size, bool opaque,
+                     TColor back);

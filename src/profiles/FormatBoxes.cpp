@@ -4,7 +4,8 @@
 
 namespace {
 
-TBoxFill ReadBox(const TFormatProfile& profile, const TFormatSettings& settings, TChoiceKey key, TFillMode mode) {
+TBoxFill ReadBox(const TFormatProfile& profile, const TFormatSettings& settings, TChoiceKey key,
+                 TFillMode mode) {
   TBoxFill box;
   if (auto items = profile.Choices(key)) box.Items = std::move(*items);
   const int index = settings.Index(key);
@@ -30,7 +31,8 @@ bool IsVideoBox(TChoiceKey key) {
   return key == ckVideoSize || key == ckVideoBitRate || key == ckFrameRate || key == ckVideoEncoder;
 }
 
-TFormatBoxes ReadFormatBoxes(const TFormatProfile& profile, const TFormatSettings& settings, TFillMode mode) {
+TFormatBoxes ReadFormatBoxes(const TFormatProfile& profile, const TFormatSettings& settings,
+                             TFillMode mode) {
   TFormatBoxes boxes;
   for (int i = 0; i < ckChoiceKeyCount; ++i)
     boxes.Boxes[i] = ReadBox(profile, settings, static_cast<TChoiceKey>(i), mode);

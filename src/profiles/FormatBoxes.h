@@ -37,4 +37,5 @@ struct TFormatBoxes {
 // The boxes of the "Video Options" group; the rest are the audio group's.
 bool IsVideoBox(TChoiceKey key);
 
-TFormatBoxes ReadFormatBoxes(const TFormatProfile& profile, const TFormatSettings& settings, TFillMode mode);
+TFormatBoxes ReadFormatBoxes(const TFormatProfile& profile, const TFormatSettings& settings,
+                             TFillMode mode);

@@ -55,4 +55,6 @@ void WriteCatalog(TFormatNames& names) {
 
 std::string FormatSection(int code) { return "formatInfo" + std::to_string(code); }
 
-bool IsFormatCode(int code) { return code == kDefaultFormatCode || !CatalogFormatName(code).empty(); }
+bool IsFormatCode(int code) {
+  return code == kDefaultFormatCode || !CatalogFormatName(code).empty();
+}

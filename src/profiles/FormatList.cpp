@@ -37,7 +37,8 @@ void TFormatList::Erase(int row) {
 int TFormatList::FindRow(const std::string& name) const {
   const std::string wanted = profiles::Trim(name);
   for (int i = 0; i < Count(); ++i)
-    if (profiles::SameTextIgnoringCase(profiles::Trim(rows_[static_cast<size_t>(i)].Text), wanted)) return i;
+    if (profiles::SameTextIgnoringCase(profiles::Trim(rows_[static_cast<size_t>(i)].Text), wanted))
+      return i;
   return -1;
 }
 
@@ -107,7 +108,8 @@ bool SaveGroupStates(const TFormatList& list, const std::string& settingsFile) {
   return ok;
 }
 
-std::optional<TFormatRow> PressFormatRow(TFormatList& list, int row, int x, const TFormatNames& names) {
+std::optional<TFormatRow> PressFormatRow(TFormatList& list, int row, int x,
+                                         const TFormatNames& names) {
   if (!list.ValidRow(row)) return std::nullopt;
   if (list.Row(row).Info.IsGroup) {
     if (x < kGroupToggleWidth) ToggleGroup(list, row, names);

@@ -45,7 +45,9 @@ class TFormatList {
   void Append(TFormatRow row) { rows_.push_back(std::move(row)); }
   void Insert(int row, TFormatRow value);
   void Erase(int row);
-  void SetCollapsed(int row, bool collapsed) { rows_.at(static_cast<size_t>(row)).Info.Collapsed = collapsed; }
+  void SetCollapsed(int row, bool collapsed) {
+    rows_.at(static_cast<size_t>(row)).Info.Collapsed = collapsed;
+  }
 
   // The row whose text equals `name` after trimming blanks, compared without
   // regard to letter case; -1 when none does.
@@ -96,4 +98,5 @@ bool SaveGroupStates(const TFormatList& list, const std::string& settingsFile);
 // What a left-button press at horizontal offset `x` in `row` does: a press
 // on a header's glyph toggles the group; a press on a format row picks that
 // format, which is returned (the window then closes the list).
-std::optional<TFormatRow> PressFormatRow(TFormatList& list, int row, int x, const TFormatNames& names);
+std::optional<TFormatRow> PressFormatRow(TFormatList& list, int row, int x,
+                                         const TFormatNames& names);

@@ -66,7 +66,8 @@ const std::array<TNamePair, 3> kChannels = {{
     {"as source", "as source"}, {"mono 1 channel", "1"}, {"stereo 2 channels", "2"},
 }};
 
-const std::array<int, 12> kVolumePercents = {25, 50, 75, 100, 125, 150, 175, 200, 250, 300, 350, 400};
+const std::array<int, 12> kVolumePercents = {25,  50,  75,  100, 125, 150,
+                                             175, 200, 250, 300, 350, 400};
 
 const std::array<const char*, 4> kZoomKeys = {"full", "lbox", "pan", "center"};
 
@@ -79,7 +80,8 @@ std::optional<std::vector<std::string>> SplitChoiceList(const std::string& text)
   size_t start = 0;
   for (;;) {
     const size_t comma = text.find(',', start);
-    items.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    items.push_back(
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }

@@ -48,7 +48,8 @@ class TWriteBatch {
   std::vector<std::pair<std::string, std::string>> values_;
 };
 
-void WriteVideoEncoder(TWriteBatch& out, const TFormatProfile& profile, const std::string& display) {
+void WriteVideoEncoder(TWriteBatch& out, const TFormatProfile& profile,
+                       const std::string& display) {
   out.PutMapped("paraVideoEncoder", VideoEncoderToEngine(display));
   if (!IsH264Display(display)) return;
   for (const auto& [key, value] : profile.H264TuningCopy()) out.Put(key, value);
@@ -102,7 +103,9 @@ std::string TFormatProfile::Read(const std::string& key, const std::string& defa
 
 std::string TFormatProfile::FileExt() const { return Read("FileExt", "mp4"); }
 std::string TFormatProfile::Format() const { return Read("Format", "null"); }
-std::string TFormatProfile::ChoiceText(TChoiceKey key) const { return Read(ChoiceKeyName(key), kNotOffered); }
+std::string TFormatProfile::ChoiceText(TChoiceKey key) const {
+  return Read(ChoiceKeyName(key), kNotOffered);
+}
 
 std::optional<std::vector<std::string>> TFormatProfile::Choices(TChoiceKey key) const {
   return SplitChoiceList(ChoiceText(key));
@@ -142,7 +145,8 @@ bool TFormatSettings::Write(const std::string& key, const std::string& value) co
   return platform::WriteIniString(file_, section_, key, value);
 }
 
-bool TFormatSettings::WriteAll(const std::vector<std::pair<std::string, std::string>>& values) const {
+bool TFormatSettings::WriteAll(
+    const std::vector<std::pair<std::string, std::string>>& values) const {
   return platform::WriteIniStrings(file_, section_, values);
 }
 
@@ -152,21 +156,33 @@ int TFormatSettings::Index(TChoiceKey key, int defaultValue) const {
   return platform::ReadIniInt(file_, section_, IndexKeyName(key), defaultValue);
 }
 
-std::string TFormatSettings::ParaVideoSize(const std::string& def) const { return Read("paraVideoSize", def); }
+std::string TFormatSettings::ParaVideoSize(const std::string& def) const {
+  return Read("paraVideoSize", def);
+}
 std::string TFormatSettings::ParaVideoBitRate(const std::string& def) const {
   return Read("paraVideoBitRate", def);
 }
-std::string TFormatSettings::ParaFrameRate(const std::string& def) const { return Read("paraFrameRate", def); }
-std::string TFormatSettings::ParaZoom(const std::string& def) const { return Read("paraZoom", def); }
+std::string TFormatSettings::ParaFrameRate(const std::string& def) const {
+  return Read("paraFrameRate", def);
+}
+std::string TFormatSettings::ParaZoom(const std::string& def) const {
+  return Read("paraZoom", def);
+}
 std::string TFormatSettings::ParaVideoEncoder(const std::string& def) const {
   return Read("paraVideoEncoder", def);
 }
-std::string TFormatSettings::ParaSampleRate(const std::string& def) const { return Read("paraSampleRate", def); }
+std::string TFormatSettings::ParaSampleRate(const std::string& def) const {
+  return Read("paraSampleRate", def);
+}
 std::string TFormatSettings::ParaAudioBitRate(const std::string& def) const {
   return Read("paraAudioBitRate", def);
 }
-std::string TFormatSettings::ParaChannel(const std::string& def) const { return Read("paraChannel", def); }
-std::string TFormatSettings::ParaVolume(const std::string& def) const { return Read("paraVolume", def); }
+std::string TFormatSettings::ParaChannel(const std::string& def) const {
+  return Read("paraChannel", def);
+}
+std::string TFormatSettings::ParaVolume(const std::string& def) const {
+  return Read("paraVolume", def);
+}
 std::string TFormatSettings::ParaAudioEncoder(const std::string& def) const {
   return Read("paraAudioEncoder", def);
 }
@@ -199,11 +215,14 @@ std::vector<std::pair<std::string, std::string>> FormatChoiceValues(const TForma
   TWriteBatch out;
   const auto& box = choices.Boxes;
   out.Put("Description", choices.Description);
-  for (TChoiceKey key : kIndexWriteOrder) out.Put(IndexKeyName(key), std::to_string(box[key].Index));
-  for (TChoiceKey key : {ckVideoSize, ckVideoBitRate, ckFrameRate}) out.Put(TextParaKeyName(key), box[key].Text);
+  for (TChoiceKey key : kIndexWriteOrder)
+    out.Put(IndexKeyName(key), std::to_string(box[key].Index));
+  for (TChoiceKey key : {ckVideoSize, ckVideoBitRate, ckFrameRate})
+    out.Put(TextParaKeyName(key), box[key].Text);
   out.PutMapped("paraZoom", ZoomToKey(choices.ZoomIndex));
   WriteVideoEncoder(out, profile, box[ckVideoEncoder].Text);
-  for (TChoiceKey key : {ckSampleRate, ckAudioBitRate}) out.Put(TextParaKeyName(key), box[key].Text);
+  for (TChoiceKey key : {ckSampleRate, ckAudioBitRate})
+    out.Put(TextParaKeyName(key), box[key].Text);
   out.PutMapped("paraChannel", ChannelToEngine(box[ckChannel].Text));
   out.PutMapped("paraVolume", VolumeToEngine(box[ckVolume].Text));
   WriteAudioEncoder(out, box[ckAudioEncoder].Text);
@@ -217,13 +236,15 @@ bool WriteFormatChoices(const TFormatSettings& settings, const TFormatProfile& p
 
 // ---- TConversionSettings ----
 
-TConversionSettings::TConversionSettings(const std::string& settingsFile, const std::string& profileFile, int code)
+TConversionSettings::TConversionSettings(const std::string& settingsFile,
+                                         const std::string& profileFile, int code)
     : settings_(settingsFile, code) {
   const TFormatProfile profile(profileFile, code);
   factory_ = FormatChoiceValues(profile, FactoryChoices(profile, ""));
 }
 
-std::string TConversionSettings::Read(const std::string& key, const std::string& defaultValue) const {
+std::string TConversionSettings::Read(const std::string& key,
+                                      const std::string& defaultValue) const {
   std::string value = settings_.Read(key, "");
   if (!profiles::Trim(value).empty()) return value;
   // Later pairs win, as they do when the values are written.
@@ -246,7 +267,8 @@ int SeedFormatSettings(const std::string& settingsFile, const std::string& profi
     if (settings.Exists()) continue;
     // The dialog writes the name it shows; for the default format that is
     // the short name it remembers, not a catalogue name.
-    const std::string name = code == kDefaultFormatCode ? kDefaultFormatDialogName : CatalogFormatName(code);
+    const std::string name =
+        code == kDefaultFormatCode ? kDefaultFormatDialogName : CatalogFormatName(code);
     const TFormatProfile profile(profileFile, code);
     if (!WriteFormatChoices(settings, profile, FactoryChoices(profile, name))) return -1;
     ++written;

@@ -54,13 +54,15 @@ TBoxCheck CheckFrameSize(const std::string& text) {
   if (width < 0 || height < 0) return Invalid(kFrameSizeInvalid);
   if (width % 2 == 0 && height % 2 == 0 && width != 0 && height != 0) return {};
   const std::string even = std::to_string(EvenSide(width)) + "x" + std::to_string(EvenSide(height));
-  return {TBoxCheck::bcCorrected, "Frame Size must be a multiple of 2.\nThe correct value:" + even, even};
+  return {TBoxCheck::bcCorrected, "Frame Size must be a multiple of 2.\nThe correct value:" + even,
+          even};
 }
 
 bool PositiveKilo(const std::string& text) {
   double kilo = 0;
   const std::string digits = Unsigned(text);
-  if (std::from_chars(digits.data(), digits.data() + digits.size(), kilo).ec != std::errc() || text[0] == '-')
+  if (std::from_chars(digits.data(), digits.data() + digits.size(), kilo).ec != std::errc() ||
+      text[0] == '-')
     return false;
   const double units = std::trunc(kilo * 1000.0);
   return units >= 1 && kilo <= kLargestKilo;
@@ -70,7 +72,8 @@ bool PositiveKilo(const std::string& text) {
 
 bool IsWholeNumber(const std::string& text) {
   const std::string digits = Unsigned(text);
-  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char c) { return IsDigit(c); }))
+  if (digits.empty() ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return IsDigit(c); }))
     return false;
   int value = 0;
   return platform::ParseIniInt(text, value);
@@ -84,7 +87,8 @@ bool IsDecimalNumber(const std::string& text) {
 }
 
 bool IsEditableBox(TChoiceKey box) {
-  return box == ckVideoSize || box == ckVideoBitRate || box == ckSampleRate || box == ckAudioBitRate;
+  return box == ckVideoSize || box == ckVideoBitRate || box == ckSampleRate ||
+         box == ckAudioBitRate;
 }
 
 TKeyVerdict FilterBoxKey(TChoiceKey box, const std::string& text, char32_t key) {

@@ -113,10 +113,14 @@ TEST_F(RectTrackerTest, ShrinkingStopsAtTheMinimumWithTheOppositeEdgesFixed) {
   };
   // From (100, 100, 65, 65): right edge 165, bottom edge 165.
   const Case cases[] = {
-      {T::dmLeft, {100, 0}, {155, 100, 10, 65}},    {T::dmRight, {-100, 0}, {100, 100, 10, 65}},
-      {T::dmTop, {0, 100}, {100, 155, 65, 10}},     {T::dmBottom, {0, -100}, {100, 100, 65, 10}},
-      {T::dmTopLeft, {100, 100}, {155, 155, 10, 10}}, {T::dmBottomRight, {-100, -100}, {100, 100, 10, 10}},
-      {T::dmTopRight, {20, 100}, {100, 155, 85, 10}}, {T::dmBottomLeft, {100, 20}, {155, 100, 10, 85}},
+      {T::dmLeft, {100, 0}, {155, 100, 10, 65}},
+      {T::dmRight, {-100, 0}, {100, 100, 10, 65}},
+      {T::dmTop, {0, 100}, {100, 155, 65, 10}},
+      {T::dmBottom, {0, -100}, {100, 100, 65, 10}},
+      {T::dmTopLeft, {100, 100}, {155, 155, 10, 10}},
+      {T::dmBottomRight, {-100, -100}, {100, 100, 10, 10}},
+      {T::dmTopRight, {20, 100}, {100, 155, 85, 10}},
+      {T::dmBottomLeft, {100, 20}, {155, 100, 10, 85}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.mode));
@@ -155,11 +159,11 @@ TEST_F(RectTrackerTest, OnChangeOnlyAfterADragThatChangedTheBounds) {
 
 TEST_F(RectTrackerTest, OwnerHandlersSeeTheNewBoundsAndMayChangeThem) {
   std::vector<QRect> seen;
-  tracker->OnMouseMove = [&](TCustomRectTracker* t, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
-    seen.push_back(t->geometry());
-  };
+  tracker->OnMouseMove = [&](TCustomRectTracker* t, Qt::MouseButtons, Qt::KeyboardModifiers, int,
+                             int) { seen.push_back(t->geometry()); };
   // Like the crop window: keep the tracker inside a 200 x 200 area.
-  tracker->OnMouseUp = [&](TCustomRectTracker* t, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+  tracker->OnMouseUp = [&](TCustomRectTracker* t, Qt::MouseButton, Qt::KeyboardModifiers, int,
+                           int) {
     t->setGeometry(t->geometry().intersected(QRect(0, 0, 200, 200)));
   };
   Drag(HandlePoint(T::dmMove), {{80, 0}});

@@ -43,7 +43,8 @@ class TrackBar : public ::testing::Test {
   void DragTo(QPoint at) { QTest::mouseMove(&bar, at); }
   // A move with no button held (QTest would warp the cursor instead).
   void Hover(QPoint at) {
-    QMouseEvent e(QEvent::MouseMove, at, bar.mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent e(QEvent::MouseMove, at, bar.mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                  Qt::NoModifier);
     QApplication::sendEvent(&bar, &e);
   }
 
@@ -126,8 +127,8 @@ TEST_F(TrackBar, ThumbsLieOnTheControlAndThePointerFindsTheirValues) {
       {{50, 500}, tsSmallPointer, -10, 10, {-10, 0, 10}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height() << " style " << c.style
-                                    << " " << c.min << ".." << c.max);
+    SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height() << " style "
+                                    << c.style << " " << c.min << ".." << c.max);
     bar.resize(c.size);
     bar.SetThumbStyle(c.style);
     bar.SetMax(c.max);
@@ -138,7 +139,8 @@ TEST_F(TrackBar, ThumbsLieOnTheControlAndThePointerFindsTheirValues) {
     }
     const bool horizontal = bar.Orientation() == toHorizontal;
     const QRect low = bar.ThumbRectAt(c.min), high = bar.ThumbRectAt(c.max);
-    EXPECT_TRUE(horizontal ? low.x() < high.x() : low.y() > high.y()) << "Max lies right or at the top";
+    EXPECT_TRUE(horizontal ? low.x() < high.x() : low.y() > high.y())
+        << "Max lies right or at the top";
   }
 }
 
@@ -264,7 +266,9 @@ TEST_F(TrackBar, UserDrawnThumbsJumpButNeverDrag) {
   bar.OnMouseDown = [&](TTrackBar2*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
     seenAtPress = bar.PositionL();
   };
-  bar.OnMouseMove = [&](TTrackBar2*, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) { ++moves; };
+  bar.OnMouseMove = [&](TTrackBar2*, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
+    ++moves;
+  };
 
   Press(Centre(5));
   EXPECT_FALSE(bar.TrackingL());
@@ -295,11 +299,14 @@ TEST_F(TrackBar, OwnerDrawingGetsThePlacesToDraw) {
     order.push_back("track");
   };
   bar.OnDrawThumb = [&](TTrackBar2*, QPainter*, int x, int y) { thumbs.push_back({x, y}); };
-  bar.OnDrawTick = [&](TTrackBar2*, QPainter*, int x, int y, int p) { ticks.push_back({{x, y}, p}); };
+  bar.OnDrawTick = [&](TTrackBar2*, QPainter*, int x, int y, int p) {
+    ticks.push_back({{x, y}, p});
+  };
 
   bar.grab();
   EXPECT_EQ(order, (std::vector<std::string>{"paint", "track"}));
-  EXPECT_EQ(thumbs, (std::vector<QPoint>{bar.ThumbRectAt(4).topLeft(), bar.ThumbRectAt(10).topLeft()}));
+  EXPECT_EQ(thumbs,
+            (std::vector<QPoint>{bar.ThumbRectAt(4).topLeft(), bar.ThumbRectAt(10).topLeft()}));
   ASSERT_EQ(ticks.size(), 10u) << "0, 5, ... 20 on both sides";
   for (size_t i = 0; i < ticks.size(); i += 2) {
     const int p = int(i / 2) * 5;

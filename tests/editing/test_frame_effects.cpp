@@ -32,7 +32,8 @@ TBitmap Noise(int w, int h, unsigned seed) {
   TBitmap bmp(w, h);
   std::mt19937 rng(seed);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) Set(bmp, x, y, {int(rng() & 255), int(rng() & 255), int(rng() & 255)});
+    for (int x = 0; x < w; ++x)
+      Set(bmp, x, y, {int(rng() & 255), int(rng() & 255), int(rng() & 255)});
   return bmp;
 }
 

@@ -196,7 +196,8 @@ TEST(FrameHook, TextOpacityAndOpaqueBackground) {
   items[0]->TextAlpha = 64;
   frame = source;
   hook.Render(frame, 0, EditsOf(items));
-  EXPECT_EQ(At(frame, box.right(), box.bottom()), (Bgr{Blend(100, 0, 64), Blend(100, 0, 64), Blend(100, 255, 64)}));
+  EXPECT_EQ(At(frame, box.right(), box.bottom()),
+            (Bgr{Blend(100, 0, 64), Blend(100, 0, 64), Blend(100, 255, 64)}));
 }
 
 TEST(FrameHook, LaterItemsAreDrawnOverEarlierOnes) {
@@ -229,7 +230,8 @@ TEST(FrameHook, ImageAppearsAtItsPositionWithItsOpacityAndClipped) {
   EXPECT_EQ(d.ChangedOutside, 0);
   for (auto [x, y] : {std::pair{0, 0}, {19, 9}, {7, 4}}) {
     const Bgr s = At(picture, x, y);
-    EXPECT_EQ(At(frame, 30 + x, 5 + y), (Bgr{Blend(100, s.b, 128), Blend(100, s.g, 128), Blend(100, s.r, 128)}));
+    EXPECT_EQ(At(frame, 30 + x, 5 + y),
+              (Bgr{Blend(100, s.b, 128), Blend(100, s.g, 128), Blend(100, s.r, 128)}));
   }
 
   // Up and left of the frame: the picture's first columns and rows are cut.
@@ -239,7 +241,8 @@ TEST(FrameHook, ImageAppearsAtItsPositionWithItsOpacityAndClipped) {
   frame = source;
   hook.Render(frame, 0, EditsOf(items));
   const Bgr s = At(picture, 5, 3);
-  EXPECT_EQ(At(frame, 0, 0), (Bgr{Blend(100, s.b, 255), Blend(100, s.g, 255), Blend(100, s.r, 255)}));
+  EXPECT_EQ(At(frame, 0, 0),
+            (Bgr{Blend(100, s.b, 255), Blend(100, s.g, 255), Blend(100, s.r, 255)}));
   EXPECT_EQ(Compare(source, frame, QRect(0, 0, 15, 7)).ChangedOutside, 0);
 
   // Past the right and bottom edges.

@@ -34,7 +34,8 @@ TFramePtr Picture(int width, int height) {
   for (int plane = 0; plane < 3; ++plane)
     for (int y = 0; y < (plane ? height / 2 : height); ++y)
       for (int x = 0; x < (plane ? width / 2 : width); ++x)
-        f->data[plane][y * f->linesize[plane] + x] = std::uint8_t((x + 2 * y) / 5 + rng() % 7 + (plane ? 60 : 16));
+        f->data[plane][y * f->linesize[plane] + x] =
+            std::uint8_t((x + 2 * y) / 5 + rng() % 7 + (plane ? 60 : 16));
   return f;
 }
 
@@ -65,7 +66,8 @@ std::unique_ptr<TWmRec> Text(int left, int top) {
 
 bool SameRows(const AVFrame* a, const AVFrame* b, int y) {
   for (int r = y; r < y + 2; ++r)
-    if (std::memcmp(a->data[0] + r * a->linesize[0], b->data[0] + r * b->linesize[0], size_t(a->width)) != 0)
+    if (std::memcmp(a->data[0] + r * a->linesize[0], b->data[0] + r * b->linesize[0],
+                    size_t(a->width)) != 0)
       return false;
   for (int p = 1; p < 3; ++p)
     if (std::memcmp(a->data[p] + y / 2 * a->linesize[p], b->data[p] + y / 2 * b->linesize[p],
@@ -106,7 +108,8 @@ TOutcome CheckAgainstWholeFrame(const TFrameEdits& edits) {
     if (outcome.FirstDrawn < 0) outcome.FirstDrawn = y;
     outcome.LastDrawn = y;
     std::uint8_t* luma = expected->data[0] + y * expected->linesize[0];
-    yuv_rows::FromBgrPortable({reference.ScanLine(y), reference.ScanLine(y + 1), luma, luma + expected->linesize[0],
+    yuv_rows::FromBgrPortable({reference.ScanLine(y), reference.ScanLine(y + 1), luma,
+                               luma + expected->linesize[0],
                                expected->data[1] + y / 2 * expected->linesize[1],
                                expected->data[2] + y / 2 * expected->linesize[2], expected->width});
   }

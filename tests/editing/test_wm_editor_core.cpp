@@ -242,7 +242,8 @@ TEST(WmEditItem, PicturesThatCannotBeUsedAreRefusedBeforeDecoding) {
   std::ofstream(empty).close();
   const std::string text = dir.filePath("notes.bmp").toStdString();
   std::ofstream(text) << "not a picture at all";
-  for (const std::string& bad : {dir.filePath("missing.bmp").toStdString(), empty, text, HugePngHeader(dir)}) {
+  for (const std::string& bad :
+       {dir.filePath("missing.bmp").toStdString(), empty, text, HugePngHeader(dir)}) {
     error.clear();
     EXPECT_FALSE(MakeImageItem(bad, 128, 5, item, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
@@ -295,11 +296,13 @@ TEST(WmEditItem, LongAndRightToLeftTextRendersOrIsCut) {
   EXPECT_EQ(longText.Layer.Bitmap.width(), kMaxTextBoxWidth);
   // Hebrew and Arabic with combining marks, and a base letter with a stack
   // of accents.
-  const TWmItemRec mixed = MakeTextItem("שָׁלוֹם مَرْحَبًا e\u0301\u0302\u0303", Font(20, clBlack), clWhite, 255, 1);
+  const TWmItemRec mixed =
+      MakeTextItem("שָׁלוֹם مَرْحَبًا e\u0301\u0302\u0303", Font(20, clBlack), clWhite, 255, 1);
   ASSERT_FALSE(mixed.Layer.Bitmap.isNull());
   int ink = 0;
   for (int y = 0; y < mixed.Layer.Bitmap.height(); ++y)
-    for (int x = 0; x < mixed.Layer.Bitmap.width(); ++x) ink += mixed.Layer.Bitmap.pixelColor(x, y).alpha() > 0;
+    for (int x = 0; x < mixed.Layer.Bitmap.width(); ++x)
+      ink += mixed.Layer.Bitmap.pixelColor(x, y).alpha() > 0;
   EXPECT_GT(ink, 20);
 }
 
@@ -309,14 +312,16 @@ TEST(WmEditItem, StoredItemsComeBackAsRowsAndOkWritesThemBack) {
   text.Kind = TWmRec::wkText;
   text.Text = "Caption";
   text.Font = std::make_unique<TWmFont>(TWmFont{"DejaVu Sans", 18, fsBold | fsItalic, clRed});
-  text.TextLeft = 12, text.TextTop = 34, text.TextWidth = 150, text.TextHeight = 30, text.TextAlpha = 90;
+  text.TextLeft = 12, text.TextTop = 34, text.TextWidth = 150, text.TextHeight = 30,
+  text.TextAlpha = 90;
   text.BackColor = clYellow, text.BackOpaque = true;
   text.StartTime = 2, text.EndTime = 2;
   text.ImageFile = "left over";  // a field of the other kind is kept as it was
   TWmRec image;
   image.Kind = TWmRec::wkImage;
   image.ImageFile = Picture(dir, "logo.bmp", 20, 10, QColor(255, 0, 0));
-  image.ImageLeft = -5, image.ImageTop = 7, image.ImageWidth = 80, image.ImageHeight = 60, image.ImageAlpha = 128;
+  image.ImageLeft = -5, image.ImageTop = 7, image.ImageWidth = 80, image.ImageHeight = 60,
+  image.ImageAlpha = 128;
   image.EndTime = 9;
 
   std::string error;
@@ -345,8 +350,9 @@ TEST(WmEditItem, StoredItemsComeBackAsRowsAndOkWritesThemBack) {
   imageRow.Layer.Location.moveTopLeft(QPointF(10.5, 3.5));
   StoreItem(imageRow, slot);  // the same slot now holds the picture
   EXPECT_EQ(slot.Kind, TWmRec::wkImage);
-  EXPECT_EQ(std::tie(slot.ImageLeft, slot.ImageTop, slot.ImageWidth, slot.ImageHeight, slot.ImageAlpha),
-            std::make_tuple(10, 4, 80, 60, 128));
+  EXPECT_EQ(
+      std::tie(slot.ImageLeft, slot.ImageTop, slot.ImageWidth, slot.ImageHeight, slot.ImageAlpha),
+      std::make_tuple(10, 4, 80, 60, 128));
   EXPECT_EQ(slot.Text, "Caption");
   EXPECT_EQ(slot.EndTime, 9);
 

@@ -145,7 +145,8 @@ void ReadDictionary(const std::string& path, std::vector<TBytes>& tokens) {
 
 class TMutator {
  public:
-  TMutator(std::size_t maxLen, std::vector<TBytes> tokens) : maxLen_(maxLen), tokens_(std::move(tokens)) {}
+  TMutator(std::size_t maxLen, std::vector<TBytes> tokens)
+      : maxLen_(maxLen), tokens_(std::move(tokens)) {}
 
   TBytes Mutate(const std::vector<TBytes>& corpus) {
     TBytes data = corpus.empty() ? TBytes{} : corpus[Below(corpus.size())];
@@ -159,9 +160,10 @@ class TMutator {
   std::size_t Below(std::size_t n) { return n ? std::size_t(random_() % n) : 0; }
 
   void Step(TBytes& d, const std::vector<TBytes>& corpus) {
-    static const char* const kNumbers[] = {"0",          "-1",         "1",  "2147483647", "-2147483648",
-                                           "4294967295", "1e9",        "-0", "9223372036854775807",
-                                           "1e308",      "0.000001",   "65536", "16"};
+    static const char* const kNumbers[] = {
+        "0",          "-1",    "1",  "2147483647",          "-2147483648",
+        "4294967295", "1e9",   "-0", "9223372036854775807", "1e308",
+        "0.000001",   "65536", "16"};
     switch (Below(9)) {
       case 0:  // flip a bit
         if (!d.empty()) d[Below(d.size())] ^= std::uint8_t(1u << Below(8));
@@ -208,11 +210,13 @@ class TMutator {
         if (other.empty()) break;
         const std::size_t from = Below(other.size());
         const std::size_t n = 1 + Below(other.size() - from);
-        d.insert(d.begin() + long(Below(d.size() + 1)), other.begin() + long(from), other.begin() + long(from + n));
+        d.insert(d.begin() + long(Below(d.size() + 1)), other.begin() + long(from),
+                 other.begin() + long(from + n));
         break;
       }
       default: {  // overwrite with an interesting byte
-        static const std::uint8_t kBytes[] = {0, 0xFF, 0x7F, 0x80, '\n', '=', '[', ']', '-', '@', ','};
+        static const std::uint8_t kBytes[] = {0,   0xFF, 0x7F, 0x80, '\n', '=',
+                                              '[', ']',  '-',  '@',  ','};
         if (!d.empty()) d[Below(d.size())] = kBytes[Below(std::size(kBytes))];
         break;
       }
@@ -275,8 +279,8 @@ int main(int argc, char** argv) {
   long runs = 0;
   auto runOne = [&](TBytes input) {
     gCurrent = std::move(input);
-    std::snprintf(gArtifactPath, sizeof gArtifactPath, "%scrash-%016llx", settings.ArtifactPrefix.c_str(),
-                  static_cast<unsigned long long>(Hash(gCurrent)));
+    std::snprintf(gArtifactPath, sizeof gArtifactPath, "%scrash-%016llx",
+                  settings.ArtifactPrefix.c_str(), static_cast<unsigned long long>(Hash(gCurrent)));
     ::alarm(settings.Timeout);
     LLVMFuzzerTestOneInput(gCurrent.data(), gCurrent.size());
     ::alarm(0);
@@ -285,7 +289,9 @@ int main(int argc, char** argv) {
   for (const auto& input : corpus) runOne(input);
 
   TMutator mutator(settings.MaxLen, tokens);
-  auto elapsed = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+  auto elapsed = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
   const long mutations = settings.Runs >= 0 ? settings.Runs : (settings.MaxTotalTime > 0 ? -1 : 0);
   for (long m = 0; mutations < 0 || m < mutations; ++m) {
     if (settings.MaxTotalTime > 0 && elapsed() >= settings.MaxTotalTime) break;

@@ -28,7 +28,9 @@ void LoadMediaLibraries() {
     const char* verbose = std::getenv("QUOR_FUZZ_VERBOSE");
     const bool show = verbose && *verbose == '1';
     FFLogger().SetLogLevel(show ? llInfo : llQuiet);
-    if (show) FFLogger().AddSink([](const TLogInfo& info) { std::fprintf(stderr, "%s\n", info.LogMsg.c_str()); });
+    if (show)
+      FFLogger().AddSink(
+          [](const TLogInfo& info) { std::fprintf(stderr, "%s\n", info.LogMsg.c_str()); });
     return true;
   }();
   (void)loaded;
@@ -60,7 +62,8 @@ TInScratchFolder::~TInScratchFolder() {
 
 void EmptyScratchFolder() {
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(ScratchFolder(), ec)) fs::remove_all(entry.path(), ec);
+  for (const auto& entry : fs::directory_iterator(ScratchFolder(), ec))
+    fs::remove_all(entry.path(), ec);
 }
 
 std::vector<std::string> Lines(const std::uint8_t* data, std::size_t size, std::size_t maxLines,
@@ -87,8 +90,8 @@ std::string ScratchName(const std::string& text, const std::string& fallback) {
   const size_t slash = text.rfind('/');
   std::string name;
   for (char c : text.substr(slash == std::string::npos ? 0 : slash + 1)) {
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                       c == '_' || c == '-';
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '_' || c == '-';
     if (plain && name.size() < 48) name.push_back(c);
   }
   if (name.empty() || name == "." || name == ".." || name[0] == '-') return fallback;
@@ -99,9 +102,11 @@ bool IsDeviceFormat(const std::string& name) {
   auto isDevice = [](const AVClass* c) {
     if (!c) return false;
     const AVClassCategory k = c->category;
-    return k == AV_CLASS_CATEGORY_DEVICE_VIDEO_OUTPUT || k == AV_CLASS_CATEGORY_DEVICE_VIDEO_INPUT ||
-           k == AV_CLASS_CATEGORY_DEVICE_AUDIO_OUTPUT || k == AV_CLASS_CATEGORY_DEVICE_AUDIO_INPUT ||
-           k == AV_CLASS_CATEGORY_DEVICE_OUTPUT || k == AV_CLASS_CATEGORY_DEVICE_INPUT;
+    return k == AV_CLASS_CATEGORY_DEVICE_VIDEO_OUTPUT ||
+           k == AV_CLASS_CATEGORY_DEVICE_VIDEO_INPUT ||
+           k == AV_CLASS_CATEGORY_DEVICE_AUDIO_OUTPUT ||
+           k == AV_CLASS_CATEGORY_DEVICE_AUDIO_INPUT || k == AV_CLASS_CATEGORY_DEVICE_OUTPUT ||
+           k == AV_CLASS_CATEGORY_DEVICE_INPUT;
   };
   // Several names may be given at once ("alsa,oss"); any device among them counts.
   std::string part;
@@ -125,7 +130,8 @@ std::string Clip(int which) {
     case 1: return TestMedia::Get(MediaSpec::Wav().Seconds(0.5).Audio(8000, 1));
     case 2: return TestMedia::Get(MediaSpec::Mkv().NoAudio().Size(48, 32).Fps(10).Seconds(0.5));
     case 3: return TestMedia::Get(MediaSpec::Mp3().Seconds(0.5).Audio(22050, 1));
-    default: return TestMedia::Get(MediaSpec::Mp4().Size(64, 48).Fps(10).Seconds(0.5).Audio(22050, 2));
+    default:
+      return TestMedia::Get(MediaSpec::Mp4().Size(64, 48).Fps(10).Seconds(0.5).Audio(22050, 2));
   }
 }
 

@@ -23,7 +23,8 @@ constexpr std::size_t kMaxTasks = 2;
 constexpr const char* kOutputSizeCap = "4000000";
 
 bool Dropped(const std::string& name) {
-  static const char* const names[] = {"vhook", "loglevel", "v", "dump", "hex", "re", "loop_input", "benchmark"};
+  static const char* const names[] = {"vhook", "loglevel", "v",          "dump",
+                                      "hex",   "re",       "loop_input", "benchmark"};
   return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 
@@ -35,7 +36,8 @@ bool Guard(std::vector<TOptionLine>& lines) {
     if (Dropped(line.Name)) continue;
     // Any value may name a file (private options, filter arguments): a path
     // could reach outside the scratch folder.
-    if (line.Value.find('/') != std::string::npos || line.Name.find('/') != std::string::npos) return false;
+    if (line.Value.find('/') != std::string::npos || line.Name.find('/') != std::string::npos)
+      return false;
     if (line.Name == "f" && fuzz::IsDeviceFormat(line.Value)) return false;
     kept.push_back(std::move(line));
   }
@@ -81,7 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<TOptionLine> options = t.OutputOptions;
     options.push_back({"fs", kOutputSizeCap});
     out.ExtraOptions = OptionText(options);
-    const std::string name = "o" + std::to_string(index++) + "_" + fuzz::ScratchName(t.Output, "out.avi");
+    const std::string name =
+        "o" + std::to_string(index++) + "_" + fuzz::ScratchName(t.Output, "out.avi");
     try {
       if (!vcl.SetOutputFile(task, fuzz::ScratchFolder() + name, &out)) vcl.RemoveTask(task);
     } catch (const FFmpegException&) {

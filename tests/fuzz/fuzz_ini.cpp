@@ -27,7 +27,8 @@ std::map<std::pair<std::string, std::string>, std::string> ReadAll(const std::st
   std::map<std::pair<std::string, std::string>, std::string> values;
   for (const auto& section : platform::ReadIniSections(file))
     for (const auto& key : platform::ReadIniKeys(file, section))
-      values.emplace(std::make_pair(Lower(section), Lower(key)), platform::ReadIniString(file, section, key, kMissing));
+      values.emplace(std::make_pair(Lower(section), Lower(key)),
+                     platform::ReadIniString(file, section, key, kMissing));
   return values;
 }
 
@@ -65,14 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto keys = platform::ReadIniKeys(file, section);
   const std::string key = keys.empty() ? "FormatCode" : keys.front();
   if (!platform::WriteIniString(file, section, key, "written")) return 0;
-  if (platform::ReadIniString(file, section, key, kMissing) != "written") Fail("a write does not read back", section, key);
+  if (platform::ReadIniString(file, section, key, kMissing) != "written")
+    Fail("a write does not read back", section, key);
   const auto after = ReadAll(file);
   for (const auto& [where, value] : before) {
     if (where == std::make_pair(Lower(section), Lower(key))) continue;
     auto it = after.find(where);
-    if (it == after.end() || it->second != value) Fail("a write changed another value", where.first, where.second);
+    if (it == after.end() || it->second != value)
+      Fail("a write changed another value", where.first, where.second);
   }
   if (!platform::DeleteIniKey(file, section, key)) return 0;
-  if (platform::ReadIniString(file, section, key, kMissing) == "written") Fail("a deleted key still reads", section, key);
+  if (platform::ReadIniString(file, section, key, kMissing) == "written")
+    Fail("a deleted key still reads", section, key);
   return 0;
 }

@@ -38,7 +38,8 @@ void WriteCorpus(const std::string& folder) {
     std::ifstream in(fuzz::Clip(clip), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (std::size_t t = 0; t < kTargetCount; ++t) {
-      std::ofstream out(folder + "/clip-" + std::to_string(clip) + "-" + std::to_string(t), std::ios::binary);
+      std::ofstream out(folder + "/clip-" + std::to_string(clip) + "-" + std::to_string(t),
+                        std::ios::binary);
       out.put(char(t));
       out << bytes;
     }
@@ -69,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   output.ExtraOptions = std::string(target.Options) + "\n" + kOutputSizeCap;
   try {
     const int task = vcl.AddTask(source);
-    if (task >= 0 && vcl.SetOutputFile(task, fuzz::ScratchFolder() + target.Name, &output)) vcl.StartTask(0);
+    if (task >= 0 && vcl.SetOutputFile(task, fuzz::ScratchFolder() + target.Name, &output))
+      vcl.StartTask(0);
   } catch (const FFmpegException&) {
   }
   vcl.ClearTasks();

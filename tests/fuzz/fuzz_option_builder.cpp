@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const EConvertError&) {
     return 0;
   }
-  if (source.Streams.VideoStreamCount > 0 && FormatOffersVideo(TFormatProfile(QUOR_FUZZ_PROFILE, code)) && output.DisableVideo) {
+  if (source.Streams.VideoStreamCount > 0 &&
+      FormatOffersVideo(TFormatProfile(QUOR_FUZZ_PROFILE, code)) && output.DisableVideo) {
     std::fprintf(stderr, "format %d offers video but the options leave it out\n", code);
     std::abort();
   }
@@ -96,10 +97,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TFFmpegVCL vcl;
   vcl.SetTriggerEventInMainThread(false);
   output.ExtraOptions += std::string(output.ExtraOptions.empty() ? "" : "\n") + kOutputSizeCap;
-  const std::string ext = fuzz::ScratchName(TFormatProfile(QUOR_FUZZ_PROFILE, code).FileExt(), "avi");
+  const std::string ext =
+      fuzz::ScratchName(TFormatProfile(QUOR_FUZZ_PROFILE, code).FileExt(), "avi");
   try {
     const int task = vcl.AddTask(clip, &input);
-    if (task >= 0 && vcl.SetOutputFile(task, fuzz::ScratchFolder() + "out." + ext, &output)) vcl.StartTask(0);
+    if (task >= 0 && vcl.SetOutputFile(task, fuzz::ScratchFolder() + "out." + ext, &output))
+      vcl.StartTask(0);
   } catch (const FFmpegException&) {
   }
   vcl.ClearTasks();

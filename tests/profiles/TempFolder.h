@@ -13,7 +13,8 @@ class TempFolderTest : public ::testing::Test {
   void SetUp() override {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir_ = std::filesystem::temp_directory_path() /
-           ("quor_profiles_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+           ("quor_profiles_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+            info->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }

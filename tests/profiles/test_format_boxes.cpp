@@ -31,7 +31,8 @@ class FormatBoxes : public TempFolderTest {
                    "AudioEncoder=MP3\n");
   }
   TFormatBoxes Read(int code, const std::string& settings, TFillMode mode) const {
-    return ReadFormatBoxes(TFormatProfile(profile_, code), TFormatSettings(Put("settings.ini", settings), code), mode);
+    return ReadFormatBoxes(TFormatProfile(profile_, code),
+                           TFormatSettings(Put("settings.ini", settings), code), mode);
   }
   std::string profile_;
 };
@@ -52,12 +53,14 @@ TEST_F(FormatBoxes, TypedValuesComeBackOnlyWhenTheDialogOpens) {
   const TFormatBoxes picked = Read(104, section, TFillMode::fmPick);
   EXPECT_FALSE(picked.Boxes[ckVideoSize].Text);
   EXPECT_EQ(picked.Boxes[ckVideoSize].Index, -1);
-  EXPECT_EQ(picked.Boxes[ckVideoSize].Items, (std::vector<std::string>{"as source", "320x240", "640x480"}));
+  EXPECT_EQ(picked.Boxes[ckVideoSize].Items,
+            (std::vector<std::string>{"as source", "320x240", "640x480"}));
 }
 
 TEST_F(FormatBoxes, IndexesPastTheListChooseNothing) {
-  const TFormatBoxes boxes =
-      Read(104, "[formatInfo104]\niVideoSize=3\niVolume=99\niAudioEncoder=2147483647\niSampleRate=1\n", TFillMode::fmShow);
+  const TFormatBoxes boxes = Read(
+      104, "[formatInfo104]\niVideoSize=3\niVolume=99\niAudioEncoder=2147483647\niSampleRate=1\n",
+      TFillMode::fmShow);
   EXPECT_EQ(boxes.Boxes[ckVideoSize].Index, -1);
   EXPECT_EQ(boxes.Boxes[ckVolume].Index, -1);
   EXPECT_EQ(boxes.Boxes[ckAudioEncoder].Index, -1);

@@ -27,7 +27,8 @@ class FormatList : public TempFolderTest {
 TEST_F(FormatList, WithoutStoredStatesAllGroupsStartCollapsed) {
   Fill();
   ASSERT_EQ(list_.Count(), 3);
-  const char* texts[] = {"Audio-Video-Interleaved - AVI", "General Video formates", "General Audio formates"};
+  const char* texts[] = {"Audio-Video-Interleaved - AVI", "General Video formates",
+                         "General Audio formates"};
   for (int g = 0; g < 3; ++g) {
     const auto& row = list_.Row(g);
     EXPECT_EQ(row.Text, texts[g]);

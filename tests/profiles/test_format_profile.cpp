@@ -89,7 +89,8 @@ TEST_F(FormatProfile, FactoryChoicesTakeTheProfileIndexes) {
 
 TEST_F(FormatProfile, OkWritesIndexesTextsAndMappedNames) {
   TFormatSettings s(settings_, 103);
-  TFormatChoices c = FactoryChoices(TFormatProfile(profile_, 103), "H.264/MPEG-4 AVC Video (*.mp4)");
+  TFormatChoices c =
+      FactoryChoices(TFormatProfile(profile_, 103), "H.264/MPEG-4 AVC Video (*.mp4)");
   c.Boxes[ckSampleRate] = {-1, "22050"};  // typed into the box
   ASSERT_TRUE(WriteFormatChoices(s, TFormatProfile(profile_, 103), c));
   EXPECT_EQ(S(103, "Description"), "H.264/MPEG-4 AVC Video (*.mp4)");
@@ -113,7 +114,8 @@ TEST_F(FormatProfile, OkWritesIndexesTextsAndMappedNames) {
 
 TEST_F(FormatProfile, UnmappedValuesKeepWhatWasStored) {
   TFormatSettings s(settings_, 104);
-  for (const char* key : {"paraZoom", "paraVideoEncoder", "paraChannel", "paraVolume", "paraAudioEncoder"})
+  for (const char* key :
+       {"paraZoom", "paraVideoEncoder", "paraChannel", "paraVolume", "paraAudioEncoder"})
     s.Write(key, "old");
   TFormatChoices c;
   c.Boxes[ckVideoEncoder] = {0, "mpeg4"};
@@ -121,7 +123,8 @@ TEST_F(FormatProfile, UnmappedValuesKeepWhatWasStored) {
   c.Boxes[ckVolume] = {2, "110%"};
   c.Boxes[ckAudioEncoder] = {0, "vorbis"};
   ASSERT_TRUE(WriteFormatChoices(s, TFormatProfile(profile_, 104), c));
-  for (const char* key : {"paraZoom", "paraVideoEncoder", "paraChannel", "paraVolume", "paraAudioEncoder"})
+  for (const char* key :
+       {"paraZoom", "paraVideoEncoder", "paraChannel", "paraVolume", "paraAudioEncoder"})
     EXPECT_EQ(S(104, key), "old") << key;
   EXPECT_EQ(S(104, "iVolume"), "2");
   EXPECT_EQ(S(104, "paraBufferSize"), "<none>");  // no H.264: no tuning copy

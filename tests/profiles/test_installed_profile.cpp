@@ -25,13 +25,18 @@ std::string EngineEncoder(const std::string& name) {
 }
 
 const std::set<std::string> kAvailable = {
-    "mpeg4", "libxvid", "libx264", "mpeg1video", "mpeg2video", "msmpeg4", "msmpeg4v2", "h263", "h263p",
-    "flv", "rv10", "rv20", "svq1", "wmv1", "wmv2", "mjpeg", "ljpeg", "huffyuv", "dvvideo", "rawvideo",
-    "zlib", "aac", "ac3", "mp2", "libmp3lame", "libvorbis", "flac", "alac", "wmav1", "wmav2", "libgsm",
-    "pcm_s8", "pcm_s16be", "pcm_s24be", "pcm_s32be", "pcm_f32be", "pcm_f64be", "pcm_alaw", "pcm_mulaw",
-    "adpcm_ima_qt", "pcm_s16le", "pcm_u16le", "adpcm_swf", "adpcm_yamaha", "adpcm_ms", "adpcm_ima_wav"};
+    "mpeg4",      "libxvid",      "libx264",   "mpeg1video",   "mpeg2video", "msmpeg4",
+    "msmpeg4v2",  "h263",         "h263p",     "flv",          "rv10",       "rv20",
+    "svq1",       "wmv1",         "wmv2",      "mjpeg",        "ljpeg",      "huffyuv",
+    "dvvideo",    "rawvideo",     "zlib",      "aac",          "ac3",        "mp2",
+    "libmp3lame", "libvorbis",    "flac",      "alac",         "wmav1",      "wmav2",
+    "libgsm",     "pcm_s8",       "pcm_s16be", "pcm_s24be",    "pcm_s32be",  "pcm_f32be",
+    "pcm_f64be",  "pcm_alaw",     "pcm_mulaw", "adpcm_ima_qt", "pcm_s16le",  "pcm_u16le",
+    "adpcm_swf",  "adpcm_yamaha", "adpcm_ms",  "adpcm_ima_wav"};
 
-std::string NameOf(int code) { return code == kDefaultFormatCode ? kDefaultFormatName : CatalogFormatName(code); }
+std::string NameOf(int code) {
+  return code == kDefaultFormatCode ? kDefaultFormatName : CatalogFormatName(code);
+}
 
 bool IsVideoFormat(int code) { return code < 200; }
 
@@ -99,7 +104,8 @@ TEST(InstalledProfile, EveryListIsUsableAndEveryItemMaps) {
           EXPECT_TRUE(VolumeToEngine(item)) << item;
         }
         if (key == ckVideoEncoder || key == ckAudioEncoder) {
-          const auto engine = key == ckVideoEncoder ? VideoEncoderToEngine(item) : AudioEncoderToEngine(item);
+          const auto engine =
+              key == ckVideoEncoder ? VideoEncoderToEngine(item) : AudioEncoderToEngine(item);
           ASSERT_TRUE(engine) << item;
           const std::string name = EngineEncoder(*engine);
           EXPECT_TRUE(kAvailable.count(name)) << name;
@@ -119,7 +125,8 @@ TEST(InstalledProfile, NumericListsAscendAfterAsSource) {
       if (items->front() == "as source") items->erase(items->begin());
       std::vector<double> values;
       for (const auto& item : *items) values.push_back(std::strtod(item.c_str(), nullptr));
-      EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << code << " " << ChoiceKeyName(key);
+      EXPECT_TRUE(std::is_sorted(values.begin(), values.end()))
+          << code << " " << ChoiceKeyName(key);
       EXPECT_GT(values.front(), 0) << code << " " << ChoiceKeyName(key);
     }
   }

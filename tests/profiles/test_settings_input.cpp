@@ -13,7 +13,8 @@ bool Accepted(TChoiceKey box, const std::string& text) {
 }
 
 TEST(SettingsInput, FrameSizeAcceptsEvenSizesAndAsSourceInAnyCase) {
-  for (const char* text : {"640x480", "2x2", "+640x480", "as source", "AS Source", "keep As Source please"})
+  for (const char* text :
+       {"640x480", "2x2", "+640x480", "as source", "AS Source", "keep As Source please"})
     EXPECT_TRUE(Accepted(ckVideoSize, text)) << text;
 }
 
@@ -32,8 +33,8 @@ TEST(SettingsInput, FrameSizeRefusesWhatNoConversionCouldUse) {
   // A capital X, no x, a part missing or not a number, a side that does not
   // fit, a negative side, and a line break the settings file cannot store.
   for (const char* text : {"640X480", "640", "", "x480", "640x", "12x34x56", "abcxdef", "640x480.5",
-                           "123456789012345678901234567890x480", "-640x480", "640x-480", "640x480\n",
-                           "as source\nx", " 640x480"}) {
+                           "123456789012345678901234567890x480", "-640x480", "640x-480",
+                           "640x480\n", "as source\nx", " 640x480"}) {
     const TBoxCheck check = CheckBoxText(ckVideoSize, text);
     EXPECT_EQ(check.Verdict, TBoxCheck::bcInvalid) << text;
     EXPECT_EQ(check.Message, "Frame Size is not a valid value!") << text;
@@ -42,9 +43,10 @@ TEST(SettingsInput, FrameSizeRefusesWhatNoConversionCouldUse) {
 
 TEST(SettingsInput, NumberBoxesTakePositiveNumbersThatFitTheEngine) {
   for (TChoiceKey box : kNumberBoxes) {
-    for (const char* text : {"500", "+500", "1", "as source"}) EXPECT_TRUE(Accepted(box, text)) << box << text;
-    for (const char* text : {"", "As source", "AS SOURCE", "abc", "-500", "0", "5 00", "500\r\n", "0x10",
-                             "123456789012345678901234567890", "1e3"})
+    for (const char* text : {"500", "+500", "1", "as source"})
+      EXPECT_TRUE(Accepted(box, text)) << box << text;
+    for (const char* text : {"", "As source", "AS SOURCE", "abc", "-500", "0", "5 00", "500\r\n",
+                             "0x10", "123456789012345678901234567890", "1e3"})
       EXPECT_FALSE(Accepted(box, text)) << box << text;
   }
   // A fraction only in the audio bit rate.
@@ -82,7 +84,8 @@ TEST(SettingsInput, KeyFilters) {
   for (TChoiceKey box : kNumberBoxes) {
     EXPECT_EQ(FilterBoxKey(box, "", '0'), TKeyVerdict::kvPass);
     EXPECT_EQ(FilterBoxKey(box, "12", kBackspaceKey), TKeyVerdict::kvPass);
-    for (char32_t key : {U'.', U'x', U'-', U'+', U' '}) EXPECT_EQ(FilterBoxKey(box, "12", key), TKeyVerdict::kvMessage);
+    for (char32_t key : {U'.', U'x', U'-', U'+', U' '})
+      EXPECT_EQ(FilterBoxKey(box, "12", key), TKeyVerdict::kvMessage);
   }
   EXPECT_EQ(FilterBoxKey(ckVolume, "", 'q'), TKeyVerdict::kvPass);
 }
