@@ -2,6 +2,7 @@
 // the grouped list by clicks, Start, the progress window running the batch
 // to its end (or paused and cancelled on the way), and the outputs opened
 // again afterwards.
+#include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -17,6 +18,7 @@
 #include "app/ProgressRules.h"
 #include "engine/libav/FFmpegApi.h"
 #include "gui/FormatListBox.h"
+#include "gui/SourceListView.h"
 #include "gui/TitleBar.h"
 #include "gui/WinProgress.h"
 #include "profiles/FormatList.h"
@@ -335,4 +337,19 @@ TEST_F(ProgressWindowTest, SnapshotSavesTheFrameAndThePictureAsShownWithoutOpeni
   EXPECT_NE(smallImage.pixelColor(186, 105),
             QColor(kProgressGroundR, kProgressGroundG, kProgressGroundB));
   EXPECT_TRUE(OpenedLines(false).empty());
+}
+
+TEST_F(ProgressWindowTest, ASourceRemovedAfterAddSaysWhyInItsRowAndTheOtherConverts) {
+  const std::string gone = scratch_.Sub("sources") + "gone.mp4";
+  std::filesystem::copy_file(Clip(1.2), gone);
+  AddByClick({gone, Clip(1.0)});
+  std::filesystem::remove(gone);
+  StartAndWatch([](TfrmProgress&) {});
+  ASSERT_EQ(Notices().size(), 2u);
+  EXPECT_TRUE(Notices()[0].Completed);
+  QAbstractItemModel* model = main_->ListView()->model();
+  const QString cell = model->data(model->index(0, 4)).toString();
+  EXPECT_TRUE(cell.contains("No such file or directory")) << cell.toStdString();
+  EXPECT_EQ(model->data(model->index(0, 4), Qt::ToolTipRole).toString(), cell);
+  EXPECT_EQ(model->data(model->index(1, 4)).toString(), "100%");
 }

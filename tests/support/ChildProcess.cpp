@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,6 +77,14 @@ bool TChildProcess::Start(const std::string& program, const std::vector<std::str
   if (pid == 0) {
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
+    if (fileSizeLimit_ >= 0) {
+      // Writes past the limit fail with EFBIG instead of killing the child.
+      struct sigaction ignore {};
+      ignore.sa_handler = SIG_IGN;
+      ::sigaction(SIGXFSZ, &ignore, nullptr);
+      const rlimit limit{rlim_t(fileSizeLimit_), rlim_t(fileSizeLimit_)};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     ::execve(program.c_str(), argv.data(), envp.data());
     ::_exit(127);
   }

@@ -17,6 +17,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <utility>
@@ -50,6 +51,10 @@ class TChildProcess {
   // WaitFor the text to show up on standard output.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds timeout);
 
+  // The largest file the next child started may write, in bytes (-1: no
+  // limit of ours): a write past it fails as on a full file system.
+  void SetFileSizeLimit(std::int64_t bytes) { fileSizeLimit_ = bytes; }
+
   // Sends `signal` to a child that has not been reaped yet.
   void Signal(int signal);
 
@@ -78,4 +83,5 @@ class TChildProcess {
   int fds_[2] = {-1, -1};  // the read ends of standard output and error
   std::string out_, err_;
   int status_ = -1;
+  std::int64_t fileSizeLimit_ = -1;
 };

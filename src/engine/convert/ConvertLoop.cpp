@@ -393,10 +393,14 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
   ost.FrameNumber++;
 }
 
-// The message of a failed write. A full disk is said in so many words, with
-// the file: the library's text names neither.
+// The message of a failed write. A full disk, and a file larger than its
+// file system takes (4 GB on the memory sticks' FAT), are said in so many
+// words, with the file: the library's text names neither.
 static std::string WriteErrorText(const std::string& what, const AVFormatContext* ctx, int err) {
-  if (err == AVERROR(ENOSPC)) return std::string("The disk is full: cannot write ") + (ctx->url ? ctx->url : "the output");
+  const std::string file = ctx->url ? ctx->url : "the output";
+  if (err == AVERROR(ENOSPC)) return "The disk is full: cannot write " + file;
+  if (err == AVERROR(EFBIG))
+    return "The file is too large for the disk it is on: cannot write " + file;
   return ErrorText(what, err);
 }
 
