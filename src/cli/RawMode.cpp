@@ -74,13 +74,30 @@ std::string OptionText(const std::vector<TOptionLine>& lines) {
 
 namespace {
 
-// Refuses to overwrite what the user did not ask to replace.
+// True when two names of the command line mean one file: by name, or as the
+// same file through a link.
+bool SameFileOrName(const std::string& a, const std::string& b) {
+  return ExpandFullPath(a) == ExpandFullPath(b) || SameFile(a, b);
+}
+
+// Refuses what would destroy a file the user did not ask to replace: an
+// output that is an input of the run (its own, or a later task's, which the
+// earlier task would overwrite before it is read), an output named twice,
+// and an existing output without -y.
 void CheckOutputs(const TRawCommandLine& cl) {
-  for (const auto& t : cl.Tasks) {
-    if (ExpandFullPath(t.Output) == ExpandFullPath(t.Input))
-      throw TUsageError("the output file '" + t.Output + "' is also the input");
-    if (!cl.Overwrite && FileExists(t.Output))
-      throw TUsageError("the output file '" + t.Output + "' exists (add -y to replace it)");
+  for (size_t i = 0; i < cl.Tasks.size(); ++i) {
+    const TRawTask& task = cl.Tasks[i];
+    if (SameFileOrName(task.Output, task.Input))
+      throw TUsageError("the output file '" + task.Output + "' is also the input");
+    for (const auto& other : cl.Tasks)
+      if (SameFileOrName(task.Output, other.Input))
+        throw TUsageError("the input '" + other.Input + "' is also an output of this run ('" +
+                          task.Output + "')");
+    for (size_t j = 0; j < i; ++j)
+      if (SameFileOrName(task.Output, cl.Tasks[j].Output))
+        throw TUsageError("the output file '" + task.Output + "' is named twice");
+    if (!cl.Overwrite && FileExists(task.Output))
+      throw TUsageError("the output file '" + task.Output + "' exists (add -y to replace it)");
   }
 }
 

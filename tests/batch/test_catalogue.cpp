@@ -303,11 +303,16 @@ TEST_F(CatalogueCli, CtrlCStopsTheBatchAndKeepsWhatWasWritten) {
   TChildProcess child;
   ASSERT_TRUE(child.Start(QUOR_CONVERT, {"--output-dir", out_, "--format", "104", clip, second},
                           {{"QUOR_APPDATA", appData_}}));
+  // Until it is finished the output grows under a hidden name beside it.
+  const std::string hiddenStart = "." + std::filesystem::path(output).filename().string() + ".";
   const bool writing = child.WaitFor(
       [&] {
         std::error_code ec;
-        const auto size = std::filesystem::file_size(output, ec);
-        return !ec && size > 64 * 1024;
+        for (const auto& entry : std::filesystem::directory_iterator(out_, ec))
+          if (entry.path().filename().string().rfind(hiddenStart, 0) == 0 &&
+              entry.file_size(ec) > 64 * 1024)
+            return true;
+        return false;
       },
       std::chrono::seconds(80));
   child.Signal(SIGINT);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "ConvertTestUtil.h"
@@ -178,4 +179,18 @@ TEST(ConvertHostile, DamagedMp3IntoMp3EndsWithoutTakingTheProcessDown) {
     const std::string result = Convert(damaged, OutPath("damaged.mp3"), {});
     if (!result.empty()) EXPECT_EQ(result.find("Nothing was converted"), std::string::npos) << result;
   }
+}
+
+// Whatever front end names the output: one that leads to the input through a
+// link would have the input overwritten (or replaced) by its own conversion.
+TEST(ConvertHostile, AnOutputThatIsTheInputThroughALinkIsRefused) {
+  const std::string input = ScratchDir() + "source.mp4";
+  std::filesystem::copy_file(ShortClip(), input, std::filesystem::copy_options::overwrite_existing);
+  const std::string link = OutPath("source-link.mp4");
+  ASSERT_EQ(::symlink(input.c_str(), link.c_str()), 0);
+  EXPECT_NE(Convert(input, link, {}).find("is the input file"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  TestMedia::VideoStats v = TestMedia::ScanVideo(input);
+  EXPECT_TRUE(v.Ok);
+  EXPECT_EQ(v.Frames, 25);
 }

@@ -393,26 +393,25 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
   ost.FrameNumber++;
 }
 
-// The message of a failed write. A full disk, and a file larger than its
-// file system takes (4 GB on the memory sticks' FAT), are said in so many
-// words, with the file: the library's text names neither.
-static std::string WriteErrorText(const std::string& what, const AVFormatContext* ctx, int err) {
-  const std::string file = ctx->url ? ctx->url : "the output";
-  if (err == AVERROR(ENOSPC)) return "The disk is full: cannot write " + file;
+std::string WriteErrorText(const std::string& text, const std::string& name, int err) {
+  if (err == AVERROR(ENOSPC)) return "The disk is full: cannot write " + name;
   if (err == AVERROR(EFBIG))
-    return "The file is too large for the disk it is on: cannot write " + file;
-  return ErrorText(what, err);
+    return "The file is too large for the disk it is on: cannot write " + name;
+  return text;
 }
 
 void TCustomFFmpeg::WritePacket(TOutputStream& ost, AVPacket* pkt) {
   pkt->stream_index = ost.Index;
-  AVFormatContext* ctx = outputFiles_[size_t(ost.FileIndex)]->Ctx;
+  const TOutputFile& file = *outputFiles_[size_t(ost.FileIndex)];
+  AVFormatContext* ctx = file.Ctx;
   auto write = [&](AVPacket* p) {
     std::int64_t end = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
     if (end != AV_NOPTS_VALUE) ost.CurrentTime = double(end + p->duration) * av_q2d(ost.St->time_base);
     ost.WroteSomething = true;
     int err = FF.av_interleaved_write_frame(ctx, p);
-    if (err < 0) throw FFmpegException(WriteErrorText("av_interleaved_write_frame()", ctx, err));
+    if (err < 0)
+      throw FFmpegException(
+          WriteErrorText(ErrorText("av_interleaved_write_frame()", err), file.Name, err));
   };
   if (!ost.Bsf) {
     write(pkt);
@@ -501,7 +500,8 @@ void TCustomFFmpeg::EndOfConversion() {
     if (!file->HeaderWritten || file->TrailerWritten) continue;
     int err = FF.av_write_trailer(file->Ctx);
     file->TrailerWritten = true;
-    if (err < 0) throw FFmpegException(WriteErrorText("av_write_trailer()", file->Ctx, err));
+    if (err < 0)
+      throw FFmpegException(WriteErrorText(ErrorText("av_write_trailer()", err), file->Name, err));
   }
   Report(true, -1);
   CloseCodecs();

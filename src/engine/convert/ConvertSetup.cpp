@@ -341,12 +341,23 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
     return -1;
   }
   if (!(format->flags & AVFMT_NOFILE)) {
-    int err = OpenOutputIO(&ctx->pb, fileName, AVIO_FLAG_WRITE);
+    // Writing over a source would destroy it before it is read.
+    for (const auto& in : inputFiles_)
+      if (SameFile(DisplayName(fileName), DisplayName(in->Name))) {
+        SetLastError(
+            Fmt("The output file '%s' is the input file '%s'", fileName.c_str(), in->Name.c_str()));
+        return -1;
+      }
+    int err = file->Target.Open(fileName, &ctx->pb);
     if (err < 0) {
       SetLastError(ErrorText(fileName, err));
       return -1;
     }
-    file->Identified = platform::IdentifyFile(fileName, file->Identity);
+    // Muxers that read back what they wrote (moving an index to the front)
+    // open their file by this name.
+    FF.av_freep(&ctx->url);
+    ctx->url = FF.av_strdup(NameForLibrary(file->Target.WrittenName()).c_str());
+    file->Identified = platform::IdentifyFile(file->Target.WrittenName(), file->Identity);
   }
   ctx->max_delay = int(std::lround(o.MuxMaxDelay * 1000000));
   // The program-stream muxers take the preload as a private option, which

@@ -15,6 +15,7 @@
 
 #include "engine/convert/Deinterlacer.h"
 #include "engine/libav/FFmpegApi.h"
+#include "engine/libav/OutputTarget.h"
 #include "engine/options/OptionState.h"
 #include "platform/Folders.h"
 
@@ -54,6 +55,12 @@ using TFilePtr = std::unique_ptr<FILE, TFileClose>;
 
 TFramePtr NewFrame();
 TPacketPtr NewPacket();
+
+// The message of a failed write to the output `name`: a full disk, and a
+// file larger than its file system takes (4 GB on the memory sticks' FAT),
+// are said in so many words, with the file (the library's text names
+// neither); else `text`.
+std::string WriteErrorText(const std::string& text, const std::string& name, int err);
 
 // printf-style text (the engine's messages are built with it).
 std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -156,17 +163,19 @@ struct TOutputStream {
 // One distinct output file with the streams created for it.
 struct TOutputFile {
   ~TOutputFile();
+  bool GotPackets() const;  // some stream of it wrote a packet
   std::string Name;
   AVFormatContext* Ctx = nullptr;      // freed by the destructor (file closed)
+  TOutputTarget Target;                // where Ctx->pb writes until it is kept
   std::vector<std::unique_ptr<TOutputStream>> Streams;
   std::int64_t Preload = -1;           // µs for the muxer's "preload" option; -1: the muxer has none
   bool HeaderWritten = false;
   bool TrailerWritten = false;
-  // The file the name led to when it was opened (plain files only): while
-  // it is written, the name must still lead there.
+  // The file being written (Target.WrittenName()) when it was opened: while
+  // it is written, that name must still lead there.
   bool Identified = false;
   platform::TFileIdentity Identity;
-  // True while the name still leads to the file that was opened (always
-  // for outputs that are no plain file).
+  // True while the written name still leads to the file that was opened
+  // (always for outputs the muxer opens itself).
   bool StillInPlace() const;
 };

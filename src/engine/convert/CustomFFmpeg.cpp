@@ -53,20 +53,24 @@ TOutputStream::~TOutputStream() { FF.av_channel_layout_uninit(&SwrInLayout); }
 
 TOutputFile::~TOutputFile() {
   if (!Ctx) return;
+  // What was not kept goes, and only what this task made.
   bool ownsFile = Ctx->oformat && !(Ctx->oformat->flags & AVFMT_NOFILE);
-  if (ownsFile && Ctx->pb) CloseOutputIO(&Ctx->pb);
+  Target.Discard(ownsFile ? &Ctx->pb : nullptr);
   Streams.clear();
   FF.avformat_free_context(Ctx);
   Ctx = nullptr;
-  // A file that never received data is not worth keeping; whatever the
-  // name leads to now, if not that file, is someone else's.
-  if (ownsFile && StillInPlace() && FileSize(Name) == 0) ::unlink(Name.c_str());
 }
 
 bool TOutputFile::StillInPlace() const {
   if (!Identified) return true;
   platform::TFileIdentity now;
-  return platform::IdentifyFile(Name, now) && now == Identity;
+  return platform::IdentifyFile(Target.WrittenName(), now) && now == Identity;
+}
+
+bool TOutputFile::GotPackets() const {
+  for (const auto& ost : Streams)
+    if (ost->WroteSomething) return true;
+  return false;
 }
 
 // ---- engine ----
@@ -205,6 +209,7 @@ void TCustomFFmpeg::RunConversion() {
   };
   guarded([this] { Transcode(); });
   guarded([this] { CloseCodecs(); });
+  if (!failed_) guarded([this] { KeepOutputs(); });
   guarded([this] { CloseAll(); });
   FFLogger().ForgetThreadLine();
 }
@@ -220,12 +225,25 @@ void TCustomFFmpeg::CloseCodecs() {
   for (auto& ist : inputStreams_) ist->Dec.reset();
 }
 
+void TCustomFFmpeg::KeepOutputs() {
+  for (auto& file : outputFiles_) {
+    AVFormatContext* ctx = file->Ctx;
+    if (!ctx || !ctx->pb || (ctx->oformat->flags & AVFMT_NOFILE)) continue;
+    // A stop before the first packet leaves the old file as it was.
+    if (stopRequested_ && !file->GotPackets()) continue;
+    const int err = file->Target.Keep(&ctx->pb);
+    if (err < 0)
+      throw FFmpegException(WriteErrorText(ErrorText("Cannot finish the output " + file->Name, err),
+                                           file->Name, err));
+  }
+}
+
 void TCustomFFmpeg::CloseAll() {
   if (!LibrariesLoaded()) return;
   options_.Generic.Free();
   outputStreams_.clear();
   inputStreams_.clear();
-  outputFiles_.clear();  // closes the files, deletes empty ones
+  outputFiles_.clear();  // closes the files, removes what was not kept
   outputEntries_.clear();
   inputFiles_.clear();
   joinMode_ = false;

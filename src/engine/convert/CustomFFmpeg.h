@@ -142,8 +142,12 @@ class TCustomFFmpeg : public IOptionHost {
   void RunConversion();
   // Closes the codecs a failed Transcode left open.
   void CloseCodecs();
-  // Frees files, streams and buffers of the task; an output file that got
-  // no data is deleted. Nothing while the libraries are not loaded.
+  // Puts each written output file in place of its target (after a Transcode
+  // that did not fail). Throws FFmpegException when one cannot be finished.
+  void KeepOutputs();
+  // Frees files, streams and buffers of the task; an output that was not
+  // kept is removed, the file it would have replaced stays as it was.
+  // Nothing while the libraries are not loaded.
   void CloseAll();
   // CloseAll, option defaults, control flags cleared, total duration -1.
   void ResetTask();

@@ -16,6 +16,7 @@
 #include "engine/common/FFmpegException.h"
 #include "engine/common/TextFormat.h"
 #include "engine/libav/FFmpegApi.h"
+#include "platform/Folders.h"
 
 namespace {
 
@@ -210,6 +211,11 @@ std::int64_t FileSize(const std::string& path) {
   struct stat st;
   if (path.empty() || ::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
   return std::int64_t(st.st_size);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  platform::TFileIdentity first, second;
+  return platform::IdentifyFile(a, first) && platform::IdentifyFile(b, second) && first == second;
 }
 
 std::string GetCurrentFolder() {

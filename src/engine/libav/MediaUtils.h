@@ -69,6 +69,10 @@ std::string ExtractFileName(const std::string& path);
 bool FileExists(const std::string& path);
 // Size in bytes, -1 when missing or a folder.
 std::int64_t FileSize(const std::string& path);
+// True when both names lead to one file: the same device and inode, links
+// followed (a symbolic or hard link and its file are the same file). False
+// when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
 std::string GetCurrentFolder();
 bool SetCurrentFolder(const std::string& folder);
 // Absolute form of a path relative to the current folder, with "." and ".."

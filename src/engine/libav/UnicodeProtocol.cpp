@@ -88,20 +88,7 @@ int OpenUnicodeIO(AVIOContext** pb, const std::string& protocolName, int flags) 
   do fd = ::open(path.c_str(), OpenFlagsFor(flags) | O_CLOEXEC, 0666);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return AVERROR(errno);
-
-  auto* io = new TFileIO{fd};
-  auto* buffer = static_cast<unsigned char*>(FF.av_malloc(kIOBufferSize));
-  AVIOContext* ctx = buffer ? FF.avio_alloc_context(buffer, kIOBufferSize, (flags & AVIO_FLAG_WRITE) ? 1 : 0, io,
-                                                    ReadPacket, WritePacket, SeekPacket)
-                            : nullptr;
-  if (!ctx) {
-    FF.av_free(buffer);
-    ::close(fd);
-    delete io;
-    return AVERROR(ENOMEM);
-  }
-  *pb = ctx;
-  return 0;
+  return OpenDescriptorIO(pb, fd, flags);
 }
 
 int FreeUnicodeIO(AVIOContext** pb) {
@@ -157,6 +144,24 @@ bool IsProtocolName(const std::string& text) {
 
 std::string DisplayName(const std::string& libraryName) {
   return IsProtocolName(libraryName) ? libraryName.substr(std::strlen(UnicodeProtocolPrefix)) : libraryName;
+}
+
+int OpenDescriptorIO(AVIOContext** pb, int fd, int flags) {
+  *pb = nullptr;
+  auto* io = new TFileIO{fd};
+  auto* buffer = static_cast<unsigned char*>(FF.av_malloc(kIOBufferSize));
+  AVIOContext* ctx =
+      buffer ? FF.avio_alloc_context(buffer, kIOBufferSize, (flags & AVIO_FLAG_WRITE) ? 1 : 0, io,
+                                     ReadPacket, WritePacket, SeekPacket)
+             : nullptr;
+  if (!ctx) {
+    FF.av_free(buffer);
+    ::close(fd);
+    delete io;
+    return AVERROR(ENOMEM);
+  }
+  *pb = ctx;
+  return 0;
 }
 
 bool IsUnicodeIO(const AVIOContext* pb) { return pb && pb->read_packet == ReadPacket && pb->opaque; }

@@ -55,5 +55,9 @@ int OpenOutputIO(AVIOContext** pb, const std::string& name, int flags);
 // returns 0, or the first write or close error (so a lost write is seen).
 int CloseOutputIO(AVIOContext** pb);
 
-// True for an I/O context made by this unit for a protocol name.
+// An I/O context over an open file descriptor, which it owns from then on
+// (closed by CloseOutputIO, also when this fails). 0 or a negative error code.
+int OpenDescriptorIO(AVIOContext** pb, int fd, int flags);
+
+// True for an I/O context made by this unit (a protocol name or a descriptor).
 bool IsUnicodeIO(const AVIOContext* pb);
