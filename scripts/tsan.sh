@@ -2,7 +2,9 @@
 # Builds the threaded tests (log collector, converter component, conversion
 # engine and its hooks, picture conversion, test media made by two threads,
 # settings files written by several threads, player, frame hook (also on the
-# bands of a converted picture), batch driver,
+# bands of a converted picture), batch driver (also with its files and
+# folders changing under it), the progress window (closed by every means
+# while the batch runs),
 # the command-line converter, which its test runs as a child process, and the
 # watermark editor's rows, deleted while its player's hook walks them, and
 # the trim and crop windows, closed while their players open or seek)
@@ -31,11 +33,13 @@ targets=(
   editing_test_wm_editor_core
   editing_test_hook_pictures
   batch_test_batch_driver
+  batch_test_batch_bad_input
   cli_test_convert
   gui_test_watermark
   gui_test_trim_window
   gui_test_crop_window
   gui_test_edit_windows
+  gui_test_progress_window
 )
 declare -A filters=(
   [editing_test_wm_editor_core]='WmLayerStack.*'

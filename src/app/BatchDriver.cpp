@@ -77,7 +77,12 @@ bool OpenOutputFolder(const std::string& settingsFile) {
 // ---- TBatchDriver ----------------------------------------------------------
 
 TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext context)
-    : vcl_(vcl), list_(list), context_(std::move(context)), renderer_(std::make_shared<TFrameHook>()) {
+    : vcl_(vcl),
+      list_(list),
+      context_(std::move(context)),
+      renderer_(std::make_shared<TFrameHook>()),
+      link_(std::make_shared<TLink>()) {
+  link_->Driver = this;
   frameHook_ = [renderer = renderer_](const TlvFilesRecord& r, THookInfo& info) {
     renderer->Handle(info, TFrameEdits::Of(r.Brightness, r.Contrast, r.Saturation, r.Exposure, r.Watermarks));
   };
@@ -90,9 +95,19 @@ TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext con
   // changes belongs to the user-interface thread.
   // The output check reads the finished file here, before the hand-over,
   // so the windows stay responsive while it decodes.
-  vcl_.SetOnTerminate([this](TCustomFFmpegVCL*, const TTerminateInfo& info) {
-    const TOutputCheck check = CheckTaskOutput(info);
-    RunOnMainThread([this, info, check] { HandleTerminate(info, check); });
+  // The converter keeps a copy of the handler for every notice on its way,
+  // so a notice may arrive after this driver is gone: it goes through the
+  // link, which the destructor cuts.
+  vcl_.SetOnTerminate([link = link_](TCustomFFmpegVCL*, const TTerminateInfo& info) {
+    TOutputCheck check;
+    {
+      std::lock_guard lock(link->Mutex);
+      if (!link->Driver) return;
+      check = link->Driver->CheckTaskOutput(info);
+    }
+    RunOnMainThread([link, info, check] {
+      if (link->Driver) link->Driver->HandleTerminate(info, check);
+    });
   });
 }
 
@@ -101,6 +116,8 @@ TBatchDriver::~TBatchDriver() {
   vcl_.SetOnPreviewBitmap(nullptr);
   vcl_.SetOnCustomHook(nullptr);
   vcl_.SetOnTerminate(nullptr);
+  std::lock_guard lock(link_->Mutex);
+  link_->Driver = nullptr;
 }
 
 bool TBatchDriver::Start() {

@@ -12,16 +12,20 @@
 // Threads: everything on the user-interface thread, except the frame hook,
 // which runs on the converter's worker and only reads TaskRows and records
 // (neither changes while the modal progress window runs the batch).
-// Terminate notices arrive on the converter's notice thread and are handed
-// over to the user-interface thread before anything is touched, so the
-// program must have installed its main-thread hand-over (MainThread.h). Progress and
-// preview arrive on the user-interface thread (the converter's default);
-// no lock is needed.
+// Terminate notices arrive on the converter's notice thread, which checks
+// the finished output (reading only what Start wrote) and hands the rest
+// over to the user-interface thread, so the program must have installed its
+// main-thread hand-over (MainThread.h); they reach the driver through a
+// link that its destructor cuts under the link's mutex, so a notice still on
+// its way finds no driver rather than a dead one. Progress and preview
+// arrive on the user-interface thread (the converter's default); no lock is
+// needed.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -154,12 +158,22 @@ class TBatchDriver {
   std::int64_t NowMs() const;
   int RowOfTask(int taskIndex) const;
 
+  // How an end notice reaches this driver: cut (null) by the destructor.
+  // The mutex is held while the notice thread reads the driver and while
+  // the link is cut; the user-interface thread reads it unlocked (only it
+  // writes it).
+  struct TLink {
+    std::mutex Mutex;
+    TBatchDriver* Driver = nullptr;
+  };
+
   TFFmpegVCL& vcl_;
   TSourceList& list_;
   TBuildContext context_;
   IBatchListView* listView_ = nullptr;
   IProgressView* progressView_ = nullptr;
   std::shared_ptr<TFrameHook> renderer_;
+  std::shared_ptr<TLink> link_;
   TFrameHookHandler frameHook_;
   std::vector<int> taskRows_;
   std::vector<std::string> outputFiles_;

@@ -4,10 +4,28 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-TQtHandOver::TQtHandOver() {
-  SetOnArrived([this] {
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, [this] { Pump(); }, Qt::QueuedConnection);
+// Wakes the event loop for the hand-over. The wake-up is a queued call by
+// name, so its record is made and read inside Qt alone: a queued functor
+// would be written by the worker and read by the user-interface thread in
+// our code, handed over through Qt's event queue, which the race detector
+// cannot see into.
+class TQtHandOverWaker : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TQtHandOverWaker(TQueuedHandOver& handOver) : handOver_(handOver) {}
+
+ public slots:
+  void Pump() { handOver_.Pump(); }
+
+ private:
+  TQueuedHandOver& handOver_;
+};
+
+TQtHandOver::TQtHandOver() : waker_(std::make_unique<TQtHandOverWaker>(*this)) {
+  SetOnArrived([waker = waker_.get()] {
+    if (QCoreApplication::instance())
+      QMetaObject::invokeMethod(waker, "Pump", Qt::QueuedConnection);
   });
   SetMainThreadHandOver(this);
 }
@@ -29,3 +47,5 @@ bool WaitWithEvents(const std::function<bool()>& done, int timeoutMs, int stepMs
   }
   return true;
 }
+
+#include "QtHandOver.moc"

@@ -9,7 +9,11 @@
 // may hand over; the queue is guarded by TQueuedHandOver's own mutex.
 #pragma once
 
+#include <memory>
+
 #include "engine/common/MainThread.h"
+
+class TQtHandOverWaker;
 
 class TQtHandOver : public TQueuedHandOver {
  public:
@@ -17,6 +21,9 @@ class TQtHandOver : public TQueuedHandOver {
   ~TQtHandOver() override;
   TQtHandOver(const TQtHandOver&) = delete;
   TQtHandOver& operator=(const TQtHandOver&) = delete;
+
+ private:
+  std::unique_ptr<TQtHandOverWaker> waker_;  // lives on the user-interface thread
 };
 
 // Waits until `done` holds, turning the event loop (and so the hand-over) in

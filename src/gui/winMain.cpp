@@ -23,6 +23,7 @@
 #include "gui/SourceListView.h"
 #include "gui/Theme.h"
 #include "gui/WinAbout.h"
+#include "gui/WinProgress.h"
 #include "platform/Shell.h"
 
 namespace {
@@ -297,6 +298,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 void TfrmMain::ShutDownComponents() {
   if (!batch_) return;
   lst1_->SaveGroupStates(SettingsFile());
+  // A batch still running in the progress window stops with it, and the
+  // window lets go of the driver before the driver goes.
+  if (frmProgress_) {
+    frmProgress_->Close();
+    frmProgress_->Attach(nullptr, nullptr);
+  }
   batch_->DetachHandlers();
   player_.SetOnFileOpen(nullptr);
   player_.SetOnPosition(nullptr);

@@ -311,6 +311,8 @@ TEST_F(ProgressWindowTest, EscapeAndTheCloseButtonStopTheBatch) {
 TEST_F(ProgressWindowTest, SnapshotSavesTheFrameAndThePictureAsShownWithoutOpeningTheFolder) {
   const std::string snaps = scratch_.Sub("snaps");
   TAppSettings(main_->SettingsFile()).SetSnapOutPutDir(snaps);
+  const std::string unmakeable = scratch_.Path() + "a-file/snaps";
+  std::ofstream(scratch_.Path() + "a-file") << "not a folder";
   AddByClick({LongClip()});
   bool taken = false;
   StartAndWatch([&](TfrmProgress& w) {
@@ -318,9 +320,20 @@ TEST_F(ProgressWindowTest, SnapshotSavesTheFrameAndThePictureAsShownWithoutOpeni
     w.TimerTick();
     taken = true;
     QTest::mouseClick(w.imgbtnSnap, Qt::LeftButton);
+    // A folder that cannot be made: the user is told, and the default one
+    // is made, stored and used.
+    TAppSettings(main_->SettingsFile()).SetSnapOutPutDir(unmakeable);
+    QTest::mouseClick(w.imgbtnSnap, Qt::LeftButton);
     QTest::mouseClick(w.btnCancel, Qt::LeftButton);
   });
   ASSERT_TRUE(taken);
+  const std::string fallback = home_ + "videoconverter";
+  ASSERT_EQ(ui_.Warnings.size(), 1u);
+  EXPECT_EQ(ui_.Warnings[0].Caption, "Warning");
+  EXPECT_EQ(ui_.Warnings[0].Text, "Cannot create output directory:" + unmakeable +
+                                      ".It will create default directory " + fallback + "!");
+  EXPECT_TRUE(std::filesystem::exists(fallback + "/Snapshot_small.jpg"));
+  EXPECT_EQ(TAppSettings(main_->SettingsFile()).SnapOutPutDir(), fallback);
   // The full picture at the output's frame size, the small one as the
   // window shows it.
   const std::string full = snaps + "Snapshot_full.bmp", small = snaps + "Snapshot_small.bmp";
@@ -352,4 +365,27 @@ TEST_F(ProgressWindowTest, ASourceRemovedAfterAddSaysWhyInItsRowAndTheOtherConve
   EXPECT_TRUE(cell.contains("No such file or directory")) << cell.toStdString();
   EXPECT_EQ(model->data(model->index(0, 4), Qt::ToolTipRole).toString(), cell);
   EXPECT_EQ(model->data(model->index(1, 4)).toString(), "100%");
+}
+
+TEST_F(ProgressWindowTest, EndingTheProgramDuringABatchStopsItAndClosesTheWindow) {
+  AddByClick({LongClip()});
+  bool ended = false;
+  QTimer watch;
+  watch.setInterval(5);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* w = qobject_cast<TfrmProgress*>(QApplication::activeModalWidget());
+    if (ended || !w || w->progbarFile->value() <= 0) return;
+    ended = true;
+    // As the desktop session's end or a termination signal does.
+    main_->CloseWithoutQuestion();
+  });
+  watch.start();
+  QTest::mouseClick(main_->btnStart, Qt::LeftButton);
+  watch.stop();
+  ASSERT_TRUE(ended);
+  EXPECT_FALSE(main_->isVisible());
+  ASSERT_NE(Window(), nullptr);
+  EXPECT_FALSE(Window()->isVisible());
+  EXPECT_EQ(main_->Converter().TaskCount(), 1);  // stopped, not cleared: the program is ending
+  EXPECT_TRUE(OpenedLines(false).empty());
 }
