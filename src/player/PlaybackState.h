@@ -42,8 +42,13 @@ struct TPlaybackState {
   std::atomic<bool> Paused{false};
   std::atomic<int> ReadPauseReturn{0};  // result of the last pause/resume of reading
 
-  // Seek request: the requester fills the fields, then raises SeekReq; the
-  // read thread clears SeekReq when done.
+  // Seek request: the requester fills the fields and raises SeekReq under
+  // SeekMutex; the read thread takes the fields under it and clears SeekReq
+  // when done. A request made while another is pending replaces it (a drag
+  // along the seek bar ends where the thumb stops), so the read thread only
+  // clears SeekReq when no newer request came in meanwhile (SeekSerial).
+  std::mutex SeekMutex;
+  std::uint64_t SeekSerial = 0;  // guarded by SeekMutex
   std::atomic<bool> SeekReq{false};
   std::atomic<std::int64_t> SeekPos{0};
   std::atomic<std::int64_t> SeekRel{0};

@@ -111,7 +111,8 @@ void TPlayerEngine::PauseAgain() {
 
 void TPlayerEngine::RequestSeek(std::int64_t pos, std::int64_t rel, int flags) {
   TPlaybackState& s = *state_;
-  if (s.SeekReq) return;
+  std::lock_guard lock(s.SeekMutex);
+  ++s.SeekSerial;
   s.SeekWhilePaused = bool(s.Paused);
   s.SeekPos = pos;
   s.SeekRel = rel;

@@ -40,9 +40,9 @@ class TPlayerEngine {
   void TogglePause();
   // Pauses unless already paused (the end of a single step).
   void PauseAgain();
-  // `pos` and `rel` in microseconds (bytes with the by-byte flag). Ignored
-  // while a seek is pending; the caller waits on the component's seek-done
-  // and picture events when it wants to see the result.
+  // `pos` and `rel` in microseconds (bytes with the by-byte flag). Replaces
+  // a seek still pending, so the last request wins; the caller waits on the
+  // component's seek-done and picture events when it wants to see the result.
   void RequestSeek(std::int64_t pos, std::int64_t rel, int flags);
 
   // Play-thread event handlers.

@@ -245,8 +245,16 @@ void TPlayerEngine::HandlePauseChange(bool& lastPaused) {
 
 void TPlayerEngine::HandleSeek(bool& eofCondition) {
   TPlaybackState& s = *state_;
-  std::int64_t target = s.SeekPos, rel = s.SeekRel;
-  int flags = s.SeekFlags;
+  std::int64_t target, rel;
+  int flags;
+  std::uint64_t serial;
+  {
+    std::lock_guard lock(s.SeekMutex);
+    target = s.SeekPos;
+    rel = s.SeekRel;
+    flags = s.SeekFlags;
+    serial = s.SeekSerial;
+  }
   std::int64_t min = rel > 0 ? target - rel + 2 : INT64_MIN;
   int ret = FF.avformat_seek_file(s.Format, -1, min, target, INT64_MAX, flags);
   if (ret < 0) ret = FF.av_seek_frame(s.Format, -1, target, flags);
@@ -264,6 +272,9 @@ void TPlayerEngine::HandleSeek(bool& eofCondition) {
   s.Eof = false;
   s.EndReported = false;
   s.StalePictures = true;
+  std::lock_guard lock(s.SeekMutex);
+  // A newer request is carried out on the next turn of the loop.
+  if (serial != s.SeekSerial) return;
   s.SeekReq = false;
   s.SeekDone.Set();
 }

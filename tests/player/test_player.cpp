@@ -99,6 +99,20 @@ TEST_F(PlayerTest, SeekWhilePausedShowsTheTargetAndStaysPaused) {
   EXPECT_EQ(log.Count(psResume), 0);
 }
 
+TEST_F(PlayerTest, TheLastOfQuickSeeksWins) {
+  // A drag along the seek bar asks for one seek per mouse move without
+  // waiting: the picture must end where the thumb stopped, not at the first
+  // place the read thread happened to take.
+  ASSERT_TRUE(OpenClip(Clip3s()));
+  ASSERT_TRUE(WaitPictures(2));
+  player.Pause();
+  for (std::int64_t target = 400000; target < 2400000; target += 400000) player.Seek(target, 1);
+  player.Seek(2400000, 1, true);
+  EXPECT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() == 60; }, 2000))
+      << "shown " << display.LastNumber();
+  EXPECT_TRUE(player.Paused());
+}
+
 TEST_F(PlayerTest, SeekBeyondTheEndGoesToTheEnd) {
   ASSERT_TRUE(OpenClip(Clip3s()));
   ASSERT_TRUE(WaitPictures(1));
