@@ -290,6 +290,27 @@ TEST_F(CatalogueCli, LongSourcesAreCutAtThirtyMinutes) {
   EXPECT_NEAR(duration, 1800.0, 2.0);
 }
 
+// The DV muxer took sound in packets of any size and aborted the process
+// after about a minute of NTSC output, whenever the sound it held came to
+// within two samples of a picture's share. A source whose decoder hands
+// out long packets (FLAC) hits that within the first minute.
+TEST_F(CatalogueCli, SeventySecondsOfDvNtscConvert) {
+  MediaSpec spec = MediaSpec::Mkv().Size(64, 48).Fps(24).Seconds(72);
+  spec.AudioCodec = "flac";
+  spec.SampleRate = 48000;
+  const std::string clip = TestMedia::Get(spec);
+  Convert({"--format", "108", "--trim", "0,70", clip});
+  const std::string output = Output(clip, "dv");
+  // One DV NTSC frame is 120000 bytes, with its pictures' sound inside.
+  const std::uintmax_t size = std::filesystem::file_size(output);
+  EXPECT_EQ(size % 120000, 0u);
+  EXPECT_NEAR(double(size / 120000), 70 * 30000.0 / 1001, 3);
+  const TestMedia::AudioStats a = TestMedia::ScanAudio(output);
+  ASSERT_TRUE(a.Ok);
+  EXPECT_NEAR(a.Duration, 70, 0.2);
+  std::filesystem::remove(output);
+}
+
 // Ctrl+C while the first of two files converts: that file is finished (so
 // it plays) and kept, the second never starts, and the status says stopped.
 TEST_F(CatalogueCli, CtrlCStopsTheBatchAndKeepsWhatWasWritten) {

@@ -68,6 +68,16 @@ std::int64_t SamplesLeft(std::int64_t limit, const TOutputStream& ost) {
 
 }  // namespace
 
+std::vector<int> DvAudioFrameSizes(const AVCodecContext* video, int sampleRate) {
+  const AVRational rate = video->framerate.num > 0 ? video->framerate : av_inv_q(video->time_base);
+  const AVDVProfile* profile =
+      FF.av_dv_codec_profile2(video->width, video->height, video->pix_fmt, rate);
+  if (!profile || sampleRate <= 0) return {};
+  const AVRational tb = profile->time_base;
+  if (tb.num == 1 && (tb.den == 25 || tb.den == 50)) return {sampleRate / 25};
+  return {std::begin(profile->audio_samples_dist), std::end(profile->audio_samples_dist)};
+}
+
 void ApplyVolume(AVFrame* frame, int vol) {
   AVSampleFormat fmt = AVSampleFormat(frame->format);
   bool planar = FF.av_sample_fmt_is_planar(fmt);
@@ -246,14 +256,19 @@ void TCustomFFmpeg::WriteSilence(TOutputStream& ost, int samples) {
 // remainder, padded with silence when the encoder needs full frames.
 void TCustomFFmpeg::EncodeAudioFifo(TOutputStream& ost, bool last) {
   AVCodecContext* enc = ost.Enc.get();
+  const std::vector<int>& pattern = ost.AudioFrameSizes;
   bool variable = enc->frame_size <= 1 || (enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
   for (;;) {
     int available = FF.av_audio_fifo_size(ost.Fifo.get());
     if (available <= 0) return;
-    int frameSize = variable ? available : enc->frame_size;
+    int frameSize = !pattern.empty()
+                        ? pattern[size_t(ost.FrameNumber % std::int64_t(pattern.size()))]
+                    : variable ? available
+                               : enc->frame_size;
     if (available < frameSize && !last) return;
     int take = std::min(available, frameSize);
-    bool shortOk = variable || (enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME);
+    bool shortOk =
+        pattern.empty() && (variable || (enc->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME));
     int samples = (take < frameSize && !shortOk) ? frameSize : take;
     TFramePtr f = NewFrame();
     f->format = enc->sample_fmt;

@@ -2,7 +2,10 @@
 // Stateless; any thread.
 #pragma once
 
+#include <vector>
+
 extern "C" {
+struct AVCodecContext;
 struct AVFrame;
 }
 
@@ -15,3 +18,10 @@ void ApplyVolume(AVFrame* frame, int vol);
 // outside, which gains and damaged sources produce). Integer formats are
 // left alone. The frame must be writable.
 void ClampFloatSamples(AVFrame* frame);
+
+// The samples of sound the DV muxer takes with each picture, in order and
+// repeating: a 25th of a second at 25 (and 50) pictures a second, the DV
+// profile's five-picture pattern at 30000/1001 (1600, 1602, ... at 48 kHz).
+// `video` is the picture encoder's set-up (size, pixel format, rate). Empty
+// when no DV profile has that picture.
+std::vector<int> DvAudioFrameSizes(const AVCodecContext* video, int sampleRate);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/common/FFmpegException.h"
+#include "engine/convert/AudioOutput.h"
 #include "engine/convert/ConvertFilters.h"
 #include "engine/convert/ConvertStreams.h"
 #include "engine/convert/CustomFFmpeg.h"
@@ -33,6 +34,14 @@ void CheckEncoderChannels(const AVCodec* codec, int channels) {
     takes += (i == 0 ? "" : i + 1 == counts.size() ? " or " : ", ") + std::to_string(counts[i]);
   throw FFmpegException(
       Fmt("The audio encoder '%s' cannot take %d channels; it takes %s", codec->name, channels, takes.c_str()));
+}
+
+// The sound packet sizes the output's muxer needs; empty when any do.
+std::vector<int> MuxerAudioFrameSizes(const TOutputFile& file, int sampleRate) {
+  if (std::strcmp(file.Ctx->oformat->name, "dv") != 0) return {};
+  for (const auto& s : file.Streams)
+    if (s->Type == AVMEDIA_TYPE_VIDEO && s->Enc) return DvAudioFrameSizes(s->Enc.get(), sampleRate);
+  return {};
 }
 
 }  // namespace
@@ -361,6 +370,8 @@ void TCustomFFmpeg::OpenEncoders() {
       if (ost.Type == AVMEDIA_TYPE_AUDIO) {
         ost.Fifo.reset(FF.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
         if (!ost.Fifo) throw FFmpegException("av_fifo_alloc fail");
+        ost.AudioFrameSizes =
+            MuxerAudioFrameSizes(*outputFiles_[size_t(ost.FileIndex)], enc->sample_rate);
       }
     }
     if (!ost.BitstreamFilters.empty()) {

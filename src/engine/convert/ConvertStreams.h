@@ -147,6 +147,12 @@ struct TOutputStream {
   int SwrInRate = 0, SwrInFormat = -1;  // what the converter was made for
   AVChannelLayout SwrInLayout{};
   TAudioFifoPtr Fifo;
+  // Frame sizes the output takes, cycled (empty: the encoder's own). The DV
+  // muxer counts on exactly one picture's sound per packet: it judges whether
+  // the next picture has enough by the previous picture's share, and packets
+  // of any other size can leave it two samples short, which it does not
+  // survive (the process aborts).
+  std::vector<int> AudioFrameSizes;
   std::int64_t AudioNextPts = 0;       // samples handed to the encoder
   std::vector<std::uint8_t> Work;      // subtitle encoding buffer
 

@@ -27,6 +27,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavcodec/avfft.h>
 #include <libavcodec/bsf.h>
+#include <libavcodec/dv_profile.h>
 #include <libavdevice/avdevice.h>
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
