@@ -10,6 +10,7 @@ declare -A allowed=(
   [platform]=""
   [engine]="platform"
   [player]="engine"
+  [player/tool]="player engine platform"
   [profiles]="platform"
   [controls]=""
   [editing]="engine"
@@ -31,6 +32,8 @@ while IFS= read -r hit; do
   from=${file%%/*}
   to=${target%%/*}
   [ -n "${allowed[$from]+set}" ] || continue  # not one of our folders
+  # quor-play, a program, also takes the signal watch of the platform.
+  [[ $file == player/tool/* ]] && from=player/tool
   if [ "$from" = engine ] && [ "$to" = engine ]; then
     from=$(cut -d/ -f1,2 <<<"$file")
     to=$(cut -d/ -f1,2 <<<"$target")

@@ -355,7 +355,7 @@ int ExitCodeOf(const TBatchDriver& driver, bool cancelled) {
     stopped |= !n.Completed && !n.Failed;
   }
   if (failed) return ExitFailed;
-  return stopped ? ExitStopped : ExitOk;
+  return stopped ? StoppedExitCode() : ExitOk;
 }
 
 int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
@@ -503,9 +503,10 @@ void PrintCatalogueUsage(std::FILE* to) {
       "Trim, crop, effects and pictures apply to every FILE; --text and --image may be\n"
       "given several times (later items are drawn over earlier ones).\n"
       "The settings live in $QUOR_APPDATA, else $XDG_CONFIG_HOME/quor (~/.config/quor).\n"
-      "Ctrl+C stops the conversion; the file being written keeps what was converted.\n"
+      "Ctrl+C (or SIGTERM) stops the conversion; the file being written keeps what was\n"
+      "converted.\n"
       "Exit status: 0 converted, 1 a file failed or could not be read, 2 bad command\n"
-      "line, 130 stopped.\n",
+      "line, 130 stopped by Ctrl+C, 143 stopped by SIGTERM.\n",
       to);
 }
 

@@ -20,14 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int) {
-  g_interrupted = 1;
-  // A second Ctrl+C ends the program at once, unfinished file and all.
-  std::signal(SIGINT, SIG_DFL);
-}
-
 std::string Clock3(double seconds) {
   if (seconds < 0) seconds = 0;
   long s = long(seconds + 0.5);
@@ -130,17 +122,17 @@ void TProgressLine::End() {
   open_ = false;
 }
 
-TInterruptWatch::TInterruptWatch() {
-  g_interrupted = 0;
-  previous_ = std::signal(SIGINT, OnInterrupt);
-}
-
-TInterruptWatch::~TInterruptWatch() {
-  std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
-}
+// The conversion loops poll Interrupted(); the watch's pipe is not read. A
+// second signal ends the program at once, unfinished file and all.
+TInterruptWatch::TInterruptWatch() : watch_([](int) {}, true) {}
 
 bool TInterruptWatch::Interrupted() {
-  return g_interrupted != 0;
+  return platform::TSignalWatch::FirstSignal() != 0;
+}
+
+int StoppedExitCode() {
+  const int signal = platform::TSignalWatch::FirstSignal();
+  return signal > 0 ? 128 + signal : ExitStopped;
 }
 
 bool LoadMediaLibraries(TFFmpegVCL& vcl) {
@@ -183,8 +175,9 @@ int RunConversions(TFFmpegVCL& vcl, const TConsoleRunSettings& settings) {
   });
 
   bool stopped = false, failed = false;
+  int stoppedCode = ExitStopped;
   {
-    TInterruptWatch interrupt;
+    const TInterruptWatch interrupt;
     const auto runStart = Clock::now();
     for (auto& c : clocks) c.Start = runStart;
 
@@ -193,8 +186,9 @@ int RunConversions(TFFmpegVCL& vcl, const TConsoleRunSettings& settings) {
     vcl.StartTask(1);
     while (!allEnded) {
       handOver.WaitAndPump(50);
-      if (interrupt.Interrupted() && !stopped) {
+      if (TInterruptWatch::Interrupted() && !stopped) {
         stopped = true;
+        stoppedCode = StoppedExitCode();
         console->Line(stderr, "Stopping: finishing the output file...");
         vcl.StopConvert(true);
       }
@@ -223,5 +217,5 @@ int RunConversions(TFFmpegVCL& vcl, const TConsoleRunSettings& settings) {
   FFLogger().RemoveSink(logSink);
   SetMainThreadHandOver(nullptr);
   if (failed) return ExitFailed;
-  return stopped ? ExitStopped : ExitOk;
+  return stopped ? stoppedCode : ExitOk;
 }

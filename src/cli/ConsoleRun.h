@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/SignalWatch.h"
+
 class TFFmpegVCL;
 
 struct TConsoleRunSettings {
@@ -23,7 +25,7 @@ struct TConsoleRunSettings {
 constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;     // a task failed, or the set-up did
 constexpr int ExitUsage = 2;      // the command line was not understood
-constexpr int ExitStopped = 130;  // stopped with Ctrl+C (128 + SIGINT)
+constexpr int ExitStopped = 130;  // stopped with Ctrl+C (128 + SIGINT; SIGTERM gives 143)
 
 // The progress line of a terminal: rewritten in place when standard output
 // is a terminal, a line per update otherwise, nothing when quiet. Its user
@@ -41,20 +43,24 @@ class TProgressLine {
   bool open_ = false;
 };
 
-// Ctrl+C while an object lives: the first one sets Interrupted(), so that the
-// program can stop cleanly; a second ends the program at once. The previous
-// handler comes back when the object goes. One object at a time.
+// Ctrl+C (SIGINT) and SIGTERM while an object lives: the first one sets
+// Interrupted(), so that the program can stop cleanly and finish its output;
+// a second ends the program at once. The previous handlers come back when
+// the object goes. One object at a time.
 class TInterruptWatch {
  public:
   TInterruptWatch();
-  ~TInterruptWatch();
   TInterruptWatch(const TInterruptWatch&) = delete;
   TInterruptWatch& operator=(const TInterruptWatch&) = delete;
   static bool Interrupted();
 
  private:
-  void (*previous_)(int);
+  platform::TSignalWatch watch_;
 };
+
+// The exit code of a run that a signal stopped: 128 + the signal (130 for
+// Ctrl+C, 143 for SIGTERM). Asked while the watch lives.
+int StoppedExitCode();
 
 // Starts every task of `vcl`, one after another on a worker thread, and
 // returns when all have ended. The component must use the main-thread

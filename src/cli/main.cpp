@@ -13,7 +13,8 @@ namespace {
 
 void PrintUsage(std::FILE* to) {
   std::fputs(
-      "Usage: quor-convert [input options] -i INPUT [output options] OUTPUT [-i INPUT2 ... OUTPUT2]...\n"
+      "Usage: quor-convert [input options] -i INPUT [output options] OUTPUT [-i INPUT2 ... "
+      "OUTPUT2]...\n"
       "\n"
       "Converts each INPUT into the OUTPUT that follows it, one file after another.\n"
       "Options are written -name value in the engine's option vocabulary, for example:\n"
@@ -30,9 +31,10 @@ void PrintUsage(std::FILE* to) {
       "  --quiet          no progress line\n"
       "  --help           this text\n"
       "\n"
-      "Ctrl+C stops the conversion and finishes the output file so that it plays up to\n"
-      "the point reached; a second Ctrl+C quits at once.\n"
-      "Exit status: 0 converted, 1 a file failed, 2 bad command line, 130 stopped.\n",
+      "Ctrl+C (or SIGTERM) stops the conversion and finishes the output file so that it\n"
+      "plays up to the point reached; a second one quits at once.\n"
+      "Exit status: 0 converted, 1 a file failed, 2 bad command line, 130 stopped by\n"
+      "Ctrl+C, 143 stopped by SIGTERM.\n",
       to);
 }
 

@@ -105,6 +105,10 @@ bool TFFPlayer::LoadAVLib(const std::string& path) {
 bool TFFPlayer::StartSdl() {
   if (AudioDriver == adDirectSound) ::setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
   if (AudioDriver == adWaveOut) ::setenv("SDL_AUDIODRIVER", "alsa", 1);
+  // The audio subsystem brings SDL's event subsystem, which would otherwise
+  // take over SIGINT and SIGTERM and turn them into events nobody reads: the
+  // programs watch those signals themselves.
+  FF.SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // Audio is reference-counted in SDL, so several players can share it.
   if (FF.SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     char msg[512];

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/libav/ReadInterrupt.h"
 #include "player/PacketQueue.h"
 #include "player/PictureQueue.h"
 #include "player/PlayerSync.h"
@@ -39,6 +40,9 @@ struct TPlaybackState {
   AVFormatContext* Format = nullptr;
 
   std::atomic<bool> Abort{false};
+  // Ends the read thread's waits on the file at Abort, and its opening once
+  // that takes too long.
+  TReadInterrupt Interrupt{&Abort};
   std::atomic<bool> Paused{false};
   std::atomic<int> ReadPauseReturn{0};  // result of the last pause/resume of reading
 

@@ -20,8 +20,6 @@ constexpr int kEnoughPackets = 5;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-int InterruptCallback(void* opaque) { return static_cast<TPlaybackState*>(opaque)->Abort ? 1 : 0; }
-
 std::string Format(const char* fmt, const std::string& a) {
   char buf[2048];
   std::snprintf(buf, sizeof buf, fmt, a.c_str());
@@ -59,8 +57,8 @@ bool TPlayerEngine::OpenInput() {
     s.OpenError = "av_mallocz() failed.";
     return false;
   }
-  s.Format->interrupt_callback.callback = InterruptCallback;
-  s.Format->interrupt_callback.opaque = &s;
+  s.Interrupt.Attach(s.Format);
+  const TOpenLimit limit(s.Interrupt);
   AVDictionary* opts = nullptr;
   if (options_.FrameWidth > 0 && options_.FrameHeight > 0) {
     char size[64];
@@ -74,7 +72,7 @@ bool TPlayerEngine::OpenInput() {
   FF.av_dict_free(&opts);
   if (ret < 0) {
     s.Format = nullptr;  // freed by the failed open
-    s.OpenError = ErrorText(s.FileName, ret);
+    s.OpenError = ret == AVERROR_EXIT ? s.Interrupt.Reason(s.FileName) : ErrorText(s.FileName, ret);
     return false;
   }
   {
@@ -82,7 +80,8 @@ bool TPlayerEngine::OpenInput() {
     ret = FF.avformat_find_stream_info(s.Format, nullptr);
   }
   if (ret < 0) {
-    s.OpenError = Format("%s: could not find codec parameters", s.FileName);
+    s.OpenError = ret == AVERROR_EXIT ? s.Interrupt.Reason(s.FileName)
+                                      : Format("%s: could not find codec parameters", s.FileName);
     return false;
   }
   if (s.Format->pb) s.Format->pb->eof_reached = 0;

@@ -1,12 +1,14 @@
-// quor-convert never damages a file it did not make: outputs that are inputs
-// (by name, through a link, or as the input of a later task), outputs named
-// twice, failures before and during a conversion, and devices as outputs.
+// quor-convert never damages a file it did not make, nor waits for ever on
+// one: outputs that are inputs (by name, through a link, or as the input of a
+// later task), outputs named twice, failures before and during a conversion,
+// devices as outputs and named pipes as inputs.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -20,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class OutputSafety : public ::testing::Test {
+class FileSafety : public ::testing::Test {
  protected:
   void SetUp() override {
     char tmpl[] = "/tmp/quor-cli-files-XXXXXX";
@@ -59,7 +61,7 @@ class OutputSafety : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(OutputSafety, OutputsThatAreInputsOfTheRunAreRefused) {
+TEST_F(FileSafety, OutputsThatAreInputsOfTheRunAreRefused) {
   ASSERT_EQ(::symlink(clip_.c_str(), In("link.mp4").c_str()), 0);
   ASSERT_EQ(::link(clip_.c_str(), In("hard.mp4").c_str()), 0);
   const std::vector<std::vector<std::string>> commandLines = {
@@ -79,7 +81,7 @@ TEST_F(OutputSafety, OutputsThatAreInputsOfTheRunAreRefused) {
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a.mp4", "hard.mp4", "link.mp4"}));
 }
 
-TEST_F(OutputSafety, AnOutputNamedTwiceIsRefused) {
+TEST_F(FileSafety, AnOutputNamedTwiceIsRefused) {
   for (const bool overwrite : {false, true}) {
     std::vector<std::string> args = {"-i",  clip_, In("o.mp4"),       "-i",
                                      clip_, "-an", In("sub/../o.mp4")};
@@ -94,7 +96,7 @@ TEST_F(OutputSafety, AnOutputNamedTwiceIsRefused) {
 
 // An input that cannot be opened fails the run before anything converts: the
 // existing output of the first task stays as it was, and nothing is left.
-TEST_F(OutputSafety, ALaterBadInputLeavesEveryOutputAsItWas) {
+TEST_F(FileSafety, ALaterBadInputLeavesEveryOutputAsItWas) {
   Write(In("o1.mp4"), "the user's file");
   Write(In("zero.mp4"), "");
   const TChildResult run =
@@ -108,7 +110,7 @@ TEST_F(OutputSafety, ALaterBadInputLeavesEveryOutputAsItWas) {
 // A conversion that fails while it writes (here the file size limit stops
 // it) leaves the file it was to replace untouched and no partial file; one
 // that succeeds replaces it.
-TEST_F(OutputSafety, AFailedConversionKeepsTheOldFileAndLeavesNoTrace) {
+TEST_F(FileSafety, AFailedConversionKeepsTheOldFileAndLeavesNoTrace) {
   const std::string out = In("old.avi");
   Write(out, "the user's file");
   const std::string script =
@@ -134,7 +136,7 @@ TEST_F(OutputSafety, AFailedConversionKeepsTheOldFileAndLeavesNoTrace) {
 
 // A device is written where it is and never removed, whether the
 // conversion fails or succeeds.
-TEST_F(OutputSafety, ADeviceAsOutputStaysADevice) {
+TEST_F(FileSafety, ADeviceAsOutputStaysADevice) {
   const std::string device = In("null");
   if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
     GTEST_SKIP() << "cannot make a device node here";
@@ -146,4 +148,22 @@ TEST_F(OutputSafety, ADeviceAsOutputStaysADevice) {
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_TRUE(fs::is_character_file(device));
   EXPECT_EQ(Entries(), (std::vector<std::string>{"a.mp4", "null"}));
+}
+
+// A named pipe nobody writes to used to hang both modes for ever, Ctrl+C
+// included; it is refused at once with the reason.
+TEST_F(FileSafety, ANamedPipeAsInputIsRefusedAtOnce) {
+  const std::string fifo = In("pipe.mp4");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  TChildResult run =
+      TChildProcess::Run(QUOR_CONVERT, {"-i", fifo, In("out.avi")}, {}, std::chrono::seconds(30));
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_NE(run.Err.find("named pipe"), std::string::npos) << run.Err;
+
+  run = TChildProcess::Run(QUOR_CONVERT, {"--quiet", "--format", "104", "--output-dir", dir_, fifo},
+                           {{"QUOR_APPDATA", In("appdata")}}, std::chrono::seconds(30));
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_NE(run.Err.find("skipped " + fifo), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("named pipe"), std::string::npos) << run.Err;
+  EXPECT_FALSE(fs::exists(In("out.avi")));
 }

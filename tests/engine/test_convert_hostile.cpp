@@ -6,14 +6,16 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 
 #include "ConvertTestUtil.h"
-#include "engine/convert/AudioOutput.h"
 #include "engine/common/FFmpegException.h"
+#include "engine/convert/AudioOutput.h"
 #include "engine/libav/FFmpegLogger.h"
+#include "engine/probe/AVProbe.h"
 
 using namespace convtest;
 
@@ -193,4 +195,44 @@ TEST(ConvertHostile, AnOutputThatIsTheInputThroughALinkIsRefused) {
   TestMedia::VideoStats v = TestMedia::ScanVideo(input);
   EXPECT_TRUE(v.Ok);
   EXPECT_EQ(v.Frames, 25);
+}
+
+// A named pipe nobody writes to kept every opener waiting for ever; a device
+// never ends. Only files are opened, by the converter and the probe alike.
+TEST(ConvertHostile, WhatIsNotAFileIsRefusedAtOnce) {
+  const std::string fifo = OutPath("no-writer.mp4");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const auto start = std::chrono::steady_clock::now();
+  for (const auto& [name, reason] :
+       {std::pair<std::string, std::string>{fifo, "named pipe"}, {"/dev/zero", "device"}}) {
+    TCustomFFmpeg task;
+    task.ResetTask();
+    EXPECT_FALSE(task.OpenInputFile(name));
+    EXPECT_NE(task.LastError().find(reason), std::string::npos) << task.LastError();
+    TAVProbe probe;
+    EXPECT_FALSE(probe.Open(name));
+    EXPECT_NE(probe.LastErrMsg().find(reason), std::string::npos) << probe.LastErrMsg();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  ::unlink(fifo.c_str());
+}
+
+// Opening ends at the time limit (a file on a share that stopped answering)
+// and at a stop request, each said as such.
+TEST(ConvertHostile, OpeningEndsAtItsTimeLimitAndAtAStop) {
+  TCustomFFmpeg task;
+  task.ResetTask();
+  task.SetOpenTimeLimit(1);
+  EXPECT_FALSE(task.OpenInputFile(ShortClip()));
+  EXPECT_NE(task.LastError().find("did not open within 1 seconds"), std::string::npos)
+      << task.LastError();
+
+  task.ResetTask();
+  task.SetOpenTimeLimit(TReadInterrupt::DefaultOpenLimitUs);
+  task.RequestStop();
+  EXPECT_FALSE(task.OpenInputFile(ShortClip()));
+  EXPECT_NE(task.LastError().find("reading was stopped"), std::string::npos) << task.LastError();
+
+  task.ResetTask();
+  EXPECT_TRUE(task.OpenInputFile(ShortClip())) << task.LastError();
 }

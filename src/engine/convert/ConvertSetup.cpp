@@ -134,10 +134,12 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   if (o.PgmYuv) ctx->video_codec_id = AV_CODEC_ID_PGMYUV;
   ctx->flags |= AVFMT_FLAG_NONBLOCK;
 
+  interrupt_.Attach(ctx);
+  const TOpenLimit limit(interrupt_);
   int err = OpenInputWithName(&ctx, fileName, format, &params);
   FF.av_dict_free(&params);
   if (err < 0) {
-    SetLastError(ErrorText(fileName, err));
+    SetLastError(err == AVERROR_EXIT ? interrupt_.Reason(fileName) : ErrorText(fileName, err));
     return false;
   }
   auto file = std::make_unique<TInputFile>();
@@ -167,6 +169,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   {
     std::lock_guard lock(CodecLock());
     err = FF.avformat_find_stream_info(ctx, nullptr);
+  }
+  if (err == AVERROR_EXIT) {
+    SetLastError(interrupt_.Reason(fileName));
+    return false;
   }
   if (err < 0 && Verbose() >= 0) {
     SetLastError(Fmt("%s: could not find codec parameters", fileName.c_str()));

@@ -51,6 +51,7 @@
 
 #include "engine/convert/ConvertEvents.h"
 #include "engine/libav/FrameBitmap.h"
+#include "engine/libav/ReadInterrupt.h"
 #include "engine/options/OptionParser.h"
 #include "engine/options/OptionState.h"
 
@@ -119,6 +120,9 @@ class TCustomFFmpeg : public IOptionHost {
 
   std::string LastError() const;
   void SetLastError(const std::string& text);
+  // How long opening an input and reading its stream information may take
+  // (µs; <= 0: no limit). TReadInterrupt::DefaultOpenLimitUs unless set.
+  void SetOpenTimeLimit(std::int64_t us) { interrupt_.SetOpenLimit(us); }
 
   // µs; -1 unknown. Raised by each opened input, replaced by "t".
   std::int64_t TotalDuration() const { return totalDuration_.load(); }
@@ -306,6 +310,9 @@ class TCustomFFmpeg : public IOptionHost {
   std::atomic<int> previewFlags_{0};
   std::atomic<std::int64_t> progressInterval_{500000};
   std::atomic<std::int64_t> totalDuration_{-1};
+  // Ends the libraries' waits on the input files at a stop request, and
+  // their opening once it takes too long.
+  TReadInterrupt interrupt_{&stopRequested_};
   mutable std::mutex controlMutex_;  // lastError_, errorMessage_, the pause gate
   std::condition_variable pauseGate_;
   std::string lastError_;

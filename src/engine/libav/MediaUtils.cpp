@@ -16,6 +16,7 @@
 #include "engine/common/FFmpegException.h"
 #include "engine/common/TextFormat.h"
 #include "engine/libav/FFmpegApi.h"
+#include "engine/libav/UnicodeProtocol.h"
 #include "platform/Folders.h"
 
 namespace {
@@ -42,6 +43,9 @@ const TErrorEntry kErrorTexts[] = {
     {AVERROR_INVALIDDATA, "Invalid data found when processing input"},
     {AVERROR_PROTOCOL_NOT_FOUND, "Unsupported network protocol"},
     {AVERROR_DEMUXER_NOT_FOUND, "Unknown format"},
+    {NamedPipeInputError, "Not a file but a named pipe, which can keep a reader waiting for ever"},
+    {DeviceInputError, "Not a file but a device"},
+    {SocketInputError, "Not a file but a socket"},
 };
 
 std::string Trim(const std::string& s) {

@@ -123,6 +123,18 @@ bool ReadAsProtocol(const std::string& name, size_t colon) {
   return FF.avio_find_protocol_name && !FF.avio_find_protocol_name(name.c_str());
 }
 
+// One of the refusal codes for a name that leads to a named pipe, socket or
+// device (stat does not open it, so a pipe without writer cannot block
+// here); 0 for anything else, a missing file included.
+int NotAFileError(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  if (S_ISFIFO(st.st_mode)) return NamedPipeInputError;
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return DeviceInputError;
+  if (S_ISSOCK(st.st_mode)) return SocketInputError;
+  return 0;
+}
+
 }  // namespace
 
 bool NameNeedsProtocol(const std::string& name) {
@@ -169,6 +181,11 @@ bool IsUnicodeIO(const AVIOContext* pb) { return pb && pb->read_packet == ReadPa
 int OpenInputWithName(AVFormatContext** ctx, const std::string& name, const AVInputFormat* fmt,
                       AVDictionary** options) {
   const std::string libraryName = NameForLibrary(name);
+  if (const int refused = NotAFileError(DisplayName(libraryName)); refused < 0) {
+    if (*ctx) FF.avformat_free_context(*ctx);  // as the library does on failure
+    *ctx = nullptr;
+    return refused;
+  }
   if (!IsProtocolName(libraryName)) return FF.avformat_open_input(ctx, libraryName.c_str(), fmt, options);
 
   AVIOContext* pb = nullptr;

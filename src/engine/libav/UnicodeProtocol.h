@@ -40,9 +40,21 @@ bool IsProtocolName(const std::string& text);
 // The file name inside a protocol name; any other text unchanged.
 std::string DisplayName(const std::string& libraryName);
 
+// Error codes of OpenInputWithName for a name that leads to something other
+// than a regular file: reading a named pipe nobody writes to, a socket or a
+// device can wait for ever or never end, so they are refused. ErrorMessage
+// (MediaUtils.h) gives their texts.
+constexpr int OwnErrorTag(char a, char b, char c, char d) {
+  return -int(unsigned(a) | unsigned(b) << 8 | unsigned(c) << 16 | unsigned(d) << 24);
+}
+constexpr int NamedPipeInputError = OwnErrorTag('Q', 'P', 'I', 'P');
+constexpr int DeviceInputError = OwnErrorTag('Q', 'D', 'E', 'V');
+constexpr int SocketInputError = OwnErrorTag('Q', 'S', 'O', 'C');
+
 // Opens an input like avformat_open_input (same arguments and results; *ctx
 // may hold a pre-allocated context, which is freed on failure). The name is
-// first passed through NameForLibrary.
+// first passed through NameForLibrary. Anything but a regular file or a
+// folder is refused with one of the codes above.
 int OpenInputWithName(AVFormatContext** ctx, const std::string& name, const AVInputFormat* fmt,
                       AVDictionary** options);
 // Closes what OpenInputWithName opened and sets *ctx to nullptr.

@@ -157,9 +157,11 @@ bool TCustomAVProbe::Open(const std::string& fileName, const std::string& forceF
     Report(llError, ErrorText(fileName, AVERROR(ENOMEM)));
     return false;
   }
+  interrupt_.Attach(ic);
+  const TOpenLimit limit(interrupt_);
   const int err = OpenInputWithName(&ic, fileName, format, nullptr);
   if (err < 0) {
-    Report(llError, ErrorText(fileName, err));
+    Report(llError, err == AVERROR_EXIT ? interrupt_.Reason(fileName) : ErrorText(fileName, err));
     Close();
     return false;
   }
@@ -172,7 +174,8 @@ bool TCustomAVProbe::Open(const std::string& fileName, const std::string& forceF
     found = FF.avformat_find_stream_info(ic, nullptr);
   }
   if (found < 0) {
-    lastErrMsg_ = fileName + ": could not find codec parameters";
+    lastErrMsg_ = found == AVERROR_EXIT ? interrupt_.Reason(fileName)
+                                        : fileName + ": could not find codec parameters";
     Close();
     return false;
   }

@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/libav/ReadInterrupt.h"
+
 extern "C" {
 struct AVFormatContext;
 struct AVDictionary;
@@ -130,6 +132,7 @@ class TCustomAVProbe {
 
   AVFormatContext* context_ = nullptr;
   bool ownsContext_ = false;
+  TReadInterrupt interrupt_;  // the time limit of Open
   std::string fileName_;
   std::string lastErrMsg_;
   std::string forceFormat_;

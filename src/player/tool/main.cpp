@@ -2,9 +2,12 @@
 //   space  pause / resume        .  one picture forward (step)
 //   left / right  seek 5 s       up / down  volume      m  mute
 //   a  cycle aspect (own, 16:9, fill)                    Esc / q  quit
+// Each change of state is printed ("playing", "paused", ...). SIGINT and
+// SIGTERM close it like q; a file that cannot be played is named on standard
+// error with the reason, exit status 1.
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMessageBox>
+#include <QSocketNotifier>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -12,6 +15,7 @@
 
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/libav/MediaUtils.h"
+#include "platform/SignalWatch.h"
 #include "player/FFPlay.h"
 #include "player/qt/PlayerWidget.h"
 
@@ -94,12 +98,24 @@ int main(int argc, char** argv) {
     QMetaObject::invokeMethod(&window, [&window, pts] { window.ShowStatus(pts); }, Qt::QueuedConnection);
   });
   player.SetOnState([&](TFFPlayer*, TPlayState s) {
-    QMetaObject::invokeMethod(&window, [&window, s] { window.ShowStatus(-1, StateName(s)); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &window,
+        [&window, s] {
+          window.ShowStatus(-1, StateName(s));
+          std::printf("%s\n", StateName(s));
+          std::fflush(stdout);
+        },
+        Qt::QueuedConnection);
   });
+  // Ctrl+C in the terminal, or the session ending, closes the window; a
+  // second signal ends the program at once.
+  platform::TSignalWatch signalWatch([&window](int) { window.close(); }, true);
+  QSocketNotifier signalNotifier(signalWatch.ReadFd(), QSocketNotifier::Read);
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated,
+                   [&signalWatch] { signalWatch.Dispatch(); });
   window.show();
   if (!player.Open(argv[1], window.Display())) {
-    QMessageBox::warning(&window, "Warning", QString::fromStdString(player.LastErrMsg()));
+    std::fprintf(stderr, "quor-play: %s\n", player.LastErrMsg().c_str());
     return 1;
   }
   int rc = app.exec();
