@@ -42,7 +42,8 @@ int RunQuor(TQuorApplication& app) {
       },
       true);
   QSocketNotifier signalNotifier(signalWatch.ReadFd(), QSocketNotifier::Read);
-  QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&signalWatch] { signalWatch.Dispatch(); });
+  QObject::connect(&signalNotifier, &QSocketNotifier::activated,
+                   [&signalWatch] { signalWatch.Dispatch(); });
   TfrmMain main;
   mainWindow = &main;
   auto* cover = new TfrmCover(&main);

@@ -13,6 +13,7 @@ class TChoiceItemDelegate : public QStyledItemDelegate {
   using QStyledItemDelegate::QStyledItemDelegate;
   static constexpr int kItemHeight = 18;
 
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

@@ -21,7 +21,8 @@ QIcon Swatch(TColor color) {
 
 TColorBox::TColorBox(QWidget* parent) : QComboBox(parent) {
   setIconSize(QSize(14, 14));
-  for (const TNamedColor& c : NamedColors()) addItem(Swatch(c.Color), c.Name, QVariant::fromValue<uint>(c.Color));
+  for (const TNamedColor& c : NamedColors())
+    addItem(Swatch(c.Color), c.Name, QVariant::fromValue<uint>(c.Color));
 }
 
 TColor TColorBox::Selected() const { return TColor(currentData().toUInt()); }

@@ -12,7 +12,7 @@ bool NotifyDesktop(const QString& title, const QString& body) {
   QDBusInterface service("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
                          "org.freedesktop.Notifications", bus);
   if (!service.isValid()) return false;
-  const QDBusReply<uint> reply = service.call("Notify", title, uint(0), QString("quor"), title, body, QStringList(),
-                                              QVariantMap(), int(-1));
+  const QDBusReply<uint> reply = service.call("Notify", title, uint(0), QString("quor"), title,
+                                              body, QStringList(), QVariantMap(), int(-1));
   return reply.isValid();
 }

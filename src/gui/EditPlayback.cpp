@@ -18,8 +18,12 @@ constexpr int kSeekSettleMs = 300;
 
 }  // namespace
 
-TEditPlayback::TEditPlayback(const TControls& controls, const TBarRules& rules, std::string settingsFile)
-    : c_(controls), rules_(rules), settingsFile_(std::move(settingsFile)), player_(std::make_unique<TFFPlayer>()) {
+TEditPlayback::TEditPlayback(const TControls& controls, const TBarRules& rules,
+                             std::string settingsFile)
+    : c_(controls),
+      rules_(rules),
+      settingsFile_(std::move(settingsFile)),
+      player_(std::make_unique<TFFPlayer>()) {
   seekSettle_.setSingleShot(true);
   seekSettle_.setInterval(kSeekSettleMs);
   connect(&seekSettle_, &QTimer::timeout, this, [this] {
@@ -29,8 +33,10 @@ TEditPlayback::TEditPlayback(const TControls& controls, const TBarRules& rules, 
   connect(c_.Play, &QToolButton::clicked, this, &TEditPlayback::Play);
   connect(c_.Pause, &QToolButton::clicked, this, &TEditPlayback::Pause);
   connect(c_.Stop, &QToolButton::clicked, this, &TEditPlayback::Stop);
-  c_.Bar->OnMouseMove = [this](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int) {
-    if (buttons & Qt::LeftButton) bar->SetPositionL(DragPosition(x, bar->width(), rules_.DragReserve, bar->Max()));
+  c_.Bar->OnMouseMove = [this](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                               int x, int) {
+    if (buttons & Qt::LeftButton)
+      bar->SetPositionL(DragPosition(x, bar->width(), rules_.DragReserve, bar->Max()));
   };
   WatchBar(c_.Bar);
   BindPlayer();
@@ -43,15 +49,20 @@ TEditPlayback::~TEditPlayback() {
 
 void TEditPlayback::BindPlayer() {
   player_->SetTriggerEventInMainThread(false);
-  player_->SetOnFileOpen([this](TFFPlayer*, std::int64_t duration, int w, int h, int& screenW, int& screenH) {
-    screenW = displayWidth_;
-    screenH = displayHeight_;
-    FileOpened(duration, w, h);
-  });
+  player_->SetOnFileOpen(
+      [this](TFFPlayer*, std::int64_t duration, int w, int h, int& screenW, int& screenH) {
+        screenW = displayWidth_;
+        screenH = displayHeight_;
+        FileOpened(duration, w, h);
+      });
   player_->SetOnPosition([this](TFFPlayer*, std::int64_t pts) { emit PlayerPosition(pts); });
   player_->SetOnState([this](TFFPlayer*, TPlayState state) { emit PlayerState(int(state)); });
-  connect(this, &TEditPlayback::PlayerPosition, this, [this](qint64 pts) { OnPosition(pts); }, Qt::QueuedConnection);
-  connect(this, &TEditPlayback::PlayerState, this, [this](int s) { OnState(TPlayState(s)); }, Qt::QueuedConnection);
+  connect(
+      this, &TEditPlayback::PlayerPosition, this, [this](qint64 pts) { OnPosition(pts); },
+      Qt::QueuedConnection);
+  connect(
+      this, &TEditPlayback::PlayerState, this, [this](int s) { OnState(TPlayState(s)); },
+      Qt::QueuedConnection);
 }
 
 void TEditPlayback::SetDisplay(IDisplayTarget* display, int width, int height) {
@@ -167,8 +178,9 @@ void TEditPlayback::OnPosition(std::int64_t pts) {
   c_.Time->setText(QString::fromStdString(ClockText(pts)));
   if (seekPending_) return;
   TTrackBar2* bar = c_.Bar;
-  bar->SetPositionL(rules_.TruncatePositions ? SeekBarPositionTruncated(bar->Max(), pts, durationUs_)
-                                             : SeekBarPosition(bar->Max(), pts, durationUs_));
+  bar->SetPositionL(rules_.TruncatePositions
+                        ? SeekBarPositionTruncated(bar->Max(), pts, durationUs_)
+                        : SeekBarPosition(bar->Max(), pts, durationUs_));
 }
 
 void TEditPlayback::OnState(TPlayState state) {
@@ -218,13 +230,14 @@ void TEditPlayback::SeekToBar() {
 // reaches the filter once for the window and once more for each widget it
 // is passed to, hence seekIssued_.
 bool TEditPlayback::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton &&
-      Watched(watched)) {
+  if (event->type() == QEvent::MouseButtonPress &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && Watched(watched)) {
     seekSettle_.stop();
     seekPending_ = true;
     seekIssued_ = false;
   } else if (event->type() == QEvent::MouseButtonRelease &&
-             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && seekPending_ && !seekIssued_) {
+             static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && seekPending_ &&
+             !seekIssued_) {
     seekIssued_ = true;
     SeekToBar();
     seekSettle_.start();

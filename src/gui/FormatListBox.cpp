@@ -49,7 +49,8 @@ int TFormatListBox::SelectName(const std::string& name) {
 }
 
 QRect TFormatListBox::RowRect(int row) const {
-  return {0, row * kFormatRowHeight - verticalScrollBar()->value(), viewport()->width(), kFormatRowHeight};
+  return {0, row * kFormatRowHeight - verticalScrollBar()->value(), viewport()->width(),
+          kFormatRowHeight};
 }
 
 int TFormatListBox::RowAt(const QPoint& pos) const {
@@ -99,18 +100,22 @@ void TFormatListBox::PaintRow(QPainter& painter, int row) const {
   const int L = r.left(), T = r.top();
   if (look.GlyphIndex >= 0) {
     const QPixmap glyph = theme::Artwork(GlyphName(look.GlyphIndex), QSize(16, 16));
-    if (!glyph.isNull()) painter.drawPixmap(L + look.GlyphX, T + 1 + (kFormatRowHeight - 16) / 2, glyph);
+    if (!glyph.isNull())
+      painter.drawPixmap(L + look.GlyphX, T + 1 + (kFormatRowHeight - 16) / 2, glyph);
   }
   if (look.IconIndex >= 0) {
     const QPixmap icon = theme::Artwork(QString("group%1").arg(look.IconIndex), QSize(20, 20));
-    if (!icon.isNull()) painter.drawPixmap(L + look.IconX, T - 1 + (kFormatRowHeight - 20) / 2, icon);
+    if (!icon.isNull())
+      painter.drawPixmap(L + look.IconX, T - 1 + (kFormatRowHeight - 20) / 2, icon);
   }
   QFont font = painter.font();
   font.setBold(look.Bold);
   painter.setFont(font);
   painter.setPen(hot ? QColor(Qt::black) : Rgb(look.TextColor));
-  const QRect textRect(L + look.TextX, T + look.TextY, r.right() - L - look.TextX, kFormatRowHeight - look.TextY);
-  const QString text = painter.fontMetrics().elidedText(Q(data.Text), Qt::ElideRight, textRect.width());
+  const QRect textRect(L + look.TextX, T + look.TextY, r.right() - L - look.TextX,
+                       kFormatRowHeight - look.TextY);
+  const QString text =
+      painter.fontMetrics().elidedText(Q(data.Text), Qt::ElideRight, textRect.width());
   painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, text);
 }
 

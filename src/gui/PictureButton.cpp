@@ -4,8 +4,8 @@
 
 #include "gui/Theme.h"
 
-QToolButton* MakePictureButton(QWidget* parent, const char* name, const QString& art, int x, int y, int w, int h,
-                               const QString& hint) {
+QToolButton* MakePictureButton(QWidget* parent, const char* name, const QString& art, int x, int y,
+                               int w, int h, const QString& hint) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
   b->setProperty("picture", true);

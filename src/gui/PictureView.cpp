@@ -17,7 +17,9 @@ QImage BitmapImage(const TBitmap& bitmap) {
       .copy();
 }
 
-TPictureView::TPictureView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+TPictureView::TPictureView(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
 
 void TPictureView::SetPicture(const QImage& picture) {
   picture_ = picture;
@@ -39,6 +41,7 @@ void TPictureView::paintEvent(QPaintEvent*) {
   }
   if (!message_.isEmpty()) {
     painter.setPen(QColor(16, 38, 74));
-    painter.drawText(rect().adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap, message_);
+    painter.drawText(rect().adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
+                     message_);
   }
 }

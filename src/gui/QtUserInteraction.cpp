@@ -5,9 +5,11 @@
 
 #include "app/GlobalUnit.h"
 
-bool TQtUserInteraction::AskYesNo(const std::string& caption, const std::string& text, bool defaultYes) {
-  const auto answer = QMessageBox::question(parent_, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
-                                            defaultYes ? QMessageBox::Yes : QMessageBox::No);
+bool TQtUserInteraction::AskYesNo(const std::string& caption, const std::string& text,
+                                  bool defaultYes) {
+  const auto answer =
+      QMessageBox::question(parent_, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No,
+                            defaultYes ? QMessageBox::Yes : QMessageBox::No);
   return answer == QMessageBox::Yes;
 }
 

@@ -12,7 +12,9 @@
 
 #include "profiles/FormatList.h"
 
-inline QColor Rgb(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
+inline QColor Rgb(unsigned rgb) {
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
 
 inline void PaintRowBackground(QPainter& painter, const QRect& row, bool hot, const QColor& fill) {
   if (!hot) {

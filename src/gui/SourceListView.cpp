@@ -35,9 +35,12 @@ const std::string& Cell(const TSourceRow& row, int column) {
 
 }  // namespace
 
-TSourceListModel::TSourceListModel(TSourceList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {}
+TSourceListModel::TSourceListModel(TSourceList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {}
 
-int TSourceListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : list_.Count(); }
+int TSourceListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : list_.Count();
+}
 
 int TSourceListModel::columnCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
@@ -57,14 +60,16 @@ QVariant TSourceListModel::data(const QModelIndex& index, int role) const {
       if (index.column() == 0) return row.Checked ? Qt::Checked : Qt::Unchecked;
       return {};
     case Qt::TextAlignmentRole:
-      return int(Qt::AlignVCenter | (index.column() == 0 || index.column() == 3 ? Qt::AlignLeft : Qt::AlignRight));
+      return int(Qt::AlignVCenter |
+                 (index.column() == 0 || index.column() == 3 ? Qt::AlignLeft : Qt::AlignRight));
     default:
       return {};
   }
 }
 
 bool TSourceListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::CheckStateRole || index.column() != 0 || index.row() >= list_.Count()) return false;
+  if (role != Qt::CheckStateRole || index.column() != 0 || index.row() >= list_.Count())
+    return false;
   list_.SetChecked(index.row(), value.toInt() == Qt::Checked);
   emit dataChanged(index, index, {Qt::CheckStateRole});
   return true;
@@ -108,7 +113,8 @@ void TSourceListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->drawLine(fill.topLeft(), fill.topRight());
     painter->drawLine(fill.bottomLeft(), fill.bottomRight());
     if (index.column() == 0) painter->drawLine(fill.topLeft(), fill.bottomLeft());
-    if (index.column() == index.model()->columnCount() - 1) painter->drawLine(fill.topRight(), fill.bottomRight());
+    if (index.column() == index.model()->columnCount() - 1)
+      painter->drawLine(fill.topRight(), fill.bottomRight());
   } else {
     painter->fillRect(fill, index.row() % 2 ? kOddRow : QColor(Qt::white));
   }
@@ -121,23 +127,27 @@ void TSourceListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
     painter->drawRect(QRect(QPoint(l + 2, t + 3), QPoint(l + 14, b - 3)));
     if (index.data(Qt::CheckStateRole).toInt() == Qt::Checked) {
       painter->setRenderHint(QPainter::Antialiasing);
-      painter->drawPolyline(QPolygon({QPoint(l + 4, t + 8), QPoint(l + 7, t + 13), QPoint(l + 12, t + 6)}));
+      painter->drawPolyline(
+          QPolygon({QPoint(l + 4, t + 8), QPoint(l + 7, t + 13), QPoint(l + 12, t + 6)}));
     }
     textRect.adjust(kCheckBoxWidth + 3, 0, -3, 0);
   } else {
     textRect.adjust(4, 0, -4, 0);
   }
   painter->setPen(QColor(0x10, 0x26, 0x4a));
-  const QString text = option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
+  const QString text =
+      option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
   painter->drawText(textRect, index.data(Qt::TextAlignmentRole).toInt(), text);
   painter->restore();
 }
 
-QSize TSourceListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+QSize TSourceListDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
   return {QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight};
 }
 
-bool TSourceListDelegate::editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+bool TSourceListDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                                      const QStyleOptionViewItem& option,
                                       const QModelIndex& index) {
   // The drawn check box toggles on a left press inside it.
   if (index.column() != 0 || event->type() != QEvent::MouseButtonPress) return false;
@@ -193,7 +203,8 @@ void TSourceListView::ApplyColumnWidths() {
   const bool report = model() && model()->rowCount() > 0;
   setHeaderHidden(!report);
   if (!report) return;
-  for (int c = 0; c < model()->columnCount() && c < 5; ++c) setColumnWidth(c, kSourceColumns[c].Width);
+  for (int c = 0; c < model()->columnCount() && c < 5; ++c)
+    setColumnWidth(c, kSourceColumns[c].Width);
 }
 
 void TSourceListView::paintEvent(QPaintEvent* event) {

@@ -6,7 +6,8 @@
 #include "app/GlobalUnit.h"
 #include "gui/Theme.h"
 
-TfrmAbout::TfrmAbout(const TGlobalObject& settings, QWidget* parent) : QDialog(parent), settings_(settings) {
+TfrmAbout::TfrmAbout(const TGlobalObject& settings, QWidget* parent)
+    : QDialog(parent), settings_(settings) {
   setObjectName("frmAbout");
   setWindowTitle("About");
   setFixedSize(340, 187);
@@ -28,6 +29,7 @@ TfrmAbout::TfrmAbout(const TGlobalObject& settings, QWidget* parent) : QDialog(p
 }
 
 void TfrmAbout::showEvent(QShowEvent* event) {
-  lblAppNameVer->setText(QString::fromStdString(settings_.EditionTitle() + settings_.VersionText()));
+  lblAppNameVer->setText(
+      QString::fromStdString(settings_.EditionTitle() + settings_.VersionText()));
   QDialog::showEvent(event);
 }

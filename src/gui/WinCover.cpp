@@ -15,7 +15,8 @@ TfrmCover::TfrmCover(QWidget* mainWindow)
   // Closing the main window ends the program even while the picture shows.
   setAttribute(Qt::WA_QuitOnClose, false);
   // A JPEG beside the program replaces the built-in picture.
-  const QString custom = QString::fromStdString(platform::ExecutableFolder()) + "skin/mp4avicover.jpg";
+  const QString custom =
+      QString::fromStdString(platform::ExecutableFolder()) + "skin/mp4avicover.jpg";
   picture_ = QPixmap(custom);
   if (picture_.isNull()) picture_ = theme::Artwork("cover");
   const QSize size = picture_.isNull() ? QSize(399, 239) : picture_.size();

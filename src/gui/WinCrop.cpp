@@ -30,7 +30,9 @@ constexpr int kPlayBarReserve = 15;
 }  // namespace
 
 TfrmCrop::TfrmCrop(TSourceList& list, std::string settingsFile, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), list_(list), settingsFile_(std::move(settingsFile)) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      list_(list),
+      settingsFile_(std::move(settingsFile)) {
   setObjectName("frmCrop");
   setWindowTitle("Crop");
   setAttribute(Qt::WA_StyledBackground, true);
@@ -59,15 +61,17 @@ TfrmCrop::~TfrmCrop() {
 }
 
 void TfrmCrop::BindTracker() {
-  RectTracker->OnMouseDown = [this](TCustomRectTracker*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
-    if (button == Qt::LeftButton) frame_.Press(TrackerBounds(), RectTracker->DragMode() == TCustomRectTracker::dmMove);
+  RectTracker->OnMouseDown = [this](TCustomRectTracker*, Qt::MouseButton button,
+                                    Qt::KeyboardModifiers, int, int) {
+    if (button == Qt::LeftButton)
+      frame_.Press(TrackerBounds(), RectTracker->DragMode() == TCustomRectTracker::dmMove);
   };
-  RectTracker->OnMouseUp = [this](TCustomRectTracker*, Qt::MouseButton button, Qt::KeyboardModifiers, int, int) {
+  RectTracker->OnMouseUp = [this](TCustomRectTracker*, Qt::MouseButton button,
+                                  Qt::KeyboardModifiers, int, int) {
     if (button == Qt::LeftButton) frame_.Release(TrackerBounds());
   };
-  RectTracker->OnMouseMove = [this](TCustomRectTracker*, Qt::MouseButtons, Qt::KeyboardModifiers, int, int) {
-    TrackerMoved();
-  };
+  RectTracker->OnMouseMove = [this](TCustomRectTracker*, Qt::MouseButtons, Qt::KeyboardModifiers,
+                                    int, int) { TrackerMoved(); };
   const std::pair<QSpinBox*, TCropSide> boxes[] = {
       {spedUp, csUp}, {spedDown, csDown}, {spedLeft, csLeft}, {spedRight, csRight}};
   for (const auto& [box, side] : boxes) {
@@ -78,7 +82,8 @@ void TfrmCrop::BindTracker() {
 
 void TfrmCrop::BindPlayer() {
   playback_ = std::make_unique<TEditPlayback>(
-      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS, nullptr},
+      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS,
+                               nullptr},
       TEditPlayback::TBarRules{kPlayBarReserve, true}, settingsFile_);
   // The pictures reach the window through the hook only.
   playback_->SetDisplay(nullptr, 0, 0);
@@ -93,8 +98,10 @@ void TfrmCrop::BindPlayer() {
   Player().SetHook(true);
   Player().SetOnHook([this](TFFPlayer*, TBitmap& picture, std::int64_t) { TakePicture(picture); });
   trcVolume->OnChange = [this](TTrackBar2*) { VolumeChanged(); };
-  trcVolume->OnMouseMove = [](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int) {
-    if (buttons & Qt::LeftButton) bar->SetPositionL(DragPosition(x, bar->width(), kVolumeReserve, bar->Max()));
+  trcVolume->OnMouseMove = [](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                              int x, int) {
+    if (buttons & Qt::LeftButton)
+      bar->SetPositionL(DragPosition(x, bar->width(), kVolumeReserve, bar->Max()));
   };
   playback_->EnsureLibraries();
 }
@@ -137,7 +144,8 @@ void TfrmCrop::Prepare() {
   if (!hasVideo_) {
     ShowWithoutVideo();
   } else {
-    frame_.SetPicture(PictureRect(srcWidth_, srcHeight_, {0, 0, imgPreview->width(), imgPreview->height()}));
+    frame_.SetPicture(
+        PictureRect(srcWidth_, srcHeight_, {0, 0, imgPreview->width(), imgPreview->height()}));
     PlaceTracker(frame_.BoundsFor(ViewMarginsOf(record)));
     ShowMargins(frame_.TakeMargins(TrackerBounds()));
     RectTracker->setEnabled(true);
@@ -156,9 +164,10 @@ void TfrmCrop::ShowWithoutVideo() {
   RectTracker->hide();
   RectTracker->setEnabled(false);
   ShowMargins({});
-  for (QWidget* w : std::initializer_list<QWidget*>{spedUp, spedDown, spedLeft, spedRight, btnCropReset, trcBrightness,
-                                                     trcContrast, trcSaturation, trcExposure, spedBrightness,
-                                                     spedContrast, spedSaturation, spedExposure, btnEffectReset})
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           spedUp, spedDown, spedLeft, spedRight, btnCropReset, trcBrightness, trcContrast,
+           trcSaturation, trcExposure, spedBrightness, spedContrast, spedSaturation, spedExposure,
+           btnEffectReset})
     w->setEnabled(false);
   imgPreview->SetMessage("This file has no picture to crop; only its sound plays.");
   imgOutput->SetMessage("No picture.");
@@ -178,7 +187,8 @@ TCropMargins TfrmCrop::ViewMargins() const {
 }
 
 TPictureEffects TfrmCrop::Effects() const {
-  return {trcBrightness->PositionL(), trcContrast->PositionL(), trcSaturation->PositionL(), trcExposure->PositionL()};
+  return {trcBrightness->PositionL(), trcContrast->PositionL(), trcSaturation->PositionL(),
+          trcExposure->PositionL()};
 }
 
 TIntRect TfrmCrop::TrackerBounds() const {
@@ -186,7 +196,9 @@ TIntRect TfrmCrop::TrackerBounds() const {
   return {g.x(), g.y(), g.width(), g.height()};
 }
 
-void TfrmCrop::PlaceTracker(const TIntRect& b) { RectTracker->setGeometry(b.Left, b.Top, b.Width, b.Height); }
+void TfrmCrop::PlaceTracker(const TIntRect& b) {
+  RectTracker->setGeometry(b.Left, b.Top, b.Width, b.Height);
+}
 
 // After the band moved or resized itself under the pointer (button held or
 // not): back inside the picture, and the boxes follow.
@@ -201,7 +213,10 @@ void TfrmCrop::MarginBoxChanged(TCropSide side) {
   if (trackerUpdating_) return;
   const TMarginChange change = frame_.ChangeMargin(side, ViewMargins(), TrackerBounds());
   if (change.Refused) {
-    QSpinBox* box = side == csUp ? spedUp : side == csDown ? spedDown : side == csLeft ? spedLeft : spedRight;
+    QSpinBox* box = side == csUp     ? spedUp
+                    : side == csDown ? spedDown
+                    : side == csLeft ? spedLeft
+                                     : spedRight;
     const QSignalBlocker quiet(box);
     box->setValue(change.Restore);
     return;

@@ -47,10 +47,13 @@ class TfrmCrop : public QDialog {
   QWidget *tabEffect = nullptr, *tabCrop = nullptr;
   QSpinBox *spedUp = nullptr, *spedLeft = nullptr, *spedRight = nullptr, *spedDown = nullptr;
   QPushButton* btnCropReset = nullptr;
-  TTrackBar2 *trcContrast = nullptr, *trcBrightness = nullptr, *trcSaturation = nullptr, *trcExposure = nullptr;
-  QSpinBox *spedContrast = nullptr, *spedBrightness = nullptr, *spedSaturation = nullptr, *spedExposure = nullptr;
+  TTrackBar2 *trcContrast = nullptr, *trcBrightness = nullptr, *trcSaturation = nullptr,
+             *trcExposure = nullptr;
+  QSpinBox *spedContrast = nullptr, *spedBrightness = nullptr, *spedSaturation = nullptr,
+           *spedExposure = nullptr;
   QPushButton* btnEffectReset = nullptr;
-  QToolButton *imgbtnPlay = nullptr, *imgbtnpause = nullptr, *imgbtnStop = nullptr, *imgbtnMute = nullptr;
+  QToolButton *imgbtnPlay = nullptr, *imgbtnpause = nullptr, *imgbtnStop = nullptr,
+              *imgbtnMute = nullptr;
   TTrackBar2 *trcPreview = nullptr, *trcVolume = nullptr;
   QLabel *lblTime = nullptr, *lblPTS = nullptr;
   QPushButton *btnDefault = nullptr, *btnOk = nullptr, *btnCancel = nullptr;

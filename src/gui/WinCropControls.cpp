@@ -45,8 +45,8 @@ QSpinBox* MakeMarginBox(QWidget* page, const char* name, const QString& caption,
 }
 
 // An effect bar with its spin box beside it; each follows the other.
-void MakeEffectRow(QWidget* page, const char* name, const QString& caption, int min, int max, int x, int y,
-                   TTrackBar2*& bar, QSpinBox*& box) {
+void MakeEffectRow(QWidget* page, const char* name, const QString& caption, int min, int max, int x,
+                   int y, TTrackBar2*& bar, QSpinBox*& box) {
   MakeLabel(page, caption, x, y, 72);
   bar = new TTrackBar2(page);
   bar->setObjectName(QString("trc") + name);
@@ -121,9 +121,10 @@ void TfrmCrop::CreateCropPage() {
   spedDown = MakeMarginBox(tabCrop, "spedDown", "Down:", 10, 44);
   spedLeft = MakeMarginBox(tabCrop, "spedLeft", "Left:", 190, 10);
   spedRight = MakeMarginBox(tabCrop, "spedRight", "Right:", 190, 44);
-  auto* hint = new QLabel("Drag the dotted frame over the source picture, or set how many pixels of the view "
-                          "to cut away on each side.",
-                          tabCrop);
+  auto* hint = new QLabel(
+      "Drag the dotted frame over the source picture, or set how many pixels of the view "
+      "to cut away on each side.",
+      tabCrop);
   hint->setWordWrap(true);
   hint->setGeometry(380, 6, 380, 32);
   btnCropReset = MakeButton(tabCrop, "btnCropReset", "Reset", 380, 42);
@@ -133,8 +134,10 @@ void TfrmCrop::CreateEffectPage() {
   tabEffect = new QWidget;
   tabEffect->setObjectName("tabEffect");
   MakeEffectRow(tabEffect, "Contrast", "Contrast:", -100, 100, 10, 10, trcContrast, spedContrast);
-  MakeEffectRow(tabEffect, "Brightness", "Brightness:", 0, 512, 390, 10, trcBrightness, spedBrightness);
-  MakeEffectRow(tabEffect, "Saturation", "Saturation:", 0, 512, 10, 44, trcSaturation, spedSaturation);
+  MakeEffectRow(tabEffect, "Brightness", "Brightness:", 0, 512, 390, 10, trcBrightness,
+                spedBrightness);
+  MakeEffectRow(tabEffect, "Saturation", "Saturation:", 0, 512, 10, 44, trcSaturation,
+                spedSaturation);
   MakeEffectRow(tabEffect, "Exposure", "Exposure:", -255, 512, 390, 44, trcExposure, spedExposure);
   btnEffectReset = MakeButton(tabEffect, "btnEffectReset", "Reset", 765, 42);
   // The bars' first positions, which a window that cannot show a picture

@@ -58,7 +58,8 @@ void TfrmSettings::CreateFormatPicker() {
   imgbtn1->setProperty("picture", true);
   imgbtn1->setIcon(theme::ArtworkIcon("dropdown", QSize(kArrowWidth, kFieldRect.height())));
   imgbtn1->setIconSize(QSize(kArrowWidth - 2, kFieldRect.height() - 2));
-  imgbtn1->setGeometry(kFieldRect.right() + 1 - kArrowWidth, kFieldRect.y(), kArrowWidth, kFieldRect.height());
+  imgbtn1->setGeometry(kFieldRect.right() + 1 - kArrowWidth, kFieldRect.y(), kArrowWidth,
+                       kFieldRect.height());
   imgbtn1->setFocusPolicy(Qt::NoFocus);
   lst1 = new TFormatListBox(this);
   lst1->setObjectName("lst1");
@@ -187,7 +188,8 @@ void TfrmSettings::FormatFieldChanged() {
 }
 
 void TfrmSettings::RestoreDefaults() {
-  const TFormatChoices factory = FactoryChoices(TFormatProfile(profileFile_, currentCode_), currentName_);
+  const TFormatChoices factory =
+      FactoryChoices(TFormatProfile(profileFile_, currentCode_), currentName_);
   for (int i = 0; i < ckChoiceKeyCount; ++i) SelectItem(boxes_[i], factory.Boxes[i].Index);
   SelectItem(cmbZoom, factory.ZoomIndex);
 }
@@ -200,7 +202,8 @@ void TfrmSettings::StoreAndClose() {
     return;
   }
   if (!CheckFocusedBox()) return;
-  if (!StoreDialogChoices(settingsFile_, profileFile_, currentCode_, currentName_, Choices(), lst1->List())) {
+  if (!StoreDialogChoices(settingsFile_, profileFile_, currentCode_, currentName_, Choices(),
+                          lst1->List())) {
     Ui().ShowWarning("Warning", "The settings cannot be written to " + settingsFile_ + ".");
     return;
   }
@@ -215,12 +218,14 @@ bool TfrmSettings::eventFilter(QObject* watched, QEvent* event) {
         if (!FilterKey(key, static_cast<QKeyEvent*>(event))) return true;
       break;
     case QEvent::FocusOut:
-      if (const TChoiceKey key = KeyOf(watched); key != ckChoiceKeyCount) BoxLostFocus(key, static_cast<QFocusEvent*>(event));
+      if (const TChoiceKey key = KeyOf(watched); key != ckChoiceKeyCount)
+        BoxLostFocus(key, static_cast<QFocusEvent*>(event));
       break;
     case QEvent::MouseButtonPress: {
       auto* w = qobject_cast<QWidget*>(watched);
       const bool onPicker = w && (w == lst1 || lst1->isAncestorOf(w) || w == imgbtn1 || w == edt1);
-      if (!onPicker && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) CloseFormatList();
+      if (!onPicker && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        CloseFormatList();
       break;
     }
     case QEvent::ApplicationDeactivate:

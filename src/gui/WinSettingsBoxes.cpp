@@ -63,7 +63,8 @@ int ChosenIndex(const QComboBox* box) {
 
 }  // namespace
 
-QComboBox* TfrmSettings::MakeBox(QWidget* group, TChoiceKey key, const QString& label, int column, int row) {
+QComboBox* TfrmSettings::MakeBox(QWidget* group, TChoiceKey key, const QString& label, int column,
+                                 int row) {
   const int y = kFirstRowY + row * kRowStep;
   auto* caption = new QLabel(label, group);
   caption->setGeometry(kLabelX[column], y + 1, kLabelWidth, 20);
@@ -86,12 +87,13 @@ QComboBox* TfrmSettings::MakeBox(QWidget* group, TChoiceKey key, const QString& 
 
 void TfrmSettings::SelectItem(QComboBox* box, int index) {
   box->setCurrentIndex(index >= 0 && index < box->count() ? index : -1);
-  if (box->isEditable()) box->setEditText(box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString());
+  if (box->isEditable())
+    box->setEditText(box->currentIndex() >= 0 ? box->itemText(box->currentIndex()) : QString());
 }
 
 void TfrmSettings::FillBoxes(TFillMode mode) {
-  const TFormatBoxes boxes =
-      ReadFormatBoxes(TFormatProfile(profileFile_, currentCode_), TFormatSettings(settingsFile_, currentCode_), mode);
+  const TFormatBoxes boxes = ReadFormatBoxes(TFormatProfile(profileFile_, currentCode_),
+                                             TFormatSettings(settingsFile_, currentCode_), mode);
   for (int i = 0; i < ckChoiceKeyCount; ++i) {
     QComboBox* box = boxes_[i];
     const TBoxFill& fill = boxes.Boxes[i];
@@ -117,26 +119,31 @@ void TfrmSettings::EnableGroups(const TFormatBoxes& boxes) {
 TFormatChoices TfrmSettings::Choices() const {
   TFormatChoices choices;
   choices.Description = currentName_;
-  for (int i = 0; i < ckChoiceKeyCount; ++i) choices.Boxes[i] = {ChosenIndex(boxes_[i]), S(boxes_[i]->currentText())};
+  for (int i = 0; i < ckChoiceKeyCount; ++i)
+    choices.Boxes[i] = {ChosenIndex(boxes_[i]), S(boxes_[i]->currentText())};
   choices.ZoomIndex = cmbZoom->currentIndex();
   return choices;
 }
 
 TChoiceKey TfrmSettings::KeyOf(QObject* object) const {
   for (int i = 0; i < ckChoiceKeyCount; ++i)
-    if (object && boxes_[i] == object && IsEditableBox(static_cast<TChoiceKey>(i))) return static_cast<TChoiceKey>(i);
+    if (object && boxes_[i] == object && IsEditableBox(static_cast<TChoiceKey>(i)))
+      return static_cast<TChoiceKey>(i);
   return ckChoiceKeyCount;
 }
 
-std::string TfrmSettings::MessageCaption() const { return S(QApplication::applicationDisplayName()); }
+std::string TfrmSettings::MessageCaption() const {
+  return S(QApplication::applicationDisplayName());
+}
 
 bool TfrmSettings::FilterKey(TChoiceKey key, QKeyEvent* event) {
   // Only typed characters are filtered: editing, moving and the shortcuts
   // (paste included) stay the box's own; what they bring in is checked
   // when the box loses the focus.
   const QString text = event->text();
-  const bool typed = !text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() != 0x7F &&
-                     !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+  const bool typed =
+      !text.isEmpty() && text.at(0).unicode() >= 0x20 && text.at(0).unicode() != 0x7F &&
+      !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
   if (!typed) return true;
   for (const char32_t c : text.toUcs4()) {
     switch (FilterBoxKey(key, S(boxes_[key]->currentText()), c)) {
@@ -158,10 +165,12 @@ void TfrmSettings::BoxLostFocus(TChoiceKey key, QFocusEvent* event) {
   // Only a move to another control of the dialog checks: the box's own
   // drop-down, another window or the dialog closing do not. Cancel stores
   // nothing, so moving there needs no check either.
-  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) return;
+  if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    return;
   QWidget* next = QApplication::focusWidget();
   if (filling_ || !isVisible() || next == btnCancel || (next && !isAncestorOf(next))) return;
-  const bool pressed = event->reason() == Qt::MouseFocusReason || event->reason() == Qt::ShortcutFocusReason;
+  const bool pressed =
+      event->reason() == Qt::MouseFocusReason || event->reason() == Qt::ShortcutFocusReason;
   if (!CheckBox(key) && pressed) refusedToward_ = next;
 }
 

@@ -51,7 +51,9 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 }  // namespace
 
 TfrmTrim::TfrmTrim(TSourceList& list, std::string settingsFile, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), list_(list), settingsFile_(std::move(settingsFile)) {
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
+      list_(list),
+      settingsFile_(std::move(settingsFile)) {
   setObjectName("frmTrim");
   setWindowTitle("Trim");
   setAttribute(Qt::WA_StyledBackground, true);
@@ -60,7 +62,8 @@ TfrmTrim::TfrmTrim(TSourceList& list, std::string settingsFile, QWidget* parent)
   CreateControls();
   CreateBars();
   playback_ = std::make_unique<TEditPlayback>(
-      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS, imgPreview},
+      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS,
+                               imgPreview},
       TEditPlayback::TBarRules{editbars::kPlayThumbWidth / 2.0, false}, settingsFile_);
   playback_->SetDisplay(imgPreview, kPanelWidth, kPanelHeight);
   playback_->WatchBar(trcPosition);
@@ -121,10 +124,12 @@ void TfrmTrim::CreateBars() {
       trcPosition, [this] { return range_.LeftThumbX(); }, [this] { return range_.RightThumbX(); },
       [this] { return range_.TrackWidth(); });
   range_.SetBar(kRangeBar.width(), editbars::kRangeThumbWidth);
-  trcPosition->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int x, int) {
+  trcPosition->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers,
+                                    int x, int) {
     if (button == Qt::LeftButton) RangePressed(x);
   };
-  trcPosition->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int) {
+  trcPosition->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                                    int x, int) {
     if (buttons & Qt::LeftButton) RangeDragged(x);
   };
   trcPreview->setEnabled(false);

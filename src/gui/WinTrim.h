@@ -35,7 +35,8 @@ class TfrmTrim : public QDialog {
 
   TPlayerWidget* imgPreview = nullptr;
   TTrackBar2 *trcPreview = nullptr, *trcPosition = nullptr;
-  QToolButton *imgbtnPlay = nullptr, *imgbtnpause = nullptr, *imgbtnStop = nullptr, *btnClose = nullptr;
+  QToolButton *imgbtnPlay = nullptr, *imgbtnpause = nullptr, *imgbtnStop = nullptr,
+              *btnClose = nullptr;
   QLineEdit *edtStart = nullptr, *edtTrimLength = nullptr;
   QLabel *lblTime = nullptr, *lblPTS = nullptr;
   QPushButton *btnDefault = nullptr, *btnOk = nullptr, *btnCancel = nullptr;

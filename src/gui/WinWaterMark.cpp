@@ -55,7 +55,8 @@ QSlider* MakeSlider(QWidget* parent, const char* name, int x, int y, int w) {
   return slider;
 }
 
-QToolButton* MakeArrow(QWidget* parent, const char* name, Qt::ArrowType arrow, int x, int y, const QString& hint) {
+QToolButton* MakeArrow(QWidget* parent, const char* name, Qt::ArrowType arrow, int x, int y,
+                       const QString& hint) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
   b->setArrowType(arrow);
@@ -65,7 +66,8 @@ QToolButton* MakeArrow(QWidget* parent, const char* name, Qt::ArrowType arrow, i
   return b;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y, int w) {
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y,
+                        int w) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
   b->setGeometry(x, y, w, 26);
@@ -241,7 +243,8 @@ void TfrmWaterMark::CreatePlayerControls() {
 
 void TfrmWaterMark::CreateTimeControls() {
   auto* label =
-      MakeLabel(this, "Set the period of time when a watermark will be \r\nshow in the video", kCanvasLeft, 506, 400, 32);
+      MakeLabel(this, "Set the period of time when a watermark will be \r\nshow in the video",
+                kCanvasLeft, 506, 400, 32);
   label->setWordWrap(false);
   trcRange = MakeBar(this, "trcRange", QRect(kCanvasLeft, 540, kCanvasWidth, 24), true);
   trcRange->SetMin(0);
@@ -249,14 +252,16 @@ void TfrmWaterMark::CreateTimeControls() {
   trcRange->SetPositionU(1);
   MakeLabel(this, "Start time:", kCanvasLeft, 573, 64);
   edtStart = MakeShowEdit(this, "edtStart", kCanvasLeft + 66, 571, 76);
-  btnStartUp1 = MakeArrow(this, "btnStartUp1", Qt::UpArrow, kCanvasLeft + 144, 571, "One second later");
-  btnStartUpStartDown =
-      MakeArrow(this, "btnStartUpStartDown", Qt::DownArrow, kCanvasLeft + 144, 582, "One second earlier");
+  btnStartUp1 =
+      MakeArrow(this, "btnStartUp1", Qt::UpArrow, kCanvasLeft + 144, 571, "One second later");
+  btnStartUpStartDown = MakeArrow(this, "btnStartUpStartDown", Qt::DownArrow, kCanvasLeft + 144,
+                                  582, "One second earlier");
   MakeLabel(this, "End Time:", kCanvasLeft + 190, 573, 64);
   edtEnd = MakeShowEdit(this, "edtEnd", kCanvasLeft + 256, 571, 76);
-  btnStartUpEndUp = MakeArrow(this, "btnStartUpEndUp", Qt::UpArrow, kCanvasLeft + 334, 571, "One second later");
-  btnStartUpEndDown =
-      MakeArrow(this, "btnStartUpEndDown", Qt::DownArrow, kCanvasLeft + 334, 582, "One second earlier");
+  btnStartUpEndUp =
+      MakeArrow(this, "btnStartUpEndUp", Qt::UpArrow, kCanvasLeft + 334, 571, "One second later");
+  btnStartUpEndDown = MakeArrow(this, "btnStartUpEndDown", Qt::DownArrow, kCanvasLeft + 334, 582,
+                                "One second earlier");
 }
 
 void TfrmWaterMark::CreateClosingButtons() {
@@ -274,7 +279,8 @@ void TfrmWaterMark::ConnectItemControls() {
   connect(lsbox, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0 && row != layers_.Selected()) ClickRow(row);
   });
-  connect(lsbox, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) { ClickRow(lsbox->row(item)); });
+  connect(lsbox, &QListWidget::itemPressed, this,
+          [this](QListWidgetItem* item) { ClickRow(lsbox->row(item)); });
   connect(lsbox, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { OpenRowEditor(lsbox->row(item)); });
   connect(edt1, &QLineEdit::textEdited, this, &TfrmWaterMark::EditRowText);
@@ -295,8 +301,8 @@ void TfrmWaterMark::ConnectItemControls() {
   connect(rb2, &QRadioButton::toggled, this, [this](bool on) {
     if (on) ApplyBackgroundMode(false);
   });
-  for (QComboBox* box : {static_cast<QComboBox*>(cbBackColor), static_cast<QComboBox*>(cbFontColor), cbFont,
-                         cbFontSize})
+  for (QComboBox* box : {static_cast<QComboBox*>(cbBackColor), static_cast<QComboBox*>(cbFontColor),
+                         cbFont, cbFontSize})
     connect(box, &QComboBox::currentIndexChanged, this, &TfrmWaterMark::ApplyFontControls);
   for (QCheckBox* box : {ckBold, ckItalic, ckUnderline, ckStrikeout})
     connect(box, &QCheckBox::toggled, this, &TfrmWaterMark::ApplyFontControls);
@@ -308,10 +314,12 @@ void TfrmWaterMark::ConnectItemControls() {
 
   connect(imgbtnPlay, &QToolButton::clicked, this, &TfrmWaterMark::Play);
   connect(imgbtnpause, &QToolButton::clicked, this, &TfrmWaterMark::Pause);
-  trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int x, int) {
+  trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers,
+                                   int x, int) {
     if (button == Qt::LeftButton) PreviewPressed(x);
   };
-  trcPreview->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int) {
+  trcPreview->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                                   int x, int) {
     if (buttons & Qt::LeftButton) PreviewMoved(x);
   };
   connect(btnOk, &QPushButton::clicked, this, &TfrmWaterMark::Ok);

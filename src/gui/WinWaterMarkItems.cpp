@@ -47,14 +47,16 @@ TWmFont TfrmWaterMark::FontFromControls() const {
   font.Name = cbFont->currentText().toStdString();
   font.Size = cbFontSize->currentText().toInt();
   font.Style = (ckBold->isChecked() ? fsBold : 0u) | (ckItalic->isChecked() ? fsItalic : 0u) |
-               (ckUnderline->isChecked() ? fsUnderline : 0u) | (ckStrikeout->isChecked() ? fsStrikeOut : 0u);
+               (ckUnderline->isChecked() ? fsUnderline : 0u) |
+               (ckStrikeout->isChecked() ? fsStrikeOut : 0u);
   font.Color = cbFontColor->Selected();
   return font;
 }
 
 void TfrmWaterMark::AddRowFor(TWmItemRec item, bool place) {
   if (place)
-    item.Layer.Location = NewItemLocation(ImgView->Mapping(), ImgView->size(), item.Layer.Location.size());
+    item.Layer.Location =
+        NewItemLocation(ImgView->Mapping(), ImgView->size(), item.Layer.Location.size());
   const QString caption = QString::fromStdString(item.Caption());
   const int kind = item.Rec.Kind;
   layers_.Append(std::move(item));
@@ -66,8 +68,8 @@ void TfrmWaterMark::AddRowFor(TWmItemRec item, bool place) {
 
 void TfrmWaterMark::AddText() {
   HideRowEditor();
-  AddRowFor(MakeTextItem(kNewTextCaption, FontFromControls(), cbBackColor->Selected(), trcTextTran->value(),
-                         LastWholeSecond(duration_)),
+  AddRowFor(MakeTextItem(kNewTextCaption, FontFromControls(), cbBackColor->Selected(),
+                         trcTextTran->value(), LastWholeSecond(duration_)),
             true);
   const int row = layers_.Count() - 1;
   ClickRow(row);
@@ -77,13 +79,16 @@ void TfrmWaterMark::AddText() {
 
 void TfrmWaterMark::AddImage() {
   HideRowEditor();
-  const QString file = ChooseImageFile ? ChooseImageFile()
-                                       : QFileDialog::getOpenFileName(this, "Open", QString(), kImageFilter);
+  const QString file = ChooseImageFile
+                           ? ChooseImageFile()
+                           : QFileDialog::getOpenFileName(this, "Open", QString(), kImageFilter);
   if (file.isEmpty()) return;
   TWmItemRec item;
   std::string error;
-  if (!MakeImageItem(file.toStdString(), trcTextTran->value(), LastWholeSecond(duration_), item, error)) {
-    ui_.ShowWarning("Warning", "Cannot use \"" + file.toStdString() + "\" as a watermark: " + error + ".");
+  if (!MakeImageItem(file.toStdString(), trcTextTran->value(), LastWholeSecond(duration_), item,
+                     error)) {
+    ui_.ShowWarning("Warning",
+                    "Cannot use \"" + file.toStdString() + "\" as a watermark: " + error + ".");
     return;
   }
   AddRowFor(std::move(item), true);
@@ -101,8 +106,9 @@ void TfrmWaterMark::LoadStoredItems() {
   }
   if (layers_.Count() > 0) ClickRow(layers_.Count() - 1);
   if (!unreadable.empty())
-    ui_.ShowWarning("Warning", "These watermark pictures cannot be read; they stay in the list as they were:" +
-                                   unreadable);
+    ui_.ShowWarning("Warning",
+                    "These watermark pictures cannot be read; they stay in the list as they were:" +
+                        unreadable);
 }
 
 void TfrmWaterMark::DeleteItem() {
@@ -189,19 +195,20 @@ void TfrmWaterMark::LoadProperties(int row) {
 }
 
 void TfrmWaterMark::EnableItemControls(bool enable) {
-  for (QWidget* w : std::initializer_list<QWidget*>{trcTextHoriz, trcTextVert, trcTextTran, edtTextHoriz,
-                                                    edtTextVert, edtTextTran, trcRange, edtStart, edtEnd,
-                                                    btnStartUp1, btnStartUpStartDown, btnStartUpEndUp,
-                                                    btnStartUpEndDown})
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           trcTextHoriz, trcTextVert, trcTextTran, edtTextHoriz, edtTextVert, edtTextTran, trcRange,
+           edtStart, edtEnd, btnStartUp1, btnStartUpStartDown, btnStartUpEndUp, btnStartUpEndDown})
     w->setEnabled(enable);
   const int row = layers_.Selected();
   EnableTextControls(enable && (row < 0 || layers_.Item(row).IsText()));
-  if (enable && row >= 0 && layers_.Item(row).IsText()) cbBackColor->setEnabled(layers_.Item(row).Rec.BackOpaque);
+  if (enable && row >= 0 && layers_.Item(row).IsText())
+    cbBackColor->setEnabled(layers_.Item(row).Rec.BackOpaque);
 }
 
 void TfrmWaterMark::EnableTextControls(bool enable) {
-  for (QWidget* w : std::initializer_list<QWidget*>{rb1, rb2, cbBackColor, cbFontColor, cbFont, cbFontSize, ckBold,
-                                                    ckItalic, ckUnderline, ckStrikeout})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{rb1, rb2, cbBackColor, cbFontColor, cbFont, cbFontSize,
+                                       ckBold, ckItalic, ckUnderline, ckStrikeout})
     w->setEnabled(enable);
 }
 
@@ -311,7 +318,8 @@ void TfrmWaterMark::HideRowEditor() {
 void TfrmWaterMark::StoreItems() {
   TlvFilesRecord& record = *source_.Record;
   record.ResizeWatermarks(std::size_t(layers_.Count()));
-  for (int row = 0; row < layers_.Count(); ++row) StoreItem(layers_.Item(row), *record.Watermarks[std::size_t(row)]);
+  for (int row = 0; row < layers_.Count(); ++row)
+    StoreItem(layers_.Item(row), *record.Watermarks[std::size_t(row)]);
 }
 
 void TfrmWaterMark::Ok() {

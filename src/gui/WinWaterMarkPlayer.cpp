@@ -64,19 +64,24 @@ void TfrmWaterMark::BindPlayerEvents() {
   // only the display size the file-open event asks for is answered at once.
   const int panelWidth = imgPreview->width(), panelHeight = imgPreview->height();
   player_.SetTriggerEventInMainThread(false);
-  player_.SetOnFileOpen([this, panelWidth, panelHeight](TFFPlayer*, std::int64_t duration, int w, int h,
-                                                        int& screenW, int& screenH) {
+  player_.SetOnFileOpen([this, panelWidth, panelHeight](TFFPlayer*, std::int64_t duration, int w,
+                                                        int h, int& screenW, int& screenH) {
     screenW = panelWidth;
     screenH = panelHeight;
     frameCopy_ = true;
     emit PlayerFileOpened(duration, w, h);
   });
   player_.SetOnState([this](TFFPlayer*, TPlayState state) { emit PlayerState(int(state)); });
-  player_.SetOnHook([this](TFFPlayer*, TBitmap& bitmap, std::int64_t pts) { HookFrame(bitmap, pts); });
+  player_.SetOnHook(
+      [this](TFFPlayer*, TBitmap& bitmap, std::int64_t pts) { HookFrame(bitmap, pts); });
   connect(this, &TfrmWaterMark::PlayerFileOpened, this,
           [this](qint64 d, int w, int h) { OnFileOpen(d, w, h); }, Qt::QueuedConnection);
-  connect(this, &TfrmWaterMark::PlayerState, this, [this](int s) { OnState(TPlayState(s)); }, Qt::QueuedConnection);
-  connect(this, &TfrmWaterMark::HookTime, this, [this](qint64 pts) { OnHookTime(pts); }, Qt::QueuedConnection);
+  connect(
+      this, &TfrmWaterMark::PlayerState, this, [this](int s) { OnState(TPlayState(s)); },
+      Qt::QueuedConnection);
+  connect(
+      this, &TfrmWaterMark::HookTime, this, [this](qint64 pts) { OnHookTime(pts); },
+      Qt::QueuedConnection);
 }
 
 void TfrmWaterMark::showEvent(QShowEvent* event) {
@@ -86,7 +91,8 @@ void TfrmWaterMark::showEvent(QShowEvent* event) {
   loadingControls_ = true;
   trcTextHoriz->setRange(0, 100);
   trcTextVert->setRange(0, 100);
-  for (int size = kSmallestFontSize; size <= kLargestFontSize; ++size) cbFontSize->addItem(QString::number(size));
+  for (int size = kSmallestFontSize; size <= kLargestFontSize; ++size)
+    cbFontSize->addItem(QString::number(size));
   cbFont->setCurrentIndex(0);
   cbFontSize->setCurrentText(QString::number(kDefaultFontSize));
   cbFontColor->SetSelected(clBlue);
@@ -111,7 +117,8 @@ void TfrmWaterMark::OpenSource() {
   if (!player_.AVLibLoaded() && !player_.LoadAVLib(TFFmpegLoader::DefaultLibraryPath())) return;
   TAVProbe probe;
   TVideoStreamInfo video;
-  if (probe.Open(source_.File) && probe.VideoStreamInfo(-1, video) && video.Duration > 0) duration_ = video.Duration;
+  if (probe.Open(source_.File) && probe.VideoStreamInfo(-1, video) && video.Duration > 0)
+    duration_ = video.Duration;
   player_.SetHook(true);
   if (!player_.Open(source_.File, imgPreview, false)) return;
   imgbtnPlay->setEnabled(false);
@@ -149,7 +156,8 @@ void TfrmWaterMark::OnState(TPlayState state) {
 void TfrmWaterMark::HookFrame(TBitmap& bitmap, std::int64_t pts) {
   if (frameCopy_) {
     layers_.ShowAt(pts);
-    DrawCropOutline(bitmap, cropLeft_, cropTop_, bitmap.Width() - cropRight_, bitmap.Height() - cropBottom_);
+    DrawCropOutline(bitmap, cropLeft_, cropTop_, bitmap.Width() - cropRight_,
+                    bitmap.Height() - cropBottom_);
     ImgView->SetBackground(bitmap);
   }
   emit HookTime(pts);
@@ -158,7 +166,8 @@ void TfrmWaterMark::HookFrame(TBitmap& bitmap, std::int64_t pts) {
 void TfrmWaterMark::OnHookTime(std::int64_t pts) {
   lblTime->setText(SecondsText(pts));
   if (seeking_) return;
-  if (const auto position = PreviewBarPosition(trcPreview->Max(), pts, duration_)) trcPreview->SetPositionL(*position);
+  if (const auto position = PreviewBarPosition(trcPreview->Max(), pts, duration_))
+    trcPreview->SetPositionL(*position);
 }
 
 void TfrmWaterMark::Play() {
@@ -187,7 +196,8 @@ void TfrmWaterMark::PreviewPressed(int x) {
   const bool wasPlaying = !player_.Paused();
   if (wasPlaying) player_.Pause();
   // A quick picture near the spot first, then the exact place.
-  player_.Seek(std::min(SeekTargetUs(position + 1, max, duration_), duration_), kSeekAnyFrame, true);
+  player_.Seek(std::min(SeekTargetUs(position + 1, max, duration_), duration_), kSeekAnyFrame,
+               true);
   player_.Seek(SeekTargetUs(position, max, duration_), 0, false);
   QTimer::singleShot(kSeekSettleMs, this, [this, wasPlaying] {
     if (wasPlaying && player_.Paused()) player_.Resume();

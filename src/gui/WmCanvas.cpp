@@ -70,7 +70,9 @@ TWmViewMapping TWmCanvas::Mapping() const { return TWmViewMapping(size(), FrameS
 QImage TWmCanvas::Background() const {
   std::lock_guard lock(frameMutex_);
   if (frame_.Empty()) return {};
-  return QImage(frame_.Bits(), frame_.Width(), frame_.Height(), frame_.RowSize(), QImage::Format_BGR888).copy();
+  return QImage(frame_.Bits(), frame_.Width(), frame_.Height(), frame_.RowSize(),
+                QImage::Format_BGR888)
+      .copy();
 }
 
 void TWmCanvas::paintEvent(QPaintEvent*) {
@@ -101,7 +103,8 @@ void TWmCanvas::PaintChecker(QPainter& painter) {
   for (int row = 0; row * kCheckerSquare < height(); ++row)
     for (int column = 0; column * kCheckerSquare < width(); ++column)
       if (CheckerSquareIsGrey(column, row))
-        painter.fillRect(column * kCheckerSquare, row * kCheckerSquare, kCheckerSquare, kCheckerSquare, kCheckerGrey);
+        painter.fillRect(column * kCheckerSquare, row * kCheckerSquare, kCheckerSquare,
+                         kCheckerSquare, kCheckerGrey);
 }
 
 void TWmCanvas::PaintRubberBand(QPainter& painter, const TWmViewMapping& mapping) {
@@ -150,7 +153,8 @@ void TWmCanvas::mouseMoveEvent(QMouseEvent* event) {
   }
   const QPointF now = mapping.ToFrame(event->position());
   QRectF& location = layers_.Item(row).Layer.Location;
-  location = grip_ == TWmGrip::Move ? Moved(pressLocation_, now - pressFrame_) : CentredResize(pressLocation_, grip_, now);
+  location = grip_ == TWmGrip::Move ? Moved(pressLocation_, now - pressFrame_)
+                                    : CentredResize(pressLocation_, grip_, now);
   if (OnLayerDragged) OnLayerDragged(row);
   update();
 }

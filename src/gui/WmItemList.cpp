@@ -18,7 +18,8 @@ class TWmItemDelegate : public QStyledItemDelegate {
     return QSize(option.rect.width(), TWmItemList::RowHeight);
   }
 
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
     painter->save();
     const QRect r = option.rect;
     const bool current = option.state & QStyle::State_Selected;
@@ -31,11 +32,12 @@ class TWmItemDelegate : public QStyledItemDelegate {
     }
     const bool text = index.data(TWmItemList::KindRole).toInt() == 0;
     const QPixmap icon = theme::Artwork(text ? "wm_text" : "wm_image", QSize(kIconSize, kIconSize));
-    if (!icon.isNull()) painter->drawPixmap(r.left() + 2, r.top() + (r.height() - kIconSize) / 2, icon);
+    if (!icon.isNull())
+      painter->drawPixmap(r.left() + 2, r.top() + (r.height() - kIconSize) / 2, icon);
     const QRect textRect = r.adjusted(kCaptionIndent, 0, -2, 0);
     painter->setPen(QColor(16, 38, 74));
-    const QString caption =
-        option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight, textRect.width());
+    const QString caption = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
+                                                          Qt::ElideRight, textRect.width());
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
     painter->restore();
   }

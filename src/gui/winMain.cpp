@@ -32,7 +32,8 @@ constexpr int kWidth = 920;
 constexpr int kHeight = 570;
 constexpr int kTitleHeight = 30;
 
-QToolButton* MakeToolbarButton(QWidget* parent, const char* name, const QString& text, const QString& art, int x) {
+QToolButton* MakeToolbarButton(QWidget* parent, const char* name, const QString& text,
+                               const QString& art, int x) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
   b->setProperty("toolbar", true);
@@ -45,7 +46,8 @@ QToolButton* MakeToolbarButton(QWidget* parent, const char* name, const QString&
   return b;
 }
 
-QToolButton* MakeMenuButton(QWidget* parent, const char* name, const QString& text, int x, int width) {
+QToolButton* MakeMenuButton(QWidget* parent, const char* name, const QString& text, int x,
+                            int width) {
   auto* b = new QToolButton(parent);
   b->setObjectName(name);
   b->setProperty("menuButton", true);
@@ -109,7 +111,8 @@ void TfrmMain::SetUserInteraction(IUserInteraction* ui) {
 
 void TfrmMain::CreateBatchDriver() {
   batch_.reset();
-  batch_ = std::make_unique<TBatchDriver>(vcl_, list_, TBuildContext{SettingsFile(), FormatFile(), ui_});
+  batch_ =
+      std::make_unique<TBatchDriver>(vcl_, list_, TBuildContext{SettingsFile(), FormatFile(), ui_});
   batch_->SetListView(this);
   batch_->OnBatchFinished = [this](const TBatchSummary& summary) {
     // A user who is looking at the window sees the list; one who is not is
@@ -196,7 +199,8 @@ void TfrmMain::CreateMenus() {
   mnuEdit = new QMenu(this);
   actCrop = mnuEdit->addAction("&Crop", this, &TfrmMain::ShowCropWindow);
   actTrim = mnuEdit->addAction("&Trim", this, &TfrmMain::ShowTrimWindow);
-  actWaterMark = mnuEdit->addAction("&Video Effect && Water Mark", this, &TfrmMain::ShowWatermarkWindow);
+  actWaterMark =
+      mnuEdit->addAction("&Video Effect && Water Mark", this, &TfrmMain::ShowWatermarkWindow);
   mnuEdit->addSeparator();
   actEditAdd = mnuEdit->addAction("&Add", this, &TfrmMain::AddFiles);
   actEditRemove = mnuEdit->addAction("&Remove", this, &TfrmMain::RemoveFile);
@@ -210,9 +214,12 @@ void TfrmMain::CreateMenus() {
   mnuHelp->addAction("&Help", this, &TfrmMain::OpenHelp);
   mnuHelp->addAction("&About", this, &TfrmMain::ShowAbout);
 
-  connect(menubtnFile, &QToolButton::clicked, this, [this] { PopupMenuBelow(mnuFile, menubtnFile); });
-  connect(menubtnEdit, &QToolButton::clicked, this, [this] { PopupMenuBelow(mnuEdit, menubtnEdit); });
-  connect(menubtnHelp, &QToolButton::clicked, this, [this] { PopupMenuBelow(mnuHelp, menubtnHelp); });
+  connect(menubtnFile, &QToolButton::clicked, this,
+          [this] { PopupMenuBelow(mnuFile, menubtnFile); });
+  connect(menubtnEdit, &QToolButton::clicked, this,
+          [this] { PopupMenuBelow(mnuEdit, menubtnEdit); });
+  connect(menubtnHelp, &QToolButton::clicked, this,
+          [this] { PopupMenuBelow(mnuHelp, menubtnHelp); });
   connect(btnEdit, &QToolButton::clicked, this, [this] { PopupMenuBelow(mnuEdit, btnEdit); });
 }
 
@@ -235,7 +242,8 @@ void TfrmMain::PopupMenuBelow(QMenu* menu, QToolButton* button) {
 
 void TfrmMain::UpdateEditMenu() {
   const bool rows = RowEntriesEnabled(list_.Selected(), list_.Count());
-  for (QAction* a : {actCrop, actTrim, actWaterMark, actInfo, actEditRemove, actEditClear, actEditStart})
+  for (QAction* a :
+       {actCrop, actTrim, actWaterMark, actInfo, actEditRemove, actEditClear, actEditStart})
     a->setEnabled(rows);
   actEditAdd->setEnabled(true);
 }
@@ -263,7 +271,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
   edDirectory->setText(QString::fromStdString(app.VerifyOutPutDir()));
   app.VerifySnapOutPutDir();
   settings_->SetVersionText(TGlobalObject::FileVersionText());
-  lbl_appname->setText(QString::fromStdString(settings_->EditionTitle() + settings_->VersionText()));
+  lbl_appname->setText(
+      QString::fromStdString(settings_->EditionTitle() + settings_->VersionText()));
   SetPreviewButtons(true, false, false, false);
   imgbtnPre->setEnabled(false);
   imgbtnNext->setEnabled(false);
@@ -273,7 +282,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
   ReloadFormat();
 }
 
-bool TfrmMain::ConfirmExit() { return ui_->AskYesNo("Warning", "Do you really want to exit?", false); }
+bool TfrmMain::ConfirmExit() {
+  return ui_->AskYesNo("Warning", "Do you really want to exit?", false);
+}
 
 void TfrmMain::CloseWithoutQuestion() {
   askOnClose_ = false;

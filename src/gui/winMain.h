@@ -136,8 +136,9 @@ class TfrmMain : public QWidget, public IBatchListView {
   QToolButton *menubtnFile = nullptr, *menubtnEdit = nullptr, *menubtnPreference = nullptr,
               *menubtnHelp = nullptr;
   QToolButton *btnSmall = nullptr, *btnClose = nullptr;
-  QToolButton *imgbtnPre = nullptr, *imgbtnPlay = nullptr, *imgbtnPause = nullptr, *imgbtnStop = nullptr,
-              *imgbtnNext = nullptr, *imgbtnSnap = nullptr, *imgbtnMute = nullptr, *imgbtn1 = nullptr;
+  QToolButton *imgbtnPre = nullptr, *imgbtnPlay = nullptr, *imgbtnPause = nullptr,
+              *imgbtnStop = nullptr, *imgbtnNext = nullptr, *imgbtnSnap = nullptr,
+              *imgbtnMute = nullptr, *imgbtn1 = nullptr;
   QLabel *lbl_appname = nullptr, *lblTime = nullptr, *lblPTS = nullptr;
   QLineEdit *edt1 = nullptr, *edDirectory = nullptr;
   QPushButton *btnOptions = nullptr, *btnBrows = nullptr, *btnOpen = nullptr;
@@ -145,7 +146,8 @@ class TfrmMain : public QWidget, public IBatchListView {
   QPlainTextEdit* mmoLog = nullptr;
   QMenu *mnuFile = nullptr, *mnuEdit = nullptr, *mnuHelp = nullptr;
   QAction *actCrop = nullptr, *actTrim = nullptr, *actWaterMark = nullptr, *actInfo = nullptr,
-          *actEditAdd = nullptr, *actEditRemove = nullptr, *actEditClear = nullptr, *actEditStart = nullptr;
+          *actEditAdd = nullptr, *actEditRemove = nullptr, *actEditClear = nullptr,
+          *actEditStart = nullptr;
   bool Seeking() const { return seeking_; }
   bool PausedByUser() const { return pausedByUser_; }
   std::int64_t PreviewDuration() const { return previewDuration_; }

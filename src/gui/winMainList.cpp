@@ -24,8 +24,10 @@ namespace {
 
 QString TfrmMain::AddFileFilter() {
   QStringList patterns;
-  for (const std::string& ext : ReadableExtensions()) patterns << "*." + QString::fromStdString(ext);
-  return "MPEG4 files (*.mp4);;Itunes Video files (*.m4v);;MPEG-4 Audio files (*.m4a);;All media files (" +
+  for (const std::string& ext : ReadableExtensions())
+    patterns << "*." + QString::fromStdString(ext);
+  return "MPEG4 files (*.mp4);;Itunes Video files (*.m4v);;MPEG-4 Audio files (*.m4a);;All media "
+         "files (" +
          patterns.join(' ') + ")";
 }
 
@@ -122,7 +124,8 @@ void TfrmMain::AddFileList(const QStringList& files) {
     }
     progress.setValue(int(expanded.Files.size()));
   }
-  for (const std::string& folder : expanded.Unreadable) result.Skipped.push_back({folder, "cannot be read"});
+  for (const std::string& folder : expanded.Unreadable)
+    result.Skipped.push_back({folder, "cannot be read"});
   // Files that could not be read are named once for the whole batch of files.
   if (!result.Skipped.empty())
     ui_->ShowWarning("Warning", "These files cannot be added:" + JoinSkipped(result));
@@ -179,8 +182,9 @@ void TfrmMain::ListChanged(bool hasRows) {
   model_->Reload();
   lvFIles_->ApplyColumnWidths();
   if (selected >= 0 && selected < list_.Count())
-    lvFIles_->selectionModel()->setCurrentIndex(model_->index(selected, 0),
-                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    lvFIles_->selectionModel()->setCurrentIndex(
+        model_->index(selected, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   if (!hasRows) {
     btnRemove->setEnabled(false);
     btnClear->setEnabled(false);

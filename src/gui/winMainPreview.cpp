@@ -84,10 +84,12 @@ void TfrmMain::CreatePreview() {
   trcPreview->SetMax(trcPreview->width());
   trcPreview->SetTickInterval(1);
   trcPreview->installEventFilter(this);
-  trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers, int x, int) {
+  trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers,
+                                   int x, int) {
     if (button == Qt::LeftButton) SeekBarPressed(x);
   };
-  trcPreview->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int) {
+  trcPreview->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                                   int x, int) {
     if (buttons & Qt::LeftButton) SeekBarMoved(x);
   };
 
@@ -123,7 +125,8 @@ void TfrmMain::CreatePreview() {
   trcVolume->SetThumbSize(10);
   trcVolume->SetMin(0);
   trcVolume->SetMax(128);
-  trcVolume->OnMouseMove = [this](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers, int x, int) {
+  trcVolume->OnMouseMove = [this](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                                  int x, int) {
     if (buttons & Qt::LeftButton)
       bar->SetPositionL(DragPosition(x, bar->width(), (kMutePictureWidth + 1) / 2, bar->Max()));
   };
@@ -135,17 +138,23 @@ void TfrmMain::BindPlayerEvents() {
   // Events come on the player's event thread and are queued to the window;
   // only the display size the file-open event asks for is answered at once.
   player_.SetTriggerEventInMainThread(false);
-  player_.SetOnFileOpen([this](TFFPlayer*, std::int64_t duration, int w, int h, int& screenW, int& screenH) {
-    screenW = kPanelWidth;
-    screenH = kPanelHeight;
-    emit PlayerFileOpened(duration, w, h);
-  });
+  player_.SetOnFileOpen(
+      [this](TFFPlayer*, std::int64_t duration, int w, int h, int& screenW, int& screenH) {
+        screenW = kPanelWidth;
+        screenH = kPanelHeight;
+        emit PlayerFileOpened(duration, w, h);
+      });
   player_.SetOnPosition([this](TFFPlayer*, std::int64_t pts) { emit PlayerPosition(pts); });
   player_.SetOnState([this](TFFPlayer*, TPlayState state) { emit PlayerState(int(state)); });
-  connect(this, &TfrmMain::PlayerFileOpened, this, [this](qint64 d, int w, int h) { OnFileOpen(d, w, h); },
-          Qt::QueuedConnection);
-  connect(this, &TfrmMain::PlayerPosition, this, [this](qint64 pts) { OnPosition(pts); }, Qt::QueuedConnection);
-  connect(this, &TfrmMain::PlayerState, this, [this](int s) { OnState(TPlayState(s)); }, Qt::QueuedConnection);
+  connect(
+      this, &TfrmMain::PlayerFileOpened, this,
+      [this](qint64 d, int w, int h) { OnFileOpen(d, w, h); }, Qt::QueuedConnection);
+  connect(
+      this, &TfrmMain::PlayerPosition, this, [this](qint64 pts) { OnPosition(pts); },
+      Qt::QueuedConnection);
+  connect(
+      this, &TfrmMain::PlayerState, this, [this](int s) { OnState(TPlayState(s)); },
+      Qt::QueuedConnection);
 }
 
 void TfrmMain::LoadVolumeAndMute() {
@@ -192,7 +201,8 @@ void TfrmMain::PlayPreview() {
   if (list_.Selected() < 0) SelectRow(0);
   const std::string file = list_.Row(list_.Selected()).Caption;
   if (!player_.Open(file, pan1_)) {
-    ui_->ShowWarning("Warning", player_.LastErrMsg().empty() ? "Cannot play " + file : player_.LastErrMsg());
+    ui_->ShowWarning("Warning",
+                     player_.LastErrMsg().empty() ? "Cannot play " + file : player_.LastErrMsg());
     return;
   }
   trcPreview->setEnabled(true);
@@ -235,9 +245,10 @@ void TfrmMain::PlayNext() {
 }
 
 void TfrmMain::OnFileOpen(std::int64_t duration, int frameWidth, int frameHeight) {
-  if (player_.FileOpen()) mmoLog->appendPlainText(QString::fromStdString(player_.AVProbe.FileInfoText()));
-  mmoLog->appendPlainText(QString::asprintf("duration: %f, frame size: %dx%d", double(duration) / 1e6, frameWidth,
-                                            frameHeight));
+  if (player_.FileOpen())
+    mmoLog->appendPlainText(QString::fromStdString(player_.AVProbe.FileInfoText()));
+  mmoLog->appendPlainText(QString::asprintf("duration: %f, frame size: %dx%d",
+                                            double(duration) / 1e6, frameWidth, frameHeight));
   previewDuration_ = duration;
   lblPTS->setText(QString::fromStdString(ClockText(duration)));
   trcPreview->SetTickInterval(1);
@@ -253,7 +264,8 @@ void TfrmMain::OnFileOpen(std::int64_t duration, int frameWidth, int frameHeight
 
 void TfrmMain::OnPosition(std::int64_t pts) {
   lblTime->setText(QString::fromStdString(ClockText(pts)));
-  if (!seeking_) trcPreview->SetPositionL(SeekBarPosition(trcPreview->Max(), pts, previewDuration_));
+  if (!seeking_)
+    trcPreview->SetPositionL(SeekBarPosition(trcPreview->Max(), pts, previewDuration_));
 }
 
 void TfrmMain::OnState(TPlayState state) {
@@ -273,12 +285,14 @@ void TfrmMain::SeekBarPressed(int) { seeking_ = true; }
 
 void TfrmMain::SeekBarMoved(int x) {
   if (!seeking_) return;
-  trcPreview->SetPositionL(DragPosition(x, trcPreview->width(), kSeekThumbWidth / 2, trcPreview->Max()));
+  trcPreview->SetPositionL(
+      DragPosition(x, trcPreview->width(), kSeekThumbWidth / 2, trcPreview->Max()));
 }
 
 void TfrmMain::SeekBarReleased() {
   if (!seeking_) return;
-  player_.Seek(SeekTargetUs(trcPreview->PositionL(), trcPreview->Max(), previewDuration_), 0, false);
+  player_.Seek(SeekTargetUs(trcPreview->PositionL(), trcPreview->Max(), previewDuration_), 0,
+               false);
   // Position updates from before the seek may still be queued: they must not
   // pull the thumb back, so Seeking stays set while the seek settles.
   QTimer::singleShot(kSeekSettleMs, this, [this] { seeking_ = false; });
@@ -289,7 +303,9 @@ void TfrmMain::VolumeChanged() {
   TAppSettings(SettingsFile()).SetVolume(trcVolume->PositionL());
 }
 
-void TfrmMain::ShowMuteState(bool muted) { ShowMuteButtonState(imgbtnMute, muted, kMutePictureWidth); }
+void TfrmMain::ShowMuteState(bool muted) {
+  ShowMuteButtonState(imgbtnMute, muted, kMutePictureWidth);
+}
 
 void TfrmMain::ToggleMute() {
   const bool muted = !MuteButtonState(imgbtnMute);
@@ -303,6 +319,7 @@ void TfrmMain::TakeSnapshot() {
   if (full.Width() <= 0) return;
   const TBitmap small = StretchBitmap(full, pan1_->width(), pan1_->height());
   const TSnapshotResult result = ::TakeSnapshot(full, small, SettingsFile(), ui_);
-  if (!result.Failed.empty()) ui_->ShowWarning("Warning", "Cannot write the snapshot " + result.Failed.front() + ".");
+  if (!result.Failed.empty())
+    ui_->ShowWarning("Warning", "Cannot write the snapshot " + result.Failed.front() + ".");
   if (!result.Written.empty()) platform::OpenWithDesktop(result.Folder);
 }

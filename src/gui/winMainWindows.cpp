@@ -53,8 +53,9 @@ void TfrmMain::ShowWatermarkWindow() {
   const int row = list_.Selected();
   StopPreview();
   // A fresh editor each time; it writes into the row's record only at Ok.
-  TfrmWaterMark editor({&list_.Record(row), list_.Row(row).Caption, SettingsFile(), settings_->HelpAddress()}, *ui_,
-                       this);
+  TfrmWaterMark editor(
+      {&list_.Record(row), list_.Row(row).Caption, SettingsFile(), settings_->HelpAddress()}, *ui_,
+      this);
   editor.exec();
 }
 

@@ -95,7 +95,8 @@ struct Range {
   size_t header, begin, end;
 };
 
-std::optional<Range> FindSection(const std::vector<std::string>& lines, const std::string& section) {
+std::optional<Range> FindSection(const std::vector<std::string>& lines,
+                                 const std::string& section) {
   for (size_t i = 0; i < lines.size(); ++i) {
     auto name = SectionName(lines[i]);
     if (!name || !SameName(*name, section)) continue;
@@ -226,7 +227,8 @@ namespace {
 bool AcceptableEntry(const std::string& section, const std::string& key, const std::string& value) {
   // A line break would let a value plant other keys or sections in the file.
   if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-  return !(Trim(key).empty() || key.find('=') != std::string::npos || section.find(']') != std::string::npos);
+  return !(Trim(key).empty() || key.find('=') != std::string::npos ||
+           section.find(']') != std::string::npos);
 }
 
 void PutValue(std::vector<std::string>& lines, const std::string& section, const std::string& key,

@@ -38,7 +38,8 @@ void OnSignal(int signal) {
 
 }  // namespace
 
-TSignalWatch::TSignalWatch(TCallback callback, bool secondSignalQuits, std::initializer_list<int> watched)
+TSignalWatch::TSignalWatch(TCallback callback, bool secondSignalQuits,
+                           std::initializer_list<int> watched)
     : callback_(std::move(callback)) {
   if (g_active.exchange(true)) throw std::logic_error("only one signal watch at a time");
   if (::pipe2(fds_, O_CLOEXEC | O_NONBLOCK) != 0) {

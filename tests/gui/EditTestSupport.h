@@ -22,8 +22,8 @@ class EditWindowTest : public MainWindowTest {
 
   // A move of the pointer to `at` with the left button held.
   static void MoveHeld(QWidget* w, QPoint at) {
-    QMouseEvent move(QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w, &move);
   }
   // Press at `from`, move in steps of at most `step` pixels to `to`,

@@ -55,7 +55,9 @@ class MainWindowTest : public ::testing::Test {
     handOver_.reset();
   }
   // Turns the event loop until `done` holds; false after `ms`.
-  static bool WaitFor(const std::function<bool()>& done, int ms = 10000) { return WaitWithEvents(done, ms); }
+  static bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    return WaitWithEvents(done, ms);
+  }
   static void Idle(int ms) { WaitWithEvents([] { return false; }, ms); }
   // Lines the "open" command received.
   std::vector<std::string> Opened() const {

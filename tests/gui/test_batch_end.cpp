@@ -32,8 +32,8 @@ class TFakeNotifications : public QObject {
   QStringList Bodies;
 
  public slots:
-  uint Notify(const QString&, uint, const QString&, const QString&, const QString& body, const QStringList&,
-              const QVariantMap&, int) {
+  uint Notify(const QString&, uint, const QString&, const QString&, const QString& body,
+              const QStringList&, const QVariantMap&, int) {
     std::lock_guard lock(Mutex);
     Bodies << body;
     return uint(Bodies.size());
@@ -69,7 +69,8 @@ class TPrivateBus : public QThread {
     {
       QDBusConnection bus = QDBusConnection::connectToBus(address_, "fake-notifications");
       registered_ = bus.registerService("org.freedesktop.Notifications") &&
-                    bus.registerObject("/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots);
+                    bus.registerObject("/org/freedesktop/Notifications", &service,
+                                       QDBusConnection::ExportAllSlots);
       exec();
     }
     QDBusConnection::disconnectFromBus("fake-notifications");
@@ -122,7 +123,8 @@ class BatchEndTest : public MainWindowTest {
 TEST_F(BatchEndTest, CheckedOutputsShowDoneAndACutOutputShowsCheckFailedWithItsReason) {
   // The second file is cut short after its conversion, before the check.
   main_->Batch().SetOutputChecker([](const std::string& file, const TOutputExpectation& expected) {
-    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".mp4") == 0 && file.find("avi_") != std::string::npos)
+    if (file.size() > 4 && file.compare(file.size() - 4, 4, ".mp4") == 0 &&
+        file.find("avi_") != std::string::npos)
       std::filesystem::resize_file(file, std::filesystem::file_size(file) / 3);
     return CheckOutput(file, expected);
   });
@@ -133,7 +135,8 @@ TEST_F(BatchEndTest, CheckedOutputsShowDoneAndACutOutputShowsCheckFailedWithItsR
   EXPECT_EQ(list.Row(1).Progress, "Check failed");
   EXPECT_FALSE(list.Row(1).ProgressTip.empty());
   QAbstractItemModel* model = main_->ListView()->model();
-  EXPECT_EQ(model->data(model->index(1, 4), Qt::ToolTipRole).toString().toStdString(), list.Row(1).ProgressTip);
+  EXPECT_EQ(model->data(model->index(1, 4), Qt::ToolTipRole).toString().toStdString(),
+            list.Row(1).ProgressTip);
   EXPECT_EQ(main_->Batch().Summary().Converted, 1);
   EXPECT_EQ(main_->Batch().Summary().Failed, 1);
   EXPECT_TRUE(main_->btnStart->isEnabled());

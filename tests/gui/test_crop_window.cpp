@@ -98,7 +98,8 @@ TEST_F(CropWindowTest, TheBandIsKeptOnThePicture) {
   Show();
   TRectTracker* band = crop_->RectTracker;
   // Shrink it by its bottom-right handle.
-  Drag(band, {Band().width() - 3, Band().height() - 3}, {Band().width() - 203, Band().height() - 153});
+  Drag(band, {Band().width() - 3, Band().height() - 3},
+       {Band().width() - 203, Band().height() - 153});
   ASSERT_EQ(Band(), QRect(9, 1, 202, 151));
   EXPECT_EQ(crop_->spedRight->value(), 200);
   EXPECT_EQ(crop_->spedDown->value(), 150);
@@ -117,7 +118,8 @@ TEST_F(CropWindowTest, TheBandIsKeptOnThePicture) {
   // The top-left handle past the corner: the bottom-right corner stays.
   Drag(band, {2, 2}, {-110, -50});
   EXPECT_EQ(Band(), QRect(9, 1, 402, 151));
-  EXPECT_EQ(crop_->SourceCropMargins(), (TCropMargins{0, 238, 0, 0}));  // 150 x 480 / 301 = 239.2 -> 238
+  EXPECT_EQ(crop_->SourceCropMargins(),
+            (TCropMargins{0, 238, 0, 0}));  // 150 x 480 / 301 = 239.2 -> 238
 }
 
 TEST_F(CropWindowTest, TheBoxesStopShrinkingTheBandAtTenPixels) {
@@ -154,7 +156,9 @@ TEST_F(CropWindowTest, EffectsShowInTheOutputAndResetReturnsThePlainFrame) {
   const TBitmap frame = crop_->FrameCopy();
   ASSERT_FALSE(frame.Empty());
   const QImage plain = ToImage(CropOutput(frame, {}, {}));
-  ASSERT_TRUE(WaitFor([&] { return crop_->imgOutput->Picture() == ToImage(CropOutput(frame, crop_->Effects(), {})); }));
+  ASSERT_TRUE(WaitFor([&] {
+    return crop_->imgOutput->Picture() == ToImage(CropOutput(frame, crop_->Effects(), {}));
+  }));
   EXPECT_NE(crop_->imgOutput->Picture(), plain);
   EXPECT_EQ(crop_->imgPreview->Picture(), plain);  // the source view stays plain
 

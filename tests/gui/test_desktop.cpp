@@ -34,7 +34,8 @@ TEST_F(MainWindowTest, DroppedFilesAndFoldersAreAddedAsAddAddsThem) {
   std::filesystem::create_directories(folder + ".thumbnails");
   std::filesystem::copy_file(a, folder + ".thumbnails/hidden.mp4");
 
-  Drop(*main_, {QUrl::fromLocalFile(QString::fromStdString(a)), QUrl::fromLocalFile(QString::fromStdString(folder)),
+  Drop(*main_, {QUrl::fromLocalFile(QString::fromStdString(a)),
+                QUrl::fromLocalFile(QString::fromStdString(folder)),
                 QUrl("https://example.org/video.mp4")});
   ASSERT_TRUE(WaitFor([&] { return main_->SourceList().Count() == 3; }, 10000));
   EXPECT_EQ(main_->SourceList().Row(0).Caption, a);
@@ -56,7 +57,8 @@ TEST_F(MainWindowTest, DroppedFilesAndFoldersAreAddedAsAddAddsThem) {
 TEST_F(MainWindowTest, ManyDroppedFilesKeepTheWindowTurning) {
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1));
   const std::string folder = scratch_.Sub("many");
-  for (int i = 0; i < 40; ++i) std::filesystem::create_symlink(clip, folder + "clip" + std::to_string(100 + i) + ".mp4");
+  for (int i = 0; i < 40; ++i)
+    std::filesystem::create_symlink(clip, folder + "clip" + std::to_string(100 + i) + ".mp4");
   for (int i = 0; i < 2000; ++i) std::ofstream(folder + "note" + std::to_string(i) + ".txt") << "x";
   int ticks = 0;
   QTimer ticker;
@@ -71,10 +73,13 @@ TEST_F(MainWindowTest, ManyDroppedFilesKeepTheWindowTurning) {
 
 TEST(AddFilter, TheProgramsFiltersComeFirstThenEveryMediaExtension) {
   const QString filter = TfrmMain::AddFileFilter();
-  EXPECT_TRUE(filter.startsWith("MPEG4 files (*.mp4);;Itunes Video files (*.m4v);;MPEG-4 Audio files (*.m4a);;"));
+  EXPECT_TRUE(filter.startsWith(
+      "MPEG4 files (*.mp4);;Itunes Video files (*.m4v);;MPEG-4 Audio files (*.m4a);;"));
   const int all = filter.indexOf("All media files (");
   ASSERT_GT(all, 0);
   for (const char* ext : {"*.mkv", "*.avi", "*.webm", "*.mov", "*.mp3", "*.wav", "*.flac", "*.ts"})
-    EXPECT_TRUE(filter.mid(all).contains(QString(ext) + " ") || filter.mid(all).contains(QString(ext) + ")")) << ext;
+    EXPECT_TRUE(filter.mid(all).contains(QString(ext) + " ") ||
+                filter.mid(all).contains(QString(ext) + ")"))
+        << ext;
   EXPECT_FALSE(filter.contains("*.txt"));
 }

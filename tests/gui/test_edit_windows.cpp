@@ -104,9 +104,13 @@ TEST_F(EditMenuTest, ATrimmedCroppedBrightenedClipConvertsAsTheWindowsShowedIt) 
   EXPECT_EQ(r.Brightness, 400);
 
   QTest::mouseClick(main_->btnStart, Qt::LeftButton);
-  ASSERT_TRUE(WaitFor([&] { return !main_->Batch().Notices().empty() && main_->Batch().Notices().back().TaskIndex == -1; },
-                      50000));
-  ASSERT_TRUE(main_->Batch().Notices().front().Completed) << main_->Batch().Notices().front().ErrorMessage;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return !main_->Batch().Notices().empty() && main_->Batch().Notices().back().TaskIndex == -1;
+      },
+      50000));
+  ASSERT_TRUE(main_->Batch().Notices().front().Completed)
+      << main_->Batch().Notices().front().ErrorMessage;
   const std::string output = main_->Batch().OutputFiles().at(0);
 
   const TestMedia::VideoStats v = TestMedia::ScanVideo(output);
@@ -122,7 +126,8 @@ TEST_F(EditMenuTest, ATrimmedCroppedBrightenedClipConvertsAsTheWindowsShowedIt) 
   // The moving square of frame 50 (2 s) sits at x = 18 / 32 of the width:
   // the output starts there and is shifted by the cut.
   const TestMedia::Rgb square = TestMedia::PixelAt(out, 180 - 16 + 30, 150 - 16 + 30, 3);
-  EXPECT_TRUE(TestMedia::ColourNear(square, {255, 255, 0}, 60)) << square.R << "," << square.G << "," << square.B;
+  EXPECT_TRUE(TestMedia::ColourNear(square, {255, 255, 0}, 60))
+      << square.R << "," << square.G << "," << square.B;
   // Grey ground in the source is clearly brighter at the same place.
   int compared = 0;
   for (int x = 20; x < 300 && compared < 4; x += 23) {

@@ -22,7 +22,8 @@
 namespace {
 
 QStringList Clips(int n) {
-  const MediaSpec specs[] = {MediaSpec::Mp4().Seconds(6), MediaSpec::Mkv().Seconds(3), MediaSpec::Avi().Seconds(3)};
+  const MediaSpec specs[] = {MediaSpec::Mp4().Seconds(6), MediaSpec::Mkv().Seconds(3),
+                             MediaSpec::Avi().Seconds(3)};
   QStringList files;
   for (int i = 0; i < n; ++i) files << QString::fromStdString(TestMedia::Get(specs[i]));
   return files;
@@ -52,7 +53,8 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
   EXPECT_EQ(Cell(*main_, 0, 1), "6");
   EXPECT_EQ(Cell(*main_, 0, 2), "6");
   // The cell names the file Start writes with the default format.
-  const std::string out = OutputFileNameFor(main_->SettingsFile(), main_->FormatFile(), files[0].toStdString());
+  const std::string out =
+      OutputFileNameFor(main_->SettingsFile(), main_->FormatFile(), files[0].toStdString());
   EXPECT_EQ(Cell(*main_, 0, 3).toStdString(), std::filesystem::path(out).filename().string());
   EXPECT_TRUE(Cell(*main_, 0, 3).endsWith("_(new).mp4"));
   EXPECT_EQ(model->data(model->index(0, 0), Qt::CheckStateRole).toInt(), Qt::Checked);
@@ -62,7 +64,8 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
 
   // The drawn check box toggles under a click.
   const QRect first = main_->ListView()->visualRect(model->index(1, 0));
-  QTest::mouseClick(main_->ListView()->viewport(), Qt::LeftButton, {}, first.topLeft() + QPoint(8, 10));
+  QTest::mouseClick(main_->ListView()->viewport(), Qt::LeftButton, {},
+                    first.topLeft() + QPoint(8, 10));
   EXPECT_FALSE(main_->SourceList().Row(1).Checked);
 
   // With the last row selected Next is off and Previous on.
@@ -76,7 +79,10 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
 
 TEST_F(MainWindowTest, UnreadableFilesAreNamedOnceAndTheRestAdded) {
   const std::string garbage = TestMedia::Garbage(4096);
-  main_->ChooseFiles = [&] { return Clips(1) << QString::fromStdString(garbage) << QString::fromStdString(TestMedia::MissingFile()); };
+  main_->ChooseFiles = [&] {
+    return Clips(1) << QString::fromStdString(garbage)
+                    << QString::fromStdString(TestMedia::MissingFile());
+  };
   QTest::mouseClick(main_->btnAdd, Qt::LeftButton);
   EXPECT_EQ(main_->SourceList().Count(), 1);
   ASSERT_EQ(ui_.Warnings.size(), 1u);
@@ -156,8 +162,8 @@ TEST_F(MainWindowTest, DraggingTheSeekBarFollowsTheMouseAndSeeksOnceOnRelease) {
   const int y = bar->height() / 2;
   QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(20, y));
   EXPECT_TRUE(main_->Seeking());
-  QMouseEvent move(QEvent::MouseMove, QPointF(280, y), bar->mapToGlobal(QPointF(280, y)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(280, y), bar->mapToGlobal(QPointF(280, y)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(bar, &move);
   const int dragged = DragPosition(280, bar->width(), 6, bar->Max());
   EXPECT_EQ(bar->PositionL(), dragged);
@@ -168,7 +174,8 @@ TEST_F(MainWindowTest, DraggingTheSeekBarFollowsTheMouseAndSeeksOnceOnRelease) {
   EXPECT_LT(main_->Player().Position(), before + 1500000);  // no seek yet
   QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(280, y));
   const std::int64_t target = SeekTargetUs(dragged, bar->Max(), main_->PreviewDuration());
-  ASSERT_TRUE(WaitFor([&] { return std::llabs(main_->Player().Position() - target) < 700000; }, 5000));
+  ASSERT_TRUE(
+      WaitFor([&] { return std::llabs(main_->Player().Position() - target) < 700000; }, 5000));
   ASSERT_TRUE(WaitFor([&] { return !main_->Seeking(); }, 2000));
 }
 
@@ -184,7 +191,8 @@ TEST_F(MainWindowTest, TwoSnapshotsOverwriteTheFilesAndOpenTheFolder) {
   const auto first = std::filesystem::last_write_time(snaps + "Snapshot_full.jpg");
   Idle(20);
   QTest::mouseClick(main_->imgbtnSnap, Qt::LeftButton);
-  for (const char* name : {"Snapshot_full.bmp", "Snapshot_small.bmp", "Snapshot_full.jpg", "Snapshot_small.jpg"})
+  for (const char* name :
+       {"Snapshot_full.bmp", "Snapshot_small.bmp", "Snapshot_full.jpg", "Snapshot_small.jpg"})
     EXPECT_TRUE(std::filesystem::exists(snaps + name)) << name;
   EXPECT_GE(std::filesystem::last_write_time(snaps + "Snapshot_full.jpg"), first);
   // The full picture has the clip's size, the small one the panel's.
@@ -213,7 +221,8 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   // Open every group by its glyph, then the list is resized at the next click.
   for (int row = list->List().Count() - 1; row >= 0; --row)
     if (list->List().Row(row).Info.IsGroup && list->List().Row(row).Info.Collapsed)
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(row).topLeft() + QPoint(8, 10));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->RowRect(row).topLeft() + QPoint(8, 10));
   const int opened = list->List().Count();
   EXPECT_EQ(opened, 21);
   QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);  // closes
@@ -230,8 +239,8 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   list->EnsureVisible(avi);
   const QPoint at = list->RowRect(avi).center();
   QTest::mouseMove(list->viewport(), at);
-  QMouseEvent hover(QEvent::MouseMove, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)), Qt::NoButton,
-                    Qt::NoButton, Qt::NoModifier);
+  QMouseEvent hover(QEvent::MouseMove, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
+                    Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(list->viewport(), &hover);
   EXPECT_EQ(list->CurrentRow(), avi);
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
@@ -281,7 +290,8 @@ TEST_F(MainWindowTest, BrowseRefusesShortAndUnwritableFolders) {
   QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
   ASSERT_EQ(ui_.Warnings.size(), 2u);
   EXPECT_EQ(ui_.Warnings[1].Text.rfind("You login as ", 0), 0u);
-  EXPECT_NE(ui_.Warnings[1].Text.find(" .You don't have permission to write to directory:/proc/1"), std::string::npos);
+  EXPECT_NE(ui_.Warnings[1].Text.find(" .You don't have permission to write to directory:/proc/1"),
+            std::string::npos);
   const std::string fallback = home_ + "videoconverter";
   EXPECT_EQ(main_->edDirectory->text().toStdString(), fallback);
 
@@ -343,8 +353,10 @@ TEST_F(MainWindowTest, TheEditMenuNeedsASelectedRow) {
 }
 
 TEST_F(MainWindowTest, TheErrorDisplayWarnsForEngineErrorsAndStaysSilentForAccessViolations) {
-  ShowUnhandledError(std::make_exception_ptr(FFmpegException("Cannot open file")), main_.get(), &ui_);
-  ShowUnhandledError(std::make_exception_ptr(EAccessViolation("read of address 0")), main_.get(), &ui_);
+  ShowUnhandledError(std::make_exception_ptr(FFmpegException("Cannot open file")), main_.get(),
+                     &ui_);
+  ShowUnhandledError(std::make_exception_ptr(EAccessViolation("read of address 0")), main_.get(),
+                     &ui_);
   ShowUnhandledError(std::make_exception_ptr(std::runtime_error("Disk full!")), main_.get(), &ui_);
   ASSERT_EQ(ui_.Warnings.size(), 2u);
   EXPECT_EQ(ui_.Warnings[0].Text, "Cannot open file.");
@@ -355,8 +367,8 @@ TEST_F(MainWindowTest, TheTitleAreaMovesTheFramelessWindowAndDoubleClickShowsThe
   QWidget* title = main_->lbl_appname->parentWidget();
   const QPoint before = main_->pos();
   QTest::mousePress(title, Qt::LeftButton, {}, QPoint(300, 10));
-  QMouseEvent drag(QEvent::MouseMove, QPointF(340, 30), title->mapToGlobal(QPointF(340, 30)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent drag(QEvent::MouseMove, QPointF(340, 30), title->mapToGlobal(QPointF(340, 30)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(title, &drag);
   QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(340, 30));
   EXPECT_EQ(main_->pos(), before + QPoint(40, 20));
@@ -373,7 +385,8 @@ TEST_F(MainWindowTest, TheTitleAreaMovesTheFramelessWindowAndDoubleClickShowsThe
 TEST_F(MainWindowTest, ASettingsFileWithGarbageShowsTheDefaults) {
   main_.reset();
   std::ofstream(appData_ + "quormp4aviconverter.ini")
-      << "\xEF\xBB\xBF[settings]\nvolume=loud\nmute=maybe\nFormatCode=12abc\nFormatName=\nOutPutDir=/no/such/dir\n"
+      << "\xEF\xBB\xBF[settings]\nvolume=loud\nmute=maybe\nFormatCode=12abc\n"
+         "FormatName=\nOutPutDir=/no/such/dir\n"
          "[lstformat]\n0=yes\n1=\n2=-7\n[formatInfo1]\nFileExt=\n";
   main_ = std::make_unique<TfrmMain>();
   main_->SetUserInteraction(&ui_);

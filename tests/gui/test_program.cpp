@@ -40,7 +40,8 @@ TEST(Program, StartsUnderXvfbShowsTheMainWindowAndEnds) {
   quor.start(xvfbRun, {"-a", "-s", "-screen 0 1280x900x24", QuorPath()});
   ASSERT_TRUE(quor.waitForFinished(60000)) << "quor did not end";
   const QString out = QString::fromUtf8(quor.readAllStandardOutput());
-  EXPECT_TRUE(out.contains("shown rows=0")) << out.toStdString() << quor.readAllStandardError().toStdString();
+  EXPECT_TRUE(out.contains("shown rows=0"))
+      << out.toStdString() << quor.readAllStandardError().toStdString();
   EXPECT_EQ(quor.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(quor.exitCode(), 0);
   // The first start wrote the settings and installed the profile.
@@ -51,7 +52,8 @@ TEST(Program, FilesOnTheCommandLineAreAddedAtStart) {
   const QString xvfbRun = QStandardPaths::findExecutable("xvfb-run");
   if (xvfbRun.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
   QTemporaryDir dir;
-  const QString clip = QString::fromStdString(TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1)));
+  const QString clip =
+      QString::fromStdString(TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1)));
   const QString sound = QString::fromStdString(TestMedia::Get(MediaSpec::Wav().Seconds(1)));
   QProcess quor;
   QProcessEnvironment env = ProgramEnvironment(dir);

@@ -65,7 +65,8 @@ class SettingsDialogTest : public MainWindowTest {
     ASSERT_TRUE(list->isVisible());
     const int header = RowOf(code / 100, true);
     if (list->List().Row(header).Info.Collapsed)
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(header).topLeft() + QPoint(8, 10));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->RowRect(header).topLeft() + QPoint(8, 10));
     const int row = RowOf(code, false);
     ASSERT_GE(row, 0);
     list->EnsureVisible(row);
@@ -100,7 +101,8 @@ class SettingsDialogTest : public MainWindowTest {
     box->showPopup();
     QAbstractItemView* view = box->view();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(index, 0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(view->model()->index(index, 0)).center());
     EXPECT_EQ(box->currentIndex(), index);
   }
 
@@ -175,7 +177,8 @@ TEST_F(SettingsDialogTest, TheFormatListOpensDownwardsAndAPickRefillsTheBoxes) {
   // Every group open: the rows outgrow the list, which stops at 247 pixels.
   QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
   for (int group = 2; group >= 0; --group)
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(RowOf(group, true)).topLeft() + QPoint(8, 10));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->RowRect(RowOf(group, true)).topLeft() + QPoint(8, 10));
   QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
   EXPECT_FALSE(list->isVisible());
   QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
@@ -193,11 +196,11 @@ TEST_F(SettingsDialogTest, TheFormatListOpensDownwardsAndAPickRefillsTheBoxes) {
 TEST_F(SettingsDialogTest, TheVideoGroupIsOffForAFormatWithoutVideoEncoders) {
   Open();
   PickByClicks(200);  // MP3: no video encoder list, though a frame size list would do
-  for (QComboBox* box : {dlg_->cmbVideoSize, dlg_->cmbVideoBitRate, dlg_->cmbVideoEncoder, dlg_->cmbFrameRate,
-                         dlg_->cmbZoom})
+  for (QComboBox* box : {dlg_->cmbVideoSize, dlg_->cmbVideoBitRate, dlg_->cmbVideoEncoder,
+                         dlg_->cmbFrameRate, dlg_->cmbZoom})
     EXPECT_FALSE(box->isEnabled()) << box->objectName().toStdString();
-  for (QComboBox* box : {dlg_->cmbSamplerate, dlg_->cmbAudioBitRate, dlg_->cmbAudioEncoder, dlg_->cmbChannel,
-                         dlg_->cmbVolume})
+  for (QComboBox* box : {dlg_->cmbSamplerate, dlg_->cmbAudioBitRate, dlg_->cmbAudioEncoder,
+                         dlg_->cmbChannel, dlg_->cmbVolume})
     EXPECT_TRUE(box->isEnabled()) << box->objectName().toStdString();
   PickByClicks(204);  // WAV: no audio bit rates, so that box alone is off
   EXPECT_FALSE(dlg_->cmbAudioBitRate->isEnabled());
@@ -240,7 +243,8 @@ TEST_F(SettingsDialogTest, BoxesAreCheckedWhenLeft) {
   QComboBox* size = dlg_->cmbVideoSize;
   TypeAndLeave(size, "641x480");
   ASSERT_EQ(ui_.Messages.size(), 1u);
-  EXPECT_EQ(MessageTexts()[0], "Input Error!|Frame Size must be a multiple of 2.\nThe correct value:640x480");
+  EXPECT_EQ(MessageTexts()[0],
+            "Input Error!|Frame Size must be a multiple of 2.\nThe correct value:640x480");
   EXPECT_EQ(size->currentText(), "640x480");
 
   // Letters only arrive by paste: "as source" in any case is kept, a capital
@@ -418,9 +422,14 @@ TEST_F(SettingsDialogTest, WhatOkStoresIsWhatStartConverts) {
     EXPECT_TRUE(main_->Batch().Start());
     // Without a progress window Start only starts the tasks; the notice for
     // all of them (task -1) ends the batch.
-    EXPECT_TRUE(WaitFor([&] { return !main_->Batch().Notices().empty() && main_->Batch().Notices().back().TaskIndex == -1; },
-                        50000));
-    EXPECT_TRUE(main_->Batch().Notices().front().Completed) << main_->Batch().Notices().front().ErrorMessage;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+          return !main_->Batch().Notices().empty() &&
+                 main_->Batch().Notices().back().TaskIndex == -1;
+        },
+        50000));
+    EXPECT_TRUE(main_->Batch().Notices().front().Completed)
+        << main_->Batch().Notices().front().ErrorMessage;
     return main_->Batch().OutputFiles().at(0);
   };
 

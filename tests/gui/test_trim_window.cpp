@@ -67,7 +67,8 @@ TEST_F(TrimWindowTest, AMinuteToThreeMinutesIsStoredAndShownInTheRow) {
   // wait until the seek has settled.
   EXPECT_TRUE(trim_->Playback().SeekPending());
   EXPECT_EQ(trim_->trcPreview->PositionL(), 180);
-  ASSERT_TRUE(WaitFor([&] { return std::llabs(trim_->Player().Position() - 180 * kSecond) < 3 * kSecond; }));
+  ASSERT_TRUE(WaitFor(
+      [&] { return std::llabs(trim_->Player().Position() - 180 * kSecond) < 3 * kSecond; }));
   ASSERT_TRUE(WaitFor([&] { return !trim_->Playback().SeekPending(); }, 2000));
 
   QTest::mouseClick(trim_->btnOk, Qt::LeftButton);
@@ -156,7 +157,8 @@ TEST_F(TrimWindowTest, PlayPauseStopAndTheEndOfAFile) {
   QTest::mouseClick(trim_->imgbtnPlay, Qt::LeftButton);
   ASSERT_TRUE(trim_->Player().FileOpen());
   EXPECT_TRUE(trim_->trcPreview->isEnabled());
-  ASSERT_TRUE(WaitFor([&] { return trim_->Player().Paused() && trim_->imgbtnPlay->isEnabled(); }, 15000));
+  ASSERT_TRUE(
+      WaitFor([&] { return trim_->Player().Paused() && trim_->imgbtnPlay->isEnabled(); }, 15000));
   EXPECT_FALSE(trim_->imgbtnpause->isEnabled());
   ASSERT_TRUE(WaitFor([&] { return trim_->Player().Position() < 500000; }));
   QTest::mouseClick(trim_->imgbtnPlay, Qt::LeftButton);

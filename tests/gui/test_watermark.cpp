@@ -48,7 +48,8 @@ std::unique_ptr<TWmRec> StoredText(const std::string& text, int start, int end) 
   item->Kind = TWmRec::wkText;
   item->Text = text;
   item->Font = std::make_unique<TWmFont>(TWmFont{"DejaVu Sans", 18, fsItalic, clRed});
-  item->TextLeft = 20, item->TextTop = 20, item->TextWidth = 120, item->TextHeight = 30, item->TextAlpha = 200;
+  item->TextLeft = 20, item->TextTop = 20, item->TextWidth = 120, item->TextHeight = 30,
+  item->TextAlpha = 200;
   item->StartTime = start, item->EndTime = end;
   return item;
 }
@@ -92,10 +93,11 @@ class WaterMarkTest : public MainWindowTest {
     if (main_->SourceList().Empty()) main_->AddFileList({QString::fromStdString(clip)});
     main_->SelectRow(0);
     editor_ = std::make_unique<TfrmWaterMark>(
-        TWaterMarkSource{&Record(), clip, main_->SettingsFile(), "https://quor.example.org/help/"}, ui_,
-        main_.get());
+        TWaterMarkSource{&Record(), clip, main_->SettingsFile(), "https://quor.example.org/help/"},
+        ui_, main_.get());
     editor_->show();
-    EXPECT_TRUE(WaitFor([&] { return editor_->trcTextHoriz->maximum() == 320 && editor_->HasFrameCopy(); }));
+    EXPECT_TRUE(WaitFor(
+        [&] { return editor_->trcTextHoriz->maximum() == 320 && editor_->HasFrameCopy(); }));
     return *editor_;
   }
 
@@ -202,7 +204,8 @@ TEST_F(WaterMarkTest, PicturesAreRefusedWithAMessageAndCancellingTheDialogKeepsT
   std::ofstream(empty).close();
   QString next;
   editor.ChooseImageFile = [&] { return next; };
-  for (const std::string& bad : {dir.filePath("missing.bmp").toStdString(), empty, TestMedia::Garbage(2048)}) {
+  for (const std::string& bad :
+       {dir.filePath("missing.bmp").toStdString(), empty, TestMedia::Garbage(2048)}) {
     next = QString::fromStdString(bad);
     QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
   }
@@ -274,8 +277,9 @@ TEST_F(WaterMarkTest, DeleteSelectsTheRowAboveOrTheNewFirstAndTheLastDeleteDisab
   EXPECT_TRUE(editor.trcRange->isEnabled());
   QTest::mouseClick(editor.btnDelete, Qt::LeftButton);
   EXPECT_EQ(editor.Layers().Count(), 0);
-  for (QWidget* w : std::initializer_list<QWidget*>{editor.trcTextHoriz, editor.trcTextTran, editor.trcRange,
-                                                    editor.btnStartUp1, editor.rb1, editor.cbFont, editor.ckBold})
+  for (QWidget* w : std::initializer_list<QWidget*>{editor.trcTextHoriz, editor.trcTextTran,
+                                                    editor.trcRange, editor.btnStartUp1, editor.rb1,
+                                                    editor.cbFont, editor.ckBold})
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
 }
 
@@ -308,7 +312,8 @@ TEST_F(WaterMarkTest, SlidersMoveOnlyALayerInsideTheirRangeAndFollowADrag) {
   // Its right edge resizes it about its centre.
   const QPointF middle = location.center();
   const QRectF band = mapping.ToControl(location);
-  Drag(editor.ImgView, QPointF(band.right(), band.center().y()), QPointF(band.right() + 20, band.center().y()));
+  Drag(editor.ImgView, QPointF(band.right(), band.center().y()),
+       QPointF(band.right() + 20, band.center().y()));
   EXPECT_NEAR(location.width(), size.width() + 2 * 20 / mapping.Scale(), 1e-6);
   EXPECT_NEAR(location.center().x(), middle.x(), 1e-6);
   EXPECT_EQ(location.height(), size.height());
@@ -321,7 +326,9 @@ TEST_F(WaterMarkTest, SlidersMoveOnlyALayerInsideTheirRangeAndFollowADrag) {
 TEST_F(WaterMarkTest, OkWritesTheRowsInListOrderAndCancelLeavesTheRecord) {
   QTemporaryDir dir;
   TfrmWaterMark& editor = Open(Clip(3));
-  editor.ChooseImageFile = [&] { return QString::fromStdString(Picture(dir, "logo.png", 30, 20, Qt::green)); };
+  editor.ChooseImageFile = [&] {
+    return QString::fromStdString(Picture(dir, "logo.png", 30, 20, Qt::green));
+  };
   QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
   QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
   editor.Layers().Item(1).Layer.Location.moveTopLeft(QPointF(100.5, 41.5));
@@ -373,7 +380,8 @@ TEST_F(WaterMarkTest, PlayPauseThePreviewBarTheEndOfTheFileAndHelp) {
   EXPECT_FALSE(editor.imgbtnpause->isEnabled());
 
   // A click on the bar while paused seeks there and stays paused.
-  QTest::mouseClick(editor.trcPreview, Qt::LeftButton, {}, QPoint(editor.trcPreview->width() * 3 / 4, 10));
+  QTest::mouseClick(editor.trcPreview, Qt::LeftButton, {},
+                    QPoint(editor.trcPreview->width() * 3 / 4, 10));
   EXPECT_TRUE(editor.Seeking());
   EXPECT_TRUE(WaitFor([&] { return !editor.Seeking(); }, 3000));
   EXPECT_TRUE(editor.Player().Paused());
@@ -471,7 +479,9 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
   editor.trcRange->SetPositionU(2);
   editor.trcRange->SetPositionL(1);
   // A picture at half opacity in seconds 0 to 3.
-  editor.ChooseImageFile = [&] { return QString::fromStdString(Picture(dir, "tint.png", 64, 48, tint)); };
+  editor.ChooseImageFile = [&] {
+    return QString::fromStdString(Picture(dir, "tint.png", 64, 48, tint));
+  };
   QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
   editor.trcTextTran->setValue(128);
   editor.trcTextHoriz->setValue(230);
@@ -480,11 +490,13 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
   QTest::mouseClick(editor.btnOk, Qt::LeftButton);
   ASSERT_EQ(Record().Watermarks.size(), 2u);
   const TWmRec& text = *Record().Watermarks[0];
-  EXPECT_EQ(std::tie(text.TextLeft, text.TextTop, text.StartTime, text.EndTime), std::make_tuple(10, 150, 1, 2));
+  EXPECT_EQ(std::tie(text.TextLeft, text.TextTop, text.StartTime, text.EndTime),
+            std::make_tuple(10, 150, 1, 2));
   EXPECT_EQ(text.Font->Size, 30);
   EXPECT_EQ(PointsToPixels(text.Font->Size), 40);
   const TWmRec& picture = *Record().Watermarks[1];
-  EXPECT_EQ(std::tie(picture.ImageLeft, picture.ImageTop, picture.ImageAlpha), std::make_tuple(230, 170, 128));
+  EXPECT_EQ(std::tie(picture.ImageLeft, picture.ImageTop, picture.ImageAlpha),
+            std::make_tuple(230, 170, 128));
   editor_.reset();
 
   // The same path as Start, without the progress window.
@@ -494,11 +506,13 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
     const auto& n = main_->Batch().Notices();
     return !n.empty() && n.back().TaskIndex == -1;
   }, 60000));
-  ASSERT_TRUE(main_->Batch().Notices().front().Completed) << main_->Batch().Notices().front().ErrorMessage;
+  ASSERT_TRUE(main_->Batch().Notices().front().Completed)
+      << main_->Batch().Notices().front().ErrorMessage;
   const std::string output = main_->Batch().OutputFiles().front();
 
   const QRect textBox(text.TextLeft, text.TextTop, text.TextWidth, text.TextHeight);
-  const QRect pictureBox(picture.ImageLeft + 4, picture.ImageTop + 4, 56, 40);  // clear of the edges' coding blur
+  const QRect pictureBox(picture.ImageLeft + 4, picture.ImageTop + 4, 56,
+                         40);  // clear of the edges' coding blur
   const auto redPixels = [&](const TBitmap& frame) {
     int red = 0;
     for (int y = textBox.top(); y <= textBox.bottom() && y < frame.Height(); ++y)
@@ -514,16 +528,19 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
     int worst = 0;
     for (int y = pictureBox.top(); y <= pictureBox.bottom(); y += 4)
       for (int x = pictureBox.left(); x <= pictureBox.right(); x += 4) {
-        const TestMedia::Rgb s = TestMedia::PixelAt(source, x, y, 1), o = TestMedia::PixelAt(out, x, y, 1);
+        const TestMedia::Rgb s = TestMedia::PixelAt(source, x, y, 1),
+                             o = TestMedia::PixelAt(out, x, y, 1);
         const int expected[] = {((256 - alpha) * s.R + alpha * tint.red()) >> 8,
                                 ((256 - alpha) * s.G + alpha * tint.green()) >> 8,
                                 ((256 - alpha) * s.B + alpha * tint.blue()) >> 8};
-        worst = std::max({worst, std::abs(o.R - expected[0]), std::abs(o.G - expected[1]), std::abs(o.B - expected[2])});
+        worst = std::max({worst, std::abs(o.R - expected[0]), std::abs(o.G - expected[1]),
+                          std::abs(o.B - expected[2])});
       }
     return worst;
   };
   // Seconds 1 and 2 carry the text; the picture's window 0..3 covers the clip.
-  for (const auto& [t, textShown] : {std::pair{0.5, false}, {1.2, true}, {2.5, true}, {3.5, false}}) {
+  for (const auto& [t, textShown] :
+       {std::pair{0.5, false}, {1.2, true}, {2.5, true}, {3.5, false}}) {
     SCOPED_TRACE(t);
     TBitmap out, source;
     ASSERT_TRUE(TestMedia::DecodeFrameAt(output, std::int64_t(t * Second), out));

@@ -27,7 +27,8 @@ class ScopedEnv {
 };
 
 fs::path FreshDir(const std::string& tag) {
-  fs::path d = fs::temp_directory_path() / ("quor_folders_" + std::to_string(::getpid()) + "_" + tag);
+  fs::path d =
+      fs::temp_directory_path() / ("quor_folders_" + std::to_string(::getpid()) + "_" + tag);
   fs::remove_all(d);
   return d;
 }

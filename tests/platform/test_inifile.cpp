@@ -17,8 +17,9 @@ namespace {
 class IniFile : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("quor_ini_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("quor_ini_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     file_ = (dir_ / "settings.ini").string();
@@ -61,7 +62,8 @@ TEST_F(IniFile, SectionsAndKeysMatchWithoutRegardToCase) {
   EXPECT_EQ(ReadIniInt(file_, "settings", "priority", 1), 3);
   // Writing under another spelling replaces the existing key instead of adding one.
   ASSERT_TRUE(WriteIniString(file_, "SETTINGS", "SNAPOUTPUTDIR", "/b"));
-  EXPECT_EQ(ReadIniKeys(file_, "settings"), (std::vector<std::string>{"snapOutPutDir", "Priority"}));
+  EXPECT_EQ(ReadIniKeys(file_, "settings"),
+            (std::vector<std::string>{"snapOutPutDir", "Priority"}));
   EXPECT_EQ(ReadIniString(file_, "settings", "snapOutPutDir", ""), "/b");
   EXPECT_EQ(ReadIniSections(file_), std::vector<std::string>{"Settings"});
 }
@@ -81,7 +83,8 @@ TEST_F(IniFile, ValuesAreTrimmedAndOnePairOfQuotesStripped) {
 }
 
 TEST_F(IniFile, IntegersThatAreNotValidGiveTheDefault) {
-  Put("[s]\na=12\nb= -5 \nc=+7\nd=12abc\ne=\nf=abc\ng=99999999999\nh=\"42\"\ni=-2147483648\nj=0x10\n");
+  Put("[s]\na=12\nb= -5 \n"
+      "c=+7\nd=12abc\ne=\nf=abc\ng=99999999999\nh=\"42\"\ni=-2147483648\nj=0x10\n");
   EXPECT_EQ(ReadIniInt(file_, "s", "a", 1), 12);
   EXPECT_EQ(ReadIniInt(file_, "s", "b", 1), -5);
   EXPECT_EQ(ReadIniInt(file_, "s", "c", 1), 7);
@@ -96,13 +99,15 @@ TEST_F(IniFile, IntegersThatAreNotValidGiveTheDefault) {
 
 TEST_F(IniFile, WritesKeepOtherLinesAndComments) {
   const std::string before =
-      "; top comment\n[a]\nx=1\n; inside a\ny=2\n\n[settings]\nOutPutDir=/old\n# odd line\n\n[b]\nz=3\n";
+      "; top comment\n[a]\nx=1\n; inside a\ny=2\n\n"
+      "[settings]\nOutPutDir=/old\n# odd line\n\n[b]\nz=3\n";
   Put(before);
   ASSERT_TRUE(WriteIniString(file_, "settings", "outputdir", "/new"));
   ASSERT_TRUE(WriteIniString(file_, "a", "added", "v"));
   ASSERT_TRUE(WriteIniInt(file_, "c", "n", -4));
   EXPECT_EQ(Content(),
-            "; top comment\n[a]\nx=1\n; inside a\ny=2\nadded=v\n\n[settings]\nOutPutDir=/new\n# odd line\n\n"
+            "; top comment\n[a]\nx=1\n; inside a\ny=2\nadded=v\n\n"
+            "[settings]\nOutPutDir=/new\n# odd line\n\n"
             "[b]\nz=3\n\n[c]\nn=-4\n");
   ASSERT_TRUE(DeleteIniKey(file_, "A", "X"));
   ASSERT_TRUE(DeleteIniKey(file_, "a", "absent"));
@@ -156,7 +161,8 @@ TEST_F(IniFile, ConcurrentWritersInOneProcessLoseNoKeys) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([this, t] {
-      for (int i = 0; i < 25; ++i) WriteIniInt(file_, "s", "t" + std::to_string(t) + "_" + std::to_string(i), i);
+      for (int i = 0; i < 25; ++i)
+        WriteIniInt(file_, "s", "t" + std::to_string(t) + "_" + std::to_string(i), i);
     });
   for (auto& th : threads) th.join();
   EXPECT_EQ(ReadIniKeys(file_, "s").size(), 100u);

@@ -27,7 +27,8 @@ QUOR_SHOT(1, main_formats) {
   ctx.Main.ShowFormatList(false);
   for (int row = 0; row < list->List().Count(); ++row)
     if (list->List().Row(row).Info.IsGroup && list->List().Row(row).Info.Code == 1) {
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(row).topLeft() + QPoint(8, 10));
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->RowRect(row).topLeft() + QPoint(8, 10));
       break;
     }
   ctx.Main.ShowFormatList(false);

@@ -25,7 +25,9 @@ void ShowFormat(TShotContext& ctx, const char* name, int code, const QString& sh
 
 QUOR_SHOT(20, settings) { ShowFormat(ctx, "AVI Video (*.avi)", 104, "settings"); }
 
-QUOR_SHOT(21, settings_audio) { ShowFormat(ctx, "MP3 MPEG Layer-3 Audio (*.mp3)", 200, "settings-audio"); }
+QUOR_SHOT(21, settings_audio) {
+  ShowFormat(ctx, "MP3 MPEG Layer-3 Audio (*.mp3)", 200, "settings-audio");
+}
 
 QUOR_SHOT(22, settings_popup) {
   // The owner-drawn items of a list-only box, the pointer on the second.
@@ -53,7 +55,8 @@ QUOR_SHOT(23, settings_formats) {
   dialog->ShowFormatList();
   TFormatListBox* list = dialog->lst1;
   const int header = list->List().FindRow("General Video formates");
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(header).topLeft() + QPoint(8, 10));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->RowRect(header).topLeft() + QPoint(8, 10));
   dialog->ShowFormatList();
   list->SelectName("AVI Video (*.avi)");
   ctx.Settle(200);
