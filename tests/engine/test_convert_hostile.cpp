@@ -66,6 +66,24 @@ TEST(ConvertHostile, ChannelCountTheEncoderCannotTakeIsRefused) {
             "The audio encoder 'libmp3lame' cannot take 16 channels; it takes 1 or 2");
 }
 
+// A 5.1 source into an encoder of at most two channels is mixed down when
+// nobody asked for six; asked for, six are refused as above.
+TEST(ConvertHostile, SurroundIntoAStereoEncoderIsMixedDownUnlessAsked) {
+  MediaSpec spec = MediaSpec::Mp4().Size(160, 120).Seconds(1);
+  spec.Channels = 6;
+  const std::string surround = TestMedia::Get(spec);
+  const std::string out = OutPath("downmix.mp3");
+  ASSERT_EQ(Convert(surround, out, {{"acodec", "libmp3lame"}}), "");
+  const TestMedia::AudioStats audio = TestMedia::ScanAudio(out);
+  ASSERT_TRUE(audio.Ok);
+  EXPECT_EQ(audio.Channels, 2);
+  EXPECT_NEAR(audio.Duration, 1.0, 0.1);
+  EXPECT_GT(audio.Rms, 0.1);  // the tone of every channel comes through
+  EXPECT_NEAR(audio.PitchHz, 440, 20);
+  EXPECT_EQ(Convert(surround, OutPath("six.mp3"), {{"acodec", "libmp3lame"}, {"ac", "6"}}),
+            "The audio encoder 'libmp3lame' cannot take 6 channels; it takes 1 or 2");
+}
+
 // A huge gain made float samples that abort the MP3 encoder; what reaches an
 // encoder is finite and within full scale.
 TEST(ConvertHostile, HugeVolumeStaysWithinFullScale) {

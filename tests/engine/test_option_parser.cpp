@@ -54,6 +54,13 @@ TEST(OptionParser, BooleansAndNumbers) {
   h.Parse("ac", "-1");
   EXPECT_EQ(h.State.AudioSampleRate, 22050);
   EXPECT_EQ(h.State.AudioChannels, 2);
+  h.Parse("vol", "512");
+  EXPECT_EQ(h.State.AudioVolume, 512);
+  // More would overflow the scaling of 16-bit samples in 32 bits.
+  h.Parse("vol", "65537");
+  EXPECT_EQ(h.State.AudioVolume, 65536);
+  h.Parse("vol", "2147483647");
+  EXPECT_EQ(h.State.AudioVolume, 65536);
   h.Parse("muxpreload", "0.25");
   EXPECT_FLOAT_EQ(h.State.MuxPreload, 0.25f);
   EXPECT_THROW(h.Parse("vframes", "12x"), FFmpegException);

@@ -68,6 +68,11 @@ std::int64_t SamplesLeft(std::int64_t limit, const TOutputStream& ost) {
 
 }  // namespace
 
+std::int64_t AudioTimeShift(const AVCodecContext* enc, const AVOutputFormat* format) {
+  if (enc->initial_padding <= 0 || !format || MuxerRecordsEncoderDelay(format)) return 0;
+  return (format->flags & AVFMT_TS_NEGATIVE) ? 0 : enc->initial_padding;
+}
+
 std::vector<int> DvAudioFrameSizes(const AVCodecContext* video, int sampleRate) {
   const AVRational rate = video->framerate.num > 0 ? video->framerate : av_inv_q(video->time_base);
   const AVDVProfile* profile =

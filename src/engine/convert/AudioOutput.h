@@ -2,11 +2,13 @@
 // Stateless; any thread.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 extern "C" {
 struct AVCodecContext;
 struct AVFrame;
+struct AVOutputFormat;
 }
 
 // Scales every sample of a decoded frame by vol/256 ("vol"; 256 = unchanged).
@@ -25,3 +27,11 @@ void ClampFloatSamples(AVFrame* frame);
 // `video` is the picture encoder's set-up (size, pixel format, rate). Empty
 // when no DV profile has that picture.
 std::vector<int> DvAudioFrameSizes(const AVCodecContext* video, int sampleRate);
+
+// Samples to add to the times of the opened audio encoder's packets so that
+// the sound starts at zero in a container that can neither record the
+// encoder's start-up delay nor hold negative times (AVI): the library would
+// move every stream later by the delay instead, the picture by a whole
+// frame, which AVI stores as an empty frame after the first picture. 0
+// elsewhere.
+std::int64_t AudioTimeShift(const AVCodecContext* enc, const AVOutputFormat* format);

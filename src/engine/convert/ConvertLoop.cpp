@@ -439,12 +439,18 @@ void TCustomFFmpeg::WritePacket(TOutputStream& ost, AVPacket* pkt) {
 }
 
 void TCustomFFmpeg::DrainEncoders(TInputStream& ist) {
-  for (TOutputStream* ost : outputStreams_) {
-    if (ost->Source != &ist || !ost->EncodingNeeded || !ost->EncoderOpen) continue;
-    if (ost->Type == AVMEDIA_TYPE_VIDEO) FlushVideoGraph(*ost, ist);
-    if (ost->Type == AVMEDIA_TYPE_AUDIO) FlushAudioFifo(*ost);
-    FlushEncoder(*ost);
+  for (TOutputStream* ost : outputStreams_)
+    if (ost->Source == &ist && ost->EncodingNeeded && ost->EncoderOpen)
+      FinishOutputStream(*ost, ist);
+}
+
+void TCustomFFmpeg::FinishOutputStream(TOutputStream& ost, TInputStream& ist) {
+  if (ost.Type == AVMEDIA_TYPE_VIDEO) {
+    FlushVideoGraph(ost, ist);
+    RepeatLastPicture(ost, ist);
   }
+  if (ost.Type == AVMEDIA_TYPE_AUDIO) FlushAudioFifo(ost);
+  FlushEncoder(ost);
 }
 
 void TCustomFFmpeg::FlushEncoder(TOutputStream& ost) {
@@ -491,11 +497,8 @@ void TCustomFFmpeg::EndOfConversion() {
   // Outputs not drained with their source (a source that failed to drain, or
   // one that a join left inactive) still hold pictures and samples.
   for (TOutputStream* ost : outputStreams_)
-    if (ost->EncodingNeeded && ost->EncoderOpen && !ost->EncoderFlushed) {
-      if (ost->Type == AVMEDIA_TYPE_VIDEO) FlushVideoGraph(*ost, *ost->Source);
-      if (ost->Type == AVMEDIA_TYPE_AUDIO) FlushAudioFifo(*ost);
-      FlushEncoder(*ost);
-    }
+    if (ost->EncodingNeeded && ost->EncoderOpen && !ost->EncoderFlushed)
+      FinishOutputStream(*ost, *ost->Source);
   for (auto& file : outputFiles_) {
     if (!file->HeaderWritten || file->TrailerWritten) continue;
     int err = FF.av_write_trailer(file->Ctx);

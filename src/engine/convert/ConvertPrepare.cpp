@@ -370,8 +370,9 @@ void TCustomFFmpeg::OpenEncoders() {
       if (ost.Type == AVMEDIA_TYPE_AUDIO) {
         ost.Fifo.reset(FF.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, 1024));
         if (!ost.Fifo) throw FFmpegException("av_fifo_alloc fail");
-        ost.AudioFrameSizes =
-            MuxerAudioFrameSizes(*outputFiles_[size_t(ost.FileIndex)], enc->sample_rate);
+        const TOutputFile& file = *outputFiles_[size_t(ost.FileIndex)];
+        ost.AudioFrameSizes = MuxerAudioFrameSizes(file, enc->sample_rate);
+        ost.AudioTimeShift = AudioTimeShift(enc, file.Ctx->oformat);
       }
     }
     if (!ost.BitstreamFilters.empty()) {

@@ -49,6 +49,21 @@ void SetLanguage(AVStream* st, std::string& language) {
   language.clear();
 }
 
+// The layout of the encoder's list to mix `channels` into when it lists none
+// with that many: the largest with fewer channels (5.1 into stereo), else
+// the smallest with more. Null when the count is taken or nothing is listed.
+const AVChannelLayout* NearestLayout(const AVCodec* codec, int channels) {
+  if (!codec || !codec->ch_layouts) return nullptr;
+  const AVChannelLayout* below = nullptr;
+  const AVChannelLayout* above = nullptr;
+  for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
+    if (l->nb_channels == channels) return nullptr;
+    if (l->nb_channels < channels && (!below || l->nb_channels > below->nb_channels)) below = l;
+    if (l->nb_channels > channels && (!above || l->nb_channels < above->nb_channels)) above = l;
+  }
+  return below ? below : above;
+}
+
 std::string JoinFilters(std::vector<std::string>& chain) {
   std::string joined;
   for (auto& f : chain) joined += (joined.empty() ? "" : ",") + f;
@@ -222,6 +237,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
       case AVMEDIA_TYPE_AUDIO:
         o.AudioChannelLayout = par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? par->ch_layout.u.mask : 0;
         o.AudioChannels = par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : o.AudioChannels;
+        o.AudioChannelsGiven = false;
         o.AudioSampleRate = par->sample_rate > 0 ? par->sample_rate : o.AudioSampleRate;
         o.AudioSampleFmt = par->format;
         file->Decoders[i] = forced[1];
@@ -608,9 +624,16 @@ void TCustomFFmpeg::NewAudioStream(TOutputFile& file) {
       enc->global_quality = int(std::lround(ost.Quality));
     }
     int channels = o.AudioChannels > 0 ? o.AudioChannels : 2;
+    const AVChannelLayout* nearest =
+        o.AudioChannelsGiven ? nullptr : NearestLayout(codec, channels);
     AVChannelLayout layout{};
-    if (o.AudioChannelLayout &&
-        FF.av_channel_layout_from_mask(&layout, o.AudioChannelLayout) == 0 && layout.nb_channels == channels) {
+    if (nearest) {
+      LogF(llInfo, "The audio encoder '%s' cannot take %d channels; the sound is mixed to %d",
+           codec->name, channels, nearest->nb_channels);
+      FF.av_channel_layout_copy(&enc->ch_layout, nearest);
+    } else if (o.AudioChannelLayout &&
+               FF.av_channel_layout_from_mask(&layout, o.AudioChannelLayout) == 0 &&
+               layout.nb_channels == channels) {
       FF.av_channel_layout_copy(&enc->ch_layout, &layout);
     } else {
       FF.av_channel_layout_default(&enc->ch_layout, channels);

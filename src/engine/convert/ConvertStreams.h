@@ -128,6 +128,7 @@ struct TOutputStream {
   std::int64_t SyncOpts = 0;           // encoder time-base units expected so far
   double CurrentTime = 0;              // seconds of the last written packet end
   std::int64_t LastVideoPts = INT64_MIN;
+  TFramePtr LastPicture;  // video: the last picture encoded
   bool WroteSomething = false;
 
   // Video: crop bands and the filter graph that crops, scales and converts.
@@ -153,6 +154,7 @@ struct TOutputStream {
   // of any other size can leave it two samples short, which it does not
   // survive (the process aborts).
   std::vector<int> AudioFrameSizes;
+  std::int64_t AudioTimeShift = 0;     // added to packet times (AudioTimeShift())
   std::int64_t AudioNextPts = 0;       // samples handed to the encoder
   std::vector<std::uint8_t> Work;      // subtitle encoding buffer
 

@@ -232,6 +232,8 @@ class TCustomFFmpeg : public IOptionHost {
   void CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt);
   void WritePacket(TOutputStream& ost, AVPacket* pkt);
   void DrainEncoders(TInputStream& ist);
+  // What is left in the stream's filter graph, FIFO and encoder, written out.
+  void FinishOutputStream(TOutputStream& ost, TInputStream& ist);
   void FlushEncoder(TOutputStream& ost);
   bool EndJoinSegment(int fileIndex);  // false when it was the last input
   void EndOfConversion();
@@ -246,7 +248,9 @@ class TCustomFFmpeg : public IOptionHost {
   void FilterAndOutputVideo(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
   void FlushVideoGraph(TOutputStream& ost, TInputStream& ist);
   void PullFilteredVideo(TOutputStream& ost, TInputStream& ist);
+  bool VariableFrameRate(const TOutputStream& ost) const;
   int VideoFrameCount(TOutputStream& ost, double syncInput);
+  void RepeatLastPicture(TOutputStream& ost, const TInputStream& ist);
   int VideoOutput(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
   int EncodeFrame(TOutputStream& ost, const AVFrame* frame);  // nullptr drains
   void OfferPreview(const AVFrame* frame, const AVCodecContext* enc);

@@ -128,13 +128,18 @@ void TCustomFFmpeg::PullFilteredVideo(TOutputStream& ost, TInputStream& ist) {
 
 // ---- frame-rate synchronisation and encoding ----
 
+bool TCustomFFmpeg::VariableFrameRate(const TOutputStream& ost) const {
+  const int method = options_.VideoSyncMethod;
+  const AVFormatContext* ctx = outputFiles_[size_t(ost.FileIndex)]->Ctx;
+  return method == 2 || (method < 0 && (ctx->oformat->flags & AVFMT_VARIABLE_FPS));
+}
+
 int TCustomFFmpeg::VideoFrameCount(TOutputStream& ost, double syncInput) {
   int frames = 1;
   const int method = options_.VideoSyncMethod;
   if (method != 0) {
     double vdelta = syncInput - double(ost.SyncOpts);
-    AVFormatContext* ctx = outputFiles_[size_t(ost.FileIndex)]->Ctx;
-    bool variable = method == 2 || (method < 0 && (ctx->oformat->flags & AVFMT_VARIABLE_FPS));
+    const bool variable = VariableFrameRate(ost);
     if (vdelta < -1.1) {
       frames = 0;
     } else if (variable) {
@@ -187,7 +192,37 @@ int TCustomFFmpeg::VideoOutput(TOutputStream& ost, TInputStream& ist, AVFrame* f
     ost.SyncOpts++;
     ost.FrameNumber++;
   }
+  if (!ost.LastPicture) ost.LastPicture = NewFrame();
+  FF.av_frame_unref(ost.LastPicture.get());
+  if (FF.av_frame_ref(ost.LastPicture.get(), frame) < 0) ost.LastPicture.reset();
   return frameSize;
+}
+
+// A picture lasts until the next one, the last until its own end. A
+// constant-rate output repeats a picture only once it lags its source by
+// more than a frame, so a source that skipped a frame slot (AVI stores one
+// as an empty chunk) leaves the output a frame behind for good; at the end
+// the last picture is repeated up to the end of the source's last one, and
+// no further than the recording time.
+void TCustomFFmpeg::RepeatLastPicture(TOutputStream& ost, const TInputStream& ist) {
+  if (!ost.LastPicture || stopRequested_ || options_.VideoSyncMethod == 0 || VariableFrameRate(ost))
+    return;
+  if (ist.NextPts == NoTimeValue) return;
+  std::int64_t end = ist.NextPts;
+  if (options_.RecordingTime != UnlimitedRecordingTime)
+    end = std::min(end, options_.RecordingTime + options_.StartTime);
+  AVCodecContext* enc = ost.Enc.get();
+  const double endTicks = double(end - options_.StartTime) / AV_TIME_BASE / av_q2d(enc->time_base);
+  std::int64_t frames = std::llrint(endTicks) - ost.SyncOpts;
+  frames = std::min<std::int64_t>(frames, std::int64_t(options_.MaxVideoFrames) - ost.FrameNumber);
+  for (std::int64_t i = 0; i < frames; ++i) {
+    ost.LastPicture->pts = ost.SyncOpts;
+    ost.LastVideoPts = ost.SyncOpts;
+    EncodeFrame(ost, ost.LastPicture.get());
+    ost.SyncOpts++;
+    ost.FrameNumber++;
+    ++dupFrames_;
+  }
 }
 
 int TCustomFFmpeg::EncodeFrame(TOutputStream& ost, const AVFrame* frame) {
@@ -220,6 +255,8 @@ int TCustomFFmpeg::EncodeFrame(TOutputStream& ost, const AVFrame* frame) {
         FF.fwrite(enc->stats_out, 1, std::strlen(enc->stats_out), ost.PassLog.get());
     } else {
       audioBytes_ += pkt->size;
+      if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += ost.AudioTimeShift;
+      if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += ost.AudioTimeShift;
     }
     bytes += pkt->size;
     FF.av_packet_rescale_ts(pkt.get(), enc->time_base, ost.St->time_base);

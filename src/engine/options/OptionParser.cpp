@@ -261,13 +261,24 @@ std::unordered_map<std::string, THandler> TOptionDispatch::Build() {
     if (int rate = Int(v); rate > 0) s.AudioSampleRate = rate;
   });
   Add(t, {"ac"}, [](TOptionParser&, TOptionState& s, const std::string&, const std::string& v) {
-    if (int channels = Int(v); channels > 0) s.AudioChannels = channels;
+    if (int channels = Int(v); channels > 0) {
+      s.AudioChannels = channels;
+      s.AudioChannelsGiven = true;
+    }
   });
   Add(t, {"an"}, SetBool(&S::AudioDisable));
   Add(t, {"acodec"}, [](TOptionParser& p, TOptionState&, const std::string&, const std::string& v) {
     p.SetAudioCodec(v);
   });
-  Add(t, {"vol"}, SetInt(&S::AudioVolume));
+  Add(t, {"vol"}, [](TOptionParser& p, TOptionState& s, const std::string&, const std::string& v) {
+    // Beyond 256 times the loudness every sample is at full scale anyway; the
+    // limit keeps the scaling of 16-bit samples within 32 bits.
+    s.AudioVolume = Int(v);
+    if (s.AudioVolume <= MaxAudioVolume) return;
+    p.Log(llWarning, "vol " + v + " is more than " + std::to_string(MaxAudioVolume) + "; " +
+                         std::to_string(MaxAudioVolume) + " is used");
+    s.AudioVolume = MaxAudioVolume;
+  });
   Add(t, {"newaudio"}, NewStream(AVMEDIA_TYPE_AUDIO));
   Add(t, {"alang"}, SetText(&S::AudioLanguage));
   Add(t, {"sample_fmt"},

@@ -40,6 +40,7 @@ constexpr int MaxStreams = 20;       // per-file stream tables (itsscale, stream
 constexpr int MaxFiles = 20;         // input and output files of one task
 constexpr int MaxStreamMaps = 400;   // "map" entries
 constexpr int MaxMetaDataMaps = 20;  // "map_meta_data" entries
+constexpr int MaxAudioVolume = 65536;  // "vol": 256 times the loudness
 constexpr int MediaTypeCount = 5;    // video, audio, data, subtitle, attachment
 
 constexpr std::int64_t UnlimitedRecordingTime = INT64_MAX;
@@ -201,12 +202,15 @@ struct TPendingOptions {
   float AudioQScale = -99999.0f;         // "aq"; -99999 = none
   bool AudioDisable = false;             // "an"
   int AudioChannels = 2;                 // "ac" (> 0)
+  // "ac" (or a target) asked for AudioChannels; otherwise they are the
+  // input's, and an encoder that cannot take that many gets its nearest.
+  bool AudioChannelsGiven = false;
   int AudioSampleFmt = -1;               // "sample_fmt"; -1 = none (AVSampleFormat)
   std::string AudioCodecName;            // "acodec"; empty = none
   bool AudioStreamCopy = false;          // "acodec copy"
   std::uint32_t AudioCodecTag = 0;       // "atag"
   std::string AudioLanguage;             // "alang"
-  int AudioVolume = 256;                 // "vol"; 256 = unchanged
+  int AudioVolume = 256;                 // "vol"; 256 = unchanged, at most MaxAudioVolume
 
   // ---- subtitles ----
   bool SubtitleDisable = false;        // "sn"

@@ -130,8 +130,10 @@ void TOptionParser::Target(const std::string& type, const std::string& norm,
   for (const auto& [name, value] : generic)
     if (value) SetGenericOrMovedOption(name, value);
   state_.AudioSampleRate = t->SampleRate;
-  if (t->Channels == crStereo || (t->Channels == crMonoToStereo && state_.AudioChannels == 1))
+  if (t->Channels == crStereo || (t->Channels == crMonoToStereo && state_.AudioChannels == 1)) {
     state_.AudioChannels = 2;
+    state_.AudioChannelsGiven = true;
+  }
   if (t->PacketSize) SetGenericOption("packetsize", t->PacketSize);
   if (t->MuxRate) SetGenericOption("muxrate", t->MuxRate);
   if (t->MuxPreload > 0) state_.MuxPreload = t->MuxPreload;
