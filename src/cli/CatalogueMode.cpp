@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "app/BatchDriver.h"
@@ -312,7 +313,7 @@ bool SettingsWriteFailed(const TAppSettings& settings) {
 }
 
 // Stores what the command line chose, as the window's format picker and
-// folder browser would.
+// folder browser would (in the run's settings, see TRunSettings).
 bool StoreChoices(const TCatalogueCommandLine& cl, const TAppSettings& settings) {
   if (cl.FormatCode >= 0) {
     const std::string name = cl.FormatCode == kDefaultFormatCode ? kDefaultFormatName : CatalogFormatName(cl.FormatCode);
@@ -328,6 +329,49 @@ bool StoreChoices(const TCatalogueCommandLine& cl, const TAppSettings& settings)
   }
   return true;
 }
+
+// The settings file a run reads. A format or folder given on the command
+// line is for this run only: it goes into a copy of the user's settings in a
+// private temporary folder, removed when the run ends, so the window's
+// choices stay as they were; with --save it is stored in the user's
+// settings, as the window's format picker and folder browser store it.
+class TRunSettings {
+ public:
+  TRunSettings() = default;
+  TRunSettings(const TRunSettings&) = delete;
+  TRunSettings& operator=(const TRunSettings&) = delete;
+  ~TRunSettings() {
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+  }
+
+  // False, with the reason printed, when the choices cannot be made.
+  bool Prepare(const TCatalogueCommandLine& cl, const std::string& userFile) {
+    file_ = userFile;
+    if ((cl.FormatCode >= 0 || !cl.OutputDir.empty()) && !cl.Save) {
+      std::string tmpl = (std::filesystem::temp_directory_path() / "quor-run-XXXXXX").string();
+      if (!::mkdtemp(tmpl.data())) {
+        std::fprintf(stderr, "quor-convert: cannot make a temporary folder: %s\n",
+                     std::strerror(errno));
+        return false;
+      }
+      folder_ = tmpl;
+      file_ = IncludeTrailingSlash(folder_) + ExtractFileName(userFile);
+      // A settings file that was never written reads as the defaults either way.
+      if (platform::FileExists(userFile) && !platform::CopyFile(userFile, file_)) {
+        std::fprintf(stderr, "quor-convert: cannot copy the settings file %s: %s\n",
+                     userFile.c_str(), std::strerror(errno));
+        return false;
+      }
+    }
+    return StoreChoices(cl, TAppSettings(file_));
+  }
+  const std::string& File() const { return file_; }
+
+ private:
+  std::string folder_;  // the private copy's folder; empty: the user's file is read
+  std::string file_;
+};
 
 int ListFormats(const TAppSettings& settings) {
   const int chosen = settings.FormatCode();
@@ -358,7 +402,8 @@ int ExitCodeOf(const TBatchDriver& driver, bool cancelled) {
   return stopped ? StoppedExitCode() : ExitOk;
 }
 
-int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
+int Convert(const TCatalogueCommandLine& cl, const std::string& settingsFile,
+            const std::string& formatFile) {
   TFFmpegVCL vcl;
   if (!LoadMediaLibraries(vcl)) return ExitFailed;
   TQueuedHandOver handOver;
@@ -368,7 +413,7 @@ int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
   } restore;
 
   TConsoleUserInteraction ui;
-  TSourceList list(global.SettingsFile(), global.FormatFile());
+  TSourceList list(settingsFile, formatFile);
   std::vector<std::string> files;
   for (const auto& f : cl.Files) files.push_back(ExpandFullPath(f));
   const TAddResult added = list.Add(vcl, files, &ui);
@@ -378,7 +423,7 @@ int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
   if (added.Added == 0) return ExitFailed;
   for (int i = 0; i < list.Count(); ++i) ApplyEdits(cl, list.Row(i));
 
-  TBatchDriver driver(vcl, list, TBuildContext{global.SettingsFile(), global.FormatFile(), &ui});
+  TBatchDriver driver(vcl, list, TBuildContext{settingsFile, formatFile, &ui});
   TConsoleProgressView view(driver, handOver, cl.Quiet);
   driver.SetProgressView(&view);
 
@@ -399,11 +444,15 @@ int Convert(const TCatalogueCommandLine& cl, const TGlobalObject& global) {
 }  // namespace
 
 bool IsCatalogueCommandLine(const std::vector<std::string>& args) {
-  bool catalogueOption = false, allFilesExist = true;
+  bool catalogueOption = false, allFilesExist = true, optionsEnded = false;
   for (const auto& a : args) {
+    if (optionsEnded || a.empty() || a[0] != '-') {
+      allFilesExist &= platform::FileExists(a);
+      continue;
+    }
+    if (a == "--") optionsEnded = true;
     if (a == "-i") return false;
-    if (a.rfind("--", 0) == 0 && a != "--quiet") catalogueOption = true;
-    if (a.empty() || a[0] != '-') allFilesExist &= platform::FileExists(a);
+    if (a.rfind("--", 0) == 0 && a != "--quiet" && a != "--") catalogueOption = true;
   }
   // A bare name that names no file is more likely a raw command line that
   // forgot its -i, which raw mode explains.
@@ -412,16 +461,23 @@ bool IsCatalogueCommandLine(const std::vector<std::string>& args) {
 
 TCatalogueCommandLine ParseCatalogueCommandLine(const std::vector<std::string>& args) {
   TCatalogueCommandLine cl;
+  bool optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw TUsageError("the option " + arg + " needs a value");
       return args[++i];
     };
-    if (arg == "--list-formats") {
+    if (optionsEnded) {
+      cl.Files.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;  // what follows are files, even those that start with "-"
+    } else if (arg == "--list-formats") {
       cl.ListFormats = true;
     } else if (arg == "--quiet") {
       cl.Quiet = true;
+    } else if (arg == "--save") {
+      cl.Save = true;
     } else if (arg == "--format") {
       cl.FormatCode = ParseInt(value(), 0, 9999, "--format");
       if (!IsFormatCode(cl.FormatCode))
@@ -466,7 +522,7 @@ TCatalogueCommandLine ParseCatalogueCommandLine(const std::vector<std::string>& 
 
 void PrintCatalogueUsage(std::FILE* to) {
   std::fputs(
-      "Usage: quor-convert [options] FILE...\n"
+      "Usage: quor-convert [options] [--] FILE...\n"
       "       quor-convert --list-formats\n"
       "\n"
       "Converts each FILE into one of the program's output formats, with the settings\n"
@@ -475,10 +531,11 @@ void PrintCatalogueUsage(std::FILE* to) {
       "NAME_(new).EXT, or NAME_(new_N).EXT when that file exists already.\n"
       "\n"
       "  --list-formats          list the output formats with their codes (* = chosen)\n"
-      "  --format CODE           convert into format CODE; it becomes the chosen format,\n"
-      "                          as picking it in the window does\n"
-      "  --output-dir DIR        write into DIR (created when missing); it becomes the\n"
-      "                          output folder, as Browse in the window does\n"
+      "  --format CODE           convert into format CODE (else the chosen format)\n"
+      "  --output-dir DIR        write into DIR (created when missing; else the output\n"
+      "                          folder of the settings)\n"
+      "  --save                  keep --format and --output-dir as the chosen format and\n"
+      "                          output folder, as picking them in the window does\n"
       "  --trim START[,LENGTH]   start at START seconds and convert LENGTH seconds\n"
       "                          (decimals allowed; no LENGTH or 0: to the end)\n"
       "  --crop T,B,L,R          cut T, B, L, R source pixels from the top, bottom, left\n"
@@ -500,6 +557,8 @@ void PrintCatalogueUsage(std::FILE* to) {
       "  --image FILE@X,Y[,OPT]  blend the picture FILE (BMP) at pixel X,Y; OPT: from=S,\n"
       "                          to=S, alpha=N as for --text\n"
       "  --quiet                 no progress line\n"
+      "  --                      the names after it are files, even those that start\n"
+      "                          with -\n"
       "Trim, crop, effects and pictures apply to every FILE; --text and --image may be\n"
       "given several times (later items are drawn over earlier ones).\n"
       "The settings live in $QUOR_APPDATA, else $XDG_CONFIG_HOME/quor (~/.config/quor).\n"
@@ -534,6 +593,7 @@ int RunCatalogueMode(const std::vector<std::string>& args) {
   if (!first.Error.empty()) std::fprintf(stderr, "quor-convert: warning: %s\n", first.Error.c_str());
   const TAppSettings settings(global->SettingsFile());
   if (cl.ListFormats) return ListFormats(settings);
-  if (!StoreChoices(cl, settings)) return ExitFailed;
-  return Convert(cl, *global);
+  TRunSettings run;
+  if (!run.Prepare(cl, global->SettingsFile())) return ExitFailed;
+  return Convert(cl, run.File(), global->FormatFile());
 }

@@ -4,10 +4,10 @@
 // builder and batch driver as the window's Start, so a file converts here
 // exactly as it would there.
 //
-//   quor-convert [--format CODE] [--output-dir DIR] [--trim START,LENGTH]
+//   quor-convert [--format CODE] [--output-dir DIR] [--save] [--trim START,LENGTH]
 //                [--crop T,B,L,R] [--brightness N] [--contrast N]
 //                [--saturation N] [--exposure N] [--text TEXT@X,Y[,options]]
-//                [--image FILE@X,Y[,options]] FILE...
+//                [--image FILE@X,Y[,options]] [--] FILE...
 //   quor-convert --list-formats
 //
 // Plain data and functions; the program's main thread only.
@@ -26,6 +26,7 @@ struct TCatalogueCommandLine {
   bool Quiet = false;
   int FormatCode = -1;     // -1: the chosen format of the settings file
   std::string OutputDir;   // "": the output folder of the settings file
+  bool Save = false;       // --save: FormatCode and OutputDir are stored, not for this run only
   std::optional<std::int64_t> TrimStartUs;
   std::optional<std::int64_t> TrimLengthUs;
   bool HasCrop = false;

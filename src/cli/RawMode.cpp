@@ -25,14 +25,18 @@ bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; 
 TRawCommandLine ParseRawCommandLine(const std::vector<std::string>& args) {
   TRawCommandLine cl;
   TRawTask task;
-  bool haveInput = false;
+  bool haveInput = false, optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--quiet") {
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;  // what follows are names, even those that start with "-"
+      continue;
+    }
+    if (!optionsEnded && arg == "--quiet") {
       cl.Quiet = true;
       continue;
     }
-    if (!IsOption(arg)) {
+    if (optionsEnded || !IsOption(arg)) {
       if (!haveInput) throw TUsageError("the output file '" + arg + "' has no input (-i) before it");
       task.Output = arg;
       cl.Tasks.push_back(std::move(task));

@@ -28,6 +28,7 @@ void PrintUsage(std::FILE* to) {
       "Options before -i apply to that input, options after it to its output.\n"
       "\n"
       "  -y               replace output files that exist\n"
+      "  --               the names after it are files (an output named -x.avi)\n"
       "  --quiet          no progress line\n"
       "  --help           this text\n"
       "\n"

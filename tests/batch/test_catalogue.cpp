@@ -203,6 +203,40 @@ TEST_F(CatalogueCli, AFreshFolderConvertsWithTheDefaultFormat) {
   EXPECT_TRUE(std::filesystem::exists(out_ + stem + "_(new_1).mp4"));
 }
 
+// A format and a folder given for one run leave the window's choices as
+// they were; --save stores them as the window's picker and browser do.
+TEST_F(CatalogueCli, FormatAndFolderAreForTheRunUnlessSaved) {
+  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
+  ASSERT_EQ(RunConvert(appData_, {"--list-formats"}).Status, 0);
+  const std::string settingsFile = appData_ + kSettingsFileName;
+  auto text = [](const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = text(settingsFile);
+  Convert({"--format", "104", clip});
+  EXPECT_TRUE(std::filesystem::exists(Output(clip, "avi")));
+  EXPECT_EQ(text(settingsFile), before);
+  EXPECT_EQ(RunConvert(appData_, {"--list-formats"}).Out.find("*  104"), std::string::npos);
+
+  Convert({"--save", "--format", "104", clip});
+  EXPECT_NE(RunConvert(appData_, {"--list-formats"}).Out.find("*  104"), std::string::npos);
+  EXPECT_EQ(platform::ReadIniString(settingsFile, "settings", "OutPutDir", ""), out_);
+}
+
+// "--" ends the options: a file may be named like one.
+TEST_F(CatalogueCli, FilesAfterDoubleDashMayStartWithADash) {
+  const std::string clip = out_ + "-clip.mp4";
+  std::filesystem::copy_file(TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1)), clip);
+  const TChildResult run =
+      TChildProcess::Run("/bin/sh",
+                         {"-c", "cd \"$1\" && shift && exec \"$@\"", "sh", out_, QUOR_CONVERT,
+                          "--quiet", "--output-dir", out_, "--", "-clip.mp4"},
+                         {{"QUOR_APPDATA", appData_}});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(TestMedia::ScanVideo(out_ + "-clip_(new).mp4").Ok);
+}
+
 TEST_F(CatalogueCli, BadCommandLinesAndUnreadableFilesFail) {
   EXPECT_EQ(RunConvert(appData_, {"--format", "777", "x.mp4"}).Status, 2);
   EXPECT_EQ(RunConvert(appData_, {"--brightness", "600", "x.mp4"}).Status, 2);

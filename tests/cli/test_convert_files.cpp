@@ -167,3 +167,22 @@ TEST_F(FileSafety, ANamedPipeAsInputIsRefusedAtOnce) {
   EXPECT_NE(run.Err.find("named pipe"), std::string::npos) << run.Err;
   EXPECT_FALSE(fs::exists(In("out.avi")));
 }
+
+// Names are files, whatever they look like: "pipe:0" read standard input, and
+// an output named like an option could not be given before "--".
+TEST_F(FileSafety, NamesAreFilesWhateverTheyLookLike) {
+  auto inFolder = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"-c", "cd \"$1\" && shift && exec \"$@\"", "sh", dir_, QUOR_CONVERT, "--quiet"});
+    return TChildProcess::Run("/bin/sh", args, {}, std::chrono::seconds(30));
+  };
+  TChildResult run = inFolder({"-i", "pipe:0", "out.avi"});
+  EXPECT_EQ(run.Status, 1) << run.Err;
+  EXPECT_NE(run.Err.find("pipe:0: No such file or directory"), std::string::npos) << run.Err;
+
+  fs::copy_file(clip_, In("pipe:0"));
+  run = inFolder({"-i", "pipe:0", "--", "-out.avi"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_TRUE(TestMedia::ScanVideo(In("-out.avi")).Ok);
+  // Without "--" the name is an option, which the command line refuses.
+  EXPECT_EQ(inFolder({"-i", "pipe:0", "-out2.avi"}).Status, 2);
+}

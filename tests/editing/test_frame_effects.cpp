@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -137,13 +138,28 @@ TEST(AdjustColors, EveryKernelFormMatchesOnEveryRowLength) {
 }
 
 TEST(AdjustColors, OutOfRangeSettingsStayWithinChannelRange) {
-  // Nothing the editor produces, but the tables must not overflow.
-  TBitmap bmp = Noise(8, 8, 5);
-  AdjustColors(bmp, 100000000, 1000, -300);
-  AdjustColors(bmp, -100000000, -1000, 1 << 20);
+  // Nothing the editor produces, but the tables must not overflow: every
+  // channel is the formula's value clamped to 0..255, never one wrapped
+  // around (a level past 255 coming out dark, or below 0 coming out light).
+  const TBitmap source = Noise(16, 8, 5);
+  struct TSettings {
+    int Brightness, Contrast, Saturation;
+  };
+  for (const TSettings& t :
+       {TSettings{100000000, 1000, -300}, TSettings{-100000000, -1000, 1 << 20},
+        TSettings{INT_MAX, 99, INT_MIN}, TSettings{INT_MIN, -100, INT_MAX}}) {
+    TBitmap bmp = source;
+    AdjustColors(bmp, t.Brightness, t.Contrast, t.Saturation);
+    for (int y = 0; y < bmp.Height(); ++y)
+      for (int x = 0; x < bmp.Width(); ++x)
+        ASSERT_EQ(At(bmp, x, y),
+                  ColorsByDefinition(At(source, x, y), t.Brightness, t.Contrast, t.Saturation))
+            << "brightness " << t.Brightness << " contrast " << t.Contrast << " saturation "
+            << t.Saturation << " at " << x << "," << y;
+  }
   TBitmap empty;
-  AdjustColors(empty, 0, 0, 0);
-  SUCCEED();
+  AdjustColors(empty, 100000000, 1000, -300);
+  EXPECT_EQ(empty.Width(), 0);
 }
 
 // The one-pass form folds colours and exposure into one table where the

@@ -84,6 +84,14 @@ TEST(ConvertHostile, SurroundIntoAStereoEncoderIsMixedDownUnlessAsked) {
             "The audio encoder 'libmp3lame' cannot take 6 channels; it takes 1 or 2");
 }
 
+// DV frames carry their sound beside a picture; the library refused a sound-only
+// file blaming "incorrect codec parameters".
+TEST(ConvertHostile, SoundAloneIntoDvIsRefusedForWhatItIs) {
+  const std::string sound = TestMedia::Get(MediaSpec::Wav().Seconds(1));
+  EXPECT_NE(Convert(sound, OutPath("sound.dv"), {}).find("this format needs a video stream"),
+            std::string::npos);
+}
+
 // A huge gain made float samples that abort the MP3 encoder; what reaches an
 // encoder is finite and within full scale.
 TEST(ConvertHostile, HugeVolumeStaysWithinFullScale) {

@@ -94,16 +94,15 @@ TEST(UnicodeNames, WhichNamesNeedTheProtocol) {
   EXPECT_TRUE(NameNeedsProtocol("/x/\xed\xa0\x80"));  // lone surrogate
   EXPECT_TRUE(NameNeedsProtocol("/x/\xe6\x97"));      // cut short
 
-  // A listed protocol before the first colon is never wrapped.
-  EXPECT_FALSE(NameNeedsProtocol("http://host/\xff"));
-  EXPECT_FALSE(NameNeedsProtocol("udp://239.0.0.1:1234"));
+  // Names that look like a protocol address are files all the same: the
+  // library would read standard input for "pipe:0", the network for
+  // "http:". Only our own prefix stays as it is.
+  for (const char* name : {"take:1.mp4", "pipe:0", "file:/no/such/clip.mp4", "http://host/\xff",
+                           "udp://239.0.0.1:1234"}) {
+    EXPECT_TRUE(NameNeedsProtocol(name)) << name;
+    EXPECT_EQ(NameForLibrary(name), std::string("unicode:utf8:") + name);
+  }
   EXPECT_FALSE(NameNeedsProtocol("unicode:utf8:/x/\xff"));
-
-  // A first part the library would take for a protocol it does not know is
-  // a file name; a protocol it knows stays an address unless the file exists.
-  EXPECT_TRUE(NameNeedsProtocol("take:1.mp4"));
-  EXPECT_EQ(NameForLibrary("take:1.mp4"), "unicode:utf8:take:1.mp4");
-  EXPECT_FALSE(NameNeedsProtocol("file:/no/such/clip.mp4"));
   EXPECT_FALSE(NameNeedsProtocol("/home/u/take:1.mp4"));  // a path: opened as a file anyway
   EXPECT_FALSE(NameNeedsProtocol("dir/take:1.mp4"));
   EXPECT_TRUE(NameNeedsProtocol("code:\xff"));

@@ -36,9 +36,24 @@ void CheckEncoderChannels(const AVCodec* codec, int channels) {
       Fmt("The audio encoder '%s' cannot take %d channels; it takes %s", codec->name, channels, takes.c_str()));
 }
 
+bool IsDvMuxer(const AVOutputFormat* format) {
+  return format && std::strcmp(format->name, "dv") == 0;
+}
+
+// Muxers that cannot write sound alone: DV frames carry it beside a picture.
+bool MuxerNeedsVideo(const AVOutputFormat* format) {
+  return IsDvMuxer(format);
+}
+
+bool HasStream(const TOutputFile& file, AVMediaType type) {
+  for (const auto& s : file.Streams)
+    if (s->Type == type) return true;
+  return false;
+}
+
 // The sound packet sizes the output's muxer needs; empty when any do.
 std::vector<int> MuxerAudioFrameSizes(const TOutputFile& file, int sampleRate) {
-  if (std::strcmp(file.Ctx->oformat->name, "dv") != 0) return {};
+  if (!IsDvMuxer(file.Ctx->oformat)) return {};
   for (const auto& s : file.Streams)
     if (s->Type == AVMEDIA_TYPE_VIDEO && s->Enc) return DvAudioFrameSizes(s->Enc.get(), sampleRate);
   return {};
@@ -475,6 +490,14 @@ void TCustomFFmpeg::WriteHeaders() {
       FF.av_dict_set_int(&opts, "loop", options_.LoopOutput, 0);
     // A "preload" given among the generic options is the more specific one.
     if (file.Preload >= 0) FF.av_dict_set_int(&opts, "preload", file.Preload, AV_DICT_DONT_OVERWRITE);
+    // The library refuses such a file without saying why.
+    if (MuxerNeedsVideo(file.Ctx->oformat) && !HasStream(file, AVMEDIA_TYPE_VIDEO)) {
+      FF.av_dict_free(&opts);
+      FailWithMapping(
+          Fmt("Could not write header for output file #%d: this format needs a video stream",
+              int(f)),
+          true);
+    }
     int err = FF.avformat_write_header(file.Ctx, &opts);
     ReportUnusedPrivateOptions(&opts, file.Ctx->oformat->name);
     if (err < 0)

@@ -108,19 +108,17 @@ int FreeUnicodeIO(AVIOContext** pb) {
 }
 
 // True when the library would read the text before the first colon (at
-// `colon`) as a protocol although the name means a file here: a file of that
-// name exists, or the library knows no such protocol (an output to be made).
-bool ReadAsProtocol(const std::string& name, size_t colon) {
+// `colon`) as a protocol name ("pipe:0", "http://host/a.mp4", "take:1.mp4"):
+// a path ("dir/a:b") it opens as a file anyway.
+bool LooksLikeProtocol(const std::string& name, size_t colon) {
   if (colon == 0) return false;
   for (size_t i = 0; i < colon; ++i) {
     const char c = name[i];
     const bool schemeChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
                             c == '-' || c == '.';
-    if (!schemeChar) return false;  // "dir/a:b": a path, which the library opens as a file
+    if (!schemeChar) return false;
   }
-  struct stat st;
-  if (::stat(name.c_str(), &st) == 0) return true;
-  return FF.avio_find_protocol_name && !FF.avio_find_protocol_name(name.c_str());
+  return true;
 }
 
 // One of the refusal codes for a name that leads to a named pipe, socket or
@@ -138,11 +136,9 @@ int NotAFileError(const std::string& path) {
 }  // namespace
 
 bool NameNeedsProtocol(const std::string& name) {
-  if (size_t colon = name.find(':'); colon != std::string::npos) {
-    const std::string scheme = ":" + name.substr(0, colon) + ":";
-    if (std::strstr(":unicode:stream:gopher:http:pipe:rtp:tcp:udp:", scheme.c_str())) return false;
-    if (ReadAsProtocol(name, colon)) return true;
-  }
+  if (IsProtocolName(name)) return false;
+  if (size_t colon = name.find(':'); colon != std::string::npos && LooksLikeProtocol(name, colon))
+    return true;
   return !IsValidUtf8(name);
 }
 

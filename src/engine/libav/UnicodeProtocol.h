@@ -4,11 +4,10 @@
 // name is passed on unchanged. A name that is not valid UTF-8 (bytes from a
 // foreign file system) is wrapped as "unicode:utf8:" + name and opened by our
 // own I/O over a file descriptor, like any name that already carries the
-// prefix. So is a name the library would misread as a protocol address
-// ("take:1.mp4" in the current folder): one whose part before the first ":"
-// could be a protocol name and that is an existing file or names no protocol
-// the library knows. Names that start with a network or stream protocol
-// ("http:", "udp:", ...) are never wrapped.
+// prefix. So is every name the library would read as a protocol address
+// ("take:1.mp4", "pipe:0" or "http://host/a.mp4" in the current folder): the
+// names given to this program are files, never standard input, a device or
+// the network.
 //
 // Every file the engine, the probe and the player open goes through
 // OpenInputWithName / OpenOutputIO and is closed with CloseInputWithName /
@@ -27,10 +26,9 @@ struct AVDictionary;
 
 constexpr const char* UnicodeProtocolPrefix = "unicode:utf8:";
 
-// False for names of a listed protocol ("unicode", "stream", "gopher", "http",
-// "pipe", "rtp", "tcp", "udp" before the first ":"); otherwise true when the
-// name is not valid UTF-8 or the library would read it as another protocol's
-// address (above).
+// False for a name that already carries the prefix; otherwise true when the
+// name is not valid UTF-8 or its part before the first ":" could be a
+// protocol name (above).
 bool NameNeedsProtocol(const std::string& name);
 // The text to hand to the library: "unicode:utf8:" + name when the name needs
 // the protocol, else the name unchanged.
