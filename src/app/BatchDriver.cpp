@@ -52,7 +52,8 @@ std::string ShortFileLabel(const std::string& caption) {
   return ShortenedPath(caption, kFullLabelLimit - 1, kLabelHead);
 }
 
-TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount, const std::string& caption) {
+TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount,
+                                 const std::string& caption) {
   TProgressTexts texts;
   // An unknown or zero expected length gives no percentage at all rather
   // than a division by zero.
@@ -84,12 +85,14 @@ TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext con
       link_(std::make_shared<TLink>()) {
   link_->Driver = this;
   frameHook_ = [renderer = renderer_](const TlvFilesRecord& r, THookInfo& info) {
-    renderer->Handle(info, TFrameEdits::Of(r.Brightness, r.Contrast, r.Saturation, r.Exposure, r.Watermarks));
+    renderer->Handle(
+        info, TFrameEdits::Of(r.Brightness, r.Contrast, r.Saturation, r.Exposure, r.Watermarks));
   };
   vcl_.SetPreviewBitmap(true);
   vcl_.SetPreview(false);
   vcl_.SetOnProgress([this](TCustomFFmpegVCL*, PProgressInfo info) { HandleProgress(*info); });
-  vcl_.SetOnPreviewBitmap([this](TCustomFFmpegVCL*, const TPreviewInfo& info) { HandlePreview(info); });
+  vcl_.SetOnPreviewBitmap(
+      [this](TCustomFFmpegVCL*, const TPreviewInfo& info) { HandlePreview(info); });
   vcl_.SetOnCustomHook([this](TCustomFFmpegVCL*, PHookInfo info) { HandleHook(*info); });
   // The notice comes on the converter's notice thread; everything it
   // changes belongs to the user-interface thread.
@@ -122,7 +125,8 @@ TBatchDriver::~TBatchDriver() {
 
 bool TBatchDriver::Start() {
   TThreadPriority priority = vcl_.ThreadPriority();
-  if (PriorityFromSetting(TAppSettings(context_.SettingsFile).Priority(), priority)) vcl_.SetThreadPriority(priority);
+  if (PriorityFromSetting(TAppSettings(context_.SettingsFile).Priority(), priority))
+    vcl_.SetThreadPriority(priority);
 
   const int checked = list_.CheckedCount();
   if (checked == 0) {
@@ -185,7 +189,8 @@ bool TBatchDriver::PrepareRow(int row) {
 
   const int code = formatCode_;
   const std::string source = probe.FileName().empty() ? caption : probe.FileName();
-  const std::string outputName = OutputFileNameFor(context_.SettingsFile, context_.ProfileFile, source, context_.Ui);
+  const std::string outputName =
+      OutputFileNameFor(context_.SettingsFile, context_.ProfileFile, source, context_.Ui);
   record.Zoom = TFormatSettings(context_.SettingsFile, code).ParaZoom(kListZoomDefault);
 
   // A probe that could not open the file leaves the duration at -1, which
@@ -199,8 +204,8 @@ bool TBatchDriver::PrepareRow(int row) {
   TFFmpegVCL::InitOutputOptions(output);
   output.FileName = outputName;
   // Crop margins cut pictures; a source without any has nothing to cut.
-  if (sourceHasVideo &&
-      (record.CropTop > 0 || record.CropBottom > 0 || record.CropLeft > 0 || record.CropRight > 0)) {
+  if (sourceHasVideo && (record.CropTop > 0 || record.CropBottom > 0 || record.CropLeft > 0 ||
+                         record.CropRight > 0)) {
     output.CropTop = record.CropTop;
     output.CropBottom = record.CropBottom;
     output.CropLeft = record.CropLeft;
@@ -243,7 +248,8 @@ bool TBatchDriver::PrepareRow(int row) {
 TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
   TOutputCheck check;
   check.Passed = true;
-  if (!outputChecker_ || !info.Completed || info.TaskIndex < 0 || size_t(info.TaskIndex) >= outputFiles_.size())
+  if (!outputChecker_ || !info.Completed || info.TaskIndex < 0 ||
+      size_t(info.TaskIndex) >= outputFiles_.size())
     return check;
   TOutputExpectation expected;
   expected.DurationUs = expectedDurations_[size_t(info.TaskIndex)];
@@ -256,8 +262,8 @@ TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
 void TBatchDriver::CheckTrim(const TlvFilesRecord& record, std::int64_t duration) const {
   if (duration <= 0 || record.TrimStart < duration) return;
   throw EConvertError("The trim of " + ExtractFileName(record.SourceFile) + " starts at " +
-                      TimeToText(record.TrimStart) + ", at or after its end (" + TimeToText(duration) +
-                      "): nothing is left to convert.");
+                      TimeToText(record.TrimStart) + ", at or after its end (" +
+                      TimeToText(duration) + "): nothing is left to convert.");
 }
 
 std::int64_t TBatchDriver::NowMs() const {
@@ -367,8 +373,8 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
 
 void TBatchDriver::FinishBatch() {
   if (listView_)
-    listView_->EnableButtons(IBatchListView::btAdd | IBatchListView::btRemove | IBatchListView::btClear |
-                             IBatchListView::btStart);
+    listView_->EnableButtons(IBatchListView::btAdd | IBatchListView::btRemove |
+                             IBatchListView::btClear | IBatchListView::btStart);
   vcl_.ClearTasks();
   const bool wasRunning = running_;
   running_ = false;
@@ -384,6 +390,7 @@ std::string BatchSummaryText(const TBatchSummary& summary) {
   if (summary.Failed > 0) text += ", " + std::to_string(summary.Failed) + " failed";
   if (summary.Stopped > 0) text += ", " + std::to_string(summary.Stopped) + " stopped";
   text += ".";
-  if (summary.Converted + summary.Failed > 0 && !summary.Folder.empty()) text += " They are in " + summary.Folder + ".";
+  if (summary.Converted + summary.Failed > 0 && !summary.Folder.empty())
+    text += " They are in " + summary.Folder + ".";
   return text;
 }

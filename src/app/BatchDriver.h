@@ -56,7 +56,8 @@ bool PriorityFromSetting(int setting, TThreadPriority& priority);
 // 30-minute limit; OptionNoTime for no limit.
 std::int64_t OutputDurationFor(std::int64_t sourceDuration, std::int64_t trimLength);
 // The labels of the progress window for one report; `caption` is the row's.
-TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount, const std::string& caption);
+TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount,
+                                 const std::string& caption);
 // The source as the progress window's file label shows it: whole when shorter
 // than 51 characters, else its first 44 characters, ".." and its extension.
 std::string ShortFileLabel(const std::string& caption);
@@ -123,7 +124,8 @@ class TBatchDriver {
   const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
   // What checks every completed output before it counts as done: CheckOutput
   // by default; null checks nothing. Runs on the converter's notice thread.
-  using TOutputChecker = std::function<TOutputCheck(const std::string& file, const TOutputExpectation& expected)>;
+  using TOutputChecker =
+      std::function<TOutputCheck(const std::string& file, const TOutputExpectation& expected)>;
   void SetOutputChecker(TOutputChecker checker) { outputChecker_ = std::move(checker); }
   // Called on the user-interface thread when a batch has ended.
   std::function<void(const TBatchSummary&)> OnBatchFinished;
@@ -177,7 +179,8 @@ class TBatchDriver {
   TFrameHookHandler frameHook_;
   std::vector<int> taskRows_;
   std::vector<std::string> outputFiles_;
-  std::vector<std::int64_t> expectedDurations_;  // task index -> what the output should last (-1: unknown)
+  std::vector<std::int64_t>
+      expectedDurations_;  // task index -> what the output should last (-1: unknown)
   // Task index -> the format and the source both have video, so the output must.
   std::vector<bool> expectVideo_;
   int formatCode_ = 0;  // chosen at Start

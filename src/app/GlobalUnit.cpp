@@ -128,9 +128,13 @@ bool TAppSettings::WriteInt(const char* key, int value) const {
   return platform::WriteIniInt(file_, kSection, key, value);
 }
 
-std::string TAppSettings::OutPutDir() const { return ReadText(kOutPutDir, platform::DefaultVideoFolder()); }
+std::string TAppSettings::OutPutDir() const {
+  return ReadText(kOutPutDir, platform::DefaultVideoFolder());
+}
 
-bool TAppSettings::SetOutPutDir(const std::string& folder) const { return WriteText(kOutPutDir, folder); }
+bool TAppSettings::SetOutPutDir(const std::string& folder) const {
+  return WriteText(kOutPutDir, folder);
+}
 
 std::string TAppSettings::SnapOutPutDir() const {
   return ReadText(kSnapOutPutDir, platform::DefaultVideoFolder());
@@ -152,7 +156,9 @@ std::string TAppSettings::VerifyOutPutDir() const { return VerifyFolder(kOutPutD
 
 std::string TAppSettings::VerifySnapOutPutDir() const { return VerifyFolder(kSnapOutPutDir); }
 
-std::string TAppSettings::FormatName() const { return ReadText(kFormatName, kMainWindowFormatName); }
+std::string TAppSettings::FormatName() const {
+  return ReadText(kFormatName, kMainWindowFormatName);
+}
 
 std::string TAppSettings::FormatNameForSettingsDialog() const {
   return ReadText(kFormatName, kDialogFormatName);
@@ -162,11 +168,15 @@ int TAppSettings::FormatCode() const { return ReadInt(kFormatCode, 1); }
 
 std::string TAppSettings::FormatCodeText() const { return ReadText(kFormatCode, "1"); }
 
-bool TAppSettings::SetFormatName(const std::string& name) const { return WriteText(kFormatName, name); }
+bool TAppSettings::SetFormatName(const std::string& name) const {
+  return WriteText(kFormatName, name);
+}
 
 bool TAppSettings::SetFormatCode(int code) const { return WriteInt(kFormatCode, code); }
 
-bool TAppSettings::SetFormatCodeText(const std::string& code) const { return WriteText(kFormatCode, code); }
+bool TAppSettings::SetFormatCodeText(const std::string& code) const {
+  return WriteText(kFormatCode, code);
+}
 
 int TAppSettings::Volume() const { return ReadInt(kVolume, 0); }
 
@@ -196,7 +206,9 @@ bool TAppSettings::SetSnapJpg(bool on) const { return WriteInt(kSnapJpg, on ? 1 
 
 int TAppSettings::JpgCmp() const { return ReadInt(kJpgCmp, 30); }
 
-bool TAppSettings::SetJpgCmp(int quality) const { return quality > 0 && WriteInt(kJpgCmp, quality); }
+bool TAppSettings::SetJpgCmp(int quality) const {
+  return quality > 0 && WriteInt(kJpgCmp, quality);
+}
 
 // ---- Error display ---------------------------------------------------------
 

@@ -33,7 +33,8 @@ void WalkFolder(const fs::path& folder, const std::vector<std::string>& extensio
       if (Hidden(entry.path())) it.disable_recursion_pending();
       continue;
     }
-    if (!entry.is_regular_file(ec) || !HasReadableExtension(entry.path().string(), extensions)) continue;
+    if (!entry.is_regular_file(ec) || !HasReadableExtension(entry.path().string(), extensions))
+      continue;
     found.push_back(entry.path().string());
     if (out.Files.size() + found.size() >= limit) {
       out.Truncated = true;
@@ -46,8 +47,8 @@ void WalkFolder(const fs::path& folder, const std::vector<std::string>& extensio
 
 }  // namespace
 
-TExpandedPaths ExpandMediaPaths(const std::vector<std::string>& paths, const std::vector<std::string>& extensions,
-                                size_t limit) {
+TExpandedPaths ExpandMediaPaths(const std::vector<std::string>& paths,
+                                const std::vector<std::string>& extensions, size_t limit) {
   TExpandedPaths out;
   for (const std::string& path : paths) {
     if (out.Files.size() >= limit) {

@@ -17,5 +17,5 @@ struct TExpandedPaths {
 // it and its sub-folders (hidden folders left out, links not followed) whose
 // extension is one of `extensions` (sorted, lower case), in name order. At
 // most `limit` files in all.
-TExpandedPaths ExpandMediaPaths(const std::vector<std::string>& paths, const std::vector<std::string>& extensions,
-                                size_t limit = 10000);
+TExpandedPaths ExpandMediaPaths(const std::vector<std::string>& paths,
+                                const std::vector<std::string>& extensions, size_t limit = 10000);

@@ -48,7 +48,8 @@ int WholeOrThrow(const std::string& text) {
 
 double NumberOrThrow(const std::string& text) {
   double value = 0;
-  if (!TryNumber(text, value)) throw EConvertError("'" + text + "' is not a valid floating point value");
+  if (!TryNumber(text, value))
+    throw EConvertError("'" + text + "' is not a valid floating point value");
   return value;
 }
 
@@ -87,25 +88,28 @@ const TTargetPreset kTargetPresets[] = {
 
 // Encoder texts handed to the engine as they are.
 const std::initializer_list<const char*> kPlainVideoCodecs = {
-    "mpeg4", "libxvid", "mpeg1video", "msmpeg4", "msmpeg4v1", "msmpeg4v2", "huffyuv", "dvvideo", "rawvideo", "h263p",
-    "h263",  "rv10",    "rv20",       "ljpeg",   "mjpeg",     "svq1",      "zlib",    "wmv1",    "wmv2"};
+    "mpeg4",   "libxvid",  "mpeg1video", "msmpeg4", "msmpeg4v1", "msmpeg4v2", "huffyuv",
+    "dvvideo", "rawvideo", "h263p",      "h263",    "rv10",      "rv20",      "ljpeg",
+    "mjpeg",   "svq1",     "zlib",       "wmv1",    "wmv2"};
 
 struct TNamePair {
   const char* From;
   const char* To;
 };
-const TNamePair kX264Presets[] = {{"psp", "libx264-psp"}, {"ipod", "libx264-ipod"}, {"ps3", "libx264-ps3"}};
+const TNamePair kX264Presets[] = {
+    {"psp", "libx264-psp"}, {"ipod", "libx264-ipod"}, {"ps3", "libx264-ps3"}};
 constexpr const char* kX264DefaultPreset = "libx264-mp4";
 
 // Containers named explicitly; others are guessed by the engine from the
 // output file's extension.
-const std::initializer_list<const char*> kAudioContainers = {"amr", "ac3", "asf", "aiff", "au",      "voc",
-                                                             "flac", "flv", "avi", "matroska", "mmf"};
-const std::initializer_list<const char*> kVideoContainers = {"ipod", "3gp", "3g2", "avi", "psp",    "mov",
-                                                             "vcd",  "flv", "mpegts", "vob", "asf", "dv"};
+const std::initializer_list<const char*> kAudioContainers = {
+    "amr", "ac3", "asf", "aiff", "au", "voc", "flac", "flv", "avi", "matroska", "mmf"};
+const std::initializer_list<const char*> kVideoContainers = {
+    "ipod", "3gp", "3g2", "avi", "psp", "mov", "vcd", "flv", "mpegts", "vob", "asf", "dv"};
 
 // Frame sizes the H.263 encoder takes as they are.
-const std::initializer_list<const char*> kH263Sizes = {"704x576", "352x288", "176x144", "160x120", "128x96"};
+const std::initializer_list<const char*> kH263Sizes = {"704x576", "352x288", "176x144", "160x120",
+                                                       "128x96"};
 
 struct TRangeKey {
   const char* Key;
@@ -128,8 +132,8 @@ struct TPads {
 
 class TOptionBuild {
  public:
-  TOptionBuild(const TBuildContext& context, const TlvFilesRecord& record, int code, TOutputOptions& output,
-               const TSourceStreams& source, TInputOptions& input)
+  TOptionBuild(const TBuildContext& context, const TlvFilesRecord& record, int code,
+               TOutputOptions& output, const TSourceStreams& source, TInputOptions& input)
       : profile_(context.ProfileFile, code),
         settings_(context.SettingsFile, context.ProfileFile, code),
         ui_(context.Ui ? context.Ui : &fallbackUi_),
@@ -156,7 +160,8 @@ class TOptionBuild {
       if (formatLower_ != preset.Format) continue;
       out_.Target = preset.Target;
       out_.TargetNorm = preset.Norm;
-      bool wide = preset.WideSize && Setting("paraVideoSize", builder_default::paraVideoSize) == preset.WideSize;
+      bool wide = preset.WideSize &&
+                  Setting("paraVideoSize", builder_default::paraVideoSize) == preset.WideSize;
       out_.FrameAspectRatio = wide ? "16:9" : "4:3";
     }
   }
@@ -185,7 +190,8 @@ class TOptionBuild {
       filter = ApplyFrameSizeAndZoom();
     }
     // A source without video adds nothing, so a chain the caller set stays valid.
-    if (!filter.empty()) out_.VideoFilters = out_.VideoFilters.empty() ? filter : out_.VideoFilters + "," + filter;
+    if (!filter.empty())
+      out_.VideoFilters = out_.VideoFilters.empty() ? filter : out_.VideoFilters + "," + filter;
     ApplyAudioCodecWithVideo();
     ApplyChannels();
     ApplyVolume();
@@ -221,7 +227,8 @@ class TOptionBuild {
       return;
     }
     std::string fallback = profile_.ParaVideoBitRate();
-    if (!profiles::SameTextIgnoringCase(fallback, kAsSource)) KiloToUnits(WholeOrThrow(fallback), out_.VideoBitRate);
+    if (!profiles::SameTextIgnoringCase(fallback, kAsSource))
+      KiloToUnits(WholeOrThrow(fallback), out_.VideoBitRate);
   }
 
   void ApplyFrameRate() {
@@ -243,9 +250,11 @@ class TOptionBuild {
       th_ = PositiveWholeOr(text.substr(x + 1), sh);
       // Whole sizes of the encoder's list only: a fragment such as "352x2"
       // is no size the encoder takes.
-      if (profiles::LowerCase(out_.VideoCodec) == "h263" && !IsOneOf(text, kH263Sizes)) FitH263Size();
+      if (profiles::LowerCase(out_.VideoCodec) == "h263" && !IsOneOf(text, kH263Sizes))
+        FitH263Size();
     } else if (!asSource) {
-      asSource = !ui_->AskYesNo(kWarningCaption, "Error output Video Size.Use the default size 320x240?", true);
+      asSource = !ui_->AskYesNo(kWarningCaption,
+                                "Error output Video Size.Use the default size 320x240?", true);
       if (!asSource) SetTarget(320, 240);
     }
     if (asSource) SetTarget(sw, sh);
@@ -292,7 +301,8 @@ class TOptionBuild {
   // True when the record cuts something and still leaves a picture; margins
   // that leave none are ignored rather than handed to the engine.
   bool RecordCrops() const {
-    bool any = record_.CropTop > 0 || record_.CropBottom > 0 || record_.CropLeft > 0 || record_.CropRight > 0;
+    bool any = record_.CropTop > 0 || record_.CropBottom > 0 || record_.CropLeft > 0 ||
+               record_.CropRight > 0;
     return any && CroppedWidth() > 0 && CroppedHeight() > 0;
   }
   int CroppedWidth() const { return source_.Width - record_.CropLeft - record_.CropRight; }
@@ -358,8 +368,8 @@ class TOptionBuild {
 
   // The crop filter takes the kept size first, then its position.
   std::string CropFilter() const {
-    return "crop=" + SizeText(CroppedWidth(), CroppedHeight(), ':') + ":" + std::to_string(record_.CropLeft) + ":" +
-           std::to_string(record_.CropTop);
+    return "crop=" + SizeText(CroppedWidth(), CroppedHeight(), ':') + ":" +
+           std::to_string(record_.CropLeft) + ":" + std::to_string(record_.CropTop);
   }
   std::string PadFilter(int x, int y) const {
     return "pad=" + SizeText(tw_, th_, ':') + ":" + SizeText(x, y, ':');
@@ -369,7 +379,8 @@ class TOptionBuild {
     const bool crop = RecordCrops();
     // The bars follow the picture that is shown: the cropped one when the
     // record crops, so that the crop is not stretched to the source's shape.
-    TPads pads = crop ? LetterboxPads(CroppedWidth(), CroppedHeight()) : LetterboxPads(source_.Width, source_.Height);
+    TPads pads = crop ? LetterboxPads(CroppedWidth(), CroppedHeight())
+                      : LetterboxPads(source_.Width, source_.Height);
     const int innerW = tw_ - pads.Left - pads.Right;
     const int innerH = th_ - pads.Top - pads.Bottom;
     if (!crop) {
@@ -383,7 +394,8 @@ class TOptionBuild {
     // cropped part keeps its shape inside the bars.
     ClearOutputCrop();
     out_.FrameAspectRatio = SizeText(source_.Width, source_.Height, ':');
-    return CropFilter() + ",scale=" + SizeText(innerW, innerH, ':') + "," + PadFilter(pads.Left, pads.Top);
+    return CropFilter() + ",scale=" + SizeText(innerW, innerH, ':') + "," +
+           PadFilter(pads.Left, pads.Top);
   }
 
   // Pan and scan keeps a 4:3 part of the (cropped) picture: the side that is
@@ -445,7 +457,8 @@ class TOptionBuild {
   void ApplyChannels() {
     std::string text = Setting("paraChannel", builder_default::paraChannel);
     int channels = 0;
-    if (text != kAsSource && TryWhole(text, channels) && channels > 0) out_.AudioChannels = channels;
+    if (text != kAsSource && TryWhole(text, channels) && channels > 0)
+      out_.AudioChannels = channels;
   }
 
   void ApplyVolume() {
@@ -482,7 +495,8 @@ class TOptionBuild {
       return;
     }
     std::string fallback = profile_.ParaAudioBitRate();
-    if (profiles::SameTextIgnoringCase(fallback, kAsSource) || profiles::Trim(fallback).empty()) return;
+    if (profiles::SameTextIgnoringCase(fallback, kAsSource) || profiles::Trim(fallback).empty())
+      return;
     KiloToUnits(NumberOrThrow(fallback), out_.AudioBitRate);
   }
 
@@ -541,8 +555,8 @@ int ChosenFormatCode(const std::string& settingsFile, IUserInteraction* ui) {
   if (IsFormatCode(code)) return code;
   TDefaultUserInteraction fallbackUi;
   (ui ? ui : &fallbackUi)
-      ->ShowWarning(kWarningCaption, "No output format has the code '" + settings.FormatCodeText() + "'; converting to " +
-                                         kDefaultFormatName + " instead.");
+      ->ShowWarning(kWarningCaption, "No output format has the code '" + settings.FormatCodeText() +
+                                         "'; converting to " + kDefaultFormatName + " instead.");
   return kDefaultFormatCode;
 }
 
@@ -566,13 +580,15 @@ TSourceStreams ReadSourceStreams(TCustomAVProbe& probe) {
   return source;
 }
 
-void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record, int formatCode,
-                            TOutputOptions& output, const TSourceStreams& source, TInputOptions& input) {
+void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record,
+                            int formatCode, TOutputOptions& output, const TSourceStreams& source,
+                            TInputOptions& input) {
   TOptionBuild(context, record, formatCode, output, source, input).Run();
 }
 
-void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record, int formatCode,
-                            TOutputOptions& output, TCustomAVProbe& probe, TInputOptions& input) {
+void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record,
+                            int formatCode, TOutputOptions& output, TCustomAVProbe& probe,
+                            TInputOptions& input) {
   BuildConversionOptions(context, record, formatCode, output, ReadSourceStreams(probe), input);
 }
 
@@ -600,7 +616,8 @@ std::string MakeOutputFileName(const std::string& settingsFile, const std::strin
   TDefaultUserInteraction fallbackUi;
   const std::string base = OutputFolder(settingsFile, ui ? *ui : fallbackUi) + BaseName(sourcePath);
   std::string candidate = base + "_(new)" + suffix;
-  for (std::int64_t n = 1; PathExists(candidate); ++n) candidate = base + "_(new_" + std::to_string(n) + ")" + suffix;
+  for (std::int64_t n = 1; PathExists(candidate); ++n)
+    candidate = base + "_(new_" + std::to_string(n) + ")" + suffix;
   return candidate;
 }
 

@@ -59,11 +59,13 @@ int FormatCodeOrDefault(const std::string& settingsFile);
 // output's crop and duration, the input's start time); `record.Zoom` holds
 // the format's zoom choice. Throws EConvertError for a setting that has to be
 // a number and is not.
-void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record, int formatCode,
-                            TOutputOptions& output, const TSourceStreams& source, TInputOptions& input);
+void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record,
+                            int formatCode, TOutputOptions& output, const TSourceStreams& source,
+                            TInputOptions& input);
 // The same with the source's facts read from an opened probe.
-void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record, int formatCode,
-                            TOutputOptions& output, TCustomAVProbe& probe, TInputOptions& input);
+void BuildConversionOptions(const TBuildContext& context, const TlvFilesRecord& record,
+                            int formatCode, TOutputOptions& output, TCustomAVProbe& probe,
+                            TInputOptions& input);
 
 // Which choice list a source value is held against, and how it is scaled to
 // the list's unit.

@@ -41,4 +41,6 @@ int FormatListHeight(int rows) { return GroupedListHeight(rows, 422); }
 
 bool PreviousEnabled(int selected, int count) { return selected > 0 && selected < count; }
 bool NextEnabled(int selected, int count) { return selected >= 0 && selected + 1 < count; }
-bool RowEntriesEnabled(int selected, int count) { return count > 0 && selected >= 0 && selected < count; }
+bool RowEntriesEnabled(int selected, int count) {
+  return count > 0 && selected >= 0 && selected < count;
+}

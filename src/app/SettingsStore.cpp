@@ -11,6 +11,7 @@ bool StoreDialogChoices(const std::string& settingsFile, const std::string& prof
                         const std::string& name, TFormatChoices choices, const TFormatList& list) {
   choices.Description = name;
   const TAppSettings app(settingsFile);
-  return WriteFormatChoices(TFormatSettings(settingsFile, code), TFormatProfile(profileFile, code), choices) &&
+  return WriteFormatChoices(TFormatSettings(settingsFile, code), TFormatProfile(profileFile, code),
+                            choices) &&
          SaveGroupStates(list, settingsFile) && app.SetFormatName(name) && app.SetFormatCode(code);
 }

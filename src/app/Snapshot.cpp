@@ -69,8 +69,9 @@ bool SaveJpegFile(const TBitmap& bitmap, const std::string& path, int quality) {
   if (!handle) return false;
   unsigned char* jpeg = nullptr;
   unsigned long size = 0;
-  const int rc = tjCompress2(handle.get(), bitmap.Bits(), bitmap.Width(), bitmap.RowSize(), bitmap.Height(), TJPF_BGR,
-                             &jpeg, &size, TJSAMP_420, std::clamp(quality, 1, 100), TJFLAG_ACCURATEDCT);
+  const int rc = tjCompress2(handle.get(), bitmap.Bits(), bitmap.Width(), bitmap.RowSize(),
+                             bitmap.Height(), TJPF_BGR, &jpeg, &size, TJSAMP_420,
+                             std::clamp(quality, 1, 100), TJFLAG_ACCURATEDCT);
   const bool ok = rc == 0 && WriteWhole(path, jpeg, size);
   tjFree(jpeg);
   return ok;
@@ -107,8 +108,8 @@ std::string SnapshotFolder(const std::string& settingsFile, IUserInteraction* ui
   if (!platform::ForceDirectories(folder)) {
     const std::string fallback = platform::DefaultVideoFolder();
     if (ui)
-      ui->ShowWarning("Warning", "Cannot create output directory:" + folder + ".It will create default directory " +
-                                     fallback + "!");
+      ui->ShowWarning("Warning", "Cannot create output directory:" + folder +
+                                     ".It will create default directory " + fallback + "!");
     platform::ForceDirectories(fallback);
     settings.SetSnapOutPutDir(fallback);
     folder = fallback;
@@ -116,8 +117,8 @@ std::string SnapshotFolder(const std::string& settingsFile, IUserInteraction* ui
   return platform::WithTrailingSlash(folder);
 }
 
-TSnapshotResult TakeSnapshot(const TBitmap& full, const TBitmap& small, const std::string& settingsFile,
-                             IUserInteraction* ui) {
+TSnapshotResult TakeSnapshot(const TBitmap& full, const TBitmap& small,
+                             const std::string& settingsFile, IUserInteraction* ui) {
   TSnapshotResult result;
   if (full.Empty()) return result;
   result.Folder = SnapshotFolder(settingsFile, ui);
@@ -138,7 +139,8 @@ TSnapshotResult TakeSnapshot(const TBitmap& full, const TBitmap& small, const st
   for (const TOne& one : files) {
     if (!one.Wanted) continue;
     const std::string path = result.Folder + one.Name;
-    const bool ok = one.Jpeg ? SaveJpegFile(one.Picture, path, quality) : SaveBitmapFile(one.Picture, path);
+    const bool ok =
+        one.Jpeg ? SaveJpegFile(one.Picture, path, quality) : SaveBitmapFile(one.Picture, path);
     (ok ? result.Written : result.Failed).push_back(path);
   }
   return result;

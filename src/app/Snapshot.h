@@ -35,5 +35,5 @@ struct TSnapshotResult {
 // are on in the settings; existing files are replaced. `full` is the picture
 // at its own size, `small` at the panel's. Nothing is saved for an empty
 // `full` picture.
-TSnapshotResult TakeSnapshot(const TBitmap& full, const TBitmap& small, const std::string& settingsFile,
-                             IUserInteraction* ui);
+TSnapshotResult TakeSnapshot(const TBitmap& full, const TBitmap& small,
+                             const std::string& settingsFile, IUserInteraction* ui);

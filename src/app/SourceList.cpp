@@ -11,7 +11,8 @@
 TSourceList::TSourceList(std::string settingsFile, std::string profileFile)
     : settingsFile_(std::move(settingsFile)), profileFile_(std::move(profileFile)) {}
 
-TAddResult TSourceList::Add(TCustomFFmpegVCL& vcl, const std::vector<std::string>& files, IUserInteraction* ui) {
+TAddResult TSourceList::Add(TCustomFFmpegVCL& vcl, const std::vector<std::string>& files,
+                            IUserInteraction* ui) {
   TAddResult result;
   vcl.ClearTasks();
   const int code = TAppSettings(settingsFile_).FormatCode();
@@ -85,7 +86,9 @@ void TSourceList::Clear(TCustomFFmpegVCL& vcl) {
 }
 
 void TSourceList::RefreshDestinations(IUserInteraction* ui) {
-  for (auto& row : rows_) row.DestinationFile = ExtractFileName(OutputFileNameFor(settingsFile_, profileFile_, row.Caption, ui));
+  for (auto& row : rows_)
+    row.DestinationFile =
+        ExtractFileName(OutputFileNameFor(settingsFile_, profileFile_, row.Caption, ui));
   Changed();
 }
 

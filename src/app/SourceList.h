@@ -44,8 +44,11 @@ struct TSourceColumn {
   const char* Caption;
   int Width;
 };
-constexpr TSourceColumn kSourceColumns[] = {
-    {"Source", 140}, {"Length", 65}, {"Trimmed Length", 90}, {"Destination File", 120}, {"Progress", 60}};
+constexpr TSourceColumn kSourceColumns[] = {{"Source", 140},
+                                            {"Length", 65},
+                                            {"Trimmed Length", 90},
+                                            {"Destination File", 120},
+                                            {"Progress", 60}};
 
 class TSourceList {
  public:
@@ -61,7 +64,8 @@ class TSourceList {
   // converter is removed first: each file is opened as a task only to probe
   // it. Folders, captions already in the list (letter case counts) and files
   // the converter cannot open are left out; the first row ends up selected.
-  TAddResult Add(TCustomFFmpegVCL& vcl, const std::vector<std::string>& files, IUserInteraction* ui);
+  TAddResult Add(TCustomFFmpegVCL& vcl, const std::vector<std::string>& files,
+                 IUserInteraction* ui);
   // Removes the selected row (nothing when none is) and selects a neighbour.
   void Remove();
   // Removes every row and every task of the converter.

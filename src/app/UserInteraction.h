@@ -21,7 +21,9 @@ class IUserInteraction {
   // A box with the warning icon and an OK button.
   virtual void ShowWarning(const std::string& caption, const std::string& text) = 0;
   // A plain box (no icon) with an OK button; a warning where nothing plainer exists.
-  virtual void ShowMessage(const std::string& caption, const std::string& text) { ShowWarning(caption, text); }
+  virtual void ShowMessage(const std::string& caption, const std::string& text) {
+    ShowWarning(caption, text);
+  }
   // A box with the information icon and an OK button; a plain one where
   // there is no icon.
   virtual void ShowInformation(const std::string& caption, const std::string& text) {

@@ -133,7 +133,8 @@ int TAudioOutput::DecodeChunk() {
     if (kind != pkData) continue;
     int ret = FF.avcodec_send_packet(state_.Audio.Codec, packet_);
     FF.av_packet_unref(packet_);
-    if (ret < 0 && ret != AVERROR(EAGAIN)) host_.LogMessage(kLogError, "avcodec_decode_audio2() failed");
+    if (ret < 0 && ret != AVERROR(EAGAIN))
+      host_.LogMessage(kLogError, "avcodec_decode_audio2() failed");
   }
 }
 
@@ -150,7 +151,8 @@ bool TAudioOutput::MakeConverter(const AVFrame* frame) {
   if (swr_) FF.swr_free(&swr_);
   AVChannelLayout out{};
   FF.av_channel_layout_default(&out, channels_);
-  int ret = FF.swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, rate_, const_cast<AVChannelLayout*>(&frame->ch_layout),
+  int ret = FF.swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, rate_,
+                                   const_cast<AVChannelLayout*>(&frame->ch_layout),
                                    AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
   if (ret < 0 || FF.swr_init(swr_) < 0) {
     if (swr_) FF.swr_free(&swr_);
@@ -174,8 +176,9 @@ bool TAudioOutput::ConvertFrame(AVFrame* frame, int& bytes) {
   size_t need = size_t(std::max(outSamples, 0)) * 2 * size_t(channels_);
   if (buffer_.size() < need) buffer_.resize(need);
   std::uint8_t* out[1] = {buffer_.data()};
-  int got = FF.swr_convert(swr_, out, outSamples, const_cast<const std::uint8_t**>(frame->extended_data),
-                           frame->nb_samples);
+  int got =
+      FF.swr_convert(swr_, out, outSamples, const_cast<const std::uint8_t**>(frame->extended_data),
+                     frame->nb_samples);
   if (got < 0) {
     host_.LogMessage(kLogError, "av_audio_convert() failed");
     return false;
@@ -202,6 +205,7 @@ int TAudioOutput::SampleWriteIndex() const {
 void TAudioOutput::RecentSamples(int back, int count, std::vector<std::int16_t>& out) const {
   out.resize(size_t(std::max(count, 0)));
   std::lock_guard lock(waveMutex_);
-  int start = ((sampleWrite_ - back - count) % kSampleArraySize + kSampleArraySize) % kSampleArraySize;
+  int start =
+      ((sampleWrite_ - back - count) % kSampleArraySize + kSampleArraySize) % kSampleArraySize;
   for (int i = 0; i < count; ++i) out[size_t(i)] = samples_[size_t((start + i) % kSampleArraySize)];
 }

@@ -402,8 +402,9 @@ TBitmap TFFPlayer::CurrentFrame(std::int64_t& pts) {
 
 // ---- display rectangle ----
 
-TDisplayRect ComputeDisplayRect(float aspectSetting, bool displayKnown, int pictureWidth, int pictureHeight,
-                                double sampleAspect, int displayWidth, int displayHeight) {
+TDisplayRect ComputeDisplayRect(float aspectSetting, bool displayKnown, int pictureWidth,
+                                int pictureHeight, double sampleAspect, int displayWidth,
+                                int displayHeight) {
   if (displayWidth <= 0 || displayHeight <= 0) {
     displayWidth = pictureWidth;
     displayHeight = pictureHeight;
@@ -424,10 +425,10 @@ TDisplayRect ComputeDisplayRect(float aspectSetting, bool displayKnown, int pict
   return TDisplayRect{(displayWidth - w) / 2, (displayHeight - h) / 2, w, h};
 }
 
-TDisplayRect TFFPlayer::DisplayRect(int pictureWidth, int pictureHeight, double sampleAspect, int displayWidth,
-                                    int displayHeight) const {
-  return ComputeDisplayRect(aspectRatio_, displayWidth > 0 && displayHeight > 0, pictureWidth, pictureHeight,
-                            sampleAspect, displayWidth, displayHeight);
+TDisplayRect TFFPlayer::DisplayRect(int pictureWidth, int pictureHeight, double sampleAspect,
+                                    int displayWidth, int displayHeight) const {
+  return ComputeDisplayRect(aspectRatio_, displayWidth > 0 && displayHeight > 0, pictureWidth,
+                            pictureHeight, sampleAspect, displayWidth, displayHeight);
 }
 
 void TFFPlayer::DisplaySize(int& width, int& height) const {

@@ -47,8 +47,9 @@ using THookEvent = std::function<void(TFFPlayer* sender, TBitmap& bitmap, std::i
 // to use, 0 the picture's own (sample aspect x width / height), < 0 the
 // display area's (fill it) when its size is known. The rectangle has even
 // sides and is centred.
-TDisplayRect ComputeDisplayRect(float aspectSetting, bool displayKnown, int pictureWidth, int pictureHeight,
-                                double sampleAspect, int displayWidth, int displayHeight);
+TDisplayRect ComputeDisplayRect(float aspectSetting, bool displayKnown, int pictureWidth,
+                                int pictureHeight, double sampleAspect, int displayWidth,
+                                int displayHeight);
 
 class TFFPlayer : private IPlayerHost {
  public:
@@ -134,8 +135,8 @@ class TFFPlayer : private IPlayerHost {
   void HookPicture(AVFrame* picture, double pts) override;
   void CheckPosition() override;
   bool SingleStep() const override { return singleStep_; }
-  TDisplayRect DisplayRect(int pictureWidth, int pictureHeight, double sampleAspect, int displayWidth,
-                           int displayHeight) const override;
+  TDisplayRect DisplayRect(int pictureWidth, int pictureHeight, double sampleAspect,
+                           int displayWidth, int displayHeight) const override;
   void DisplaySize(int& width, int& height) const override;
   IDisplayTarget* Display() const override { return display_; }
   TManualEvent& SeekDoneEvent() override { return seekDone_; }

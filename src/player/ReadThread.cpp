@@ -97,7 +97,8 @@ void TPlayerEngine::ChooseAndOpenStreams() {
   TPlaybackState& s = *state_;
   for (unsigned i = 0; i < s.Format->nb_streams; ++i) s.Format->streams[i]->discard = AVDISCARD_ALL;
   int audio = -1, video = -1, subtitle = -1;
-  if (!options_.DisableAudio) audio = FF.av_find_best_stream(s.Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (!options_.DisableAudio)
+    audio = FF.av_find_best_stream(s.Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (!options_.DisableVideo) {
     video = FF.av_find_best_stream(s.Format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     subtitle = FF.av_find_best_stream(s.Format, AVMEDIA_TYPE_SUBTITLE, -1, video, nullptr, 0);
@@ -155,7 +156,9 @@ bool TPlayerEngine::OpenStream(int index) {
       // Queue before the device asks for data: the callback starts at once.
       s.Audio.Queue.Start();
       AVStream* st = s.Audio.Stream;
-      s.AudioDuration = st->duration != AV_NOPTS_VALUE ? FF.av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q) : -1;
+      s.AudioDuration = st->duration != AV_NOPTS_VALUE
+                            ? FF.av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q)
+                            : -1;
       return true;
     }
     case AVMEDIA_TYPE_VIDEO:
@@ -297,7 +300,8 @@ void TPlayerEngine::HandleEndOfInput() {
     s.PictureEvent.Set();
   }
   SleepMs(10);
-  if (s.Audio.Queue.Size() == 0 && s.Video.Queue.Size() == 0 && s.Subtitle.Queue.Size() == 0) s.Eof = true;
+  if (s.Audio.Queue.Size() == 0 && s.Video.Queue.Size() == 0 && s.Subtitle.Queue.Size() == 0)
+    s.Eof = true;
 }
 
 // Reads and queues one packet. False when reading must stop for good.

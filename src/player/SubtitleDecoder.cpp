@@ -30,7 +30,9 @@ void TSubtitleDecoder::Run() {
     AVSubtitle sub{};
     int got = 0;
     FF.avcodec_decode_subtitle2(state_.Subtitle.Codec, &sub, &got, pkt);
-    double pts = pkt->pts != AV_NOPTS_VALUE ? double(pkt->pts) * av_q2d(state_.Subtitle.Stream->time_base) : 0;
+    double pts = pkt->pts != AV_NOPTS_VALUE
+                     ? double(pkt->pts) * av_q2d(state_.Subtitle.Stream->time_base)
+                     : 0;
     FF.av_packet_unref(pkt);
     if (!got) continue;
     // Text subtitles would need a renderer; only pictures are shown.
@@ -85,9 +87,11 @@ void BlendSubtitleRect(AVFrame* picture, const AVSubtitleRect& rect) {
     palette[i].A = a;
   }
   const int x0 = std::max(rect.x, 0), y0 = std::max(rect.y, 0);
-  const int x1 = std::min(rect.x + rect.w, picture->width), y1 = std::min(rect.y + rect.h, picture->height);
+  const int x1 = std::min(rect.x + rect.w, picture->width),
+            y1 = std::min(rect.y + rect.h, picture->height);
   auto at = [&](int x, int y) -> const TYuva& {
-    return palette[rect.data[0][size_t(y - rect.y) * size_t(rect.linesize[0]) + size_t(x - rect.x)]];
+    return palette[rect.data[0]
+                            [size_t(y - rect.y) * size_t(rect.linesize[0]) + size_t(x - rect.x)]];
   };
   for (int y = y0; y < y1; ++y) {
     std::uint8_t* luma = picture->data[0] + size_t(y) * size_t(picture->linesize[0]);

@@ -11,7 +11,8 @@ namespace {
 constexpr int kLogError = 3;
 }
 
-TVideoDecoder::TVideoDecoder(TPlaybackState& state, IPlayerHost& host, std::function<void()> pauseAgain)
+TVideoDecoder::TVideoDecoder(TPlaybackState& state, IPlayerHost& host,
+                             std::function<void()> pauseAgain)
     : state_(state), host_(host), pauseAgain_(std::move(pauseAgain)) {}
 
 TVideoDecoder::~TVideoDecoder() {
@@ -71,7 +72,8 @@ bool TVideoDecoder::TakeDecodedFrame() {
   if (skipCounter_ >= factor) {
     skipCounter_ -= std::max(1.0, factor);
     if (EnsureGraph(decoded_)) {
-      if (FF.av_buffersrc_add_frame(source_, decoded_) < 0) host_.LogMessage(kLogError, "video filter failed");
+      if (FF.av_buffersrc_add_frame(source_, decoded_) < 0)
+        host_.LogMessage(kLogError, "video filter failed");
     }
   }
   FF.av_frame_unref(decoded_);
@@ -118,7 +120,8 @@ void TVideoDecoder::OnFlush() {
   drained_ = false;
   {
     std::unique_lock lock(state_.Pictures.Mutex);
-    state_.Pictures.Cond.wait(lock, [&] { return state_.Pictures.Count == 0 || state_.Pictures.Abort; });
+    state_.Pictures.Cond.wait(lock,
+                              [&] { return state_.Pictures.Count == 0 || state_.Pictures.Abort; });
   }
   {
     std::lock_guard lock(state_.ClockMutex);
@@ -133,7 +136,8 @@ void TVideoDecoder::OnFlush() {
 }
 
 bool TVideoDecoder::EnsureGraph(const AVFrame* frame) {
-  if (graph_ && frame->width == graphWidth_ && frame->height == graphHeight_ && frame->format == graphFormat_)
+  if (graph_ && frame->width == graphWidth_ && frame->height == graphHeight_ &&
+      frame->format == graphFormat_)
     return true;
   FreeGraph();
   graph_ = FF.avfilter_graph_alloc();
@@ -148,14 +152,15 @@ bool TVideoDecoder::EnsureGraph(const AVFrame* frame) {
   std::snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=%d/%d:pixel_aspect=%d/%d",
                 frame->width, frame->height, frame->format, tb.num, tb.den, sar.num, sar.den);
   AVFilterContext* format = nullptr;
-  bool ok = FF.avfilter_graph_create_filter(&source_, FF.avfilter_get_by_name("buffer"), "player_input", args,
-                                            nullptr, graph_) >= 0 &&
-            FF.avfilter_graph_create_filter(&format, FF.avfilter_get_by_name("format"), "player_format",
-                                            "pix_fmts=yuv420p", nullptr, graph_) >= 0 &&
-            FF.avfilter_graph_create_filter(&sink_, FF.avfilter_get_by_name("buffersink"), "player_output",
-                                            nullptr, nullptr, graph_) >= 0 &&
-            FF.avfilter_link(source_, 0, format, 0) >= 0 && FF.avfilter_link(format, 0, sink_, 0) >= 0 &&
-            FF.avfilter_graph_config(graph_, nullptr) >= 0;
+  bool ok =
+      FF.avfilter_graph_create_filter(&source_, FF.avfilter_get_by_name("buffer"), "player_input",
+                                      args, nullptr, graph_) >= 0 &&
+      FF.avfilter_graph_create_filter(&format, FF.avfilter_get_by_name("format"), "player_format",
+                                      "pix_fmts=yuv420p", nullptr, graph_) >= 0 &&
+      FF.avfilter_graph_create_filter(&sink_, FF.avfilter_get_by_name("buffersink"),
+                                      "player_output", nullptr, nullptr, graph_) >= 0 &&
+      FF.avfilter_link(source_, 0, format, 0) >= 0 && FF.avfilter_link(format, 0, sink_, 0) >= 0 &&
+      FF.avfilter_graph_config(graph_, nullptr) >= 0;
   if (!ok) {
     host_.LogMessage(kLogError, "cannot build the video filter graph");
     FreeGraph();

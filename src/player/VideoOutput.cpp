@@ -182,8 +182,8 @@ int TVideoOutput::WaveStart(int channels, int width) {
   for (int i = 0; i < 1000 && base - i >= 0; i += channels) {
     int at = base - i;
     if (at + 9 * channels >= int(recent.size())) continue;
-    int a = recent[size_t(at)], b = recent[size_t(at + 4 * channels)], c = recent[size_t(at + 5 * channels)],
-        d = recent[size_t(at + 9 * channels)];
+    int a = recent[size_t(at)], b = recent[size_t(at + 4 * channels)],
+        c = recent[size_t(at + 5 * channels)], d = recent[size_t(at + 9 * channels)];
     bool crosses = (b < 0) != (c < 0);
     if (crosses && a - d > bestScore) {
       bestScore = a - d;

@@ -18,8 +18,9 @@ namespace {
 class GlobalUnit : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("quor_global_" + std::to_string(::getpid()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() /
+            ("quor_global_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_ / "home");
     oldHome_ = platform::GetEnv("HOME");
@@ -106,14 +107,16 @@ TEST_F(GlobalUnit, GlobalReferenceAndHelpers) {
   SetGlobalObject(nullptr);
 
   const platform::FileVersion v = platform::ProgramVersion();
-  EXPECT_EQ(TGlobalObject::FileVersionText(), " " + std::to_string(v.Major) + "." + std::to_string(v.Minor) +
-                                                  std::to_string(v.Release) + std::to_string(v.Build) + " ");
+  EXPECT_EQ(TGlobalObject::FileVersionText(),
+            " " + std::to_string(v.Major) + "." + std::to_string(v.Minor) +
+                std::to_string(v.Release) + std::to_string(v.Build) + " ");
   EXPECT_FALSE(TGlobalObject::LoginUserName().empty());
   EXPECT_EQ(TGlobalObject::RightChars("videoconverter", 9), "converter");
   EXPECT_EQ(TGlobalObject::RightChars("abc", 10), "abc");
   EXPECT_EQ(TGlobalObject::RightChars("abc", 0), "");
   EXPECT_EQ(TGlobalObject::RightChars("abc", -1), "");
-  EXPECT_EQ(TGlobalObject::RightChars("x\xC3\xA9t\xC3\xA9", 3), "\xC3\xA9t\xC3\xA9");  // code points, not bytes
+  EXPECT_EQ(TGlobalObject::RightChars("x\xC3\xA9t\xC3\xA9", 3),
+            "\xC3\xA9t\xC3\xA9");  // code points, not bytes
   EXPECT_TRUE(TGlobalObject::CanWriteToFolder(root_.string()));
   EXPECT_FALSE(TGlobalObject::CanWriteToFolder((root_ / "missing").string()));
 }

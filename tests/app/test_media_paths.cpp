@@ -21,7 +21,8 @@ void Touch(const std::string& path) {
 
 TEST(MediaPaths, TheProbeReadsTheUsualExtensionsWhateverTheirCase) {
   const std::vector<std::string> ext = ReadableExtensions();
-  for (const char* e : {"mp4", "m4v", "m4a", "mkv", "avi", "mov", "webm", "wav", "mp3", "ogg", "flac", "ts", "mpg"})
+  for (const char* e :
+       {"mp4", "m4v", "m4a", "mkv", "avi", "mov", "webm", "wav", "mp3", "ogg", "flac", "ts", "mpg"})
     EXPECT_TRUE(std::binary_search(ext.begin(), ext.end(), e)) << e;
   EXPECT_FALSE(std::binary_search(ext.begin(), ext.end(), "txt"));
   EXPECT_TRUE(std::is_sorted(ext.begin(), ext.end()));
@@ -34,14 +35,15 @@ TEST(MediaPaths, TheProbeReadsTheUsualExtensionsWhateverTheirCase) {
 TEST(MediaPaths, FoldersGiveTheirMediaFilesInNameOrderWithoutHiddenFolders) {
   TScratchFolder scratch;
   const std::string root = scratch.Path() + "drop";
-  for (const char* f : {"b.mp4", "a.MKV", "notes.txt", "sub/c.avi", "sub/deeper/d.wav", ".hidden/x.mp4",
-                        "sub/.cache/y.mp4", ".visible-file.mp4"})
+  for (const char* f : {"b.mp4", "a.MKV", "notes.txt", "sub/c.avi", "sub/deeper/d.wav",
+                        ".hidden/x.mp4", "sub/.cache/y.mp4", ".visible-file.mp4"})
     Touch(root + "/" + f);
   fs::create_directory_symlink(root, root + "/sub/loop");  // never followed
   const std::string single = scratch.Path() + "single.bin";
   Touch(single);
 
-  const TExpandedPaths out = ExpandMediaPaths({single, root, scratch.Path() + "missing.mp4"}, ReadableExtensions());
+  const TExpandedPaths out =
+      ExpandMediaPaths({single, root, scratch.Path() + "missing.mp4"}, ReadableExtensions());
   const std::vector<std::string> expected = {single,
                                              root + "/.visible-file.mp4",
                                              root + "/a.MKV",

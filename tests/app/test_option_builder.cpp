@@ -42,8 +42,9 @@ class TFixedAnswer : public TDefaultUserInteraction {
 class OptionBuilder : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("quor_builder_" + std::to_string(::getpid()) + "_" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() /
+            ("quor_builder_" + std::to_string(::getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root_);
     fs::create_directories(root_);
     context_.SettingsFile = (root_ / "settings.ini").string();
@@ -82,7 +83,9 @@ class OptionBuilder : public ::testing::Test {
   void Settings(const std::vector<std::pair<std::string, std::string>>& values) {
     ASSERT_TRUE(platform::WriteIniStrings(context_.SettingsFile, kSection, values));
   }
-  void Unset(const std::string& key) { ASSERT_TRUE(platform::DeleteIniKey(context_.SettingsFile, kSection, key)); }
+  void Unset(const std::string& key) {
+    ASSERT_TRUE(platform::DeleteIniKey(context_.SettingsFile, kSection, key));
+  }
   void Source(int w, int h) {
     source_.Width = w;
     source_.Height = h;
@@ -123,16 +126,18 @@ TEST_F(OptionBuilder, LetterboxBarsForEveryShapeOfSourceAndTarget) {
     const char* aspect;
     const char* filter;
   } cases[] = {
-      {720, 480, "320x240", "320x212", "320:212", "pad=320:240:0:14"},      // both shrink, wider source
-      {1920, 1080, "640x480", "640x360", "640:360", "pad=640:480:0:60"},    // 16:9 into 4:3
-      {640, 480, "1280x720", "960x720", "960:720", "pad=1280:720:160:0"},   // 4:3 into 16:9, enlarged
-      {640, 480, "640x360", "480x360", "480:360", "pad=640:360:80:0"},      // 4:3 into 16:9, shrunk
-      {1280, 720, "640x360", "640x360", "640:360", "pad=640:360:0:0"},      // same shape, shrunk
-      {320, 240, "640x480", "640x480", "640:480", "pad=640:480:0:0"},       // same shape, enlarged
-      {720, 400, "640x480", "640x356", "640:356", "pad=640:480:0:62"},      // wider, but lower than the target
-      {400, 600, "640x480", "320x480", "320:480", "pad=640:480:160:0"},     // narrower, but higher
+      {720, 480, "320x240", "320x212", "320:212", "pad=320:240:0:14"},  // both shrink, wider source
+      {1920, 1080, "640x480", "640x360", "640:360", "pad=640:480:0:60"},  // 16:9 into 4:3
+      {640, 480, "1280x720", "960x720", "960:720",
+       "pad=1280:720:160:0"},                                           // 4:3 into 16:9, enlarged
+      {640, 480, "640x360", "480x360", "480:360", "pad=640:360:80:0"},  // 4:3 into 16:9, shrunk
+      {1280, 720, "640x360", "640x360", "640:360", "pad=640:360:0:0"},  // same shape, shrunk
+      {320, 240, "640x480", "640x480", "640:480", "pad=640:480:0:0"},   // same shape, enlarged
+      {720, 400, "640x480", "640x356", "640:356",
+       "pad=640:480:0:62"},  // wider, but lower than the target
+      {400, 600, "640x480", "320x480", "320:480", "pad=640:480:160:0"},  // narrower, but higher
       {640, 480, "as source", "640x480", "640:480", "pad=640:480:0:0"},
-      {321, 241, "as source", "320x240", "320:240", "pad=320:240:0:0"},     // odd source made even
+      {321, 241, "as source", "320x240", "320:240", "pad=320:240:0:0"},  // odd source made even
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.sw) + "x" + std::to_string(c.sh) + " -> " + c.target);
@@ -281,7 +286,9 @@ TEST_F(OptionBuilder, VideoCodecTargetsAndPresets) {
   EXPECT_EQ(out_.Target, 3);
 
   Settings({{"paraVideoEncoder", "libx264"}});
-  for (auto [format, preset] : {std::pair{"PSP", "libx264-psp"}, {"ipod", "libx264-ipod"}, {"ps3", "libx264-ps3"},
+  for (auto [format, preset] : {std::pair{"PSP", "libx264-psp"},
+                                {"ipod", "libx264-ipod"},
+                                {"ps3", "libx264-ps3"},
                                 {"mp4", "libx264-mp4"}}) {
     Profile({{"Format", format}});
     Build();
@@ -389,7 +396,8 @@ TEST_F(OptionBuilder, AudioBitRateChannelsAndVolume) {
   EXPECT_EQ(out_.AudioChannels, 1);
   EXPECT_EQ(out_.AudioVolume, 512);
 
-  Settings({{"paraAudioBitRate", "as source"}, {"paraChannel", "as source"}, {"paraVolume", "256"}});
+  Settings(
+      {{"paraAudioBitRate", "as source"}, {"paraChannel", "as source"}, {"paraVolume", "256"}});
   Build();
   EXPECT_EQ(out_.AudioBitRate, 128000);
   EXPECT_EQ(out_.AudioChannels, -1);
@@ -461,7 +469,8 @@ TEST_F(OptionBuilder, AudioOnlyFormatsDropPictureAndSubtitles) {
   EXPECT_EQ(out_.VideoCodec, "");
   EXPECT_EQ(out_.FrameSize, "");
 
-  for (auto [format, container] : {std::pair{"MATROSKA", "matroska"}, {"mp3", ""}, {"mpegts", ""}}) {
+  for (auto [format, container] :
+       {std::pair{"MATROSKA", "matroska"}, {"mp3", ""}, {"mpegts", ""}}) {
     Profile({{"Format", format}});
     Build();
     EXPECT_EQ(out_.FileFormat, container) << format;
@@ -518,7 +527,8 @@ class OutputName : public OptionBuilder {
     oldHome_ = platform::GetEnv("HOME");
     platform::SetEnv("HOME", (root_ / "home").string());
     out_dir_ = root_ / "out";
-    ASSERT_TRUE(platform::WriteIniString(context_.SettingsFile, "settings", "OutPutDir", out_dir_.string()));
+    ASSERT_TRUE(platform::WriteIniString(context_.SettingsFile, "settings", "OutPutDir",
+                                         out_dir_.string()));
   }
   void TearDown() override {
     oldHome_ ? platform::SetEnv("HOME", *oldHome_) : platform::UnsetEnv("HOME");
@@ -549,11 +559,14 @@ TEST_F(OutputName, NewSuffixThenTheFirstFreeNumber) {
 TEST_F(OutputName, BaseNameKeepsInnerDotsAndAnyCharacters) {
   EXPECT_EQ(Name("/v.d/my.clip.v2.mp4"), (out_dir_ / "my.clip.v2_(new).avi").string());
   EXPECT_EQ(Name("/v.d/noext"), (out_dir_ / "noext_(new).avi").string());
-  EXPECT_EQ(Name("/v/Überraschung 日本.mkv", "_ipod.mp4"), (out_dir_ / "Überraschung 日本_(new)_ipod.mp4").string());
+  EXPECT_EQ(Name("/v/Überraschung 日本.mkv", "_ipod.mp4"),
+            (out_dir_ / "Überraschung 日本_(new)_ipod.mp4").string());
   Touch(out_dir_ / "Überraschung 日本_(new).mp3");
-  EXPECT_EQ(Name("Überraschung 日本.wav", ".mp3"), (out_dir_ / "Überraschung 日本_(new_1).mp3").string());
+  EXPECT_EQ(Name("Überraschung 日本.wav", ".mp3"),
+            (out_dir_ / "Überraschung 日本_(new_1).mp3").string());
 
-  ASSERT_TRUE(platform::WriteIniString(context_.SettingsFile, "settings", "OutPutDir", out_dir_.string() + "/"));
+  ASSERT_TRUE(platform::WriteIniString(context_.SettingsFile, "settings", "OutPutDir",
+                                       out_dir_.string() + "/"));
   EXPECT_EQ(Name("/v/b.avi"), (out_dir_ / "b_(new).avi").string());
 }
 
@@ -565,8 +578,8 @@ TEST_F(OutputName, AnUncreatableFolderIsReplacedByTheDefault) {
   EXPECT_EQ(Name("/v/a.avi"), fallback + "/a_(new).avi");
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_EQ(ui_.Warnings[0].Caption, "Warning");
-  EXPECT_EQ(ui_.Warnings[0].Text,
-            "Cannot create output directory:" + bad + ".It will create default directory " + fallback + "!");
+  EXPECT_EQ(ui_.Warnings[0].Text, "Cannot create output directory:" + bad +
+                                      ".It will create default directory " + fallback + "!");
   EXPECT_TRUE(fs::is_directory(fallback));
   EXPECT_EQ(platform::ReadIniString(context_.SettingsFile, "settings", "OutPutDir", ""), fallback);
 }

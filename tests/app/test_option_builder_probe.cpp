@@ -26,8 +26,9 @@ class OptionBuilderProbe : public ::testing::Test {
     context_.SettingsFile = (root_ / "settings.ini").string();
     context_.ProfileFile = (root_ / "profile.ini").string();
     context_.Ui = &ui_;
-    ASSERT_TRUE(platform::WriteIniStrings(context_.ProfileFile, "formatInfo7",
-                                          {{"Format", "avi"}, {"SampleRate", "as source,22050,48000"}}));
+    ASSERT_TRUE(
+        platform::WriteIniStrings(context_.ProfileFile, "formatInfo7",
+                                  {{"Format", "avi"}, {"SampleRate", "as source,22050,48000"}}));
     ASSERT_TRUE(platform::WriteIniStrings(context_.SettingsFile, "formatInfo7",
                                           {{"paraVideoEncoder", "mpeg4"},
                                            {"paraAudioEncoder", "libmp3lame"},
@@ -71,13 +72,15 @@ TEST_F(OptionBuilderProbe, AudioOnlySourceForAVideoFormat) {
 // source keeps its shape inside it with square pixels ("full" fills the
 // target by design).
 TEST_F(OptionBuilderProbe, ZoomedConversionsShowThePictureInItsShape) {
-  ASSERT_TRUE(platform::WriteIniStrings(context_.SettingsFile, "formatInfo7", {{"paraVideoSize", "320x240"}}));
+  ASSERT_TRUE(platform::WriteIniStrings(context_.SettingsFile, "formatInfo7",
+                                        {{"paraVideoSize", "320x240"}}));
   const std::string out = (root_ / "zoomed.avi").string();
   for (int sourceH : {240, 180}) {
     const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, sourceH).Seconds(0.4));
     for (const char* zoom : {"lbox", "center", "full"}) {
       for (bool crop : {false, true}) {
-        SCOPED_TRACE(std::string(zoom) + (crop ? " cropped" : "") + " of 320x" + std::to_string(sourceH));
+        SCOPED_TRACE(std::string(zoom) + (crop ? " cropped" : "") + " of 320x" +
+                     std::to_string(sourceH));
         TlvFilesRecord record;
         record.Zoom = zoom;
         if (crop) record.CropLeft = record.CropRight = 40;
@@ -109,10 +112,12 @@ TEST_F(OptionBuilderProbe, ZoomedConversionsShowThePictureInItsShape) {
         FF.avformat_find_stream_info(ctx, nullptr);
         ASSERT_GE(ctx->nb_streams, 1u);
         const AVCodecParameters* par = ctx->streams[0]->codecpar;
-        const double sar = par->sample_aspect_ratio.num > 0 ? av_q2d(par->sample_aspect_ratio) : 1.0;
+        const double sar =
+            par->sample_aspect_ratio.num > 0 ? av_q2d(par->sample_aspect_ratio) : 1.0;
         EXPECT_EQ(par->width, 320);
         EXPECT_EQ(par->height, 240);
-        EXPECT_NEAR(sar, 1.0, 0.015) << par->sample_aspect_ratio.num << ":" << par->sample_aspect_ratio.den;
+        EXPECT_NEAR(sar, 1.0, 0.015)
+            << par->sample_aspect_ratio.num << ":" << par->sample_aspect_ratio.den;
         CloseInputWithName(&ctx);
       }
     }

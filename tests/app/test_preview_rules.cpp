@@ -164,7 +164,8 @@ TEST_F(SnapshotTest, AFolderThatCannotBeCreatedFallsBackToTheDefaultWithAWarning
 
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_EQ(ui_.Warnings[0].Text, "Cannot create output directory:" + scratch_.Path() +
-                                      "file/snaps.It will create default directory " + home + "videoconverter!");
+                                      "file/snaps.It will create default directory " + home +
+                                      "videoconverter!");
   EXPECT_EQ(r.Folder, home + "videoconverter/");
   EXPECT_EQ(TAppSettings(settings_).SnapOutPutDir(), home + "videoconverter");
   EXPECT_TRUE(std::filesystem::exists(home + "videoconverter/Snapshot_full.bmp"));

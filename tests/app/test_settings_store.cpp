@@ -14,8 +14,9 @@ namespace {
 class SettingsStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("quor_store_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("quor_store_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     settings_ = (dir_ / "settings.ini").string();
@@ -35,7 +36,8 @@ TEST_F(SettingsStore, AFreshFileStartsFromTheDefaultFormat) {
   EXPECT_EQ(format.Name, "iPod Video MPEG-4");
   EXPECT_EQ(format.Code, 1);
   platform::WriteIniString(settings_, "settings", "FormatCode", "10x");
-  EXPECT_EQ(ReadDialogFormat(settings_).Code, 1);  // no number: the default format, as every reader has it
+  EXPECT_EQ(ReadDialogFormat(settings_).Code,
+            1);  // no number: the default format, as every reader has it
 }
 
 TEST_F(SettingsStore, AFileThatCannotBeWrittenIsReported) {

@@ -70,7 +70,8 @@ class TRecordingListView : public IBatchListView {
 // Cancel would) once `CancelWhen` says so.
 class TRecordingProgressView : public IProgressView {
  public:
-  TRecordingProgressView(TBatchDriver& driver, TQueuedHandOver& handOver) : driver_(driver), handOver_(handOver) {}
+  TRecordingProgressView(TBatchDriver& driver, TQueuedHandOver& handOver)
+      : driver_(driver), handOver_(handOver) {}
 
   void RunModal() override {
     Closed = false;

@@ -40,13 +40,17 @@ TEST(FirstStartTest, SeedsEveryFormatOnceAndKeepsWhatTheUserChose) {
   EXPECT_TRUE(first.ProfileInPlace);
   EXPECT_EQ(first.SeededSections, int(FormatCatalog().size()) + 1);
   // The default format now has encoders to convert with.
-  EXPECT_EQ(platform::ReadIniString(global.SettingsFile(), "formatInfo1", "paraVideoEncoder", ""), "mpeg4");
-  EXPECT_FALSE(platform::ReadIniString(global.SettingsFile(), "formatInfo1", "paraAudioEncoder", "").empty());
+  EXPECT_EQ(platform::ReadIniString(global.SettingsFile(), "formatInfo1", "paraVideoEncoder", ""),
+            "mpeg4");
+  EXPECT_FALSE(platform::ReadIniString(global.SettingsFile(), "formatInfo1", "paraAudioEncoder", "")
+                   .empty());
 
-  ASSERT_TRUE(platform::WriteIniString(global.SettingsFile(), "formatInfo104", "paraVideoSize", "176x144"));
+  ASSERT_TRUE(
+      platform::WriteIniString(global.SettingsFile(), "formatInfo104", "paraVideoSize", "176x144"));
   const TFirstStartResult again = FirstStart(global);
   EXPECT_EQ(again.SeededSections, 0);
-  EXPECT_EQ(platform::ReadIniString(global.SettingsFile(), "formatInfo104", "paraVideoSize", ""), "176x144");
+  EXPECT_EQ(platform::ReadIniString(global.SettingsFile(), "formatInfo104", "paraVideoSize", ""),
+            "176x144");
 }
 
 TEST(FirstStartTest, WithoutAProfileNothingIsSeeded) {
@@ -132,7 +136,8 @@ TEST_F(BatchTest, AddProbesFilesAndSkipsDuplicatesFoldersAndUnreadableFiles) {
   EXPECT_EQ(vcl_.TaskCount(), 0);
   EXPECT_EQ(list_->Selected(), 0);
   EXPECT_TRUE(listView_.HasRows);
-  EXPECT_EQ(listView_.Enabled, unsigned(IBatchListView::btStart | IBatchListView::btClear | IBatchListView::btRemove));
+  EXPECT_EQ(listView_.Enabled,
+            unsigned(IBatchListView::btStart | IBatchListView::btClear | IBatchListView::btRemove));
   const TSourceRow& row = list_->Row(0);
   EXPECT_EQ(row.Caption, upper);
   EXPECT_EQ(row.Length, "2");
@@ -320,6 +325,7 @@ TEST_F(BatchTest, SameBaseNamesGetDistinctOutputs) {
   ASSERT_TRUE(driver.Start());
   // ...but the first output exists once its task is set up, so the second
   // file never overwrites it.
-  EXPECT_EQ(driver.OutputFiles(), (std::vector<std::string>{out_ + "same_(new).mp4", out_ + "same_(new_1).mp4"}));
+  EXPECT_EQ(driver.OutputFiles(),
+            (std::vector<std::string>{out_ + "same_(new).mp4", out_ + "same_(new_1).mp4"}));
   for (const auto& f : driver.OutputFiles()) EXPECT_GT(std::filesystem::file_size(f), 1000u) << f;
 }

@@ -91,8 +91,9 @@ TEST_F(BatchHostile, UnknownFormatCodeFallsBackToTheDefaultWithAWarning) {
     ASSERT_EQ(tasks.size(), 1u);
     EXPECT_TRUE(tasks[0].Completed) << tasks[0].ErrorMessage;
     ASSERT_EQ(ui_.Warnings.size(), 1u);
-    EXPECT_NE(ui_.Warnings[0].Text.find(std::string("No output format has the code '") + code + "'"),
-              std::string::npos)
+    EXPECT_NE(
+        ui_.Warnings[0].Text.find(std::string("No output format has the code '") + code + "'"),
+        std::string::npos)
         << ui_.Warnings[0].Text;
     EXPECT_EQ(std::filesystem::path(driver_->OutputFiles()[0]).extension(), ".mp4");
     EXPECT_TRUE(TestMedia::ScanVideo(driver_->OutputFiles()[0]).Ok);
@@ -154,7 +155,9 @@ TEST_F(BatchHostile, UnreadablePictureIsSkippedWithAWarningAndTheOtherEditsApply
   TBitmap source, output;
   ASSERT_TRUE(TestMedia::DecodeFrame(Clip(), 5, source));
   ASSERT_TRUE(TestMedia::DecodeFrame(driver_->OutputFiles()[0], 5, output));
-  const TestMedia::Rgb before = TestMedia::PixelAt(source, source.Width() / 8, source.Height() * 7 / 8, 2);
-  const TestMedia::Rgb after = TestMedia::PixelAt(output, output.Width() / 8, output.Height() * 7 / 8, 2);
+  const TestMedia::Rgb before =
+      TestMedia::PixelAt(source, source.Width() / 8, source.Height() * 7 / 8, 2);
+  const TestMedia::Rgb after =
+      TestMedia::PixelAt(output, output.Width() / 8, output.Height() * 7 / 8, 2);
   EXPECT_GT(after.R, before.R + 40);
 }

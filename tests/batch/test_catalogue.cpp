@@ -65,7 +65,8 @@ TOutputFacts Inspect(const std::string& path) {
 bool IsBlack(const TestMedia::Rgb& c) { return c.R < 24 && c.G < 24 && c.B < 24; }
 
 // Writes a 24-bit BMP of one colour.
-void WriteBmp(const std::string& path, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+void WriteBmp(const std::string& path, int w, int h, std::uint8_t r, std::uint8_t g,
+              std::uint8_t b) {
   const int row = (w * 3 + 3) & ~3;
   const std::uint32_t size = 54 + std::uint32_t(row * h);
   std::vector<std::uint8_t> f(size, 0);
@@ -89,7 +90,8 @@ void WriteBmp(const std::string& path, int w, int h, std::uint8_t r, std::uint8_
       f[at + 1] = g;
       f[at + 2] = r;
     }
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
 }
 
 class CatalogueCli : public ::testing::Test {
@@ -110,7 +112,8 @@ class CatalogueCli : public ::testing::Test {
   // one format's section.
   void SetFormatKeys(int code, const std::vector<std::pair<std::string, std::string>>& keys) {
     ASSERT_EQ(RunConvert(appData_, {"--list-formats"}).Status, 0);
-    ASSERT_TRUE(platform::WriteIniStrings(appData_ + kSettingsFileName, "formatInfo" + std::to_string(code), keys));
+    ASSERT_TRUE(platform::WriteIniStrings(appData_ + kSettingsFileName,
+                                          "formatInfo" + std::to_string(code), keys));
   }
   std::string Output(const std::string& source, const std::string& ext) const {
     const std::string name = std::filesystem::path(source).stem().string();
@@ -317,7 +320,8 @@ TEST_F(CatalogueCli, TrimmedConversionHasTheTrimmedLength) {
 }
 
 TEST_F(CatalogueCli, LongSourcesAreCutAtThirtyMinutes) {
-  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(16, 16).Fps(1).Seconds(1860).NoAudio());
+  const std::string clip =
+      TestMedia::Get(MediaSpec::Mp4().Size(16, 16).Fps(1).Seconds(1860).NoAudio());
   SetFormatKeys(104, {{"paraVideoSize", "as source"}, {"paraFrameRate", "as source"}});
   Convert({"--format", "104", clip});
   const double duration = TestMedia::ContainerDuration(Output(clip, "avi"));
@@ -396,8 +400,9 @@ TEST_F(CatalogueCli, EffectsAndWatermarksShowInTheirTimeWindows) {
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(2));
   const std::string picture = scratch_.Path() + "cyan.bmp";
   WriteBmp(picture, 40, 40, 0, 255, 255);
-  Convert({"--format", "104", "--saturation", "0", "--text", "Hi@200,150,from=1,to=1,back=FF00FF,width=100,height=60",
-           "--image", picture + "@20,150,to=0", clip});
+  Convert({"--format", "104", "--saturation", "0", "--text",
+           "Hi@200,150,from=1,to=1,back=FF00FF,width=100,height=60", "--image",
+           picture + "@20,150,to=0", clip});
   const std::string output = Output(clip, "avi");
   const TestMedia::Rgb magenta{255, 0, 255}, cyan{0, 255, 255};
 
@@ -424,22 +429,26 @@ TEST_F(CatalogueCli, PicturesThatCannotBeReadAreRefusedBeforeConverting) {
   const std::string empty = scratch_.Path() + "empty.bmp";
   std::ofstream(empty).flush();
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
-  const TChildResult run =
-      RunConvert(appData_, {"--output-dir", out_, "--brightness", "300", "--image", empty + "@1,1", clip});
+  const TChildResult run = RunConvert(
+      appData_, {"--output-dir", out_, "--brightness", "300", "--image", empty + "@1,1", clip});
   EXPECT_EQ(run.Status, 2);
-  EXPECT_NE(run.Err.find("the picture '" + empty + "' cannot be read"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("the picture '" + empty + "' cannot be read"), std::string::npos)
+      << run.Err;
   EXPECT_FALSE(std::filesystem::exists(Output(clip, "mp4")));
 }
 
 TEST_F(CatalogueCli, TrimsThatLeaveNothingAreRefused) {
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
   // Past the end: refused before anything is written.
-  TChildResult run = RunConvert(appData_, {"--quiet", "--output-dir", out_, "--format", "104", "--trim", "100", clip});
+  TChildResult run = RunConvert(
+      appData_, {"--quiet", "--output-dir", out_, "--format", "104", "--trim", "100", clip});
   EXPECT_EQ(run.Status, 1);
-  EXPECT_NE(run.Err.find("starts at 00:01:40.000, at or after its end"), std::string::npos) << run.Err;
+  EXPECT_NE(run.Err.find("starts at 00:01:40.000, at or after its end"), std::string::npos)
+      << run.Err;
   EXPECT_EQ(run.Out.find("done"), std::string::npos) << run.Out;
   // A millisecond of sound is less than the encoder's delay: nothing to keep.
-  run = RunConvert(appData_, {"--quiet", "--output-dir", out_, "--format", "201", "--trim", "0,0.001", clip});
+  run = RunConvert(appData_,
+                   {"--quiet", "--output-dir", out_, "--format", "201", "--trim", "0,0.001", clip});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("Nothing was converted"), std::string::npos) << run.Err;
   EXPECT_EQ(run.Out.find("done"), std::string::npos) << run.Out;
@@ -457,7 +466,8 @@ TEST_F(CatalogueCli, CropIsIgnoredForASourceWithoutPictures) {
 // file size limit) is named with the reason instead of a silent exit.
 TEST_F(CatalogueCli, SettingsThatCannotBeWrittenAreExplained) {
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
-  const std::string script = std::string("trap '' XFSZ; ulimit -f 1; exec '") + QUOR_CONVERT + "' \"$@\"";
+  const std::string script =
+      std::string("trap '' XFSZ; ulimit -f 1; exec '") + QUOR_CONVERT + "' \"$@\"";
   const TChildResult run = TChildProcess::Run(
       "/bin/sh", {"-c", script, "sh", "--quiet", "--format", "104", "--output-dir", out_, clip},
       {{"QUOR_APPDATA", appData_}});

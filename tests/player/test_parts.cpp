@@ -123,7 +123,8 @@ TEST(SubtitleBlend, OpaqueAndHalfTransparentColours) {
   pic->format = AV_PIX_FMT_YUV420P;
   ASSERT_GE(FF.av_frame_get_buffer(pic, 0), 0);
   for (int p = 0; p < 3; ++p)
-    for (int y = 0; y < (p ? 4 : 8); ++y) std::memset(pic->data[p] + y * pic->linesize[p], p ? 128 : 16, p ? 4 : 8);
+    for (int y = 0; y < (p ? 4 : 8); ++y)
+      std::memset(pic->data[p] + y * pic->linesize[p], p ? 128 : 16, p ? 4 : 8);
 
   uint8_t index[16] = {1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 2, 2, 1, 1, 2, 2};
   uint32_t palette[4] = {0, 0xFFFFFFFF, 0x80FF0000, 0};  // clear, opaque white, half red

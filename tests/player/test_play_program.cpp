@@ -29,7 +29,8 @@ TEST(PlayProgram, SigtermAndSigintEndItWhilePlaying) {
 }
 
 TEST(PlayProgram, ANamedPipeIsRefusedAtOnce) {
-  const std::string fifo = std::filesystem::temp_directory_path() / ("quor-play-" + std::to_string(::getpid()));
+  const std::string fifo =
+      std::filesystem::temp_directory_path() / ("quor-play-" + std::to_string(::getpid()));
   ::unlink(fifo.c_str());
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const TChildResult run = TChildProcess::Run(QUOR_PLAY, {fifo}, {}, 30s);

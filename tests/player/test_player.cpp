@@ -75,10 +75,14 @@ TEST_F(PlayerTest, SeekWhilePlayingShowsTheTarget) {
   ASSERT_TRUE(OpenClip(Clip3s()));
   ASSERT_TRUE(WaitPictures(2));
   player.Seek(2000000, 0, true);
-  ASSERT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() >= 38; }, 2000)) << display.LastNumber();
+  ASSERT_TRUE(WaitFor(
+      handOver, [&] { return display.LastNumber() >= 38; }, 2000))
+      << display.LastNumber();
   // Key frames every 12 pictures: playback resumes at most that far before 2 s.
   EXPECT_LE(display.LastNumber(), 50 + 10);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return player.Position() >= 1500000; }, 1000)) << player.Position();
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return player.Position() >= 1500000; }, 1000))
+      << player.Position();
 }
 
 TEST_F(PlayerTest, SeekWhilePausedShowsTheTargetAndStaysPaused) {
@@ -172,7 +176,8 @@ TEST_F(PlayerTest, CurrentFrameBeforeTheFirstPictureIsBlack) {
   ASSERT_TRUE(opened);
   ASSERT_EQ(black.Width(), 320);
   ASSERT_EQ(black.Height(), 240);
-  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(black, 160, 120), TestMedia::Rgb{0, 0, 0}, 0));
+  EXPECT_TRUE(
+      TestMedia::ColourNear(TestMedia::PixelAt(black, 160, 120), TestMedia::Rgb{0, 0, 0}, 0));
 }
 
 TEST_F(PlayerTest, HookChangesWhatIsShown) {
@@ -189,7 +194,8 @@ TEST_F(PlayerTest, HookChangesWhatIsShown) {
   ASSERT_TRUE(OpenClip(Clip3s()));
   ASSERT_TRUE(WaitPictures(3));
   TBitmap shown = display.Last();
-  EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(shown, 100, 100), TestMedia::Rgb{255, 0, 0}));
+  EXPECT_TRUE(
+      TestMedia::ColourNear(TestMedia::PixelAt(shown, 100, 100), TestMedia::Rgb{255, 0, 0}));
   EXPECT_GE(calls, 3);
   EXPECT_TRUE(ordered);
 
@@ -271,7 +277,8 @@ TEST_F(PlayerTest, OpeningASecondFileStopsTheFirst) {
   std::lock_guard lock(log.Mutex);
   auto firstStop = std::find(log.States.begin(), log.States.end(), psStop);
   ASSERT_NE(firstStop, log.States.end());
-  EXPECT_NE(std::find(firstStop, log.States.end(), psPlay), log.States.end()) << "stop of the first, then play";
+  EXPECT_NE(std::find(firstStop, log.States.end(), psPlay), log.States.end())
+      << "stop of the first, then play";
 }
 
 TEST_F(PlayerTest, VolumeAndMuteAreLiveSettings) {
@@ -300,12 +307,16 @@ TEST_F(PlayerTest, SeekToTheStartAndAspectChangesWhilePaused) {
   player.Pause();
   // At or before 0 the ranged seek has an empty range; the plain seek moves.
   player.Seek(-5, 0, true);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() == 0; }, 2000)) << display.LastNumber();
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return display.LastNumber() == 0; }, 2000))
+      << display.LastNumber();
   TDisplayRect own = display.Rect();
   EXPECT_EQ(own.Width, 266);  // 4:3 in 400x200
   EXPECT_EQ(own.Left, 67);
   player.SetAspectRatio(-1);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return display.Rect().Width == 400; }, 1000)) << "redrawn while paused";
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return display.Rect().Width == 400; }, 1000))
+      << "redrawn while paused";
   EXPECT_EQ(display.Rect().Height, 200);
   EXPECT_EQ(display.LastNumber(), 0);
 }
@@ -314,7 +325,9 @@ TEST_F(PlayerTest, WaveDisplayDrawsTheToneAndEventsCanStayOffTheMainThread) {
   player.SetTriggerEventInMainThread(false);
   auto offMain = std::make_shared<std::atomic<bool>>(false);
   std::thread::id mainId = std::this_thread::get_id();
-  player.SetOnState([offMain, mainId](TFFPlayer*, TPlayState) { *offMain = std::this_thread::get_id() != mainId; });
+  player.SetOnState([offMain, mainId](TFFPlayer*, TPlayState) {
+    *offMain = std::this_thread::get_id() != mainId;
+  });
   ASSERT_TRUE(OpenClip(TestMedia::Get(MediaSpec::AudioOnly().Seconds(2))));
   ASSERT_TRUE(WaitPictures(10));
   TBitmap waves = display.Last();
@@ -332,7 +345,8 @@ TEST_F(PlayerTest, WaveDisplayDrawsTheToneAndEventsCanStayOffTheMainThread) {
 // name whose first part reads like a protocol.
 TEST_F(PlayerTest, UnusualFileNamesPlay) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("quor_player_names_" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("quor_player_names_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1));

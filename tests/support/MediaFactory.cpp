@@ -59,10 +59,11 @@ std::string MediaSpec::Key() const {
   std::ostringstream k;
   k.precision(9);
   k << "g=" << GeneratorVersion << ";f=" << Format << ";e=" << Extension << ";v=" << VideoCodec
-    << ";a=" << AudioCodec << ";sub=" << SubtitleCodec << ";bf=" << BFrames << ";s=" << Width << "x" << Height << ";r=" << FpsNum << "/" << FpsDen
-    << ";d=" << Duration << ";ar=" << SampleRate << ";ac=" << Channels << ";hz=" << ToneHz
-    << ";lv=" << ToneLevel << ";vb=" << VideoBitRate << ";ab=" << AudioBitRate
-    << ";pf=" << PixelFormat << ";lang=" << Language << (Interlaced ? ";il" : "") << (Noise ? ";nz" : "");
+    << ";a=" << AudioCodec << ";sub=" << SubtitleCodec << ";bf=" << BFrames << ";s=" << Width << "x"
+    << Height << ";r=" << FpsNum << "/" << FpsDen << ";d=" << Duration << ";ar=" << SampleRate
+    << ";ac=" << Channels << ";hz=" << ToneHz << ";lv=" << ToneLevel << ";vb=" << VideoBitRate
+    << ";ab=" << AudioBitRate << ";pf=" << PixelFormat << ";lang=" << Language
+    << (Interlaced ? ";il" : "") << (Noise ? ";nz" : "");
   for (const auto& [key, value] : Metadata) k << ";m:" << key << "=" << value;
   return k.str();
 }
@@ -131,8 +132,8 @@ std::string ExtensionOf(const MediaSpec& spec) {
 }
 
 std::string CachePath(const MediaSpec& spec) {
-  std::string label = spec.Format + "_" + (spec.VideoCodec.empty() ? "nov" : spec.VideoCodec) + "_" +
-                      (spec.AudioCodec.empty() ? "noa" : spec.AudioCodec);
+  std::string label = spec.Format + "_" + (spec.VideoCodec.empty() ? "nov" : spec.VideoCodec) +
+                      "_" + (spec.AudioCodec.empty() ? "noa" : spec.AudioCodec);
   return MediaDir() + label + "_" + Hex(Fnv1a(spec.Key())) + "." + ExtensionOf(spec);
 }
 
@@ -145,8 +146,13 @@ void PutSample(AVFrame* f, int channels, int ch, int i, double v) {
   std::uint8_t* p = base + size_t(planar ? i : i * channels + ch) * size_t(bytes);
   switch (FF.av_get_packed_sample_fmt(fmt)) {
     case AV_SAMPLE_FMT_U8: *p = static_cast<std::uint8_t>(std::lround(128 + v * 127)); break;
-    case AV_SAMPLE_FMT_S16: *reinterpret_cast<std::int16_t*>(p) = static_cast<std::int16_t>(std::lround(v * 32767)); break;
-    case AV_SAMPLE_FMT_S32: *reinterpret_cast<std::int32_t*>(p) = static_cast<std::int32_t>(std::llround(v * 2147483647.0)); break;
+    case AV_SAMPLE_FMT_S16:
+      *reinterpret_cast<std::int16_t*>(p) = static_cast<std::int16_t>(std::lround(v * 32767));
+      break;
+    case AV_SAMPLE_FMT_S32:
+      *reinterpret_cast<std::int32_t*>(p) =
+          static_cast<std::int32_t>(std::llround(v * 2147483647.0));
+      break;
     case AV_SAMPLE_FMT_FLT: *reinterpret_cast<float*>(p) = static_cast<float>(v); break;
     case AV_SAMPLE_FMT_DBL: *reinterpret_cast<double*>(p) = v; break;
     default: Fail("unsupported sample format");
@@ -174,7 +180,8 @@ class TClipWriter {
   void Write(const std::string& path) {
     int err = FF.avformat_alloc_output_context2(&oc_, nullptr, spec_.Format.c_str(), path.c_str());
     if (err < 0 || !oc_) Fail("no muxer " + spec_.Format, err);
-    for (const auto& [key, value] : spec_.Metadata) FF.av_dict_set(&oc_->metadata, key.c_str(), value.c_str(), 0);
+    for (const auto& [key, value] : spec_.Metadata)
+      FF.av_dict_set(&oc_->metadata, key.c_str(), value.c_str(), 0);
     if (!spec_.VideoCodec.empty()) OpenVideo();
     if (!spec_.AudioCodec.empty()) OpenAudio();
     if (!spec_.SubtitleCodec.empty()) OpenSubtitles();
@@ -201,7 +208,8 @@ class TClipWriter {
     AVStream* st = FF.avformat_new_stream(oc_, nullptr);
     if (!st) Fail("cannot add a stream");
     st->time_base = enc->time_base;
-    if (!spec_.Language.empty()) FF.av_dict_set(&st->metadata, "language", spec_.Language.c_str(), 0);
+    if (!spec_.Language.empty())
+      FF.av_dict_set(&st->metadata, "language", spec_.Language.c_str(), 0);
     return st;
   }
 
@@ -252,7 +260,8 @@ class TClipWriter {
     vframe_->height = spec_.Height;
     if (FF.av_frame_get_buffer(vframe_, 0) < 0) Fail("no picture buffer");
     sws_ = FF.sws_getContext(spec_.Width, spec_.Height, AV_PIX_FMT_BGR24, spec_.Width, spec_.Height,
-                             venc_->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+                             venc_->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr,
+                             nullptr);
     if (!sws_) Fail("no scaler for the pattern");
     picture_.SetSize(spec_.Width, spec_.Height);
     videoTotal_ = std::llround(spec_.Duration * spec_.FpsNum / spec_.FpsDen);
@@ -275,7 +284,8 @@ class TClipWriter {
     ast_ = NewStream(aenc_);
     OpenEncoder(aenc_, codec, ast_, &opts);
     frameSize_ = aenc_->frame_size > 0 ? aenc_->frame_size : 1024;
-    variableLastFrame_ = (codec->capabilities & (AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME)) ||
+    variableLastFrame_ = (codec->capabilities &
+                          (AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME)) ||
                          aenc_->frame_size <= 0;
     aframe_ = FF.av_frame_alloc();
     audioTotal_ = std::llround(spec_.Duration * spec_.SampleRate);
@@ -288,11 +298,14 @@ class TClipWriter {
     // Text subtitle encoders take their styles from an ASS header.
     static const char* header =
         "[Script Info]\r\nScriptType: v4.00+\r\nPlayResX: 384\r\nPlayResY: 288\r\n\r\n"
-        "[V4+ Styles]\r\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
-        "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, "
-        "Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
-        "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,10,10,10,0\r\n\r\n"
-        "[Events]\r\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
+        "[V4+ Styles]\r\n"
+        "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+        "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+        "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\r\n"
+        "Style: Default,Arial,16,&Hffffff,&Hffffff,&H0,&H0,0,0,0,0,100,100,0,0,1,1,0,2,"
+        "10,10,10,0\r\n\r\n"
+        "[Events]\r\n"
+        "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\r\n";
     senc_->subtitle_header = reinterpret_cast<std::uint8_t*>(FF.av_strdup(header));
     senc_->subtitle_header_size = static_cast<int>(std::strlen(header));
     AVDictionary* opts = nullptr;
@@ -332,7 +345,8 @@ class TClipWriter {
     sub.end_display_time = 500;
     sub.pts = cueNext_ * AV_TIME_BASE;
     std::vector<std::uint8_t> buf(1024);
-    const int size = FF.avcodec_encode_subtitle(senc_, buf.data(), static_cast<int>(buf.size()), &sub);
+    const int size =
+        FF.avcodec_encode_subtitle(senc_, buf.data(), static_cast<int>(buf.size()), &sub);
     FF.avsubtitle_free(&sub);
     if (size < 0) Fail("cannot encode a subtitle", size);
     FF.av_packet_unref(pkt_);
@@ -486,14 +500,16 @@ std::string MediaDir() {
 std::string Get(const MediaSpec& spec) {
   if (!TFFmpegLoader::Instance().Loaded(ConverterLibraries))
     Fail("the media libraries are not loaded (link the engine test main)");
-  if (spec.VideoCodec.empty() && spec.AudioCodec.empty()) Fail("a clip needs a video or an audio stream");
+  if (spec.VideoCodec.empty() && spec.AudioCodec.empty())
+    Fail("a clip needs a video or an audio stream");
   return MakeCached(CachePath(spec), [&](const std::string& tmp) { TClipWriter(spec).Write(tmp); });
 }
 
 std::string Truncated(const MediaSpec& spec, double keepFraction) {
   const std::string clip = Get(spec);
   char suffix[32];
-  std::snprintf(suffix, sizeof suffix, "_cut%04d", static_cast<int>(std::lround(keepFraction * 1000)));
+  std::snprintf(suffix, sizeof suffix, "_cut%04d",
+                static_cast<int>(std::lround(keepFraction * 1000)));
   return MakeCached(DerivedPath(clip, suffix), [&](const std::string& tmp) {
     std::vector<char> data = ReadAll(clip);
     const auto keep = static_cast<size_t>(std::clamp(keepFraction, 0.0, 1.0) * double(data.size()));
@@ -515,35 +531,38 @@ std::string Corrupted(const MediaSpec& spec, unsigned seed) {
 }
 
 std::string Garbage(std::int64_t bytes) {
-  return MakeCached(MediaDir() + "garbage_" + std::to_string(bytes) + ".bin", [&](const std::string& tmp) {
-    std::vector<char> data(static_cast<size_t>(bytes));
-    std::uint32_t state = 7;
-    for (char& c : data) c = static_cast<char>(NextRandom(state));
-    WriteAll(tmp, data.data(), data.size());
-  });
+  return MakeCached(MediaDir() + "garbage_" + std::to_string(bytes) + ".bin",
+                    [&](const std::string& tmp) {
+                      std::vector<char> data(static_cast<size_t>(bytes));
+                      std::uint32_t state = 7;
+                      for (char& c : data) c = static_cast<char>(NextRandom(state));
+                      WriteAll(tmp, data.data(), data.size());
+                    });
 }
 
 std::string WavOfSize(std::int64_t bytes) {
   if (bytes < 46) Fail("a WAV file needs at least 46 bytes");
-  return MakeCached(MediaDir() + "wav_" + std::to_string(bytes) + ".wav", [&](const std::string& tmp) {
-    // 8-bit mono PCM, so any data length is a whole number of samples.
-    const auto data = static_cast<std::uint32_t>(bytes - 44);
-    std::string s = "RIFF";
-    PutLE(s, data + 36, 4);
-    s += "WAVEfmt ";
-    PutLE(s, 16, 4);
-    PutLE(s, 1, 2);     // PCM
-    PutLE(s, 1, 2);     // mono
-    PutLE(s, 8000, 4);  // sample rate
-    PutLE(s, 8000, 4);  // byte rate
-    PutLE(s, 1, 2);     // block align
-    PutLE(s, 8, 2);     // bits per sample
-    s += "data";
-    PutLE(s, data, 4);
-    for (std::uint32_t i = 0; i < data; ++i)
-      s.push_back(static_cast<char>(128 + std::lround(40 * std::sin(2 * M_PI * 440.0 * i / 8000))));
-    WriteAll(tmp, s.data(), s.size());
-  });
+  return MakeCached(
+      MediaDir() + "wav_" + std::to_string(bytes) + ".wav", [&](const std::string& tmp) {
+        // 8-bit mono PCM, so any data length is a whole number of samples.
+        const auto data = static_cast<std::uint32_t>(bytes - 44);
+        std::string s = "RIFF";
+        PutLE(s, data + 36, 4);
+        s += "WAVEfmt ";
+        PutLE(s, 16, 4);
+        PutLE(s, 1, 2);     // PCM
+        PutLE(s, 1, 2);     // mono
+        PutLE(s, 8000, 4);  // sample rate
+        PutLE(s, 8000, 4);  // byte rate
+        PutLE(s, 1, 2);     // block align
+        PutLE(s, 8, 2);     // bits per sample
+        s += "data";
+        PutLE(s, data, 4);
+        for (std::uint32_t i = 0; i < data; ++i)
+          s.push_back(
+              static_cast<char>(128 + std::lround(40 * std::sin(2 * M_PI * 440.0 * i / 8000))));
+        WriteAll(tmp, s.data(), s.size());
+      });
 }
 
 std::string MissingFile() { return MediaDir() + "no_such_clip_here.mp4"; }

@@ -88,7 +88,10 @@ struct MediaSpec {
   MediaSpec& NoVideo() { VideoCodec.clear(); return *this; }
   MediaSpec& NoAudio() { AudioCodec.clear(); return *this; }
   MediaSpec& Subtitles(const std::string& codec) { SubtitleCodec = codec; return *this; }
-  MediaSpec& Tag(const std::string& key, const std::string& value) { Metadata[key] = value; return *this; }
+  MediaSpec& Tag(const std::string& key, const std::string& value) {
+    Metadata[key] = value;
+    return *this;
+  }
   MediaSpec& Interlace() { Interlaced = true; return *this; }
   MediaSpec& Grainy() { Noise = true; return *this; }
 

@@ -45,7 +45,8 @@ Rgb AverageOf(const TBitmap& bmp, int x0, int y0, int x1, int y1) {
 // scaling do not count.
 Rgb InnerAverage(const TBitmap& bmp, int x0, int y0, int x1, int y1) {
   const int dx = (x1 - x0) / 4, dy = (y1 - y0) / 4;
-  return AverageOf(bmp, x0 + dx, y0 + dy, std::max(x1 - dx, x0 + dx + 1), std::max(y1 - dy, y0 + dy + 1));
+  return AverageOf(bmp, x0 + dx, y0 + dy, std::max(x1 - dx, x0 + dx + 1),
+                   std::max(y1 - dy, y0 + dy + 1));
 }
 
 int Luma(const Rgb& c) { return (c.R * 299 + c.G * 587 + c.B * 114) / 1000; }
@@ -123,9 +124,9 @@ class TDecoderInput {
 };
 
 bool ToBitmap(const AVFrame* f, TBitmap& out) {
-  SwsContext* sws = FF.sws_getContext(f->width, f->height, static_cast<AVPixelFormat>(f->format), f->width,
-                                      f->height, AV_PIX_FMT_BGR24, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
-                                      nullptr, nullptr);
+  SwsContext* sws = FF.sws_getContext(f->width, f->height, static_cast<AVPixelFormat>(f->format),
+                                      f->width, f->height, AV_PIX_FMT_BGR24,
+                                      SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
   if (!sws) return false;
   out.SetSize(f->width, f->height);
   std::uint8_t* dst[1] = {out.Bits()};
@@ -140,8 +141,8 @@ double GetSample(const AVFrame* f, int channels, int ch, int i) {
   const auto fmt = static_cast<AVSampleFormat>(f->format);
   const bool planar = FF.av_sample_fmt_is_planar(fmt);
   const int bytes = FF.av_get_bytes_per_sample(fmt);
-  const std::uint8_t* p =
-      (planar ? f->extended_data[ch] : f->extended_data[0]) + size_t(planar ? i : i * channels + ch) * size_t(bytes);
+  const std::uint8_t* p = (planar ? f->extended_data[ch] : f->extended_data[0]) +
+                          size_t(planar ? i : i * channels + ch) * size_t(bytes);
   switch (FF.av_get_packed_sample_fmt(fmt)) {
     case AV_SAMPLE_FMT_U8: return (*p - 128) / 128.0;
     case AV_SAMPLE_FMT_S16: return *reinterpret_cast<const std::int16_t*>(p) / 32768.0;
@@ -161,10 +162,13 @@ Rgb BandSample(const TBitmap& bmp, int band) {
   return InnerAverage(bmp, band * w / BandCount, h / 4, (band + 1) * w / BandCount, h / 2);
 }
 
-Rgb PixelAt(const TBitmap& bmp, int x, int y, int r) { return AverageOf(bmp, x - r, y - r, x + r + 1, y + r + 1); }
+Rgb PixelAt(const TBitmap& bmp, int x, int y, int r) {
+  return AverageOf(bmp, x - r, y - r, x + r + 1, y + r + 1);
+}
 
 bool ColourNear(const Rgb& a, const Rgb& b, int tolerance) {
-  return std::abs(a.R - b.R) <= tolerance && std::abs(a.G - b.G) <= tolerance && std::abs(a.B - b.B) <= tolerance;
+  return std::abs(a.R - b.R) <= tolerance && std::abs(a.G - b.G) <= tolerance &&
+         std::abs(a.B - b.B) <= tolerance;
 }
 
 void DrawPattern(TBitmap& bmp, int n) {
@@ -181,7 +185,8 @@ void DrawPattern(TBitmap& bmp, int n) {
       } else if (y < h / 2) {
         c = Bands[x * BandCount / w];
       } else {
-        const bool inSquare = x >= squareX && x < squareX + side && y >= squareY && y < squareY + side;
+        const bool inSquare =
+            x >= squareX && x < squareX + side && y >= squareY && y < squareY + side;
         c = inSquare ? yellow : grey;
       }
       SetPixel(bmp, x, y, c);
@@ -194,7 +199,8 @@ int ReadFrameNumber(const TBitmap& bmp) {
   if (w < FrameNumberBits || h < 4) return -1;
   int n = 0;
   for (int cell = 0; cell < FrameNumberBits; ++cell) {
-    const int luma = Luma(InnerAverage(bmp, cell * w / FrameNumberBits, 0, (cell + 1) * w / FrameNumberBits, h / 4));
+    const int luma = Luma(
+        InnerAverage(bmp, cell * w / FrameNumberBits, 0, (cell + 1) * w / FrameNumberBits, h / 4));
     if (luma > 96 && luma < 160) return -1;
     n = n * 2 + (luma >= 160 ? 1 : 0);
   }
@@ -218,7 +224,8 @@ bool DecodeFrameAt(const std::string& path, std::int64_t timeUs, TBitmap& out) {
   TDecoderInput in;
   if (!in.Open(path, AVMEDIA_TYPE_VIDEO)) return false;
   const std::int64_t start = in.Stream()->start_time;
-  const double origin = start == AV_NOPTS_VALUE ? 0.0 : double(start) * av_q2d(in.Stream()->time_base);
+  const double origin =
+      start == AV_NOPTS_VALUE ? 0.0 : double(start) * av_q2d(in.Stream()->time_base);
   bool found = false;
   in.ForEachFrame([&](const AVFrame* f) {
     const double t = in.Seconds(f) - origin;
@@ -248,7 +255,8 @@ VideoStats ScanVideo(const std::string& path) {
   AVRational rate = in.Stream()->avg_frame_rate;
   if (rate.num <= 0 || rate.den <= 0) rate = in.Stream()->r_frame_rate;
   s.FrameRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
-  s.Duration = s.Frames ? s.LastPts - s.FirstPts + (s.FrameRate > 0 ? 1.0 / s.FrameRate : 0.0) : 0.0;
+  s.Duration =
+      s.Frames ? s.LastPts - s.FirstPts + (s.FrameRate > 0 ? 1.0 / s.FrameRate : 0.0) : 0.0;
   s.Ok = s.Frames > 0;
   return s;
 }
@@ -299,7 +307,9 @@ std::vector<SubtitleCue> ScanSubtitles(const std::string& path) {
   in.ForEachPacket([&](const AVPacket* pkt) {
     AVSubtitle sub{};
     int got = 0;
-    if (FF.avcodec_decode_subtitle2(in.Decoder(), &sub, &got, const_cast<AVPacket*>(pkt)) < 0 || !got) return;
+    if (FF.avcodec_decode_subtitle2(in.Decoder(), &sub, &got, const_cast<AVPacket*>(pkt)) < 0 ||
+        !got)
+      return;
     for (unsigned r = 0; r < sub.num_rects; ++r) {
       const AVSubtitleRect* rect = sub.rects[r];
       if (rect->type != SUBTITLE_ASS || !rect->ass) continue;
@@ -307,8 +317,10 @@ std::vector<SubtitleCue> ScanSubtitles(const std::string& path) {
       std::string text = rect->ass;
       size_t at = 0;
       int commas = 0;
-      for (size_t c; commas < 8 && (c = text.find(',', at)) != std::string::npos; ++commas) at = c + 1;
-      const double start = pkt->pts == AV_NOPTS_VALUE ? 0.0 : double(pkt->pts) * av_q2d(in.Stream()->time_base);
+      for (size_t c; commas < 8 && (c = text.find(',', at)) != std::string::npos; ++commas)
+        at = c + 1;
+      const double start =
+          pkt->pts == AV_NOPTS_VALUE ? 0.0 : double(pkt->pts) * av_q2d(in.Stream()->time_base);
       cues.push_back({start, commas == 8 ? text.substr(at) : text});
     }
     FF.avsubtitle_free(&sub);
@@ -324,7 +336,8 @@ double ContainerDuration(const std::string& path) {
     std::lock_guard lock(CodecLock());
     err = FF.avformat_find_stream_info(ic, nullptr);
   }
-  const double d = err >= 0 && ic->duration != AV_NOPTS_VALUE ? double(ic->duration) / AV_TIME_BASE : -1;
+  const double d =
+      err >= 0 && ic->duration != AV_NOPTS_VALUE ? double(ic->duration) / AV_TIME_BASE : -1;
   FF.avformat_close_input(&ic);
   return d;
 }

@@ -20,7 +20,8 @@ TPlayerWidget::TPlayerWidget(QWidget* parent) : QWidget(parent) {
   clientHeight_ = height();
 }
 
-void TPlayerWidget::Show(const TBitmap& picture, const TDisplayRect& rect, int displayWidth, int displayHeight) {
+void TPlayerWidget::Show(const TBitmap& picture, const TDisplayRect& rect, int displayWidth,
+                         int displayHeight) {
   {
     std::lock_guard lock(pictureMutex_);
     pixels_.assign(picture.Bits(), picture.Bits() + picture.ByteSize());
@@ -42,7 +43,8 @@ void TPlayerWidget::ClientSize(int& width, int& height) const {
 QImage TPlayerWidget::LastPicture() const {
   std::lock_guard lock(pictureMutex_);
   if (pixels_.empty()) return QImage();
-  return QImage(pixels_.data(), pictureWidth_, pictureHeight_, rowSize_, QImage::Format_BGR888).copy();
+  return QImage(pixels_.data(), pictureWidth_, pictureHeight_, rowSize_, QImage::Format_BGR888)
+      .copy();
 }
 
 void TPlayerWidget::paintEvent(QPaintEvent*) {

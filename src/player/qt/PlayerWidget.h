@@ -29,7 +29,8 @@ class TPlayerWidget : public QWidget, public IDisplayTarget {
  public:
   explicit TPlayerWidget(QWidget* parent = nullptr);
 
-  void Show(const TBitmap& picture, const TDisplayRect& rect, int displayWidth, int displayHeight) override;
+  void Show(const TBitmap& picture, const TDisplayRect& rect, int displayWidth,
+            int displayHeight) override;
   void ClientSize(int& width, int& height) const override;
 
   // The last picture shown (null before the first), for checks and snapshots.

@@ -36,9 +36,10 @@ class TPlayWindow : public QWidget {
 
   void ShowStatus(std::int64_t pts, const char* note = nullptr) {
     if (pts >= 0) position_ = pts;
-    QString title = QString::fromStdString(TimeToText(position_)) + " / " +
-                    QString::fromStdString(TimeToText(player_.Duration())) +
-                    QString("  vol %1%2").arg(player_.AudioVolume()).arg(player_.Mute() ? " (mute)" : "");
+    QString title =
+        QString::fromStdString(TimeToText(position_)) + " / " +
+        QString::fromStdString(TimeToText(player_.Duration())) +
+        QString("  vol %1%2").arg(player_.AudioVolume()).arg(player_.Mute() ? " (mute)" : "");
     if (note) title += QString("  ") + note;
     setWindowTitle(title);
   }
@@ -74,7 +75,8 @@ class TPlayWindow : public QWidget {
 };
 
 const char* StateName(TPlayState s) {
-  static const char* names[] = {"playing", "paused", "playing", "stepping", "stopped", "at the end"};
+  static const char* names[] = {"playing",  "paused",  "playing",
+                                "stepping", "stopped", "at the end"};
   return names[s];
 }
 
@@ -95,7 +97,8 @@ int main(int argc, char** argv) {
   // Events arrive on the player's event thread and are queued to the window.
   player.SetTriggerEventInMainThread(false);
   player.SetOnPosition([&](TFFPlayer*, std::int64_t pts) {
-    QMetaObject::invokeMethod(&window, [&window, pts] { window.ShowStatus(pts); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &window, [&window, pts] { window.ShowStatus(pts); }, Qt::QueuedConnection);
   });
   player.SetOnState([&](TFFPlayer*, TPlayState s) {
     QMetaObject::invokeMethod(
