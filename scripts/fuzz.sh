@@ -46,7 +46,9 @@ status=0
 for t in command_line ini option_builder media; do
   corpus="$BUILD/fuzz-corpus/$t"
   mkdir -p "$corpus"
-  inputs=("$corpus" "$PWD/tests/fuzz/regressions/$t")
+  inputs=("$corpus")
+  # Git keeps no empty folders: a target without regression inputs has none.
+  [ -d "tests/fuzz/regressions/$t" ] && inputs+=("$PWD/tests/fuzz/regressions/$t")
   [ -d "tests/fuzz/corpus/$t" ] && inputs+=("$PWD/tests/fuzz/corpus/$t")
   [ "$t" = media ] && inputs+=("$BUILD/fuzz-clips/media")
   args=(-max_total_time="$SECONDS_EACH" -timeout=30 -rss_limit_mb=4096 -max_len=65536
