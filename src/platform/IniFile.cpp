@@ -69,15 +69,22 @@ std::optional<KeyLine> ParseKeyLine(const std::string& line) {
   return k;
 }
 
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+
 // The file as lines (without line ends); empty when the file cannot be read.
-std::vector<std::string> LoadLines(const std::string& file) {
+// `bom` tells whether the text began with a byte order mark, which a write
+// puts back: dropping it would let a second mark behind it be read as the
+// first, and a section header behind that change meaning.
+std::vector<std::string> LoadLines(const std::string& file, bool* bom = nullptr) {
   std::vector<std::string> lines;
   std::ifstream in(file, std::ios::binary);
   if (!in) return lines;
   std::stringstream buf;
   buf << in.rdbuf();
   std::string text = buf.str();
-  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  const bool marked = text.compare(0, 3, kByteOrderMark) == 0;
+  if (marked) text.erase(0, 3);
+  if (bom) *bom = marked;
   size_t pos = 0;
   while (pos < text.size()) {
     size_t nl = text.find('\n', pos);
@@ -138,7 +145,8 @@ bool WriteAll(int fd, const std::string& data) {
 
 // Writes the lines to a temporary file beside `file` and renames it over
 // `file`; the old content stays intact when anything fails.
-bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>& lines) {
+bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>& lines,
+                         bool bom) {
   const std::string target = ResolvedTarget(file);
   size_t slash = target.rfind('/');
   std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
@@ -149,7 +157,7 @@ bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>
   int fd = ::mkstemp(name.data());
   if (fd < 0) return false;
 
-  std::string text;
+  std::string text = bom ? kByteOrderMark : "";
   for (const auto& l : lines) {
     text += l;
     text += '\n';
@@ -262,9 +270,10 @@ bool WriteIniStrings(const std::string& file, const std::string& section,
     if (!AcceptableEntry(section, key, value)) return false;
   if (values.empty()) return true;
   std::lock_guard<std::mutex> guard(WriteLock());
-  auto lines = LoadLines(file);
+  bool bom = false;
+  auto lines = LoadLines(file, &bom);
   for (const auto& [key, value] : values) PutValue(lines, section, key, value);
-  return SaveLinesAtomically(file, lines);
+  return SaveLinesAtomically(file, lines, bom);
 }
 
 bool WriteIniInt(const std::string& file, const std::string& section, const std::string& key,
@@ -274,13 +283,14 @@ bool WriteIniInt(const std::string& file, const std::string& section, const std:
 
 bool DeleteIniKey(const std::string& file, const std::string& section, const std::string& key) {
   std::lock_guard<std::mutex> guard(WriteLock());
-  auto lines = LoadLines(file);
+  bool bom = false;
+  auto lines = LoadLines(file, &bom);
   auto range = FindSection(lines, section);
   if (!range) return true;
   auto at = FindKey(lines, *range, key);
   if (!at) return true;
   lines.erase(lines.begin() + long(*at));
-  return SaveLinesAtomically(file, lines);
+  return SaveLinesAtomically(file, lines, bom);
 }
 
 std::vector<std::string> ReadIniSections(const std::string& file) {

@@ -97,6 +97,18 @@ TEST_F(IniFile, IntegersThatAreNotValidGiveTheDefault) {
   EXPECT_EQ(ReadIniInt(file_, "s", "j", 1), 1);
 }
 
+TEST_F(IniFile, AWriteKeepsTheByteOrderMarkSoASecondOneKeepsItsMeaning) {
+  // Behind the file's mark a second one hides the header "[a]": the only
+  // section is [A]. A write must not turn that line into a real header.
+  Put("\xEF\xBB\xBF\xEF\xBB\xBF[a]\nk=1\n[A]\nk=2\n");
+  ASSERT_EQ(ReadIniSections(file_), std::vector<std::string>{"A"});
+  ASSERT_TRUE(WriteIniString(file_, "A", "k", "written"));
+  EXPECT_EQ(ReadIniString(file_, "A", "k", ""), "written");
+  EXPECT_EQ(Content(), "\xEF\xBB\xBF\xEF\xBB\xBF[a]\nk=1\n[A]\nk=written\n");
+  ASSERT_TRUE(DeleteIniKey(file_, "A", "k"));
+  EXPECT_EQ(Content(), "\xEF\xBB\xBF\xEF\xBB\xBF[a]\nk=1\n[A]\n");
+}
+
 TEST_F(IniFile, WritesKeepOtherLinesAndComments) {
   const std::string before =
       "; top comment\n[a]\nx=1\n; inside a\ny=2\n\n"
