@@ -53,6 +53,12 @@ for t in command_line ini option_builder media; do
   [ "$t" = media ] && inputs+=("$BUILD/fuzz-clips/media")
   args=(-max_total_time="$SECONDS_EACH" -timeout=30 -rss_limit_mb=4096 -max_len=65536
         -artifact_prefix="$findings/$t-" -print_final_stats=1)
+  # FUZZ_SEED and FUZZ_RUNS make a run repeatable (CI): the same seed and at
+  # most that many inputs from the same starting corpus walk the same inputs,
+  # so CI checks what was checked before it rather than finding something new
+  # at random; new ground is for `make fuzz`.
+  [ -n "${FUZZ_SEED:-}" ] && args+=(-seed="$FUZZ_SEED")
+  [ -n "${FUZZ_RUNS:-}" ] && args+=(-runs="$FUZZ_RUNS")
   [ -f "tests/fuzz/dict/$t.dict" ] && args+=(-dict="$PWD/tests/fuzz/dict/$t.dict")
   log="$findings/$t.log"
   echo "== fuzz_$t for ${SECONDS_EACH} s with $engine"
