@@ -10,13 +10,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -25,38 +24,24 @@ namespace {
 class FileSafety : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/quor-cli-files-XXXXXX";
-    dir_ = std::string(::mkdtemp(tmpl)) + "/";
-    clip_ = dir_ + "a.mp4";
     fs::copy_file(TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1)), clip_);
     clipText_ = Read(clip_);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  static std::string Read(const std::string& path) { return TTestFolder::Read(path); }
   static void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
+    TTestFolder::Write(path, text);
   }
   static TChildResult Convert(const std::vector<std::string>& args) {
     return TChildProcess::Run(QUOR_CONVERT, args);
   }
+  std::vector<std::string> Entries() const { return folder_.Entries(); }
+  std::string In(const std::string& name) const { return folder_.In(name); }
 
-  // Every name in the folder, hidden ones included.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-  std::string In(const std::string& name) const { return dir_ + name; }
-
-  std::string dir_, clip_, clipText_;
+  TTestFolder folder_{"quor-cli-files"};
+  const std::string dir_ = folder_.Path();
+  const std::string clip_ = dir_ + "a.mp4";
+  std::string clipText_;
 };
 
 }  // namespace

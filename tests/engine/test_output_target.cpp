@@ -10,11 +10,11 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/OutputTarget.h"
+#include "engine/libav/UnicodeProtocol.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -22,34 +22,17 @@ namespace {
 
 class OutputTargetTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quor-target-XXXXXX";
-    dir_ = std::string(::mkdtemp(tmpl)) + "/";
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  static void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path) << text;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
   static void Put(AVIOContext* pb, const std::string& text) {
     FF.avio_write(pb, reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
   }
-  // Names in the folder, hidden ones included.
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir_))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
+  static std::string Read(const std::string& path) { return TTestFolder::Read(path); }
+  static void Write(const std::string& path, const std::string& text) {
+    TTestFolder::Write(path, text);
   }
+  std::vector<std::string> Entries() const { return folder_.Entries(); }
 
-  std::string dir_;
+  TTestFolder folder_{"quor-target"};
+  const std::string dir_ = folder_.Path();
 };
 
 }  // namespace
@@ -74,6 +57,11 @@ TEST_F(OutputTargetTest, ANewNameIsReservedWrittenAsideAndRemovedWhenDiscarded) 
   ASSERT_EQ(target.Keep(&pb), 0);
   EXPECT_EQ(Read(out), "picture");
   EXPECT_EQ(Entries(), std::vector<std::string>{"new.avi"});
+
+  // A name in the wide-name protocol's form is the file inside it.
+  ASSERT_EQ(target.Open(std::string(UnicodeProtocolPrefix) + dir_ + "wide.avi", &pb), 0);
+  ASSERT_EQ(target.Keep(&pb), 0);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"new.avi", "wide.avi"}));
 }
 
 TEST_F(OutputTargetTest, AnExistingFileStaysUntilTheNewOneIsKept) {

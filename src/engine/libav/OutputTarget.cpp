@@ -55,7 +55,7 @@ TOutputTarget::~TOutputTarget() {
 int TOutputTarget::Open(const std::string& name, AVIOContext** pb) {
   *pb = nullptr;
   RemoveOwnFiles();
-  target_ = FollowLinks(name);
+  target_ = FollowLinks(DisplayName(name));
   inPlace_ = false;
 
   struct stat st;

@@ -31,8 +31,9 @@ class TOutputTarget {
   TOutputTarget(const TOutputTarget&) = delete;
   TOutputTarget& operator=(const TOutputTarget&) = delete;
 
-  // Opens `name` for writing into *pb (an I/O context over our own file
-  // descriptor). 0 or a negative library error code.
+  // Opens `name` (a "unicode:utf8:" name opens the file inside it) for
+  // writing into *pb (an I/O context over our own file descriptor). 0 or a
+  // negative library error code.
   int Open(const std::string& name, AVIOContext** pb);
   // Flushes and closes *pb and puts the written file in place of the target.
   // 0, or the first write, close or rename error (the target is then left as
