@@ -98,7 +98,8 @@ TPlacement ParsePlacement(const std::string& arg, const std::string& option) {
 }
 
 // Options shared by text and image items; false when `key` is not one.
-bool ApplyCommonItemOption(TWmRec& item, const std::string& key, const std::string& value, const std::string& option) {
+bool ApplyCommonItemOption(TWmRec& item, const std::string& key, const std::string& value,
+                           const std::string& option) {
   if (key == "from") {
     item.StartTime = ParseInt(value, 0, INT_MAX, option + " from");
   } else if (key == "to") {
@@ -166,7 +167,8 @@ TWmRec ParseImageItem(const std::string& arg) {
   // Checked now rather than on the first frame, where it could only be skipped.
   TBitmap picture;
   std::string why;
-  if (!LoadBitmapFile(file, picture, why)) throw TUsageError("the picture '" + file + "' cannot be read: " + why);
+  if (!LoadBitmapFile(file, picture, why))
+    throw TUsageError("the picture '" + file + "' cannot be read: " + why);
   TWmRec item;
   item.Kind = TWmRec::wkImage;
   item.ImageFile = ExpandFullPath(file);
@@ -241,7 +243,8 @@ class TConsoleProgressView : public IProgressView {
   void FileWarning(int taskIndex, const std::string& text) override {
     line_.End();
     const auto& outputs = driver_.OutputFiles();
-    const std::string output = taskIndex < int(outputs.size()) ? outputs[size_t(taskIndex)] : std::string();
+    const std::string output =
+        taskIndex < int(outputs.size()) ? outputs[size_t(taskIndex)] : std::string();
     std::fprintf(stderr, "warning: %s: %s\n", output.c_str(), text.c_str());
   }
   void FileLeftOut(const std::string& source, const std::string& text) override {
@@ -280,7 +283,8 @@ void MeasureTextBox(TWmRec& item) {
   font.setBold(item.Font->Style & fsBold);
   font.setItalic(item.Font->Style & fsItalic);
   const QFontMetrics metrics(font);
-  if (item.TextWidth <= 0) item.TextWidth = metrics.horizontalAdvance(QString::fromStdString(item.Text)) + 4;
+  if (item.TextWidth <= 0)
+    item.TextWidth = metrics.horizontalAdvance(QString::fromStdString(item.Text)) + 4;
   if (item.TextHeight <= 0) item.TextHeight = metrics.height() + 2;
 }
 
@@ -301,14 +305,15 @@ void ApplyEdits(const TCatalogueCommandLine& cl, TSourceRow& row) {
   record.Contrast = cl.Contrast;
   record.Saturation = cl.Saturation;
   record.Exposure = cl.Exposure;
-  for (const TWmRec& item : cl.Watermarks) record.Watermarks.push_back(std::make_unique<TWmRec>(item));
+  for (const TWmRec& item : cl.Watermarks)
+    record.Watermarks.push_back(std::make_unique<TWmRec>(item));
 }
 
 // Says why the settings file could not be written (a full disk, a folder
 // that is not writable) while errno still tells; false for the caller.
 bool SettingsWriteFailed(const TAppSettings& settings) {
-  std::fprintf(stderr, "quor-convert: cannot write the settings file %s: %s\n", settings.File().c_str(),
-               std::strerror(errno));
+  std::fprintf(stderr, "quor-convert: cannot write the settings file %s: %s\n",
+               settings.File().c_str(), std::strerror(errno));
   return false;
 }
 
@@ -316,8 +321,10 @@ bool SettingsWriteFailed(const TAppSettings& settings) {
 // folder browser would (in the run's settings, see TRunSettings).
 bool StoreChoices(const TCatalogueCommandLine& cl, const TAppSettings& settings) {
   if (cl.FormatCode >= 0) {
-    const std::string name = cl.FormatCode == kDefaultFormatCode ? kDefaultFormatName : CatalogFormatName(cl.FormatCode);
-    if (!settings.SetFormatCode(cl.FormatCode) || !settings.SetFormatName(name)) return SettingsWriteFailed(settings);
+    const std::string name =
+        cl.FormatCode == kDefaultFormatCode ? kDefaultFormatName : CatalogFormatName(cl.FormatCode);
+    if (!settings.SetFormatCode(cl.FormatCode) || !settings.SetFormatName(name))
+      return SettingsWriteFailed(settings);
   }
   if (!cl.OutputDir.empty()) {
     const std::string folder = ExpandFullPath(cl.OutputDir);
@@ -417,7 +424,8 @@ int Convert(const TCatalogueCommandLine& cl, const std::string& settingsFile,
   std::vector<std::string> files;
   for (const auto& f : cl.Files) files.push_back(ExpandFullPath(f));
   const TAddResult added = list.Add(vcl, files, &ui);
-  for (const auto& d : added.Duplicates) std::fprintf(stderr, "quor-convert: %s is given twice\n", d.c_str());
+  for (const auto& d : added.Duplicates)
+    std::fprintf(stderr, "quor-convert: %s is given twice\n", d.c_str());
   for (const auto& [file, why] : added.Skipped)
     std::fprintf(stderr, "quor-convert: skipped %s: %s\n", file.c_str(), why.c_str());
   if (added.Added == 0) return ExitFailed;
@@ -481,7 +489,8 @@ TCatalogueCommandLine ParseCatalogueCommandLine(const std::vector<std::string>& 
     } else if (arg == "--format") {
       cl.FormatCode = ParseInt(value(), 0, 9999, "--format");
       if (!IsFormatCode(cl.FormatCode))
-        throw TUsageError("no format has the code " + std::to_string(cl.FormatCode) + " (see --list-formats)");
+        throw TUsageError("no format has the code " + std::to_string(cl.FormatCode) +
+                          " (see --list-formats)");
     } else if (arg == "--output-dir") {
       cl.OutputDir = value();
       if (cl.OutputDir.empty()) throw TUsageError("--output-dir needs a folder");
@@ -590,7 +599,8 @@ int RunCatalogueMode(const std::vector<std::string>& args) {
     ~TForget() { SetGlobalObject(nullptr); }
   } forget;
   const TFirstStartResult first = FirstStart(*global);
-  if (!first.Error.empty()) std::fprintf(stderr, "quor-convert: warning: %s\n", first.Error.c_str());
+  if (!first.Error.empty())
+    std::fprintf(stderr, "quor-convert: warning: %s\n", first.Error.c_str());
   const TAppSettings settings(global->SettingsFile());
   if (cl.ListFormats) return ListFormats(settings);
   TRunSettings run;

@@ -57,7 +57,8 @@ struct TTaskClock {
   bool HasLast = false;
 };
 
-std::string ProgressLine(const std::string& name, int index, int count, const TProgressInfo& p, double elapsed) {
+std::string ProgressLine(const std::string& name, int index, int count, const TProgressInfo& p,
+                         double elapsed) {
   double done = double(p.CurrentDuration) / 1e6;
   double speed = elapsed > 0.05 ? done / elapsed : 0;
   std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(count) + "] " + name;
@@ -72,8 +73,8 @@ std::string ProgressLine(const std::string& name, int index, int count, const TP
     std::snprintf(buf, sizeof buf, "  frame=%6d fps=%4d", p.FrameNumber, p.FPS);
     line += buf;
   }
-  std::snprintf(buf, sizeof buf, "  time=%s size=%8.0fkB speed=%5.2fx", TimeToText(p.CurrentDuration).c_str(),
-                double(p.CurrentSize) / 1024, speed);
+  std::snprintf(buf, sizeof buf, "  time=%s size=%8.0fkB speed=%5.2fx",
+                TimeToText(p.CurrentDuration).c_str(), double(p.CurrentSize) / 1024, speed);
   line += buf;
   if (p.TotalDuration > 0 && speed > 0)
     line += "  ETA " + Clock3((double(p.TotalDuration) / 1e6 - done) / speed);
@@ -89,14 +90,16 @@ std::string Summary(const std::string& name, const TTerminateInfo& end, const TT
   double elapsed = std::chrono::duration<double>(Clock::now() - clock.Start).count();
   double media = double(p.CurrentDuration) / 1e6;
   char buf[256];
-  std::snprintf(buf, sizeof buf, " - %s of media, %.0f kB, %.1f kbit/s", TimeToText(p.CurrentDuration).c_str(),
-                double(p.CurrentSize) / 1024, double(p.BitRate));
+  std::snprintf(buf, sizeof buf, " - %s of media, %.0f kB, %.1f kbit/s",
+                TimeToText(p.CurrentDuration).c_str(), double(p.CurrentSize) / 1024,
+                double(p.BitRate));
   text += buf;
   if (p.FrameNumber >= 0) {
     std::snprintf(buf, sizeof buf, ", %d frames", p.FrameNumber);
     text += buf;
   }
-  std::snprintf(buf, sizeof buf, " in %.1f s (%.2fx)", elapsed, elapsed > 0 ? media / elapsed : 0.0);
+  std::snprintf(buf, sizeof buf, " in %.1f s (%.2fx)", elapsed,
+                elapsed > 0 ? media / elapsed : 0.0);
   return text + buf;
 }
 
@@ -137,7 +140,8 @@ int StoppedExitCode() {
 
 bool LoadMediaLibraries(TFFmpegVCL& vcl) {
   if (vcl.LoadAVLib(TFFmpegLoader::DefaultLibraryPath())) return true;
-  std::fprintf(stderr, "quor-convert: cannot load the media libraries: %s\n", vcl.LastErrMsg().c_str());
+  std::fprintf(stderr, "quor-convert: cannot load the media libraries: %s\n",
+               vcl.LastErrMsg().c_str());
   return false;
 }
 
@@ -149,7 +153,8 @@ int RunConversions(TFFmpegVCL& vcl, const TConsoleRunSettings& settings) {
   TQueuedHandOver handOver;
   SetMainThreadHandOver(&handOver);
   auto nameOf = [&](int i) {
-    return i >= 0 && i < int(settings.TaskNames.size()) ? settings.TaskNames[size_t(i)] : "task " + std::to_string(i + 1);
+    return i >= 0 && i < int(settings.TaskNames.size()) ? settings.TaskNames[size_t(i)]
+                                                        : "task " + std::to_string(i + 1);
   };
 
   int logSink = FFLogger().AddSink([console](const TLogInfo& info) {

@@ -37,7 +37,8 @@ TRawCommandLine ParseRawCommandLine(const std::vector<std::string>& args) {
       continue;
     }
     if (optionsEnded || !IsOption(arg)) {
-      if (!haveInput) throw TUsageError("the output file '" + arg + "' has no input (-i) before it");
+      if (!haveInput)
+        throw TUsageError("the output file '" + arg + "' has no input (-i) before it");
       task.Output = arg;
       cl.Tasks.push_back(std::move(task));
       task = TRawTask{};
@@ -65,7 +66,8 @@ TRawCommandLine ParseRawCommandLine(const std::vector<std::string>& args) {
     (haveInput ? task.OutputOptions : task.InputOptions).push_back({name, value});
   }
   if (haveInput) throw TUsageError("the input '" + task.Input + "' has no output file");
-  if (!task.InputOptions.empty()) throw TUsageError("options after the last output file apply to nothing");
+  if (!task.InputOptions.empty())
+    throw TUsageError("options after the last output file apply to nothing");
   if (cl.Tasks.empty()) throw TUsageError("no input file given (-i)");
   return cl;
 }
@@ -111,7 +113,8 @@ bool SetUpTasks(TFFmpegVCL& vcl, const TRawCommandLine& cl) {
     in.ExtraOptions = OptionText(t.InputOptions);
     int index = vcl.AddTask(t.Input, &in);
     if (index < 0) {
-      std::fprintf(stderr, "quor-convert: cannot open the input '%s': %s\n", t.Input.c_str(), vcl.LastErrMsg().c_str());
+      std::fprintf(stderr, "quor-convert: cannot open the input '%s': %s\n", t.Input.c_str(),
+                   vcl.LastErrMsg().c_str());
       return false;
     }
     TOutputOptions out;

@@ -157,7 +157,8 @@ TEST_F(FileSafety, ANamedPipeAsInputIsRefusedAtOnce) {
 // an output named like an option could not be given before "--".
 TEST_F(FileSafety, NamesAreFilesWhateverTheyLookLike) {
   auto inFolder = [&](std::vector<std::string> args) {
-    args.insert(args.begin(), {"-c", "cd \"$1\" && shift && exec \"$@\"", "sh", dir_, QUOR_CONVERT, "--quiet"});
+    args.insert(args.begin(),
+                {"-c", "cd \"$1\" && shift && exec \"$@\"", "sh", dir_, QUOR_CONVERT, "--quiet"});
     return TChildProcess::Run("/bin/sh", args, {}, std::chrono::seconds(30));
   };
   TChildResult run = inFolder({"-i", "pipe:0", "out.avi"});

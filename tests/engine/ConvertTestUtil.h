@@ -41,7 +41,8 @@ inline void Apply(TCustomFFmpeg& task, const Options& options) {
 // Opens `input` with `inputOptions`, then `output` with `outputOptions`.
 // Returns false with the reason in *why.
 inline bool OpenTask(TCustomFFmpeg& task, const std::string& input, const Options& inputOptions,
-                  const std::string& output, const Options& outputOptions, std::string* why = nullptr) {
+                     const std::string& output, const Options& outputOptions,
+                     std::string* why = nullptr) {
   task.ResetTask();
   Apply(task, inputOptions);
   if (!task.OpenInputFile(input)) {

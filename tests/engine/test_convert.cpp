@@ -176,7 +176,8 @@ TEST(Convert, OpenersReportTheirFailures) {
   {
     // The container's default video codec is not used without input video.
     TCustomFFmpeg task;
-    ASSERT_TRUE(OpenTask(task, TestMedia::Get(MediaSpec::AudioOnly()), {}, OutPath("sound.mp4"), {}));
+    ASSERT_TRUE(
+        OpenTask(task, TestMedia::Get(MediaSpec::AudioOnly()), {}, OutPath("sound.mp4"), {}));
     ASSERT_NE(task.OutputFile(0), nullptr);
     ASSERT_EQ(task.OutputFile(0)->nb_streams, 1u);
     EXPECT_EQ(task.OutputFile(0)->streams[0]->codecpar->codec_type, AVMEDIA_TYPE_AUDIO);

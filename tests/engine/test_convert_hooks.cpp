@@ -15,7 +15,8 @@ using namespace convtest;
 namespace {
 
 bool IsBlue(const TBitmap& bmp) {
-  return TestMedia::ColourNear(TestMedia::PixelAt(bmp, bmp.Width() / 2, bmp.Height() - 4, 2), {0, 0, 255});
+  return TestMedia::ColourNear(TestMedia::PixelAt(bmp, bmp.Width() / 2, bmp.Height() - 4, 2),
+                               {0, 0, 255});
 }
 
 }  // namespace
@@ -145,7 +146,8 @@ TEST(ConvertHook, PreviewsComeAtMostEveryTenthOfASecond) {
   std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
   {
     TCustomFFmpeg task;
-    ASSERT_TRUE(OpenTask(task, in, {}, OutPath("preview.mp4"), {{"s", "96x72"}, {"an", "1"}, {"re", "1"}}));
+    ASSERT_TRUE(
+        OpenTask(task, in, {}, OutPath("preview.mp4"), {{"s", "96x72"}, {"an", "1"}, {"re", "1"}}));
     task.SetPreviewFlags(PreviewBitmapFlag);
     std::vector<std::int64_t> times;
     task.OnPreviewBitmap = [&](TCustomFFmpeg&, const TPreviewInfo& info) {
@@ -162,7 +164,8 @@ TEST(ConvertHook, PreviewsComeAtMostEveryTenthOfASecond) {
   {
     // The window was closed at the second offer: no more offers.
     TCustomFFmpeg task;
-    ASSERT_TRUE(OpenTask(task, in, {}, OutPath("preview2.mp4"), {{"an", "1"}, {"re", "1"}, {"t", "1"}}));
+    ASSERT_TRUE(
+        OpenTask(task, in, {}, OutPath("preview2.mp4"), {{"an", "1"}, {"re", "1"}, {"t", "1"}}));
     task.SetPreviewFlags(PreviewWindowFlag);
     int offers = 0;
     task.OnPreviewOffer = [&](TCustomFFmpeg&, const TPreviewInfo&) { return ++offers < 2; };
@@ -174,7 +177,8 @@ TEST(ConvertHook, PreviewsComeAtMostEveryTenthOfASecond) {
 
 TEST(ConvertHook, FrameHookTextsSplitAndMissingModulesFail) {
   using V = std::vector<std::string>;
-  EXPECT_EQ(TFrameHookModules::Split("/opt/my hooks/fx.so|arg one|  |x"), (V{"/opt/my hooks/fx.so", "arg one", "  ", "x"}));
+  EXPECT_EQ(TFrameHookModules::Split("/opt/my hooks/fx.so|arg one|  |x"),
+            (V{"/opt/my hooks/fx.so", "arg one", "  ", "x"}));
   EXPECT_EQ(TFrameHookModules::Split("fx.so  a   b"), (V{"fx.so", "a", "b"}));
   std::string many = "m.so";
   for (int i = 0; i < 80; ++i) many += " a";
@@ -195,7 +199,8 @@ TEST(ConvertHook, FrameHookModulePaintsEveryPicture) {
   std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120));
   std::string out = OutPath("vhooked.mp4");
   TCustomFFmpeg task;
-  ASSERT_TRUE(OpenTask(task, in, {}, out, {{"an", "1"}, {"vhook", std::string(QUOR_TEST_VHOOK) + " 255"}}));
+  ASSERT_TRUE(
+      OpenTask(task, in, {}, out, {{"an", "1"}, {"vhook", std::string(QUOR_TEST_VHOOK) + " 255"}}));
   RunOk(task);
   TBitmap frame;
   ASSERT_TRUE(TestMedia::DecodeFrame(out, 20, frame));
@@ -206,7 +211,8 @@ TEST(ConvertHook, FrameHookModulePaintsEveryPicture) {
   ASSERT_TRUE(OpenTask(copying, in, {}, OutPath("vhook_copy.mkv"),
                        {{"vhook", QUOR_TEST_VHOOK}, {"vcodec", "copy"}}));
   copying.RunConversion();
-  EXPECT_EQ(copying.ErrorMessage(), "-vcodec copy and -vhook are incompatible (frames are not decoded)");
+  EXPECT_EQ(copying.ErrorMessage(),
+            "-vcodec copy and -vhook are incompatible (frames are not decoded)");
 }
 
 TEST(ConvertReport, ReportsWithoutVideoAndFinalStatistics) {
@@ -253,7 +259,10 @@ TEST(ConvertFiles, TwoPassStatisticsAndMetadata) {
     std::string out = OutPath("pass" + std::to_string(pass) + ".avi");
     TCustomFFmpeg task;
     ASSERT_TRUE(OpenTask(task, in, {}, out,
-                         {{"an", "1"}, {"vcodec", "mpeg4"}, {"b", "200k"}, {"pass", std::to_string(pass)},
+                         {{"an", "1"},
+                          {"vcodec", "mpeg4"},
+                          {"b", "200k"},
+                          {"pass", std::to_string(pass)},
                           {"passlogfile", prefix}}));
     RunOk(task);
     EXPECT_GT(FileSize(prefix + "-0.log"), 0);
@@ -264,15 +273,16 @@ TEST(ConvertFiles, TwoPassStatisticsAndMetadata) {
     ASSERT_TRUE(OpenTask(task, in, {}, OutPath("pass_missing.avi"),
                          {{"an", "1"}, {"pass", "2"}, {"passlogfile", prefix + "-none"}}));
     task.RunConversion();
-    EXPECT_EQ(task.ErrorMessage(),
-              "Cannot read file: Error reading log file \"" + prefix + "-none-0.log\" for pass-2 encoding");
+    EXPECT_EQ(task.ErrorMessage(), "Cannot read file: Error reading log file \"" + prefix +
+                                       "-none-0.log\" for pass-2 encoding");
   }
 
   std::string stats = ScratchDir() + "vstats.txt";
   std::string out = OutPath("tagged.mkv");
   TCustomFFmpeg task;
-  ASSERT_TRUE(OpenTask(task, in, {}, out,
-                       {{"metadata", "title=Hello"}, {"map_meta_data", "0:0"}, {"vstats_file", stats}}));
+  ASSERT_TRUE(
+      OpenTask(task, in, {}, out,
+               {{"metadata", "title=Hello"}, {"map_meta_data", "0:0"}, {"vstats_file", stats}}));
   RunOk(task);
   std::ifstream lines(stats);
   std::string line;
@@ -318,7 +328,8 @@ std::string WithChapters(const std::string& in) {
     FF.av_dict_set(&ch->metadata, "title", titles[c], 0);
     os->chapters[os->nb_chapters++] = ch;
   }
-  bool ok = FF.avio_open(&os->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 && FF.avformat_write_header(os, nullptr) >= 0;
+  bool ok = FF.avio_open(&os->pb, out.c_str(), AVIO_FLAG_WRITE) >= 0 &&
+            FF.avformat_write_header(os, nullptr) >= 0;
   AVPacket* pkt = FF.av_packet_alloc();
   while (ok && FF.av_read_frame(is, pkt) >= 0) {
     if (pkt->stream_index == video) {
@@ -349,7 +360,9 @@ TEST(ConvertFiles, ChaptersFollowStartAndLength) {
   AVFormatContext* ctx = nullptr;
   ASSERT_GE(OpenInputWithName(&ctx, out, nullptr, nullptr), 0);
   ASSERT_EQ(ctx->nb_chapters, 2u);
-  auto ms = [](const AVChapter* c, std::int64_t t) { return FF.av_rescale_q(t, c->time_base, AVRational{1, 1000}); };
+  auto ms = [](const AVChapter* c, std::int64_t t) {
+    return FF.av_rescale_q(t, c->time_base, AVRational{1, 1000});
+  };
   EXPECT_EQ(ms(ctx->chapters[0], ctx->chapters[0]->start), 0);
   EXPECT_EQ(ms(ctx->chapters[0], ctx->chapters[0]->end), 500);
   EXPECT_EQ(ms(ctx->chapters[1], ctx->chapters[1]->start), 500);

@@ -110,7 +110,8 @@ TEST(ConvertHostile, ClampFloatSamplesMakesEverySampleFiniteAndInRange) {
   const float given[] = {nan, inf, -inf, 3.0f, -2.0f, 0.5f, -1.0f};
   const float wanted[] = {0.0f, 1.0f, -1.0f, 1.0f, -1.0f, 0.5f, -1.0f};
   const int n = int(std::size(given));
-  for (AVSampleFormat fmt : {AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_DBLP, AV_SAMPLE_FMT_S16}) {
+  for (AVSampleFormat fmt :
+       {AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_DBLP, AV_SAMPLE_FMT_S16}) {
     SCOPED_TRACE(FF.av_get_sample_fmt_name(fmt));
     AVFrame* frame = FF.av_frame_alloc();
     frame->format = fmt;
@@ -141,7 +142,8 @@ TEST(ConvertHostile, ClampFloatSamplesMakesEverySampleFiniteAndInRange) {
         for (int i = 0; i < perPlane; ++i) set(p, i, given[i % n]);
       ClampFloatSamples(frame);
       for (int p = 0; p < planes; ++p)
-        for (int i = 0; i < perPlane; ++i) ASSERT_EQ(at(p, i), wanted[i % n]) << "plane " << p << " sample " << i;
+        for (int i = 0; i < perPlane; ++i)
+          ASSERT_EQ(at(p, i), wanted[i % n]) << "plane " << p << " sample " << i;
     }
     FF.av_frame_free(&frame);
   }
@@ -150,13 +152,18 @@ TEST(ConvertHostile, ClampFloatSamplesMakesEverySampleFiniteAndInRange) {
 // "-bufsize 1e9" fits the option but its three quarters overflowed an int.
 TEST(ConvertHostile, LargeBufferSizeConverts) {
   EXPECT_EQ(Convert(ShortClip(), OutPath("bufsize.mpg"),
-                    {{"an", ""}, {"vcodec", "mpeg2video"}, {"bufsize", "1e9"}, {"maxrate", "2000000"}, {"b", "1000000"}}),
+                    {{"an", ""},
+                     {"vcodec", "mpeg2video"},
+                     {"bufsize", "1e9"},
+                     {"maxrate", "2000000"},
+                     {"b", "1000000"}}),
             "");
 }
 
 // A start before the beginning used to write seconds of a repeated picture.
 TEST(ConvertHostile, NegativeOutputStartIsRefused) {
-  EXPECT_EQ(Convert(ShortClip(), OutPath("early.avi"), {{"ss", "-100"}}), "ss must not be negative");
+  EXPECT_EQ(Convert(ShortClip(), OutPath("early.avi"), {{"ss", "-100"}}),
+            "ss must not be negative");
 }
 
 // 3GP's default audio codec (AMR-NB) has no encoder in this build: AAC
@@ -166,7 +173,8 @@ TEST(ConvertHostile, ContainerDefaultWithoutEncoderFallsBackToAac) {
   const std::string out = OutPath("phone.3gp");
   TLogCapture log;
   ASSERT_EQ(Convert(in, out, {}), "");
-  EXPECT_TRUE(log.Contains("The 3gp format's default audio codec amr_nb has no encoder here; using aac instead"));
+  EXPECT_TRUE(log.Contains(
+      "The 3gp format's default audio codec amr_nb has no encoder here; using aac instead"));
   const StreamInfo info = Probe(out);
   EXPECT_EQ(info.Audio, AV_CODEC_ID_AAC);
   EXPECT_EQ(info.Video, AV_CODEC_ID_H263);
@@ -192,7 +200,8 @@ TEST(ConvertHostile, FullDiskIsSaidInSoManyWords) {
   // A device that answers every write with "no space left" (as /dev/full).
   const std::string full = ScratchDir() + "full-device";
   ::unlink(full.c_str());
-  if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "cannot make a device node here";
+  if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "cannot make a device node here";
   const std::string result = Convert(ShortClip(), full, {{"f", "avi"}});
   ::unlink(full.c_str());
   EXPECT_EQ(result, "The disk is full: cannot write " + full);
@@ -205,7 +214,8 @@ TEST(ConvertHostile, DamagedMp3IntoMp3EndsWithoutTakingTheProcessDown) {
     SCOPED_TRACE(variant);
     const std::string damaged = TestMedia::Corrupted(MediaSpec::Mp3().Seconds(2), variant);
     const std::string result = Convert(damaged, OutPath("damaged.mp3"), {});
-    if (!result.empty()) EXPECT_EQ(result.find("Nothing was converted"), std::string::npos) << result;
+    if (!result.empty())
+      EXPECT_EQ(result.find("Nothing was converted"), std::string::npos) << result;
   }
 }
 

@@ -22,7 +22,8 @@ PictureShape ShapeOf(const std::string& path) {
     if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
     shape.Width = st->codecpar->width;
     shape.Height = st->codecpar->height;
-    AVRational sar = st->codecpar->sample_aspect_ratio.num ? st->codecpar->sample_aspect_ratio : st->sample_aspect_ratio;
+    AVRational sar = st->codecpar->sample_aspect_ratio.num ? st->codecpar->sample_aspect_ratio
+                                                           : st->sample_aspect_ratio;
     shape.Sar = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 0;
     break;
   }
@@ -36,7 +37,8 @@ struct FirstTimes {
 };
 
 FirstTimes FirstPacketTimes(const std::string& path) {
-  return {CountPackets(path, AVMEDIA_TYPE_VIDEO).FirstTime, CountPackets(path, AVMEDIA_TYPE_AUDIO).FirstTime};
+  return {CountPackets(path, AVMEDIA_TYPE_VIDEO).FirstTime,
+          CountPackets(path, AVMEDIA_TYPE_AUDIO).FirstTime};
 }
 
 }  // namespace
@@ -100,7 +102,8 @@ TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
     RunOk(task);
     TestMedia::AudioStats a = TestMedia::ScanAudio(out);
     ASSERT_TRUE(a.Ok);
-    EXPECT_NEAR(double(a.Samples), double(a.SampleRate), 1152) << a.Samples << " samples at " << a.SampleRate;
+    EXPECT_NEAR(double(a.Samples), double(a.SampleRate), 1152)
+        << a.Samples << " samples at " << a.SampleRate;
     EXPECT_GT(a.Rms, 0.2);
   }
 }
@@ -121,7 +124,12 @@ TEST(ConvertOutput, PixelShapeFollowsCropsPadsAndScales) {
   } cases[] = {
       // The input's aspect: crop bands keep the pixels square.
       {"crop bands", narrow, {{"croptop", "30"}, {"cropbottom", "30"}}, 320, 180, 16.0 / 9},
-      {"crop bands scaled", narrow, {{"cropleft", "40"}, {"cropright", "40"}, {"s", "160x160"}}, 160, 160, 1.0},
+      {"crop bands scaled",
+       narrow,
+       {{"cropleft", "40"}, {"cropright", "40"}, {"s", "160x160"}},
+       160,
+       160,
+       1.0},
       // Bars add square pixels around the picture.
       {"pad", wide, {{"vf", "pad=320:240:0:30"}}, 320, 240, 4.0 / 3},
       {"aspect and pad", wide, {{"aspect", "16:9"}, {"vf", "pad=320:240:0:30"}}, 320, 240, 4.0 / 3},
@@ -129,12 +137,25 @@ TEST(ConvertOutput, PixelShapeFollowsCropsPadsAndScales) {
       {"chain scale", wide, {{"vf", "scale=160:180"}}, 160, 180, 16.0 / 9},
       // The aspect asked for at the frame size, without and with a chain.
       {"aspect", narrow, {{"s", "160x120"}, {"aspect", "16:9"}}, 160, 120, 16.0 / 9},
-      {"aspect then crop", narrow, {{"aspect", "16:9"}, {"vf", "crop=160:240:80:0"}}, 160, 240, 16.0 / 9 / 2},
+      {"aspect then crop",
+       narrow,
+       {{"aspect", "16:9"}, {"vf", "crop=160:240:80:0"}},
+       160,
+       240,
+       16.0 / 9 / 2},
       // Letterbox of a cropped picture: cut, brought to size, bars added.
-      {"letterbox of a crop", narrow,
-       {{"aspect", "320:240"}, {"vf", "crop=240:240:40:0,scale=180:180,pad=320:240:70:30"}}, 320, 240, 4.0 / 3},
-      {"letterbox of a wide crop", wide,
-       {{"aspect", "320:180"}, {"vf", "crop=280:180:20:0,scale=320:206,pad=320:240:0:17"}}, 320, 240, 4.0 / 3},
+      {"letterbox of a crop",
+       narrow,
+       {{"aspect", "320:240"}, {"vf", "crop=240:240:40:0,scale=180:180,pad=320:240:70:30"}},
+       320,
+       240,
+       4.0 / 3},
+      {"letterbox of a wide crop",
+       wide,
+       {{"aspect", "320:180"}, {"vf", "crop=280:180:20:0,scale=320:206,pad=320:240:0:17"}},
+       320,
+       240,
+       4.0 / 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

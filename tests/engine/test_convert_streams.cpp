@@ -28,8 +28,9 @@ TEST(ConvertCopy, CopiesPacketsAndWaitsForAKeyFrame) {
   for (int inkf = 0; inkf < 2; ++inkf) {
     std::string out = OutPath("copy_ss.mkv");
     TCustomFFmpeg task;
-    ASSERT_TRUE(OpenTask(task, in, {}, out,
-                         {{"vcodec", "copy"}, {"an", "1"}, {"ss", "0.3"}, {"copyinkf", std::to_string(inkf)}}));
+    ASSERT_TRUE(OpenTask(
+        task, in, {}, out,
+        {{"vcodec", "copy"}, {"an", "1"}, {"ss", "0.3"}, {"copyinkf", std::to_string(inkf)}}));
     RunOk(task);
     counts[inkf] = CountPackets(out, AVMEDIA_TYPE_VIDEO);
   }
@@ -46,8 +47,12 @@ TEST(ConvertCopy, RefusesWhatNeedsDecodedFrames) {
     int previewFlags;
     const char* message;
   } cases[] = {
-      {{{"acodec", "copy"}, {"vol", "512"}}, 0, "-acodec copy and -vol are incompatible (frames are not decoded)"},
-      {{{"vcodec", "copy"}}, PreviewBitmapFlag, "-vcodec copy and PostHooks are incompatible (frames are not decoded)"},
+      {{{"acodec", "copy"}, {"vol", "512"}},
+       0,
+       "-acodec copy and -vol are incompatible (frames are not decoded)"},
+      {{{"vcodec", "copy"}},
+       PreviewBitmapFlag,
+       "-vcodec copy and PostHooks are incompatible (frames are not decoded)"},
   };
   for (const Case& c : cases) {
     TCustomFFmpeg task;
@@ -157,7 +162,8 @@ TEST(ConvertAudio, ResamplesRemixesAndPicksASupportedRate) {
     std::string out = OutPath("closest.ac3");
     TCustomFFmpeg task;
     ASSERT_TRUE(OpenTask(task, in, {}, out, {{"ar", "22050"}, {"ac", "2"}}));
-    EXPECT_TRUE(log.Contains("Requested sampling rate unsupported using closest supported (32000)"));
+    EXPECT_TRUE(
+        log.Contains("Requested sampling rate unsupported using closest supported (32000)"));
     RunOk(task);
     EXPECT_EQ(Probe(out).SampleRate, 32000);
   }
@@ -198,14 +204,17 @@ TEST(ConvertPicture, CropsAndScales) {
     // Cropping the top half leaves the colour bars on top.
     std::string out = OutPath("cropped.mp4");
     TCustomFFmpeg task;
-    ASSERT_TRUE(OpenTask(task, in, {}, out, {{"croptop", "60"}, {"cropbottom", "120"}, {"an", "1"}}));
+    ASSERT_TRUE(
+        OpenTask(task, in, {}, out, {{"croptop", "60"}, {"cropbottom", "120"}, {"an", "1"}}));
     RunOk(task);
     TBitmap frame;
     ASSERT_TRUE(TestMedia::DecodeFrame(out, 3, frame));
     EXPECT_EQ(frame.Width(), 320);
     EXPECT_EQ(frame.Height(), 60);
-    EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(frame, 40, 30, 3), TestMedia::BandColour(0)));
-    EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(frame, 200, 30, 3), TestMedia::BandColour(2)));
+    EXPECT_TRUE(
+        TestMedia::ColourNear(TestMedia::PixelAt(frame, 40, 30, 3), TestMedia::BandColour(0)));
+    EXPECT_TRUE(
+        TestMedia::ColourNear(TestMedia::PixelAt(frame, 200, 30, 3), TestMedia::BandColour(2)));
   }
   {
     std::string out = OutPath("filtered.mp4");
@@ -214,7 +223,8 @@ TEST(ConvertPicture, CropsAndScales) {
     RunOk(task);
     TBitmap frame;
     ASSERT_TRUE(TestMedia::DecodeFrame(out, 3, frame));
-    EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(frame, 319 - 40, 90, 3), TestMedia::BandColour(0)));
+    EXPECT_TRUE(TestMedia::ColourNear(TestMedia::PixelAt(frame, 319 - 40, 90, 3),
+                                      TestMedia::BandColour(0)));
   }
 }
 
@@ -235,7 +245,8 @@ TEST(ConvertJoin, TwoInputsMakeOneContinuousFile) {
   std::vector<int> fileIndexes;
   task.SetProgressInterval(0);
   task.OnProgress = [&](TCustomFFmpeg&, const TProgressInfo& p) {
-    if (fileIndexes.empty() || fileIndexes.back() != p.FileIndex) fileIndexes.push_back(p.FileIndex);
+    if (fileIndexes.empty() || fileIndexes.back() != p.FileIndex)
+      fileIndexes.push_back(p.FileIndex);
   };
   RunOk(task);
   EXPECT_EQ(fileIndexes, (std::vector<int>{0, 1, -1}));

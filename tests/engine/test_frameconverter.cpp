@@ -32,7 +32,8 @@ void FillYuv(AVFrame* f, const int top[3], const int bottom[3]) {
     const int h = plane ? f->height / 2 : f->height;
     const int w = plane ? f->width / 2 : f->width;
     for (int y = 0; y < h; ++y)
-      std::memset(f->data[plane] + y * f->linesize[plane], (y < h / 2 ? top : bottom)[plane], size_t(w));
+      std::memset(f->data[plane] + y * f->linesize[plane], (y < h / 2 ? top : bottom)[plane],
+                  size_t(w));
   }
 }
 
@@ -78,7 +79,8 @@ TEST(FrameConverter, BgrPictureWithOtherLayoutGoesThroughTheScalerUnchanged) {
   TFrameConverter conv;
   ASSERT_TRUE(conv.ToBitmap(f.get()));
   for (int y = 0; y < 3; ++y)
-    EXPECT_EQ(std::memcmp(conv.Bitmap()->ScanLine(y), f->data[0] + y * f->linesize[0], 15), 0) << "row " << y;
+    EXPECT_EQ(std::memcmp(conv.Bitmap()->ScanLine(y), f->data[0] + y * f->linesize[0], 15), 0)
+        << "row " << y;
 }
 
 TEST(FrameConverter, YuvPictureConvertedTopRowFirst) {
@@ -200,7 +202,8 @@ TEST(FrameConverter, LargePicturesKeepEveryRowInPlaceBothWays) {
     for (int plane = 0; plane < 3; ++plane) {
       const int h = plane ? height / 2 : height, band = plane ? 4 : 8;
       for (int y = 0; y < h; ++y)
-        std::memset(f->data[plane] + y * f->linesize[plane], ((y / band) % 2 ? kBlackYuv : kRedYuv)[plane],
+        std::memset(f->data[plane] + y * f->linesize[plane],
+                    ((y / band) % 2 ? kBlackYuv : kRedYuv)[plane],
                     size_t(plane ? width / 2 : width));
     }
     TFrameConverter conv;
@@ -241,15 +244,17 @@ TFramePtr RandomYuv(int width, int height, unsigned seed) {
 
 // Row pair `y` of a 4:2:0 picture as the row routines take it.
 uint8_t* LumaRow(const AVFrame* f, int y) { return f->data[0] + y * f->linesize[0]; }
-uint8_t* ChromaRow(const AVFrame* f, int plane, int y) { return f->data[plane] + (y / 2) * f->linesize[plane]; }
+uint8_t* ChromaRow(const AVFrame* f, int plane, int y) {
+  return f->data[plane] + (y / 2) * f->linesize[plane];
+}
 
 // The whole picture through the portable routine, one row pair after another.
 TBitmap ReferenceBitmap(const AVFrame* f) {
   TBitmap bmp(f->width, f->height);
   for (int y = 0; y < f->height; y += 2) {
     const int y1 = std::min(y + 1, f->height - 1);
-    yuv_rows::ToBgrPortable({LumaRow(f, y), LumaRow(f, y1), ChromaRow(f, 1, y), ChromaRow(f, 2, y), bmp.ScanLine(y),
-                             bmp.ScanLine(y1), f->width});
+    yuv_rows::ToBgrPortable({LumaRow(f, y), LumaRow(f, y1), ChromaRow(f, 1, y), ChromaRow(f, 2, y),
+                             bmp.ScanLine(y), bmp.ScanLine(y1), f->width});
   }
   return bmp;
 }
@@ -257,8 +262,8 @@ TBitmap ReferenceBitmap(const AVFrame* f) {
 // Row pair `y` of the bitmap into the picture, portable routine.
 void ReferencePair(const TBitmap& bmp, int y, AVFrame* f) {
   const int y1 = std::min(y + 1, f->height - 1);
-  yuv_rows::FromBgrPortable({bmp.ScanLine(y), bmp.ScanLine(y1), LumaRow(f, y), LumaRow(f, y1), ChromaRow(f, 1, y),
-                             ChromaRow(f, 2, y), f->width});
+  yuv_rows::FromBgrPortable({bmp.ScanLine(y), bmp.ScanLine(y1), LumaRow(f, y), LumaRow(f, y1),
+                             ChromaRow(f, 1, y), ChromaRow(f, 2, y), f->width});
 }
 
 bool SameBitmaps(const TBitmap& a, const TBitmap& b) {
@@ -275,7 +280,8 @@ int FirstDifferentPair(const AVFrame* a, const AVFrame* b) {
     for (int r = 0; r < rows; ++r)
       if (std::memcmp(LumaRow(a, y + r), LumaRow(b, y + r), size_t(a->width)) != 0) return y;
     for (int p = 1; p < 3; ++p)
-      if (std::memcmp(ChromaRow(a, p, y), ChromaRow(b, p, y), size_t(a->width + 1) / 2) != 0) return y;
+      if (std::memcmp(ChromaRow(a, p, y), ChromaRow(b, p, y), size_t(a->width + 1) / 2) != 0)
+        return y;
   }
   return -1;
 }
@@ -328,7 +334,8 @@ TEST(FrameConverter, DrawingReplacesThePictureConvertingOnlyTheRowsDrawn) {
     for (int y : {101, 140, h - 1}) {
       for (TBitmap* b : {&bmp, &drawnReference}) std::memset(b->ScanLine(y) + 30, 0xEE, 60);
     }
-    EXPECT_EQ(bmp.RowState(100), TBitmap::TRowState::Drawn) << "row 100 shares its chroma with row 101";
+    EXPECT_EQ(bmp.RowState(100), TBitmap::TRowState::Drawn)
+        << "row 100 shares its chroma with row 101";
     EXPECT_EQ(bmp.RowState(102), TBitmap::TRowState::Untouched);
     ASSERT_TRUE(conv.EndOnDemand());
     ASSERT_TRUE(conv.ReplaceWithDrawing(f.get()));

@@ -113,7 +113,8 @@ TEST_F(LoaderFolders, LibraryNotInTheFolderIsFoundByName) {
   loader.SetLibraryPath(folder_);
   ASSERT_TRUE(loader.Load(ConverterLibraries)) << loader.LastErrMsg();
   EXPECT_EQ(LoadedFrom(loader.Status(liAVFilter).Handle), systemFiles_[liAVFilter]);
-  EXPECT_EQ(LoadedFrom(loader.Status(liAVCodec).Handle), folder_ + "/" + TFFmpegLoader::Item(liAVCodec).FileName);
+  EXPECT_EQ(LoadedFrom(loader.Status(liAVCodec).Handle),
+            folder_ + "/" + TFFmpegLoader::Item(liAVCodec).FileName);
 }
 
 TEST_F(LoaderFolders, MissingLibraryLeavesTheWholeSetUnloaded) {
@@ -130,7 +131,8 @@ TEST_F(LoaderFolders, MissingLibraryLeavesTheWholeSetUnloaded) {
   EXPECT_GT(msg.size(), head.size()) << "the system's reason is missing";
   for (int i = 0; i < liLibraryCount; ++i) {
     if (!(ConverterLibraries & LibBit(TLibraryIndex(i)))) continue;
-    EXPECT_FALSE(loader.LibraryLoaded(TLibraryIndex(i))) << TFFmpegLoader::Item(TLibraryIndex(i)).Name;
+    EXPECT_FALSE(loader.LibraryLoaded(TLibraryIndex(i)))
+        << TFFmpegLoader::Item(TLibraryIndex(i)).Name;
     EXPECT_EQ(loader.Status(TLibraryIndex(i)).Handle, nullptr);
   }
   EXPECT_EQ(FF.av_malloc, nullptr);
@@ -142,7 +144,8 @@ TEST_F(LoaderFolders, MissingFunctionFailsTheLibrary) {
   loader.SetFileName(liSWScale, QUOR_LOADER_STUB);
   EXPECT_FALSE(loader.Load(LibBit(liAVUtil) | LibBit(liSWScale)));
   const std::string msg = loader.LastErrMsg();
-  const std::string head = std::string("Load function sws_getCachedContext@") + QUOR_LOADER_STUB + " error: ";
+  const std::string head =
+      std::string("Load function sws_getCachedContext@") + QUOR_LOADER_STUB + " error: ";
   ASSERT_EQ(msg.compare(0, head.size(), head), 0) << msg;
   EXPECT_GT(msg.size(), head.size());
   EXPECT_EQ(loader.Status(liSWScale).Handle, nullptr) << "the module must be freed";

@@ -162,9 +162,10 @@ TEST_F(LoggerTest, PartialLinesOfConcurrentThreadsStaySeparate) {
 TEST_F(LoggerTest, ComponentMessagesFollowTheDeliveryRule) {
   std::vector<TLogInfo> got;
   FFLogger().SetTriggerEventInMainThread(false);
-  FFLogger().SetOnLog([&](const void* sender, std::uint32_t tid, TLogLevel level, const std::string& msg) {
-    got.push_back({sender, tid, level, msg});
-  });
+  FFLogger().SetOnLog(
+      [&](const void* sender, std::uint32_t tid, TLogLevel level, const std::string& msg) {
+        got.push_back({sender, tid, level, msg});
+      });
   int me = 0;
   FFLogger().SetLogLevel(llError);
   FFLogger().Log(&me, llWarning, "warning hidden");

@@ -176,7 +176,8 @@ TEST(MediaUtils, DateTimeConversionsFollowTheLocalZone) {
     ScopedTimeZone berlin("CET-1CEST,M3.5.0,M10.5.0/3");
     for (std::int64_t t : {1700000000LL, 1720000000LL}) {  // winter and summer
       EXPECT_EQ(LocalDateTimeToUnix(UnixToLocalDateTime(t)), t);
-      EXPECT_EQ(LocalDateTimeToUnix(UnixToLocalDateTime(t) + 0.4 / 86400.0), t) << "rounds to seconds";
+      EXPECT_EQ(LocalDateTimeToUnix(UnixToLocalDateTime(t) + 0.4 / 86400.0), t)
+          << "rounds to seconds";
     }
     // Summer time is one hour further ahead than winter time.
     double summer = UnixToLocalDateTime(1720000000LL) - 1720000000.0 / 86400.0;

@@ -17,7 +17,8 @@ TEST(OutputCheck, AGoodFilePassesWithItsDuration) {
   EXPECT_NEAR(check.DurationSeconds, 3.0, 0.1);
   // Sound only and picture only pass too.
   EXPECT_TRUE(CheckOutput(TestMedia::Get(MediaSpec::Wav().Seconds(2)), {}).Passed);
-  EXPECT_TRUE(CheckOutput(TestMedia::Get(MediaSpec::VideoOnly().Size(160, 120).Seconds(2)), {}).Passed);
+  EXPECT_TRUE(
+      CheckOutput(TestMedia::Get(MediaSpec::VideoOnly().Size(160, 120).Seconds(2)), {}).Passed);
 }
 
 TEST(OutputCheck, ALengthOtherThanAskedForFails) {

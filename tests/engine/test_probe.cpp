@@ -18,19 +18,22 @@
 
 namespace {
 
-#define EXPECT_STARTS(text, head) EXPECT_EQ(std::string(text).substr(0, std::string(head).size()), head) << (text)
+#define EXPECT_STARTS(text, head) \
+  EXPECT_EQ(std::string(text).substr(0, std::string(head).size()), head) << (text)
 #define EXPECT_HAS(text, part) EXPECT_NE(std::string(text).find(part), std::string::npos) << (text)
 
 // True when `line` is head + digits [+ "." + `decimals` digits] + tail.
-bool NumberLine(const std::string& line, const std::string& head, const std::string& tail, int decimals) {
+bool NumberLine(const std::string& line, const std::string& head, const std::string& tail,
+                int decimals) {
   if (line.size() < head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
       line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
     return false;
   const std::string number = line.substr(head.size(), line.size() - head.size() - tail.size());
   const size_t dot = number.find('.');
   const size_t wholeDigits = dot == std::string::npos ? number.size() : dot;
-  const bool decimalsOk = decimals == 0 ? dot == std::string::npos
-                                        : dot != std::string::npos && number.size() - dot - 1 == size_t(decimals);
+  const bool decimalsOk =
+      decimals == 0 ? dot == std::string::npos
+                    : dot != std::string::npos && number.size() - dot - 1 == size_t(decimals);
   int digits = 0;
   for (char c : number) digits += std::isdigit(static_cast<unsigned char>(c)) ? 1 : 0;
   return wholeDigits > 0 && decimalsOk && digits == int(number.size()) - (decimals ? 1 : 0);
@@ -57,10 +60,11 @@ std::string LineStarting(const std::string& text, const std::string& head) {
 
 void ExpectNotLoaded(const TCustomAVProbe& p) {
   EXPECT_FALSE(p.Loaded());
-  for (std::int64_t n : {p.FileSize(), std::int64_t(p.StreamCount()), std::int64_t(p.ProgramCount()),
-                         std::int64_t(p.AudioStreamCount()), std::int64_t(p.VideoStreamCount()),
-                         std::int64_t(p.SubtitleStreamCount()), std::int64_t(p.AudioStreamIndex()),
-                         std::int64_t(p.VideoStreamIndex()), std::int64_t(p.SubtitleStreamIndex())})
+  for (std::int64_t n :
+       {p.FileSize(), std::int64_t(p.StreamCount()), std::int64_t(p.ProgramCount()),
+        std::int64_t(p.AudioStreamCount()), std::int64_t(p.VideoStreamCount()),
+        std::int64_t(p.SubtitleStreamCount()), std::int64_t(p.AudioStreamIndex()),
+        std::int64_t(p.VideoStreamIndex()), std::int64_t(p.SubtitleStreamIndex())})
     EXPECT_EQ(n, -1);
 }
 
@@ -243,7 +247,8 @@ TEST(Probe, FileRecordAndTagsOfAClip) {
 }
 
 TEST(Probe, InfoTextOfAClip) {
-  const std::string clip = TestMedia::Get(MediaSpec::Mp4().Tag("creation_time", "2020-01-02T03:04:05.000000Z"));
+  const std::string clip =
+      TestMedia::Get(MediaSpec::Mp4().Tag("creation_time", "2020-01-02T03:04:05.000000Z"));
   TAVProbe p;
   ASSERT_TRUE(p.Open(clip));
   const std::string text = p.FileInfoText();
@@ -363,7 +368,8 @@ TEST(Probe, HandMadeContextShowsEveryLineForm) {
   EXPECT_HAS(lines[15], ", PAR 16:11 DAR 64:33, 29.97 fps, 29.97 tbr, 90k tbn, "
                         "StartTime: -0.040000, Duration: 00:00:02.000");
   // A time base without denominator counts whole seconds.
-  EXPECT_STARTS(lines[16], "Stream #2(fre), 1/0: Subtitle: subrip, StartTime: 5.000000, Duration: N/A");
+  EXPECT_STARTS(lines[16],
+                "Stream #2(fre), 1/0: Subtitle: subrip, StartTime: 5.000000, Duration: N/A");
 
   TVideoStreamInfo vi;
   ASSERT_TRUE(p.VideoStreamInfo(0, vi));
@@ -419,8 +425,9 @@ TEST(Probe, OpenFailuresAreCleanAndExplained) {
 
 TEST(Probe, DamagedButOpenableFilesStillDescribe) {
   TAVProbe p;
-  for (const std::string& file : {TestMedia::Corrupted(MediaSpec::Mp4()), TestMedia::Truncated(MediaSpec::Ts(), 0.4),
-                                  TestMedia::Truncated(MediaSpec::Avi(), 0.7)}) {
+  for (const std::string& file :
+       {TestMedia::Corrupted(MediaSpec::Mp4()), TestMedia::Truncated(MediaSpec::Ts(), 0.4),
+        TestMedia::Truncated(MediaSpec::Avi(), 0.7)}) {
     if (!p.Open(file)) {
       EXPECT_FALSE(p.LastErrMsg().empty());
       continue;
@@ -433,7 +440,8 @@ TEST(Probe, DamagedButOpenableFilesStillDescribe) {
 
 TEST(Probe, OpensNamesThatAreNotUtf8) {
   const std::string clip = TestMedia::Get(MediaSpec::Wav());
-  const std::string odd = TestMedia::MediaDir() + "probe_\xff\xfe_" + std::to_string(::getpid()) + ".wav";
+  const std::string odd =
+      TestMedia::MediaDir() + "probe_\xff\xfe_" + std::to_string(::getpid()) + ".wav";
   std::filesystem::copy_file(clip, odd, std::filesystem::copy_options::overwrite_existing);
   TAVProbe p;
   ASSERT_TRUE(p.Open(odd)) << p.LastErrMsg();

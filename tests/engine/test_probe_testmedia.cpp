@@ -26,13 +26,15 @@ void ExpectPatternReadsBack(const MediaSpec& spec, int frames) {
   EXPECT_EQ(v.Width, spec.Width);
   EXPECT_EQ(v.Height, spec.Height);
   ASSERT_EQ(v.Frames, frames);
-  for (int i = 0; i < v.Frames; ++i) EXPECT_EQ(v.Numbers[size_t(i)], i) << "frame " << i << " of " << clip;
+  for (int i = 0; i < v.Frames; ++i)
+    EXPECT_EQ(v.Numbers[size_t(i)], i) << "frame " << i << " of " << clip;
 
   TBitmap bmp;
   ASSERT_TRUE(TestMedia::DecodeFrame(clip, frames / 2, bmp));
   EXPECT_EQ(TestMedia::ReadFrameNumber(bmp), frames / 2);
   for (int band = 0; band < 4; ++band)
-    EXPECT_TRUE(TestMedia::ColourNear(TestMedia::BandSample(bmp, band), TestMedia::BandColour(band)))
+    EXPECT_TRUE(
+        TestMedia::ColourNear(TestMedia::BandSample(bmp, band), TestMedia::BandColour(band)))
         << "band " << band << " of " << clip;
 }
 
@@ -89,12 +91,14 @@ TEST(TestMedia, ReorderedFramesReadBackInPresentationOrder) {
 }
 
 TEST(TestMedia, SubtitleCuesInMatroskaAndMp4) {
-  for (const MediaSpec& spec : {MediaSpec::Mkv().Subtitles("subrip").Seconds(3), MediaSpec::Mp4().Subtitles("mov_text").Seconds(3)}) {
+  for (const MediaSpec& spec : {MediaSpec::Mkv().Subtitles("subrip").Seconds(3),
+                                MediaSpec::Mp4().Subtitles("mov_text").Seconds(3)}) {
     const std::vector<TestMedia::SubtitleCue> cues = TestMedia::ScanSubtitles(TestMedia::Get(spec));
     ASSERT_EQ(cues.size(), 3u) << spec.Format;
     for (size_t i = 0; i < cues.size(); ++i) {
       EXPECT_EQ(cues[i].Text, "Cue " + std::to_string(i));
-      EXPECT_NEAR(cues[i].Start, double(i), 0.05);  // Matroska shifts all streams past the audio priming
+      EXPECT_NEAR(cues[i].Start, double(i),
+                  0.05);  // Matroska shifts all streams past the audio priming
     }
     // The cues do not disturb the picture.
     EXPECT_EQ(TestMedia::ScanVideo(TestMedia::Get(spec)).Frames, 75);
@@ -113,12 +117,14 @@ TEST(TestMedia, FrameAtTimeIsTheFrameOnShow) {
 }
 
 TEST(TestMedia, LongTinyClip) {
-  const MediaSpec spec = MediaSpec::Mp4().Size(16, 16).Fps(1).Seconds(31 * 60).Audio(8000, 1).Tone(100, 0.01);
+  const MediaSpec spec =
+      MediaSpec::Mp4().Size(16, 16).Fps(1).Seconds(31 * 60).Audio(8000, 1).Tone(100, 0.01);
   EXPECT_NEAR(TestMedia::ContainerDuration(TestMedia::Get(spec)), 31 * 60, 1.5);
 }
 
 TEST(TestMedia, MetadataTagsAreWritten) {
-  const std::string clip = TestMedia::Get(MediaSpec::Mp3().Seconds(0.5).Tag("title", "Synthetic").Tag("artist", "Nobody"));
+  const std::string clip = TestMedia::Get(
+      MediaSpec::Mp3().Seconds(0.5).Tag("title", "Synthetic").Tag("artist", "Nobody"));
   EXPECT_TRUE(std::filesystem::file_size(clip) > 0);
   EXPECT_NE(clip, TestMedia::Get(MediaSpec::Mp3().Seconds(0.5)));
 }
@@ -134,9 +140,9 @@ TEST(TestMedia, DamagedCopiesDecodeLessOrNothing) {
 }
 
 TEST(TestMedia, TwoWritersOfOneClipDoNotCollide) {
-  const MediaSpec spec =
-      MediaSpec::Wav().Seconds(0.3).Tag("comment", std::to_string(::getpid()) + "-" +
-                                                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  const MediaSpec spec = MediaSpec::Wav().Seconds(0.3).Tag(
+      "comment", std::to_string(::getpid()) + "-" +
+                     std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
   std::string a, b;
   std::thread t([&] { a = TestMedia::Get(spec); });
   b = TestMedia::Get(spec);

@@ -122,7 +122,8 @@ TEST_F(UnicodeFiles, NonAsciiNameWrittenAndReadThroughOwnIO) {
   std::ifstream f(path, std::ios::binary);
   char head[8];
   f.read(head, 8);
-  uint32_t riff = uint8_t(head[4]) | uint8_t(head[5]) << 8 | uint8_t(head[6]) << 16 | uint32_t(uint8_t(head[7])) << 24;
+  uint32_t riff = uint8_t(head[4]) | uint8_t(head[5]) << 8 | uint8_t(head[6]) << 16 |
+                  uint32_t(uint8_t(head[7])) << 24;
   EXPECT_EQ(int64_t(riff), FileSize(path) - 8);
 
   ExpectReadable(std::string(UnicodeProtocolPrefix) + path, true);
@@ -138,7 +139,8 @@ TEST_F(UnicodeFiles, NameThatIsNotUtf8OpensThroughOwnIO) {
 
 TEST_F(UnicodeFiles, MissingFileFailsCleanly) {
   AVFormatContext* ic = nullptr;
-  int ret = OpenInputWithName(&ic, std::string(UnicodeProtocolPrefix) + dir_ + "/missing.wav", nullptr, nullptr);
+  int ret = OpenInputWithName(&ic, std::string(UnicodeProtocolPrefix) + dir_ + "/missing.wav",
+                              nullptr, nullptr);
   EXPECT_EQ(ret, AVERROR(ENOENT));
   EXPECT_EQ(ErrorMessage(ret), "No such file or directory");
   EXPECT_EQ(ic, nullptr);
@@ -156,7 +158,9 @@ TEST_F(UnicodeFiles, MissingFileFailsCleanly) {
   EXPECT_EQ(ic, nullptr);
 
   AVIOContext* pb = nullptr;
-  EXPECT_LT(OpenOutputIO(&pb, std::string(UnicodeProtocolPrefix) + dir_ + "/no/such/dir.wav", AVIO_FLAG_WRITE), 0);
+  EXPECT_LT(OpenOutputIO(&pb, std::string(UnicodeProtocolPrefix) + dir_ + "/no/such/dir.wav",
+                         AVIO_FLAG_WRITE),
+            0);
   EXPECT_EQ(pb, nullptr);
   EXPECT_EQ(CloseOutputIO(&pb), 0);
 }

@@ -58,7 +58,8 @@ class VCL : public ::testing::Test {
   }
 
   // A task converting `clip` to a new file named `name`; returns its index.
-  int AddConversion(const std::string& clip, const std::string& name, TOutputOptions* options = nullptr) {
+  int AddConversion(const std::string& clip, const std::string& name,
+                    TOutputOptions* options = nullptr) {
     int index = Vcl().AddTask(clip);
     EXPECT_GE(index, 0) << Vcl().LastErrMsg();
     std::string out = OutputPath(name);
@@ -74,7 +75,8 @@ class VCL : public ::testing::Test {
 
   // Pumps the hand-over queue until `done` holds or ~20 s passed.
   bool PumpUntil(const std::function<bool()>& done) {
-    for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + 20s;
+         std::chrono::steady_clock::now() < end;) {
       if (done()) return true;
       handOver_.WaitAndPump(5);
     }
@@ -389,7 +391,8 @@ TEST_F(VCL, OptionTextLinesAndStreamDefaultsReachTheOutput) {
   AddConversion(clip, "twomp2.mkv", &b);
   Vcl().StartTask(1);
   ASSERT_TRUE(WaitForFinal());
-  for (auto& n : Notices()) EXPECT_TRUE(n.Info.Completed) << n.Info.TaskIndex << " " << n.Info.ErrorMessage;
+  for (auto& n : Notices())
+    EXPECT_TRUE(n.Info.Completed) << n.Info.TaskIndex << " " << n.Info.ErrorMessage;
 
   auto codecs = [](const std::string& file) {
     TAVProbe probe;
@@ -423,7 +426,8 @@ namespace {
 // Records what it is shown; the user "closes" it after two frames.
 class TFakePreviewWindow : public IPreviewWindow {
  public:
-  TFakePreviewWindow(TPreviewer& owner, std::vector<std::string>& captions) : owner_(owner), captions_(captions) {}
+  TFakePreviewWindow(TPreviewer& owner, std::vector<std::string>& captions)
+      : owner_(owner), captions_(captions) {}
   void ShowFrame(const TBitmap& frame, const std::string& caption) override {
     EXPECT_EQ(frame.Width(), 160);
     captions_.push_back(caption);
@@ -452,12 +456,13 @@ TEST_F(VCL, PreviewWindowShowsFramesUntilTheUserClosesIt) {
   });
   std::vector<std::string> captions;
   int windows = 0;
-  Vcl().SetPreviewWindowFactory([&](TPreviewer& owner, int w, int h) -> std::unique_ptr<IPreviewWindow> {
-    ++windows;
-    EXPECT_EQ(w, 160);
-    EXPECT_EQ(h, 120);
-    return std::make_unique<TFakePreviewWindow>(owner, captions);
-  });
+  Vcl().SetPreviewWindowFactory(
+      [&](TPreviewer& owner, int w, int h) -> std::unique_ptr<IPreviewWindow> {
+        ++windows;
+        EXPECT_EQ(w, 160);
+        EXPECT_EQ(h, 120);
+        return std::make_unique<TFakePreviewWindow>(owner, captions);
+      });
   Vcl().SetPreview(true);
   Vcl().StartTask(1);
   ASSERT_TRUE(WaitForFinal());
@@ -480,9 +485,10 @@ TEST_F(VCL, PreviewSwitchedOnDuringARunShowsFromThenOn) {
     std::this_thread::sleep_for(4ms);
   });
   std::vector<std::string> captions;
-  Vcl().SetPreviewWindowFactory([&](TPreviewer& owner, int, int) -> std::unique_ptr<IPreviewWindow> {
-    return std::make_unique<TFakePreviewWindow>(owner, captions);
-  });
+  Vcl().SetPreviewWindowFactory(
+      [&](TPreviewer& owner, int, int) -> std::unique_ptr<IPreviewWindow> {
+        return std::make_unique<TFakePreviewWindow>(owner, captions);
+      });
   Vcl().StartTask(1);
   ASSERT_TRUE(PumpUntil([&] { return hookCalls > 10; }));
   EXPECT_TRUE(captions.empty());

@@ -39,22 +39,27 @@ struct TPair {
             single ? Bgr0.data() : Bgr1.data(), Width};
   }
   yuv_rows::TBgrPair FromBgrArgs(bool single) {
-    return {Bgr0.data(), single ? Bgr0.data() : Bgr1.data(), Y0.data(), single ? Y0.data() : Y1.data(),
-            U.data(), V.data(), Width};
+    return {Bgr0.data(), single ? Bgr0.data() : Bgr1.data(),
+            Y0.data(),   single ? Y0.data() : Y1.data(),
+            U.data(),    V.data(),
+            Width};
   }
   bool operator==(const TPair&) const = default;
 };
 
 TPair RandomPair(int width, std::mt19937& rng) {
   TPair p(width);
-  for (Bytes* b : {&p.Y0, &p.Y1, &p.U, &p.V}) std::generate(b->begin(), b->end() - 64, [&] { return rng(); });
-  for (Bytes* b : {&p.Bgr0, &p.Bgr1}) std::generate(b->begin(), b->end() - 64, [&] { return rng(); });
+  for (Bytes* b : {&p.Y0, &p.Y1, &p.U, &p.V})
+    std::generate(b->begin(), b->end() - 64, [&] { return rng(); });
+  for (Bytes* b : {&p.Bgr0, &p.Bgr1})
+    std::generate(b->begin(), b->end() - 64, [&] { return rng(); });
   return p;
 }
 
 // BT.601 limited range, in floating point.
 void IdealBgr(int y, int u, int v, double out[3]) {
-  const double l = (y - 16) * 255.0 / 219.0, d = (u - 128) * 255.0 / 224.0, e = (v - 128) * 255.0 / 224.0;
+  const double l = (y - 16) * 255.0 / 219.0, d = (u - 128) * 255.0 / 224.0,
+               e = (v - 128) * 255.0 / 224.0;
   out[2] = l + 1.402 * e;
   out[1] = l - 0.344136 * d - 0.714136 * e;
   out[0] = l + 1.772 * d;
@@ -150,7 +155,8 @@ TEST(YuvRows, RoundTripKeepsColoursInsideTheRange) {
     const int y = 16 + int(rng() % 220), u = 16 + int(rng() % 225), v = 16 + int(rng() % 225);
     double ideal[3];
     IdealBgr(y, u, v, ideal);
-    if (*std::min_element(ideal, ideal + 3) < 1 || *std::max_element(ideal, ideal + 3) > 254) continue;
+    if (*std::min_element(ideal, ideal + 3) < 1 || *std::max_element(ideal, ideal + 3) > 254)
+      continue;
     std::fill(p.Y0.begin(), p.Y0.begin() + 2, std::uint8_t(y));
     std::fill(p.Y1.begin(), p.Y1.begin() + 2, std::uint8_t(y));
     p.U[0] = std::uint8_t(u);

@@ -153,7 +153,9 @@ class ProgressWindowTest : public MainWindowTest {
 };
 
 TEST_F(ProgressWindowTest, StartRunsTheBatchThroughTheWindowToOutputsThatOpenAgain) {
-  const std::vector<std::string> clips = {Clip(1.2), Clip(1.6), Clip(2.0)};
+  // Long enough for several turns of the window's 100 ms picture timer in
+  // each file, however fast the machine converts.
+  const std::vector<std::string> clips = {Clip(2.4), Clip(3.2), Clip(4.0)};
   AddByClick(clips);
   PickFormatByClicks(kAviCode);
 

@@ -31,7 +31,8 @@ class TTestFolder {
   // The names in the folder, hidden ones included, sorted.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -40,7 +41,9 @@ class TTestFolder {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  static void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+  static void Write(const std::string& path, const std::string& text) {
+    std::ofstream(path) << text;
+  }
 
  private:
   std::string path_;

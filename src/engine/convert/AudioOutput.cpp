@@ -40,8 +40,9 @@ void ScaleFloat(std::uint8_t* data, int count, int vol) {
 // Muxers that record the encoder's start-up delay, so that decoders drop it
 // again (edit lists, codec delay elements, the MP3 info frame).
 bool MuxerRecordsEncoderDelay(const AVOutputFormat* format) {
-  static const char* const names[] = {"mp3", "mov", "mp4", "ipod", "psp", "3gp", "3g2", "ismv", "f4v",
-                                      "matroska", "webm", "ogg", "oga", "opus", "spx"};
+  static const char* const names[] = {"mp3",  "mov", "mp4",  "ipod", "psp",
+                                      "3gp",  "3g2", "ismv", "f4v",  "matroska",
+                                      "webm", "ogg", "oga",  "opus", "spx"};
   if (!format || !format->name) return false;
   for (const char* n : names)
     if (std::strcmp(format->name, n) == 0) return true;
@@ -53,8 +54,10 @@ bool MuxerRecordsEncoderDelay(const AVOutputFormat* format) {
 // cannot tell the decoder to drop the encoder's delay, the delay counts
 // against the limit, so that the decoded sound lasts the limit and ends with
 // the picture.
-std::int64_t AudioSampleLimit(const AVCodecContext* enc, const AVOutputFormat* format, std::int64_t recordingTime) {
-  if (recordingTime == UnlimitedRecordingTime || recordingTime < 0 || enc->sample_rate <= 0) return INT64_MAX;
+std::int64_t AudioSampleLimit(const AVCodecContext* enc, const AVOutputFormat* format,
+                              std::int64_t recordingTime) {
+  if (recordingTime == UnlimitedRecordingTime || recordingTime < 0 || enc->sample_rate <= 0)
+    return INT64_MAX;
   std::int64_t limit = FF.av_rescale(recordingTime, enc->sample_rate, AV_TIME_BASE);
   if (enc->initial_padding > 0 && !MuxerRecordsEncoderDelay(format)) limit -= enc->initial_padding;
   return std::max<std::int64_t>(limit, 0);
@@ -63,7 +66,8 @@ std::int64_t AudioSampleLimit(const AVCodecContext* enc, const AVOutputFormat* f
 // Samples the stream may still take under `limit` (INT64_MAX: no limit),
 // counting what is encoded and what waits in the FIFO.
 std::int64_t SamplesLeft(std::int64_t limit, const TOutputStream& ost) {
-  return limit == INT64_MAX ? INT64_MAX : limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get());
+  return limit == INT64_MAX ? INT64_MAX
+                            : limit - ost.AudioNextPts - FF.av_audio_fifo_size(ost.Fifo.get());
 }
 
 }  // namespace
@@ -100,8 +104,12 @@ void ApplyVolume(AVFrame* frame, int vol) {
         break;
       }
       // Wide enough for any volume: the product is clamped afterwards.
-      case AV_SAMPLE_FMT_S16: ScaleInt<std::int16_t, std::int64_t>(d, count, vol, -32768, 32767); break;
-      case AV_SAMPLE_FMT_S32: ScaleInt<std::int32_t, std::int64_t>(d, count, vol, INT32_MIN, INT32_MAX); break;
+      case AV_SAMPLE_FMT_S16:
+        ScaleInt<std::int16_t, std::int64_t>(d, count, vol, -32768, 32767);
+        break;
+      case AV_SAMPLE_FMT_S32:
+        ScaleInt<std::int32_t, std::int64_t>(d, count, vol, INT32_MIN, INT32_MAX);
+        break;
       case AV_SAMPLE_FMT_S64: {
         auto* s = reinterpret_cast<std::int64_t*>(d);
         for (int i = 0; i < count; ++i) s[i] = std::int64_t((__int128(s[i]) * vol + 128) >> 8);
@@ -142,22 +150,25 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
   const int outChannels = enc->ch_layout.nb_channels;
   const int inChannels = frame->ch_layout.nb_channels;
   if (inChannels != outChannels) ost.ResampleNeeded = true;
-  bool convert = ost.ResampleNeeded || frame->format != enc->sample_fmt || frame->sample_rate != outRate ||
+  bool convert = ost.ResampleNeeded || frame->format != enc->sample_fmt ||
+                 frame->sample_rate != outRate ||
                  FF.av_channel_layout_compare(&frame->ch_layout, &enc->ch_layout) != 0;
 
   if (!convert) ost.Swr.reset();  // the input came back to the encoder's format
   if (convert && (!ost.Swr || !SameInput(ost, frame))) {
     ost.Swr.reset();
     SwrContext* swr = nullptr;
-    int err = FF.swr_alloc_set_opts2(&swr, &enc->ch_layout, enc->sample_fmt, outRate, const_cast<AVChannelLayout*>(&frame->ch_layout),
+    int err = FF.swr_alloc_set_opts2(&swr, &enc->ch_layout, enc->sample_fmt, outRate,
+                                     const_cast<AVChannelLayout*>(&frame->ch_layout),
                                      AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
-    if (err >= 0 && options_.AudioSyncMethod > 1) FF.av_opt_set_int(swr, "flags", SWR_FLAG_RESAMPLE, 0);
+    if (err >= 0 && options_.AudioSyncMethod > 1)
+      FF.av_opt_set_int(swr, "flags", SWR_FLAG_RESAMPLE, 0);
     if (err >= 0) err = FF.swr_init(swr);
     if (err < 0) {
       FF.swr_free(&swr);
       if (ost.ResampleNeeded || frame->sample_rate != outRate)
-        throw FFmpegException(Fmt("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", inChannels,
-                                  frame->sample_rate, outChannels, outRate));
+        throw FFmpegException(Fmt("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                                  inChannels, frame->sample_rate, outChannels, outRate));
       throw FFmpegException(Fmt("Cannot convert %s sample format to %s sample format",
                                 FF.av_get_sample_fmt_name(AVSampleFormat(frame->format)),
                                 FF.av_get_sample_fmt_name(enc->sample_fmt)));
@@ -179,9 +190,11 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
     FF.av_channel_layout_copy(&converted->ch_layout, &enc->ch_layout);
     converted->sample_rate = outRate;
     converted->nb_samples = FF.swr_get_out_samples(ost.Swr.get(), frame->nb_samples) + 16;
-    if (FF.av_frame_get_buffer(converted.get(), 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
-    count = FF.swr_convert(ost.Swr.get(), converted->extended_data, converted->nb_samples,
-                           const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
+    if (FF.av_frame_get_buffer(converted.get(), 0) < 0)
+      throw FFmpegException("Out of memory in do_audio_out");
+    count =
+        FF.swr_convert(ost.Swr.get(), converted->extended_data, converted->nb_samples,
+                       const_cast<const std::uint8_t**>(frame->extended_data), frame->nb_samples);
     if (count < 0) {
       if (options_.ExitOnError) throw FFmpegException("av_audio_convert() failed");
       Log(llError, "av_audio_convert() failed");
@@ -192,8 +205,8 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
   }
 
   // Samples the stream may still take under the recording time.
-  const std::int64_t limit =
-      AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
+  const std::int64_t limit = AudioSampleLimit(
+      enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
   auto roomLeft = [&] { return SamplesLeft(limit, ost); };
   if (roomLeft() <= 0) return;
 
@@ -205,7 +218,8 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
       if (ist.IsStart || std::fabs(delta) > double(options_.AudioDriftThreshold) * outRate) {
         if (delta < 0) {
           skip = int(std::min<double>(std::trunc(-delta), count));
-          if (Verbose() > 2) LogF(llVerbose, "discarding %d audio samples", int(std::trunc(-delta)));
+          if (Verbose() > 2)
+            LogF(llVerbose, "discarding %d audio samples", int(std::trunc(-delta)));
           ist.IsStart = false;
           if (skip >= count) return;
         } else {
@@ -218,7 +232,8 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
         int method = options_.AudioSyncMethod;
         int compensation = std::clamp(int(std::trunc(delta)), -method, method);
         if (Verbose() > 2)
-          LogF(llVerbose, "compensating audio timestamp drift:%.2f compensation:%d in:%d", delta, compensation, outRate);
+          LogF(llVerbose, "compensating audio timestamp drift:%.2f compensation:%d in:%d", delta,
+               compensation, outRate);
         FF.swr_set_compensation(ost.Swr.get(), compensation, outRate);
       }
     }
@@ -237,7 +252,8 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
   bool planar = FF.av_sample_fmt_is_planar(enc->sample_fmt);
   std::vector<std::uint8_t*> planes(size_t(planar ? outChannels : 1));
   for (size_t p = 0; p < planes.size(); ++p)
-    planes[p] = data->extended_data[p] + size_t(skip) * size_t(bps) * size_t(planar ? 1 : outChannels);
+    planes[p] =
+        data->extended_data[p] + size_t(skip) * size_t(bps) * size_t(planar ? 1 : outChannels);
   if (FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(planes.data()), keep) < keep)
     throw FFmpegException("av_fifo_realloc2() failed");
   EncodeAudioFifo(ost, false);
@@ -247,8 +263,8 @@ void TCustomFFmpeg::WriteSilence(TOutputStream& ost, int samples) {
   if (samples <= 0) return;
   AVCodecContext* enc = ost.Enc.get();
   uint8_t** buffers = nullptr;
-  int err = FF.av_samples_alloc_array_and_samples(&buffers, nullptr, enc->ch_layout.nb_channels, samples,
-                                                  enc->sample_fmt, 0);
+  int err = FF.av_samples_alloc_array_and_samples(&buffers, nullptr, enc->ch_layout.nb_channels,
+                                                  samples, enc->sample_fmt, 0);
   if (err < 0) throw FFmpegException("Out of memory in do_audio_out");
   FF.av_samples_set_silence(buffers, 0, samples, enc->ch_layout.nb_channels, enc->sample_fmt);
   int written = FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(buffers), samples);
@@ -262,7 +278,8 @@ void TCustomFFmpeg::WriteSilence(TOutputStream& ost, int samples) {
 void TCustomFFmpeg::EncodeAudioFifo(TOutputStream& ost, bool last) {
   AVCodecContext* enc = ost.Enc.get();
   const std::vector<int>& pattern = ost.AudioFrameSizes;
-  bool variable = enc->frame_size <= 1 || (enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+  bool variable =
+      enc->frame_size <= 1 || (enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
   for (;;) {
     int available = FF.av_audio_fifo_size(ost.Fifo.get());
     if (available <= 0) return;
@@ -280,11 +297,14 @@ void TCustomFFmpeg::EncodeAudioFifo(TOutputStream& ost, bool last) {
     FF.av_channel_layout_copy(&f->ch_layout, &enc->ch_layout);
     f->sample_rate = enc->sample_rate;
     f->nb_samples = samples;
-    if (FF.av_frame_get_buffer(f.get(), 0) < 0) throw FFmpegException("Out of memory in do_audio_out");
-    if (FF.av_audio_fifo_read(ost.Fifo.get(), reinterpret_cast<void**>(f->extended_data), take) < take)
+    if (FF.av_frame_get_buffer(f.get(), 0) < 0)
+      throw FFmpegException("Out of memory in do_audio_out");
+    if (FF.av_audio_fifo_read(ost.Fifo.get(), reinterpret_cast<void**>(f->extended_data), take) <
+        take)
       throw FFmpegException("Audio encoding failed");
     if (samples > take)
-      FF.av_samples_set_silence(f->extended_data, take, samples - take, enc->ch_layout.nb_channels, enc->sample_fmt);
+      FF.av_samples_set_silence(f->extended_data, take, samples - take, enc->ch_layout.nb_channels,
+                                enc->sample_fmt);
     ClampFloatSamples(f.get());
     f->pts = ost.AudioNextPts;
     ost.AudioNextPts += samples;
@@ -305,10 +325,11 @@ void TCustomFFmpeg::FlushAudioFifo(TOutputStream& ost) {
     tail->nb_samples = FF.swr_get_out_samples(ost.Swr.get(), 0) + 16;
     if (FF.av_frame_get_buffer(tail.get(), 0) >= 0) {
       int n = FF.swr_convert(ost.Swr.get(), tail->extended_data, tail->nb_samples, nullptr, 0);
-      std::int64_t limit =
-          AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat, options_.RecordingTime);
+      std::int64_t limit = AudioSampleLimit(enc, outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat,
+                                            options_.RecordingTime);
       n = int(std::clamp<std::int64_t>(SamplesLeft(limit, ost), 0, n));
-      if (n > 0) FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), n);
+      if (n > 0)
+        FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), n);
     }
   }
   EncodeAudioFifo(ost, true);

@@ -20,8 +20,9 @@ struct TVideoGraphInput {
 // `scalerFlags` go to every scaler of the graph. On success the encoder's
 // width and height are what arrives at the sink. Returns false with `error`
 // holding the library's reason.
-bool ConfigureVideoGraph(TOutputStream& ost, const TVideoGraphInput& in, int outWidth, int outHeight,
-                         const std::string& chain, int scalerFlags, std::string& error);
+bool ConfigureVideoGraph(TOutputStream& ost, const TVideoGraphInput& in, int outWidth,
+                         int outHeight, const std::string& chain, int scalerFlags,
+                         std::string& error);
 
 // A graph of its own: buffer source "src" for pictures of `in` (time base
 // 1 µs) -> `chain` -> buffer sink "out" held to the input's pixel format.

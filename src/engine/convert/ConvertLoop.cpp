@@ -25,7 +25,8 @@ std::string TypeName(int type) { return MediaTypeName(type); }
 std::int64_t NominalDuration(const AVStream* st, int repeatPict) {
   const AVCodecParameters* par = st->codecpar;
   if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
-    if (par->frame_size > 0 && par->sample_rate > 0) return std::int64_t(AV_TIME_BASE) * par->frame_size / par->sample_rate;
+    if (par->frame_size > 0 && par->sample_rate > 0)
+      return std::int64_t(AV_TIME_BASE) * par->frame_size / par->sample_rate;
     return 0;
   }
   AVRational rate = st->avg_frame_rate.num ? st->avg_frame_rate : st->r_frame_rate;
@@ -161,21 +162,24 @@ bool TCustomFFmpeg::HandlePacket(int fileIndex, AVPacket* pkt) {
     if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = std::llrint(double(pkt->pts) * scale);
     if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = std::llrint(double(pkt->dts) * scale);
   }
-  if (pkt->dts != AV_NOPTS_VALUE && ist.NextPts != NoTimeValue && (file.Ctx->iformat->flags & AVFMT_TS_DISCONT) &&
-      !options_.CopyTs) {
+  if (pkt->dts != AV_NOPTS_VALUE && ist.NextPts != NoTimeValue &&
+      (file.Ctx->iformat->flags & AVFMT_TS_DISCONT) && !options_.CopyTs) {
     std::int64_t dtsUs = FF.av_rescale_q(pkt->dts, st->time_base, MicroSeconds);
     std::int64_t delta = dtsUs - ist.NextPts;
-    if (std::fabs(double(delta)) > double(options_.DtsDeltaThreshold) * 1000000 || dtsUs + 1 < ist.Pts) {
+    if (std::fabs(double(delta)) > double(options_.DtsDeltaThreshold) * 1000000 ||
+        dtsUs + 1 < ist.Pts) {
       file.TsOffset -= delta;
       if (Verbose() >= 3)
-        LogF(llVerbose, "timestamp discontinuity %lld, new offset= %lld", (long long)delta, (long long)file.TsOffset);
+        LogF(llVerbose, "timestamp discontinuity %lld, new offset= %lld", (long long)delta,
+             (long long)file.TsOffset);
       std::int64_t shift = FF.av_rescale_q(delta, MicroSeconds, st->time_base);
       pkt->dts -= shift;
       if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= shift;
     }
   }
   if (options_.RecordingTime != UnlimitedRecordingTime && pkt->pts != AV_NOPTS_VALUE &&
-      FF.av_compare_ts(pkt->pts, st->time_base, options_.RecordingTime + options_.StartTime, MicroSeconds) >= 0) {
+      FF.av_compare_ts(pkt->pts, st->time_base, options_.RecordingTime + options_.StartTime,
+                       MicroSeconds) >= 0) {
     ist.PastRecordingTime = true;
     return true;
   }
@@ -191,7 +195,8 @@ bool TCustomFFmpeg::HandlePacket(int fileIndex, AVPacket* pkt) {
 
 int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bool drainEncoders) {
   if (ist.NextPts == NoTimeValue) ist.NextPts = ist.Pts;
-  if (pkt && pkt->dts != AV_NOPTS_VALUE) ist.Pts = ist.NextPts = FF.av_rescale_q(pkt->dts, ist.St->time_base, MicroSeconds);
+  if (pkt && pkt->dts != AV_NOPTS_VALUE)
+    ist.Pts = ist.NextPts = FF.av_rescale_q(pkt->dts, ist.St->time_base, MicroSeconds);
 
   if (pkt) {
     // Copied outputs take the packet itself, decoded or not.
@@ -201,8 +206,9 @@ int TCustomFFmpeg::ProcessInputPacket(TInputStream& ist, const AVPacket* pkt, bo
   }
   if (!ist.DecodingNeeded) {
     if (pkt) {
-      std::int64_t duration = pkt->duration > 0 ? FF.av_rescale_q(pkt->duration, ist.St->time_base, MicroSeconds)
-                                                : NominalDuration(ist.St, 0);
+      std::int64_t duration = pkt->duration > 0
+                                  ? FF.av_rescale_q(pkt->duration, ist.St->time_base, MicroSeconds)
+                                  : NominalDuration(ist.St, 0);
       ist.Pts = ist.NextPts;
       ist.NextPts += duration;
     }
@@ -240,11 +246,14 @@ int TCustomFFmpeg::DecodeFrames(TInputStream& ist, const AVPacket* pkt) {
                   : ist.NextPts;
     std::int64_t duration;
     if (video) {
-      duration = frame->pkt_duration > 0 ? FF.av_rescale_q(frame->pkt_duration, ist.St->time_base, MicroSeconds)
-                                         : NominalDuration(ist.St, frame->repeat_pict);
+      duration = frame->pkt_duration > 0
+                     ? FF.av_rescale_q(frame->pkt_duration, ist.St->time_base, MicroSeconds)
+                     : NominalDuration(ist.St, frame->repeat_pict);
       ist.Quality = float(frame->quality);
     } else {
-      duration = frame->sample_rate > 0 ? std::int64_t(AV_TIME_BASE) * frame->nb_samples / frame->sample_rate : 0;
+      duration = frame->sample_rate > 0
+                     ? std::int64_t(AV_TIME_BASE) * frame->nb_samples / frame->sample_rate
+                     : 0;
     }
     ist.NextPts = ist.Pts + duration;
 
@@ -268,7 +277,8 @@ void TCustomFFmpeg::DeinterlaceAndDeliver(TInputStream& ist, AVFrame* frame) {
     return;
   }
   if (!frame && !deinterlacer.Active()) return;  // nothing held back
-  if (frame && !deinterlacer.Fits(frame)) DeinterlaceAndDeliver(ist, nullptr);  // a new size: drain first
+  if (frame && !deinterlacer.Fits(frame))
+    DeinterlaceAndDeliver(ist, nullptr);  // a new size: drain first
   std::string error;
   const std::int64_t decodedPts = ist.Pts;
   const std::int64_t framePts = frame ? frame->pts : 0;
@@ -309,7 +319,8 @@ void TCustomFFmpeg::DeliverDecoded(TInputStream& ist, AVFrame* frame) {
 
 void TCustomFFmpeg::PassOnVideo(TInputStream& ist, AVFrame* frame) {
   for (TOutputStream* ost : outputStreams_)
-    if (ost->Source == &ist && ost->Active && ost->EncodingNeeded) FilterAndOutputVideo(*ost, ist, frame);
+    if (ost->Source == &ist && ost->Active && ost->EncodingNeeded)
+      FilterAndOutputVideo(*ost, ist, frame);
 }
 
 void TCustomFFmpeg::PassOnAudio(TInputStream& ist, AVFrame* frame) {
@@ -335,13 +346,15 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStream& ist, const AVPacket* pkt) {
   if (!got) return 0;
   if (options_.StartTime == 0 || ist.Pts >= options_.StartTime) {
     for (TOutputStream* ost : outputStreams_)
-      if (ost->Source == &ist && ost->Active && ost->EncodingNeeded) SubtitleOutput(*ost, ist, sub, pkt->pts);
+      if (ost->Source == &ist && ost->Active && ost->EncodingNeeded)
+        SubtitleOutput(*ost, ist, sub, pkt->pts);
   }
   FF.avsubtitle_free(&sub);
   return 0;
 }
 
-void TCustomFFmpeg::SubtitleOutput(TOutputStream& ost, TInputStream& ist, const AVSubtitle& in, std::int64_t pts) {
+void TCustomFFmpeg::SubtitleOutput(TOutputStream& ost, TInputStream& ist, const AVSubtitle& in,
+                                   std::int64_t pts) {
   if (pts == AV_NOPTS_VALUE) {
     if (options_.ExitOnError) throw FFmpegException("Subtitle packets must have a pts");
     Log(llError, "Subtitle packets must have a pts");
@@ -353,7 +366,8 @@ void TCustomFFmpeg::SubtitleOutput(TOutputStream& ost, TInputStream& ist, const 
   bool dvb = enc->codec_id == AV_CODEC_ID_DVB_SUBTITLE;
   int count = dvb ? 2 : 1;
   AVSubtitle sub = in;
-  std::int64_t subPts = FF.av_rescale_q(pts, ist.St->time_base, MicroSeconds) + std::int64_t(sub.start_display_time) * 1000;
+  std::int64_t subPts = FF.av_rescale_q(pts, ist.St->time_base, MicroSeconds) +
+                        std::int64_t(sub.start_display_time) * 1000;
   std::uint32_t startDisplay = sub.start_display_time, endDisplay = sub.end_display_time;
   sub.end_display_time -= sub.start_display_time;
   sub.start_display_time = 0;
@@ -374,7 +388,8 @@ void TCustomFFmpeg::SubtitleOutput(TOutputStream& ost, TInputStream& ist, const 
 }
 
 void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPacket* pkt) {
-  if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !options_.CopyInitialNonKeyFrames) return;
+  if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY) && !options_.CopyInitialNonKeyFrames)
+    return;
   if (ost.Type == AVMEDIA_TYPE_AUDIO) audioBytes_ += pkt->size;
   if (ost.Type == AVMEDIA_TYPE_VIDEO) {
     videoBytes_ += pkt->size;
@@ -384,7 +399,9 @@ void TCustomFFmpeg::CopyPacket(TOutputStream& ost, TInputStream& ist, const AVPa
   if (!out) throw FFmpegException("av_packet_clone fail");
   AVRational otb = ost.St->time_base;
   std::int64_t startOffset = FF.av_rescale_q(options_.StartTime, MicroSeconds, otb);
-  out->pts = pkt->pts != AV_NOPTS_VALUE ? FF.av_rescale_q(pkt->pts, ist.St->time_base, otb) - startOffset : AV_NOPTS_VALUE;
+  out->pts = pkt->pts != AV_NOPTS_VALUE
+                 ? FF.av_rescale_q(pkt->pts, ist.St->time_base, otb) - startOffset
+                 : AV_NOPTS_VALUE;
   out->dts = (pkt->dts != AV_NOPTS_VALUE ? FF.av_rescale_q(pkt->dts, ist.St->time_base, otb)
                                          : FF.av_rescale_q(ist.Pts, MicroSeconds, otb)) -
              startOffset;
@@ -406,7 +423,8 @@ void TCustomFFmpeg::WritePacket(TOutputStream& ost, AVPacket* pkt) {
   AVFormatContext* ctx = file.Ctx;
   auto write = [&](AVPacket* p) {
     std::int64_t end = p->dts != AV_NOPTS_VALUE ? p->dts : p->pts;
-    if (end != AV_NOPTS_VALUE) ost.CurrentTime = double(end + p->duration) * av_q2d(ost.St->time_base);
+    if (end != AV_NOPTS_VALUE)
+      ost.CurrentTime = double(end + p->duration) * av_q2d(ost.St->time_base);
     ost.WroteSomething = true;
     int err = FF.av_interleaved_write_frame(ctx, p);
     if (err < 0)
@@ -418,9 +436,10 @@ void TCustomFFmpeg::WritePacket(TOutputStream& ost, AVPacket* pkt) {
     return;
   }
   auto bsfError = [&](int err) {
-    std::string msg = ErrorText(Fmt("%s failed for stream %d, codec %s", ost.BitstreamFilters.c_str(), pkt->stream_index,
-                                    ost.Copy || !ost.Enc->codec ? "copy" : ost.Enc->codec->name),
-                                err);
+    std::string msg = ErrorText(
+        Fmt("%s failed for stream %d, codec %s", ost.BitstreamFilters.c_str(), pkt->stream_index,
+            ost.Copy || !ost.Enc->codec ? "copy" : ost.Enc->codec->name),
+        err);
     if (options_.ExitOnError) throw FFmpegException(msg);
     Log(llError, msg);
   };
@@ -458,7 +477,8 @@ void TCustomFFmpeg::FlushEncoder(TOutputStream& ost) {
   if (ost.EncoderFlushed) return;
   ost.EncoderFlushed = true;
   EncodeFrame(ost, nullptr);
-  if (ost.PassLog && ost.Enc->stats_out) FF.fwrite(ost.Enc->stats_out, 1, std::strlen(ost.Enc->stats_out), ost.PassLog.get());
+  if (ost.PassLog && ost.Enc->stats_out)
+    FF.fwrite(ost.Enc->stats_out, 1, std::strlen(ost.Enc->stats_out), ost.PassLog.get());
 }
 
 bool TCustomFFmpeg::EndJoinSegment(int fileIndex) {
@@ -480,7 +500,8 @@ bool TCustomFFmpeg::EndJoinSegment(int fileIndex) {
   if (next >= InputFileCount()) return false;
   inputFiles_[size_t(next)]->TsOffset += segmentEnd;
   for (TOutputStream* ost : outputStreams_) {
-    TInputStream* src = size_t(next) < ost->JoinSources.size() ? ost->JoinSources[size_t(next)] : nullptr;
+    TInputStream* src =
+        size_t(next) < ost->JoinSources.size() ? ost->JoinSources[size_t(next)] : nullptr;
     ost->Active = src != nullptr;
     if (src) {
       src->Pts = segmentEnd;
@@ -513,7 +534,8 @@ void TCustomFFmpeg::EndOfConversion() {
   // end, or one too short for a single frame) leaves nothing to keep; that
   // is no success.
   if (!stopRequested_ && !WroteAnything())
-    throw FFmpegException("Nothing was converted: the chosen part of the source holds no picture and no sound");
+    throw FFmpegException(
+        "Nothing was converted: the chosen part of the source holds no picture and no sound");
   completed_ = !stopRequested_;
 }
 

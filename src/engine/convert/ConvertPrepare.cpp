@@ -26,14 +26,15 @@ void CheckEncoderChannels(const AVCodec* codec, int channels) {
   std::vector<int> counts;
   for (const AVChannelLayout* l = codec->ch_layouts; l->nb_channels; ++l) {
     if (l->nb_channels == channels) return;
-    if (std::find(counts.begin(), counts.end(), l->nb_channels) == counts.end()) counts.push_back(l->nb_channels);
+    if (std::find(counts.begin(), counts.end(), l->nb_channels) == counts.end())
+      counts.push_back(l->nb_channels);
   }
   std::sort(counts.begin(), counts.end());
   std::string takes;
   for (size_t i = 0; i < counts.size(); ++i)
     takes += (i == 0 ? "" : i + 1 == counts.size() ? " or " : ", ") + std::to_string(counts[i]);
-  throw FFmpegException(
-      Fmt("The audio encoder '%s' cannot take %d channels; it takes %s", codec->name, channels, takes.c_str()));
+  throw FFmpegException(Fmt("The audio encoder '%s' cannot take %d channels; it takes %s",
+                            codec->name, channels, takes.c_str()));
 }
 
 bool IsDvMuxer(const AVOutputFormat* format) {
@@ -135,12 +136,15 @@ void TCustomFFmpeg::AssignSources() {
     return inputStreams_[size_t(in.FirstStream + stream)].get();
   };
   if (!maps.empty()) {
-    if (int(maps.size()) != total) throw FFmpegException("Number of stream maps must match number of output streams");
+    if (int(maps.size()) != total)
+      throw FFmpegException("Number of stream maps must match number of output streams");
     for (const auto& m : maps) {
       if (!findInput(m.FileIndex, m.StreamIndex))
-        throw FFmpegException(Fmt("Could not find input stream #%d.%d", m.FileIndex, m.StreamIndex));
+        throw FFmpegException(
+            Fmt("Could not find input stream #%d.%d", m.FileIndex, m.StreamIndex));
       if (!findInput(m.SyncFileIndex, m.SyncStreamIndex))
-        throw FFmpegException(Fmt("Could not find sync stream #%d.%d", m.SyncFileIndex, m.SyncStreamIndex));
+        throw FFmpegException(
+            Fmt("Could not find sync stream #%d.%d", m.SyncFileIndex, m.SyncStreamIndex));
     }
   }
   for (auto& file : outputFiles_)
@@ -154,8 +158,9 @@ void TCustomFFmpeg::AssignSources() {
       TInputStream* ist = findInput(m.FileIndex, m.StreamIndex);
       if (ist->St->codecpar->codec_type != ost.Type) {
         FF.av_dump_format(file.Ctx, ost.FileIndex, file.Name.c_str(), 1);
-        throw FFmpegException(Fmt("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)", m.FileIndex,
-                                  m.StreamIndex, TypeName(ist->St->codecpar->codec_type).c_str(), ost.FileIndex,
+        throw FFmpegException(Fmt("Codec type mismatch for mapping #%d.%d (%s) -> #%d.%d (%s)",
+                                  m.FileIndex, m.StreamIndex,
+                                  TypeName(ist->St->codecpar->codec_type).c_str(), ost.FileIndex,
                                   ost.Index, TypeName(ost.Type).c_str()));
       }
       ost.Source = ist;
@@ -165,7 +170,8 @@ void TCustomFFmpeg::AssignSources() {
       // segments switch the sources over.
       int wantedFile = joinMode_ ? 0 : -1;
       auto candidate = [&](const TInputStream& ist, bool unusedOnly) {
-        if (ist.St->codecpar->codec_type != ost.Type || ist.St->discard == AVDISCARD_ALL) return false;
+        if (ist.St->codecpar->codec_type != ost.Type || ist.St->discard == AVDISCARD_ALL)
+          return false;
         if (unusedOnly && !ist.Discard) return false;
         if (wantedFile >= 0 && ist.FileIndex != wantedFile) return false;
         return true;
@@ -174,14 +180,15 @@ void TCustomFFmpeg::AssignSources() {
       // them); the first of equal counts.
       TInputStream* found = nullptr;
       for (auto& ist : inputStreams_)
-        if (candidate(*ist, true) && (!found || ist->St->nb_frames > found->St->nb_frames)) found = ist.get();
+        if (candidate(*ist, true) && (!found || ist->St->nb_frames > found->St->nb_frames))
+          found = ist.get();
       if (!found && !options_.ProgramId && !joinMode_)
         for (auto& ist : inputStreams_)
           if (candidate(*ist, false)) found = ist.get();
       if (!found) {
         FF.av_dump_format(file.Ctx, ost.FileIndex, file.Name.c_str(), 1);
-        throw FFmpegException(Fmt("Could not find input stream matching output stream #%d.%d (%s)", ost.FileIndex,
-                                  ost.Index, TypeName(ost.Type).c_str()));
+        throw FFmpegException(Fmt("Could not find input stream matching output stream #%d.%d (%s)",
+                                  ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()));
       }
       ost.Source = found;
       ost.SyncSource = found;
@@ -200,7 +207,8 @@ void TCustomFFmpeg::AssignJoinSources(TOutputStream& ost) {
     const TInputFile& file = *inputFiles_[f];
     for (int i = 0; i < file.StreamCount; ++i) {
       TInputStream* ist = inputStreams_[size_t(file.FirstStream + i)].get();
-      if (ist->St->codecpar->codec_type == ost.Type && ist->Discard && ist->St->discard != AVDISCARD_ALL) {
+      if (ist->St->codecpar->codec_type == ost.Type && ist->Discard &&
+          ist->St->discard != AVDISCARD_ALL) {
         ist->Discard = false;
         ost.JoinSources[f] = ist;
         break;
@@ -217,11 +225,13 @@ void TCustomFFmpeg::SetUpCopy(TOutputStream& ost) {
   switch (ost.Type) {
     case AVMEDIA_TYPE_VIDEO:
       if (hookEnabled_ && OnCustomHook)
-        throw FFmpegException("-vcodec copy and CustomHook are incompatible (frames are not decoded)");
+        throw FFmpegException(
+            "-vcodec copy and CustomHook are incompatible (frames are not decoded)");
       if (frameHooks_ && !frameHooks_->Empty())
         throw FFmpegException("-vcodec copy and -vhook are incompatible (frames are not decoded)");
       if (PreviewFlags())
-        throw FFmpegException("-vcodec copy and PostHooks are incompatible (frames are not decoded)");
+        throw FFmpegException(
+            "-vcodec copy and PostHooks are incompatible (frames are not decoded)");
       break;
     case AVMEDIA_TYPE_AUDIO:
       if (options_.AudioVolume != 256)
@@ -240,7 +250,8 @@ void TCustomFFmpeg::SetUpCopy(TOutputStream& ost) {
   // the same codec (or has no table for the codec at all).
   out->codec_tag = wantedTag;
   if (!wantedTag) {
-    const AVCodecTag* const* tags = ost.St ? outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat->codec_tag : nullptr;
+    const AVCodecTag* const* tags =
+        ost.St ? outputFiles_[size_t(ost.FileIndex)]->Ctx->oformat->codec_tag : nullptr;
     unsigned int tagForId = 0;
     if (!tags || FF.av_codec_get_id(tags, in->codec_tag) == in->codec_id ||
         !FF.av_codec_get_tag2(tags, in->codec_id, &tagForId))
@@ -249,7 +260,8 @@ void TCustomFFmpeg::SetUpCopy(TOutputStream& ost) {
       out->codec_tag = 0;
   }
   if (ost.Type == AVMEDIA_TYPE_AUDIO) {
-    if ((out->block_align == 1 && out->codec_id == AV_CODEC_ID_MP3) || out->codec_id == AV_CODEC_ID_AC3)
+    if ((out->block_align == 1 && out->codec_id == AV_CODEC_ID_MP3) ||
+        out->codec_id == AV_CODEC_ID_AC3)
       out->block_align = 0;
   }
   if (ost.Type == AVMEDIA_TYPE_VIDEO && ost.St->sample_aspect_ratio.num)
@@ -301,12 +313,14 @@ void TCustomFFmpeg::SetUpEncode(TOutputStream& ost) {
                                  : AVRational{1, 1};
       const AVRational wanted = enc->sample_aspect_ratio;
       if (wanted.num > 0 && wanted.den > 0 && ost.ResampleWidth > 0 && ost.ResampleHeight > 0)
-        FF.av_reduce(&sourceSar.num, &sourceSar.den, std::int64_t(wanted.num) * outW * ost.ResampleHeight,
+        FF.av_reduce(&sourceSar.num, &sourceSar.den,
+                     std::int64_t(wanted.num) * outW * ost.ResampleHeight,
                      std::int64_t(wanted.den) * outH * ost.ResampleWidth, INT_MAX);
       TVideoGraphInput gin{in->width, in->height, in->format, sourceSar};
       if (!ConfigureVideoGraph(ost, gin, outW, outH, chain, o.ScalerFlags, error)) {
         SetLastError(error);
-        throw FFmpegException(error.empty() ? "Error opening filters!" : "Error opening filters: " + error);
+        throw FFmpegException(error.empty() ? "Error opening filters!"
+                                            : "Error opening filters: " + error);
       }
       AVRational sar = FF.av_buffersink_get_sample_aspect_ratio(ost.FilterSink);
       if (sar.num > 0 && sar.den > 0) {
@@ -327,15 +341,18 @@ void TCustomFFmpeg::OpenTwoPassLog(TOutputStream& ost, int tableIndex) {
   std::string name = Fmt("%s-%d.log", prefix.c_str(), tableIndex).substr(0, 1023);
   if (ost.Enc->flags & AV_CODEC_FLAG_PASS1) {
     ost.PassLog.reset(FF.fopen(name.c_str(), "wb"));
-    if (!ost.PassLog) throw FFmpegException(Fmt("Cannot write log file %s for pass-1 encoding", name.c_str()));
+    if (!ost.PassLog)
+      throw FFmpegException(Fmt("Cannot write log file %s for pass-1 encoding", name.c_str()));
   } else {
     std::string content;
     int err = ReadWholeFile(name, content);
     if (err == -12)
       throw FFmpegException(
-          Fmt("Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+          Fmt("Could not allocate file buffer: Error reading log file \"%s\" for pass-2 encoding",
+              name.c_str()));
     if (err < 0)
-      throw FFmpegException(Fmt("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+      throw FFmpegException(
+          Fmt("Cannot read file: Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
     ost.Enc->stats_in = FF.av_strdup(content.c_str());
   }
 }
@@ -353,12 +370,15 @@ void TCustomFFmpeg::OpenEncoders() {
       AVCodecContext* enc = ost.Enc.get();
       const AVCodec* codec = ost.Encoder ? ost.Encoder : FF.avcodec_find_encoder(enc->codec_id);
       if (!codec)
-        FailWithMapping(Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(enc->codec_id),
-                            ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()),
-                        true);
-      if (ost.Type == AVMEDIA_TYPE_SUBTITLE && ost.Source->Dec && ost.Source->Dec->subtitle_header) {
+        FailWithMapping(
+            Fmt("Encoder (codec id %d) not found for output stream #%d.%d (%s)", int(enc->codec_id),
+                ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()),
+            true);
+      if (ost.Type == AVMEDIA_TYPE_SUBTITLE && ost.Source->Dec &&
+          ost.Source->Dec->subtitle_header) {
         const AVCodecContext* dec = ost.Source->Dec.get();
-        enc->subtitle_header = static_cast<uint8_t*>(FF.av_mallocz(size_t(dec->subtitle_header_size) + 1));
+        enc->subtitle_header =
+            static_cast<uint8_t*>(FF.av_mallocz(size_t(dec->subtitle_header_size) + 1));
         if (!enc->subtitle_header) throw FFmpegException("av_mallocz fail");
         std::memcpy(enc->subtitle_header, dec->subtitle_header, size_t(dec->subtitle_header_size));
         enc->subtitle_header_size = dec->subtitle_header_size;
@@ -372,14 +392,15 @@ void TCustomFFmpeg::OpenEncoders() {
       }
       ReportUnusedPrivateOptions(&opts, codec->name);
       if (err < 0)
-        FailWithMapping(Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe incorrect parameters "
-                            "such as bit_rate, rate, width or height. Please check error log message to find out "
-                            "more detail information.",
+        FailWithMapping(Fmt("Error while opening encoder for output stream #%d.%d (%s) - maybe "
+                            "incorrect parameters such as bit_rate, rate, width or height. "
+                            "Please check error log message to find out more detail information.",
                             ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()),
                         true);
       ost.EncoderOpen = true;
       globalHeaderBytes_ += enc->extradata_size;
-      if (FF.avcodec_parameters_from_context(ost.St->codecpar, enc) < 0) throw FFmpegException("av_mallocz fail");
+      if (FF.avcodec_parameters_from_context(ost.St->codecpar, enc) < 0)
+        throw FFmpegException("av_mallocz fail");
       ost.St->time_base = enc->time_base;
       if (ost.Type == AVMEDIA_TYPE_VIDEO) ost.St->avg_frame_rate = enc->framerate;
       if (ost.Type == AVMEDIA_TYPE_AUDIO) {
@@ -401,9 +422,10 @@ void TCustomFFmpeg::OpenEncoders() {
         if (err >= 0) err = FF.avcodec_parameters_copy(ost.St->codecpar, bsf->par_out);
       }
       if (err < 0)
-        throw FFmpegException(ErrorText(Fmt("%s failed for stream %d, codec %s", ost.BitstreamFilters.c_str(),
-                                            ost.Index, ost.Copy ? "copy" : ost.Enc->codec->name),
-                                        err));
+        throw FFmpegException(
+            ErrorText(Fmt("%s failed for stream %d, codec %s", ost.BitstreamFilters.c_str(),
+                          ost.Index, ost.Copy ? "copy" : ost.Enc->codec->name),
+                      err));
     }
   }
 }
@@ -415,11 +437,13 @@ void TCustomFFmpeg::OpenDecoders() {
     const AVCodecParameters* par = ist.St->codecpar;
     const AVCodec* codec = ist.Decoder ? ist.Decoder : FF.avcodec_find_decoder(par->codec_id);
     if (!codec)
-      FailWithMapping(Fmt("Decoder (codec id %d) not found for input stream #%d.%d (%s)", int(par->codec_id),
-                          ist.FileIndex, ist.StreamIndex, TypeName(par->codec_type).c_str()),
-                      false);
+      FailWithMapping(
+          Fmt("Decoder (codec id %d) not found for input stream #%d.%d (%s)", int(par->codec_id),
+              ist.FileIndex, ist.StreamIndex, TypeName(par->codec_type).c_str()),
+          false);
     TCodecContextPtr dec(FF.avcodec_alloc_context3(codec));
-    if (!dec || FF.avcodec_parameters_to_context(dec.get(), par) < 0) throw FFmpegException("av_mallocz fail");
+    if (!dec || FF.avcodec_parameters_to_context(dec.get(), par) < 0)
+      throw FFmpegException("av_mallocz fail");
     dec->pkt_timebase = ist.St->time_base;
     dec->thread_count = 0;
     int mask = OptMaskDecoding | TGenericOptionStore::TypeMask(par->codec_type);
@@ -430,8 +454,8 @@ void TCustomFFmpeg::OpenDecoders() {
       err = FF.avcodec_open2(dec.get(), codec, nullptr);
     }
     if (err < 0)
-      FailWithMapping(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex, ist.StreamIndex,
-                          TypeName(par->codec_type).c_str()),
+      FailWithMapping(Fmt("Error while opening decoder for input stream #%d.%d (%s)", ist.FileIndex,
+                          ist.StreamIndex, TypeName(par->codec_type).c_str()),
                       false);
     ist.Dec = std::move(dec);
   }
@@ -440,10 +464,15 @@ void TCustomFFmpeg::OpenDecoders() {
 void TCustomFFmpeg::CopyMetadataMaps() {
   for (const TMetaDataMap& m : options_.MetaDataMaps) {
     if (m.OutFile < 0 || m.OutFile >= OutputFileCount())
-      FailWithMapping(Fmt("Invalid output file index %d map_meta_data(%d,%d)", m.OutFile, m.OutFile, m.InFile), false);
+      FailWithMapping(
+          Fmt("Invalid output file index %d map_meta_data(%d,%d)", m.OutFile, m.OutFile, m.InFile),
+          false);
     if (m.InFile < 0 || m.InFile >= InputFileCount())
-      FailWithMapping(Fmt("Invalid input file index %d map_meta_data(%d,%d)", m.InFile, m.OutFile, m.InFile), false);
-    FF.av_dict_copy(&OutputFile(m.OutFile)->metadata, InputFile(m.InFile)->metadata, AV_DICT_DONT_OVERWRITE);
+      FailWithMapping(
+          Fmt("Invalid input file index %d map_meta_data(%d,%d)", m.InFile, m.OutFile, m.InFile),
+          false);
+    FF.av_dict_copy(&OutputFile(m.OutFile)->metadata, InputFile(m.InFile)->metadata,
+                    AV_DICT_DONT_OVERWRITE);
   }
 }
 
@@ -455,10 +484,12 @@ void TCustomFFmpeg::CopyChapters() {
       AVFormatContext* os = out->Ctx;
       for (unsigned c = 0; c < is->nb_chapters; ++c) {
         const AVChapter* ch = is->chapters[c];
-        std::int64_t offset = FF.av_rescale_q(options_.StartTime - in->TsOffset, AV_TIME_BASE_Q, ch->time_base);
-        std::int64_t limit = options_.RecordingTime == UnlimitedRecordingTime
-                                 ? INT64_MAX
-                                 : FF.av_rescale_q(options_.RecordingTime, AV_TIME_BASE_Q, ch->time_base);
+        std::int64_t offset =
+            FF.av_rescale_q(options_.StartTime - in->TsOffset, AV_TIME_BASE_Q, ch->time_base);
+        std::int64_t limit =
+            options_.RecordingTime == UnlimitedRecordingTime
+                ? INT64_MAX
+                : FF.av_rescale_q(options_.RecordingTime, AV_TIME_BASE_Q, ch->time_base);
         if (ch->end < offset) continue;
         if (limit != INT64_MAX && ch->start >= offset + limit) break;
         auto* copy = static_cast<AVChapter*>(FF.av_mallocz(sizeof(AVChapter)));
@@ -486,10 +517,12 @@ void TCustomFFmpeg::WriteHeaders() {
   for (size_t f = 0; f < outputFiles_.size(); ++f) {
     TOutputFile& file = *outputFiles_[f];
     AVDictionary* opts = options_.Generic.CopyPrivateFormatOptions();
-    if (options_.LoopOutput >= 0 && file.Ctx->oformat && std::strcmp(file.Ctx->oformat->name, "gif") == 0)
+    if (options_.LoopOutput >= 0 && file.Ctx->oformat &&
+        std::strcmp(file.Ctx->oformat->name, "gif") == 0)
       FF.av_dict_set_int(&opts, "loop", options_.LoopOutput, 0);
     // A "preload" given among the generic options is the more specific one.
-    if (file.Preload >= 0) FF.av_dict_set_int(&opts, "preload", file.Preload, AV_DICT_DONT_OVERWRITE);
+    if (file.Preload >= 0)
+      FF.av_dict_set_int(&opts, "preload", file.Preload, AV_DICT_DONT_OVERWRITE);
     // The library refuses such a file without saying why.
     if (MuxerNeedsVideo(file.Ctx->oformat) && !HasStream(file, AVMEDIA_TYPE_VIDEO)) {
       FF.av_dict_free(&opts);
@@ -501,7 +534,9 @@ void TCustomFFmpeg::WriteHeaders() {
     int err = FF.avformat_write_header(file.Ctx, &opts);
     ReportUnusedPrivateOptions(&opts, file.Ctx->oformat->name);
     if (err < 0)
-      FailWithMapping(Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(f)), true);
+      FailWithMapping(
+          Fmt("Could not write header for output file #%d (incorrect codec parameters ?)", int(f)),
+          true);
     file.HeaderWritten = true;
     allRtp &= std::strcmp(file.Ctx->oformat->name, "rtp") == 0;
   }
@@ -511,7 +546,8 @@ void TCustomFFmpeg::WriteHeaders() {
     char sdp[2048] = {};
     FF.av_sdp_create(ctxs.data(), int(ctxs.size()), sdp, sizeof sdp);
     std::string text = sdp;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+      text.pop_back();
     Log(llInfo, "SDP:\r\n" + text);
   }
 }
@@ -523,8 +559,9 @@ void TCustomFFmpeg::PrintStreamMapping() const {
   Log(llVerbose, "Stream mapping:");
   for (const TOutputStream* ost : outputStreams_) {
     if (!ost->Source) continue;
-    std::string line = Fmt("  Stream #%d.%d -> #%d.%d (%s)", ost->Source->FileIndex, ost->Source->StreamIndex,
-                           ost->FileIndex, ost->Index, TypeName(ost->Type).c_str());
+    std::string line =
+        Fmt("  Stream #%d.%d -> #%d.%d (%s)", ost->Source->FileIndex, ost->Source->StreamIndex,
+            ost->FileIndex, ost->Index, TypeName(ost->Type).c_str());
     if (ost->SyncSource && ost->SyncSource != ost->Source)
       line += Fmt(" [sync #%d.%d (%s)]", ost->SyncSource->FileIndex, ost->SyncSource->StreamIndex,
                   TypeName(ost->SyncSource->St->codecpar->codec_type).c_str());

@@ -25,7 +25,8 @@ void TCustomFFmpeg::Report(bool isLast, int fileIndex) {
   for (const TOutputStream* ost : outputStreams_) {
     const AVCodecContext* enc = ost->Enc.get();
     if (ost->Type == AVMEDIA_TYPE_VIDEO) {
-      float streamQ = ost->Copy || ost->LastQuality < 0 ? -1.0f : float(ost->LastQuality) / FF_QP2LAMBDA;
+      float streamQ =
+          ost->Copy || ost->LastQuality < 0 ? -1.0f : float(ost->LastQuality) / FF_QP2LAMBDA;
       if (firstVideoSeen) {
         line += Fmt("q=%2.1f ", streamQ);
       } else if (ost->Active) {
@@ -40,14 +41,16 @@ void TCustomFFmpeg::Report(bool isLast, int fileIndex) {
         if (options_.QpHistogram) {
           int j = int(std::lrint(q));
           if (j >= 0 && j < 52) qpHistogram_[size_t(j)]++;
-          for (int k = 0; k < 32; ++k) line += Fmt("%X", int(std::lrint(std::log2(qpHistogram_[size_t(k)] + 1))));
+          for (int k = 0; k < 32; ++k)
+            line += Fmt("%X", int(std::lrint(std::log2(qpHistogram_[size_t(k)] + 1))));
         }
         if (enc && (enc->flags & AV_CODEC_FLAG_PSNR)) {
           line += "PSNR=";
           double errorSum = 0, scaleSum = 0;
           const char planes[3] = {'Y', 'U', 'V'};
           for (int p = 0; p < 3; ++p) {
-            double error = isLast ? double(ost->TotalErrors[size_t(p)]) : double(ost->LastErrors[size_t(p)]);
+            double error =
+                isLast ? double(ost->TotalErrors[size_t(p)]) : double(ost->LastErrors[size_t(p)]);
             double scale = double(enc->width) * enc->height * 255.0 * 255.0;
             if (isLast) scale *= frameNumber;
             if (p) scale /= 4;
@@ -65,7 +68,8 @@ void TCustomFFmpeg::Report(bool isLast, int fileIndex) {
 
   if (OnProgress || Verbose() > 0 || isLast) {
     double bitrate = double(totalSize) * 8 / minTime / 1000;
-    line += Fmt("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", double(totalSize) / 1024, minTime, bitrate);
+    line += Fmt("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", double(totalSize) / 1024, minTime,
+                bitrate);
     if (dupFrames_ || dropFrames_) {
       line += Fmt(" dup=%d drop=%d", dupFrames_, dropFrames_);
       if (syncEventPending_ && Verbose() >= 0 && OnProgress) {
@@ -91,9 +95,10 @@ void TCustomFFmpeg::Report(bool isLast, int fileIndex) {
   if (isLast && Verbose() >= 0) {
     double raw = double(videoBytes_ + audioBytes_ + globalHeaderBytes_);
     double overhead = raw > 0 ? (double(totalSize) - raw) * 100 / raw : 0;
-    Log(llVerbose, Fmt("video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %.2f%%\r\n",
-                       double(videoBytes_) / 1024, double(audioBytes_) / 1024, double(globalHeaderBytes_) / 1024,
-                       overhead));
+    Log(llVerbose,
+        Fmt("video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead %.2f%%\r\n",
+            double(videoBytes_) / 1024, double(audioBytes_) / 1024,
+            double(globalHeaderBytes_) / 1024, overhead));
   }
 }
 
@@ -104,16 +109,18 @@ void TCustomFFmpeg::WriteVideoStats(TOutputStream& ost, int frameSize) {
   }
   const AVCodecContext* enc = ost.Enc.get();
   if (ost.Type != AVMEDIA_TYPE_VIDEO) return;
-  std::string line = Fmt("frame= %5d q= %2.1f ", int(ost.PacketsOut), float(ost.LastQuality) / FF_QP2LAMBDA);
+  std::string line =
+      Fmt("frame= %5d q= %2.1f ", int(ost.PacketsOut), float(ost.LastQuality) / FF_QP2LAMBDA);
   if (enc->flags & AV_CODEC_FLAG_PSNR)
-    line += Fmt("PSNR= %6.2f ", -10.0 * std::log10(double(ost.LastErrors[0]) /
-                                                   (double(enc->width) * enc->height * 255.0 * 255.0)));
+    line +=
+        Fmt("PSNR= %6.2f ", -10.0 * std::log10(double(ost.LastErrors[0]) /
+                                               (double(enc->width) * enc->height * 255.0 * 255.0)));
   line += Fmt("f_size= %6d ", frameSize);
   double time = std::max(0.01, double(ost.PacketsOut) * av_q2d(enc->time_base));
   double rate = frameSize * 8 / av_q2d(enc->time_base) / 1000;
   double avgRate = double(videoBytes_) * 8 / time / 1000;
-  line += Fmt("s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ", double(videoBytes_) / 1024,
-              time, rate, avgRate);
+  line += Fmt("s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
+              double(videoBytes_) / 1024, time, rate, avgRate);
   line += Fmt("type= %c\n", FF.av_get_picture_type_char(AVPictureType(ost.LastPictType)));
   FF.fwrite(line.data(), 1, line.size(), vstatsFile_);
 }

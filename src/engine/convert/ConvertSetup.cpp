@@ -91,11 +91,12 @@ bool TCustomFFmpeg::LookupCodec(const std::string& name, AVMediaType type, bool 
     return false;
   }
   if ((c->capabilities & AV_CODEC_CAP_EXPERIMENTAL) && strictness > FF_COMPLIANCE_EXPERIMENTAL) {
-    std::string msg = Fmt(
-        "%s '%s' is experimental and might produce bad results.\r\nAdd '-strict experimental' if you "
-        "want to use it.",
-        kind, c->name);
-    const AVCodec* other = encoder ? FF.avcodec_find_encoder(c->id) : FF.avcodec_find_decoder(c->id);
+    std::string msg =
+        Fmt("%s '%s' is experimental and might produce bad results.\r\nAdd '-strict experimental' "
+            "if you want to use it.",
+            kind, c->name);
+    const AVCodec* other =
+        encoder ? FF.avcodec_find_encoder(c->id) : FF.avcodec_find_decoder(c->id);
     if (other && !(other->capabilities & AV_CODEC_CAP_EXPERIMENTAL))
       msg += "\r\n" + Fmt("Or use the non experimental %s '%s'.", kind, other->name);
     SetLastError(msg);
@@ -112,7 +113,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   const AVInputFormat* format = nullptr;
   if (!o.FileFormatName.empty()) {
     format = FF.av_find_input_format(o.FileFormatName.c_str());
-    if (!format) throw FFmpegException(Fmt("Unknown input format: \"%s\"", o.FileFormatName.c_str()));
+    if (!format)
+      throw FFmpegException(Fmt("Unknown input format: \"%s\"", o.FileFormatName.c_str()));
     o.FileFormatName.clear();
   }
   AVFormatContext* ctx = FF.avformat_alloc_context();
@@ -127,7 +129,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   if (o.FrameWidth > 0 && o.FrameHeight > 0)
     FF.av_dict_set(&params, "video_size", Fmt("%dx%d", o.FrameWidth, o.FrameHeight).c_str(), 0);
   if (o.FramePixFmt >= 0)
-    FF.av_dict_set(&params, "pixel_format", FF.av_get_pix_fmt_name(AVPixelFormat(o.FramePixFmt)), 0);
+    FF.av_dict_set(&params, "pixel_format", FF.av_get_pix_fmt_name(AVPixelFormat(o.FramePixFmt)),
+                   0);
   if (o.VideoChannel) FF.av_dict_set_int(&params, "channel", o.VideoChannel, 0);
   if (!o.VideoStandard.empty()) FF.av_dict_set(&params, "standard", o.VideoStandard.c_str(), 0);
   if (o.LoopInput) FF.av_dict_set(&params, "loop", "1", 0);
@@ -199,7 +202,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
   if (o.StartTime != 0) {
     if (FF.av_seek_frame(ctx, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 && Verbose() > 0)
-      LogF(llVerbose, "%s: could not seek to position %0.3f", fileName.c_str(), double(timestamp) / 1000000);
+      LogF(llVerbose, "%s: could not seek to position %0.3f", fileName.c_str(),
+           double(timestamp) / 1000000);
   }
   o.StartTime = 0;
 
@@ -213,7 +217,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
       case AVMEDIA_TYPE_VIDEO: {
         o.FrameHeight = par->height;
         o.FrameWidth = par->width;
-        AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;
+        AVRational sar =
+            st->sample_aspect_ratio.num ? st->sample_aspect_ratio : par->sample_aspect_ratio;
         double aspect = sar.num && sar.den ? av_q2d(sar) : 0;
         if (par->width && par->height) aspect = (aspect ? aspect : 1.0) * par->width / par->height;
         o.FrameAspectRatio = aspect ? float(aspect) : 4.0f / 3;
@@ -222,8 +227,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         if (st->avg_frame_rate.num && st->r_frame_rate.num &&
             av_cmp_q(st->avg_frame_rate, st->r_frame_rate) != 0 && Verbose() >= 0)
           LogF(llInfo,
-               "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) -> "
-               "%2.2f (%d/%d)",
+               "Seems stream %d codec frame rate differs from container frame rate: %2.2f (%d/%d) "
+               "-> %2.2f (%d/%d)",
                int(i), av_q2d(st->avg_frame_rate), st->avg_frame_rate.num, st->avg_frame_rate.den,
                av_q2d(st->r_frame_rate), st->r_frame_rate.num, st->r_frame_rate.den);
         o.FrameRate = st->r_frame_rate;
@@ -235,8 +240,10 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         break;
       }
       case AVMEDIA_TYPE_AUDIO:
-        o.AudioChannelLayout = par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? par->ch_layout.u.mask : 0;
-        o.AudioChannels = par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : o.AudioChannels;
+        o.AudioChannelLayout =
+            par->ch_layout.order == AV_CHANNEL_ORDER_NATIVE ? par->ch_layout.u.mask : 0;
+        o.AudioChannels =
+            par->ch_layout.nb_channels > 0 ? par->ch_layout.nb_channels : o.AudioChannels;
         o.AudioChannelsGiven = false;
         o.AudioSampleRate = par->sample_rate > 0 ? par->sample_rate : o.AudioSampleRate;
         o.AudioSampleFmt = par->format;
@@ -285,7 +292,8 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   if (!o.FileFormatName.empty()) {
     format = FF.av_guess_format(o.FileFormatName.c_str(), nullptr, nullptr);
     if (!format) {
-      SetLastError(Fmt("Requested output format '%s' is not a suitable output format", o.FileFormatName.c_str()));
+      SetLastError(Fmt("Requested output format '%s' is not a suitable output format",
+                       o.FileFormatName.c_str()));
       return -1;
     }
     o.FileFormatName.clear();
@@ -299,10 +307,12 @@ int TCustomFFmpeg::OpenOutputFile(const std::string& fileName, bool join) {
   ctx->oformat = format;
   ctx->url = FF.av_strdup(fileName.c_str());
 
-  bool useVideo = o.VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE || !o.VideoCodecName.empty();
-  bool useAudio = o.AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE || !o.AudioCodecName.empty();
-  bool useSubtitle =
-      o.SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE || !o.SubtitleCodecName.empty();
+  bool useVideo =
+      o.VideoStreamCopy || format->video_codec != AV_CODEC_ID_NONE || !o.VideoCodecName.empty();
+  bool useAudio =
+      o.AudioStreamCopy || format->audio_codec != AV_CODEC_ID_NONE || !o.AudioCodecName.empty();
+  bool useSubtitle = o.SubtitleStreamCopy || format->subtitle_codec != AV_CODEC_ID_NONE ||
+                     !o.SubtitleCodecName.empty();
   if (!inputFiles_.empty()) {
     bool v = false, a = false, s = false;
     try {
@@ -426,7 +436,8 @@ TOutputStream& TCustomFFmpeg::CreateOutputStream(TOutputFile& file, AVMediaType 
   AVStream* st = FF.avformat_new_stream(file.Ctx, nullptr);
   if (!st) throw FFmpegException("Could not alloc stream");
   int index = int(st->index);
-  if (index < MaxStreams && options_.StreamIdMap[size_t(index)]) st->id = options_.StreamIdMap[size_t(index)];
+  if (index < MaxStreams && options_.StreamIdMap[size_t(index)])
+    st->id = options_.StreamIdMap[size_t(index)];
   auto ost = std::make_unique<TOutputStream>();
   ost->FileIndex = int(outputFiles_.size());
   for (size_t i = 0; i < outputFiles_.size(); ++i)
@@ -441,8 +452,8 @@ TOutputStream& TCustomFFmpeg::CreateOutputStream(TOutputFile& file, AVMediaType 
 
 // An encoder context for the stream, with the library's automatic thread
 // count and the generic options of its kind.
-static TCodecContextPtr NewEncoderContext(const AVCodec* codec, const TOptionState& o, AVMediaType type,
-                                          int mask) {
+static TCodecContextPtr NewEncoderContext(const AVCodec* codec, const TOptionState& o,
+                                          AVMediaType type, int mask) {
   TCodecContextPtr enc(FF.avcodec_alloc_context3(codec));
   if (!enc) throw FFmpegException("avcodec_alloc_context3 fail");
   enc->codec_type = type;
@@ -453,8 +464,8 @@ static TCodecContextPtr NewEncoderContext(const AVCodec* codec, const TOptionSta
 
 // Common codecs tried in order when the container's default codec has no
 // encoder in this build (3GP's AMR-NB, for one).
-constexpr AVCodecID kAudioStandIns[] = {AV_CODEC_ID_AAC, AV_CODEC_ID_MP3, AV_CODEC_ID_MP2, AV_CODEC_ID_AC3,
-                                        AV_CODEC_ID_PCM_S16LE};
+constexpr AVCodecID kAudioStandIns[] = {AV_CODEC_ID_AAC, AV_CODEC_ID_MP3, AV_CODEC_ID_MP2,
+                                        AV_CODEC_ID_AC3, AV_CODEC_ID_PCM_S16LE};
 constexpr AVCodecID kVideoStandIns[] = {AV_CODEC_ID_H264, AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG2VIDEO,
                                         AV_CODEC_ID_MJPEG};
 
@@ -479,7 +490,8 @@ static TGuessedEncoder GuessEncoder(const AVFormatContext* ctx, AVMediaType type
     const AVCodec* codec = FF.avcodec_find_encoder(*id);
     if (!codec || FF.avformat_query_codec(ctx->oformat, *id, FF_COMPLIANCE_NORMAL) != 1) continue;
     guess.Note = Fmt("The %s format's default %s codec %s has no encoder here; using %s instead",
-                     ctx->oformat->name, audio ? "audio" : "video", FF.avcodec_get_name(guess.Id), codec->name);
+                     ctx->oformat->name, audio ? "audio" : "video", FF.avcodec_get_name(guess.Id),
+                     codec->name);
     guess.Codec = codec;
     guess.Id = *id;
     break;
@@ -498,11 +510,13 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     ost.Enc = NewEncoderContext(nullptr, o, AVMEDIA_TYPE_VIDEO, 0);
     st->sample_aspect_ratio = SampleAspect(o.FrameAspectRatio, o.FrameWidth, o.FrameHeight);
   } else {
-    AVRational rate = (o.FrameRate.num > 0 && o.FrameRate.den > 0) ? o.FrameRate : AVRational{25, 1};
+    AVRational rate =
+        (o.FrameRate.num > 0 && o.FrameRate.den > 0) ? o.FrameRate : AVRational{25, 1};
     const AVCodec* codec = nullptr;
     AVCodecID id = AV_CODEC_ID_NONE;
     if (!o.VideoCodecName.empty()) {
-      if (!LookupCodec(o.VideoCodecName, AVMEDIA_TYPE_VIDEO, true, StrictnessOf(o, AVMEDIA_TYPE_VIDEO), &codec))
+      if (!LookupCodec(o.VideoCodecName, AVMEDIA_TYPE_VIDEO, true,
+                       StrictnessOf(o, AVMEDIA_TYPE_VIDEO), &codec))
         throw FFmpegException(LastError());
       id = codec->id;
     } else {
@@ -516,7 +530,8 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     AVCodecContext* enc = ost.Enc.get();
     enc->codec_id = id;
     if (codec && codec->supported_framerates && !o.ForceFps)
-      rate = codec->supported_framerates[FF.av_find_nearest_q_idx(rate, codec->supported_framerates)];
+      rate =
+          codec->supported_framerates[FF.av_find_nearest_q_idx(rate, codec->supported_framerates)];
     enc->time_base = av_inv_q(rate);
     enc->framerate = rate;
     enc->width = o.FrameWidth;
@@ -524,8 +539,9 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     // An aspect that was asked for is that of the picture at the frame size;
     // without one the picture keeps the source's pixel shape, which the
     // preparation of the run takes from the source (0 until then).
-    enc->sample_aspect_ratio =
-        o.FrameAspectGiven ? SampleAspect(o.FrameAspectRatio, o.FrameWidth, o.FrameHeight) : AVRational{0, 1};
+    enc->sample_aspect_ratio = o.FrameAspectGiven
+                                   ? SampleAspect(o.FrameAspectRatio, o.FrameWidth, o.FrameHeight)
+                                   : AVRational{0, 1};
     st->sample_aspect_ratio = enc->sample_aspect_ratio;
     enc->pix_fmt = AVPixelFormat(o.FramePixFmt);
     if (codec && codec->pix_fmts && !ListsPixFmt(codec, enc->pix_fmt)) {
@@ -535,7 +551,8 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
     }
     // DV at the 525-line size only has a 4:1:1 profile; 4:2:0 is listed by
     // the encoder for 625 lines and would be refused when it opens.
-    if (codec && codec->id == AV_CODEC_ID_DVVIDEO && enc->height == 480 && enc->pix_fmt == AV_PIX_FMT_YUV420P)
+    if (codec && codec->id == AV_CODEC_ID_DVVIDEO && enc->height == 480 &&
+        enc->pix_fmt == AV_PIX_FMT_YUV420P)
       enc->pix_fmt = AV_PIX_FMT_YUV411P;
     if (o.IntraOnly) enc->gop_size = 0;
     if (o.VideoQScale != 0 || o.SameQuality) {
@@ -555,7 +572,8 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
       const char* p = o.RcOverride->c_str();
       while (*p) {
         int start = 0, end = 0, q = 0;
-        if (std::sscanf(p, "%d,%d,%d", &start, &end, &q) != 3) throw FFmpegException("error parsing rc_override");
+        if (std::sscanf(p, "%d,%d,%d", &start, &end, &q) != 3)
+          throw FFmpegException("error parsing rc_override");
         RcOverride e{};
         e.start_frame = start;
         e.end_frame = end;
@@ -566,7 +584,8 @@ void TCustomFFmpeg::NewVideoStream(TOutputFile& file) {
         if (!p) break;
         ++p;
       }
-      enc->rc_override = static_cast<RcOverride*>(FF.av_mallocz(sizeof(RcOverride) * (entries.size() + 1)));
+      enc->rc_override =
+          static_cast<RcOverride*>(FF.av_mallocz(sizeof(RcOverride) * (entries.size() + 1)));
       if (enc->rc_override) {
         std::memcpy(enc->rc_override, entries.data(), sizeof(RcOverride) * entries.size());
         enc->rc_override_count = int(entries.size());
@@ -605,7 +624,8 @@ void TCustomFFmpeg::NewAudioStream(TOutputFile& file) {
     const AVCodec* codec = nullptr;
     AVCodecID id = AV_CODEC_ID_NONE;
     if (!o.AudioCodecName.empty()) {
-      if (!LookupCodec(o.AudioCodecName, AVMEDIA_TYPE_AUDIO, true, StrictnessOf(o, AVMEDIA_TYPE_AUDIO), &codec))
+      if (!LookupCodec(o.AudioCodecName, AVMEDIA_TYPE_AUDIO, true,
+                       StrictnessOf(o, AVMEDIA_TYPE_AUDIO), &codec))
         throw FFmpegException(LastError());
       id = codec->id;
     } else {
@@ -640,7 +660,8 @@ void TCustomFFmpeg::NewAudioStream(TOutputFile& file) {
     }
     FF.av_channel_layout_uninit(&layout);
     enc->sample_fmt = AVSampleFormat(o.AudioSampleFmt);
-    if (codec && codec->sample_fmts && !ListsSampleFmt(codec, enc->sample_fmt)) enc->sample_fmt = codec->sample_fmts[0];
+    if (codec && codec->sample_fmts && !ListsSampleFmt(codec, enc->sample_fmt))
+      enc->sample_fmt = codec->sample_fmts[0];
     enc->sample_rate = o.AudioSampleRate;
     if (codec && codec->supported_samplerates) {
       int best = codec->supported_samplerates[0];
@@ -672,8 +693,8 @@ void TCustomFFmpeg::NewSubtitleStream(TOutputFile& file) {
     const AVCodec* codec = nullptr;
     AVCodecID id = AV_CODEC_ID_NONE;
     if (!o.SubtitleCodecName.empty()) {
-      if (!LookupCodec(o.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, StrictnessOf(o, AVMEDIA_TYPE_SUBTITLE),
-                       &codec))
+      if (!LookupCodec(o.SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true,
+                       StrictnessOf(o, AVMEDIA_TYPE_SUBTITLE), &codec))
         throw FFmpegException(LastError());
       id = codec->id;
     } else {

@@ -176,7 +176,7 @@ struct TOutputFile {
   AVFormatContext* Ctx = nullptr;      // freed by the destructor (file closed)
   TOutputTarget Target;                // where Ctx->pb writes until it is kept
   std::vector<std::unique_ptr<TOutputStream>> Streams;
-  std::int64_t Preload = -1;           // µs for the muxer's "preload" option; -1: the muxer has none
+  std::int64_t Preload = -1;  // µs for the muxer's "preload" option; -1: the muxer has none
   bool HeaderWritten = false;
   bool TrailerWritten = false;
   // The file being written (Target.WrittenName()) when it was opened: while

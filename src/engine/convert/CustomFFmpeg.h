@@ -260,7 +260,8 @@ class TCustomFFmpeg : public IOptionHost {
   void WriteSilence(TOutputStream& ost, int samples);
   void EncodeAudioFifo(TOutputStream& ost, bool last);
   void FlushAudioFifo(TOutputStream& ost);
-  void SubtitleOutput(TOutputStream& ost, TInputStream& ist, const AVSubtitle& sub, std::int64_t pts);
+  void SubtitleOutput(TOutputStream& ost, TInputStream& ist, const AVSubtitle& sub,
+                      std::int64_t pts);
   double SyncInputTime(const TOutputStream& ost) const;
 
   // Report (ConvertReport.cpp)

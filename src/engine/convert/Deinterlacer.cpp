@@ -4,7 +4,8 @@
 #include "engine/libav/MediaUtils.h"
 
 bool TDeinterlacer::Fits(const AVFrame* frame) const {
-  return !graph_ || (frame->width == width_ && frame->height == height_ && frame->format == format_);
+  return !graph_ ||
+         (frame->width == width_ && frame->height == height_ && frame->format == format_);
 }
 
 bool TDeinterlacer::Build(const AVFrame* frame, std::string& error) {
@@ -27,7 +28,8 @@ bool TDeinterlacer::Push(const AVFrame* frame, std::string& error) {
     return err >= 0;
   }
   if (!graph_ && !Build(frame, error)) return false;
-  const int err = FF.av_buffersrc_add_frame_flags(src_, const_cast<AVFrame*>(frame), AV_BUFFERSRC_FLAG_KEEP_REF);
+  const int err = FF.av_buffersrc_add_frame_flags(src_, const_cast<AVFrame*>(frame),
+                                                  AV_BUFFERSRC_FLAG_KEEP_REF);
   if (err < 0) error = ErrorText("yadif", err);
   return err >= 0;
 }
@@ -36,7 +38,8 @@ bool TDeinterlacer::Pull(AVFrame* out) {
   if (!graph_ || FF.av_buffersink_get_frame(sink_, out) < 0) return false;
   // The filter may count in a finer time base than it was fed (fields).
   if (out->pts != AV_NOPTS_VALUE)
-    out->pts = FF.av_rescale_q(out->pts, FF.av_buffersink_get_time_base(sink_), AVRational{1, AV_TIME_BASE});
+    out->pts = FF.av_rescale_q(out->pts, FF.av_buffersink_get_time_base(sink_),
+                               AVRational{1, AV_TIME_BASE});
   return true;
 }
 

@@ -78,12 +78,16 @@ void TCustomFFmpeg::FilterAndOutputVideo(TOutputStream& ost, TInputStream& ist, 
   AVCodecContext* enc = ost.Enc.get();
   int croppedW = frame->width - ost.LeftBand - ost.RightBand;
   int croppedH = frame->height - ost.TopBand - ost.BottomBand;
-  if (croppedW != ost.ResampleWidth || croppedH != ost.ResampleHeight || frame->format != ost.ResamplePixFmt) {
-    LogF(llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex, ist.StreamIndex, frame->width,
-         frame->height, FF.av_get_pix_fmt_name(AVPixelFormat(frame->format)));
+  if (croppedW != ost.ResampleWidth || croppedH != ost.ResampleHeight ||
+      frame->format != ost.ResamplePixFmt) {
+    LogF(llQuiet, "Input Stream #%d.%d frame size changed to %dx%d, %s", ist.FileIndex,
+         ist.StreamIndex, frame->width, frame->height,
+         FF.av_get_pix_fmt_name(AVPixelFormat(frame->format)));
     // Keep the crop bands in proportion and rebuild the graph for the new
     // pictures; the encoder keeps its size.
-    auto band = [](int size, int initial, int source) { return source ? (size * initial / source) & ~1 : 0; };
+    auto band = [](int size, int initial, int source) {
+      return source ? (size * initial / source) & ~1 : 0;
+    };
     ost.TopBand = band(frame->height, ost.InitTopBand, ost.SourceHeight);
     ost.BottomBand = band(frame->height, ost.InitBottomBand, ost.SourceHeight);
     ost.LeftBand = band(frame->width, ost.InitLeftBand, ost.SourceWidth);
@@ -177,7 +181,8 @@ int TCustomFFmpeg::VideoOutput(TOutputStream& ost, TInputStream& ist, AVFrame* f
   frame->pict_type = AV_PICTURE_TYPE_NONE;
   float quality = options_.SameQuality ? ist.Quality : ost.Quality;
   frame->quality = int(std::lround(quality));
-  if ((enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) && options_.TopFieldFirst != -1)
+  if ((enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) &&
+      options_.TopFieldFirst != -1)
     frame->top_field_first = options_.TopFieldFirst;
   int frameSize = 0;
   for (std::int64_t i = 0; i < frames; ++i) {
@@ -239,7 +244,9 @@ int TCustomFFmpeg::EncodeFrame(TOutputStream& ost, const AVFrame* frame) {
     if (err < 0) throw FFmpegException(failure);
     if (video) {
       size_t size = 0;
-      if (const uint8_t* q = FF.av_packet_get_side_data(pkt.get(), AV_PKT_DATA_QUALITY_STATS, &size); q && size >= 6) {
+      if (const uint8_t* q =
+              FF.av_packet_get_side_data(pkt.get(), AV_PKT_DATA_QUALITY_STATS, &size);
+          q && size >= 6) {
         std::memcpy(&ost.LastQuality, q, sizeof(int));
         ost.LastPictType = q[4];
         int errors = std::min<int>(q[5], 4);
@@ -279,7 +286,9 @@ void TCustomFFmpeg::OfferPreview(const AVFrame* frame, const AVCodecContext* enc
   if (!wantBitmap && !wantWindow) return;
   TPreviewInfo info;
   info.FrameNumber = decodedVideoFrames_;
-  info.PTS = frame->pts == AV_NOPTS_VALUE ? NoTimeValue : FF.av_rescale_q(frame->pts, enc->time_base, MicroSeconds);
+  info.PTS = frame->pts == AV_NOPTS_VALUE
+                 ? NoTimeValue
+                 : FF.av_rescale_q(frame->pts, enc->time_base, MicroSeconds);
   bool converted = previewConverter_->ToBitmap(frame);
   if (!converted) Log(llError, "Cannot initialize the toRGB conversion context");
   info.Bitmap = previewConverter_->Bitmap();

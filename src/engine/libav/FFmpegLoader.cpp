@@ -18,15 +18,22 @@ namespace {
 #define QUOR_SO_EXPAND(lib, major) QUOR_SO(lib, major)
 
 const TLibraryItem kItems[liLibraryCount] = {
-    {liAVCodec, "avcodec", LIBAVCODEC_VERSION_MAJOR, QUOR_SO_EXPAND("avcodec", LIBAVCODEC_VERSION_MAJOR)},
-    {liAVDevice, "avdevice", LIBAVDEVICE_VERSION_MAJOR, QUOR_SO_EXPAND("avdevice", LIBAVDEVICE_VERSION_MAJOR)},
-    {liAVFilter, "avfilter", LIBAVFILTER_VERSION_MAJOR, QUOR_SO_EXPAND("avfilter", LIBAVFILTER_VERSION_MAJOR)},
-    {liAVFormat, "avformat", LIBAVFORMAT_VERSION_MAJOR, QUOR_SO_EXPAND("avformat", LIBAVFORMAT_VERSION_MAJOR)},
-    {liAVUtil, "avutil", LIBAVUTIL_VERSION_MAJOR, QUOR_SO_EXPAND("avutil", LIBAVUTIL_VERSION_MAJOR)},
-    {liSWScale, "swscale", LIBSWSCALE_VERSION_MAJOR, QUOR_SO_EXPAND("swscale", LIBSWSCALE_VERSION_MAJOR)},
+    {liAVCodec, "avcodec", LIBAVCODEC_VERSION_MAJOR,
+     QUOR_SO_EXPAND("avcodec", LIBAVCODEC_VERSION_MAJOR)},
+    {liAVDevice, "avdevice", LIBAVDEVICE_VERSION_MAJOR,
+     QUOR_SO_EXPAND("avdevice", LIBAVDEVICE_VERSION_MAJOR)},
+    {liAVFilter, "avfilter", LIBAVFILTER_VERSION_MAJOR,
+     QUOR_SO_EXPAND("avfilter", LIBAVFILTER_VERSION_MAJOR)},
+    {liAVFormat, "avformat", LIBAVFORMAT_VERSION_MAJOR,
+     QUOR_SO_EXPAND("avformat", LIBAVFORMAT_VERSION_MAJOR)},
+    {liAVUtil, "avutil", LIBAVUTIL_VERSION_MAJOR,
+     QUOR_SO_EXPAND("avutil", LIBAVUTIL_VERSION_MAJOR)},
+    {liSWScale, "swscale", LIBSWSCALE_VERSION_MAJOR,
+     QUOR_SO_EXPAND("swscale", LIBSWSCALE_VERSION_MAJOR)},
     {liCRT, "c", 6, "libc.so.6"},
     {liSDL, "SDL2", -1, "libSDL2-2.0.so.0"},
-    {liSWResample, "swresample", LIBSWRESAMPLE_VERSION_MAJOR, QUOR_SO_EXPAND("swresample", LIBSWRESAMPLE_VERSION_MAJOR)},
+    {liSWResample, "swresample", LIBSWRESAMPLE_VERSION_MAJOR,
+     QUOR_SO_EXPAND("swresample", LIBSWRESAMPLE_VERSION_MAJOR)},
 };
 
 // Dependency order: a library comes after every library it needs (avdevice

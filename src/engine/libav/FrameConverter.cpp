@@ -33,8 +33,8 @@ int ThreadsFor(int width, int height) {
 
 // Points `frame` at the picture without copying; the scaler wants counted
 // buffers, so the memory is wrapped in one that never frees it.
-bool Wrap(AVFrame* frame, std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format, int width,
-          int height) {
+bool Wrap(AVFrame* frame, std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format,
+          int width, int height) {
   for (int i = 0; i < 4; ++i) {
     frame->data[i] = data[i];
     frame->linesize[i] = linesize[i];
@@ -73,8 +73,9 @@ void TFrameConverter::Reset() {
   FreeScaler(fromRGB_);
 }
 
-TFrameConverter::TPicture TFrameConverter::Picture(std::uint8_t* const data[4], const int linesize[4],
-                                                   AVPixelFormat format, int width, int height) {
+TFrameConverter::TPicture TFrameConverter::Picture(std::uint8_t* const data[4],
+                                                   const int linesize[4], AVPixelFormat format,
+                                                   int width, int height) {
   TPicture pic;
   for (int i = 0; i < 4; ++i) {
     pic.data[i] = data[i];
@@ -93,10 +94,10 @@ void TFrameConverter::FreeScaler(TScaler& s) {
   s = TScaler();
 }
 
-SwsContext* TFrameConverter::Scaler(TScaler& s, const TPicture& src, int dstW, int dstH, AVPixelFormat dstFormat,
-                                    int threads) {
-  if (s.Ctx && s.SrcW == src.width && s.SrcH == src.height && s.SrcFormat == src.format && s.DstW == dstW &&
-      s.DstH == dstH && s.DstFormat == dstFormat)
+SwsContext* TFrameConverter::Scaler(TScaler& s, const TPicture& src, int dstW, int dstH,
+                                    AVPixelFormat dstFormat, int threads) {
+  if (s.Ctx && s.SrcW == src.width && s.SrcH == src.height && s.SrcFormat == src.format &&
+      s.DstW == dstW && s.DstH == dstH && s.DstFormat == dstFormat)
     return s.Ctx;
   FreeScaler(s);
   SwsContext* ctx = FF.sws_alloc_context();
@@ -141,8 +142,8 @@ bool TFrameConverter::EnsureBuffer(int width, int height) {
   bufferPic_.format = TargetFormat;
   bufferPic_.width = width;
   bufferPic_.height = height;
-  return FF.av_image_fill_arrays(bufferPic_.data, bufferPic_.linesize, buffer_, TargetFormat, width, height,
-                                 kBufferAlign) >= 0;
+  return FF.av_image_fill_arrays(bufferPic_.data, bufferPic_.linesize, buffer_, TargetFormat, width,
+                                 height, kBufferAlign) >= 0;
 }
 
 bool TFrameConverter::IsDirectCopy(const TPicture& pic) const {
@@ -154,7 +155,8 @@ bool TFrameConverter::IsDirectCopy(const TPicture& pic) const {
 // The scaler's vector code works on 16 pixels at a time on rows that start
 // on a 16-byte boundary; such rows need no intermediate buffer.
 bool TFrameConverter::RowsSuitScaler(const TBitmap::TRows& rows) {
-  return rows.Width % 16 == 0 && rows.Stride % 16 == 0 && reinterpret_cast<std::uintptr_t>(rows.First) % 16 == 0;
+  return rows.Width % 16 == 0 && rows.Stride % 16 == 0 &&
+         reinterpret_cast<std::uintptr_t>(rows.First) % 16 == 0;
 }
 
 TFrameConverter::TPicture TFrameConverter::RowsPicture(const TBitmap::TRows& rows, int height) {
@@ -167,14 +169,17 @@ TFrameConverter::TPicture TFrameConverter::RowsPicture(const TBitmap::TRows& row
   return pic;
 }
 
-void TFrameConverter::CopyRows(const std::uint8_t* src, int srcLinesize, const TBitmap::TRows& rows) {
+void TFrameConverter::CopyRows(const std::uint8_t* src, int srcLinesize,
+                               const TBitmap::TRows& rows) {
   const size_t rowBytes = size_t(rows.Width) * 3;
-  for (int y = 0; y < rows.Count; ++y) std::memcpy(rows.Row(y), src + ptrdiff_t(y) * srcLinesize, rowBytes);
+  for (int y = 0; y < rows.Count; ++y)
+    std::memcpy(rows.Row(y), src + ptrdiff_t(y) * srcLinesize, rowBytes);
 }
 
 void TFrameConverter::CopyRowsOut(const TBitmap::TRows& rows, std::uint8_t* dst, int dstLinesize) {
   const size_t rowBytes = size_t(rows.Width) * 3;
-  for (int y = 0; y < rows.Count; ++y) std::memcpy(dst + ptrdiff_t(y) * dstLinesize, rows.Row(y), rowBytes);
+  for (int y = 0; y < rows.Count; ++y)
+    std::memcpy(dst + ptrdiff_t(y) * dstLinesize, rows.Row(y), rowBytes);
 }
 
 // ---- planar 4:2:0 pictures, band by band ----
@@ -185,9 +190,10 @@ void TFrameConverter::PlanarToRows(const TPicture& pic, const TBitmap::TRows& ro
     const int y = first + i;
     const bool pair = i + 1 < rows.Count;
     const std::uint8_t* luma = pic.data[0] + ptrdiff_t(y) * pic.linesize[0];
-    yuv_rows::ToBgr({luma, pair ? luma + pic.linesize[0] : luma, pic.data[1] + ptrdiff_t(y / 2) * pic.linesize[1],
-                     pic.data[2] + ptrdiff_t(y / 2) * pic.linesize[2], rows.Row(i), rows.Row(pair ? i + 1 : i),
-                     pic.width});
+    yuv_rows::ToBgr({luma, pair ? luma + pic.linesize[0] : luma,
+                     pic.data[1] + ptrdiff_t(y / 2) * pic.linesize[1],
+                     pic.data[2] + ptrdiff_t(y / 2) * pic.linesize[2], rows.Row(i),
+                     rows.Row(pair ? i + 1 : i), pic.width});
   }
 }
 
@@ -196,7 +202,8 @@ void TFrameConverter::RowsToPlanar(const TBitmap::TRows& rows, int first, const 
     const int y = first + i;
     const bool pair = i + 1 < rows.Count;
     std::uint8_t* luma = pic.data[0] + ptrdiff_t(y) * pic.linesize[0];
-    yuv_rows::FromBgr({rows.Row(i), rows.Row(pair ? i + 1 : i), luma, pair ? luma + pic.linesize[0] : luma,
+    yuv_rows::FromBgr({rows.Row(i), rows.Row(pair ? i + 1 : i), luma,
+                       pair ? luma + pic.linesize[0] : luma,
                        pic.data[1] + ptrdiff_t(y / 2) * pic.linesize[1],
                        pic.data[2] + ptrdiff_t(y / 2) * pic.linesize[2], pic.width});
   }
@@ -217,8 +224,8 @@ void TFrameConverter::PlanarFromBitmap(const TPicture& pic) {
   bmp.Bits();  // fills what is still deferred
   RunBands(BandCount(bmp.Height()), [&](int band) {
     const int first = band * kBandRows;
-    const TBitmap::TRows part{const_cast<std::uint8_t*>(bmp.ScanLine(first)), bmp.RowSize(), bmp.Width(),
-                              std::min(kBandRows, bmp.Height() - first)};
+    const TBitmap::TRows part{const_cast<std::uint8_t*>(bmp.ScanLine(first)), bmp.RowSize(),
+                              bmp.Width(), std::min(kBandRows, bmp.Height() - first)};
     RowsToPlanar(part, first, pic);
   });
 }
@@ -227,11 +234,12 @@ void TFrameConverter::PlanarFromBitmap(const TPicture& pic) {
 
 bool TFrameConverter::ToBitmap(const AVFrame* frame) {
   if (!frame) return false;
-  return ToBitmap(frame->data, frame->linesize, AVPixelFormat(frame->format), frame->width, frame->height);
+  return ToBitmap(frame->data, frame->linesize, AVPixelFormat(frame->format), frame->width,
+                  frame->height);
 }
 
-bool TFrameConverter::ToBitmap(std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format,
-                               int width, int height) {
+bool TFrameConverter::ToBitmap(std::uint8_t* const data[4], const int linesize[4],
+                               AVPixelFormat format, int width, int height) {
   last_ = TPicture();
   if (!data || !data[0] || width <= 0 || height <= 0 || format == AV_PIX_FMT_NONE) return false;
   const TPicture pic = Picture(data, linesize, format, width, height);
@@ -244,10 +252,12 @@ bool TFrameConverter::ToBitmap(std::uint8_t* const data[4], const int linesize[4
 
 // Sizes the bitmap and makes the scaler context the picture needs.
 bool TFrameConverter::Prepare(const TPicture& pic) {
-  if (bitmap_->Width() != pic.width || bitmap_->Height() != pic.height) bitmap_->SetSize(pic.width, pic.height);
+  if (bitmap_->Width() != pic.width || bitmap_->Height() != pic.height)
+    bitmap_->SetSize(pic.width, pic.height);
   bitmap_->CancelFill();
   if (IsPlanar420(pic) || IsDirectCopy(pic)) return true;
-  return Scaler(toRGB_, pic, pic.width, pic.height, TargetFormat, ThreadsFor(pic.width, pic.height)) != nullptr;
+  return Scaler(toRGB_, pic, pic.width, pic.height, TargetFormat,
+                ThreadsFor(pic.width, pic.height)) != nullptr;
 }
 
 // Fills the bitmap rows from the picture; Prepare() came first.
@@ -272,9 +282,10 @@ bool TFrameConverter::ToBitmapOnDemand(const AVFrame* frame) {
   last_ = TPicture();
   pending_ = TPicture();
   if (drawn_) FF.av_frame_unref(drawn_);
-  if (!frame || !frame->data[0] || frame->width <= 0 || frame->height <= 0 || frame->format < 0) return false;
-  const TPicture pic =
-      Picture(frame->data, frame->linesize, AVPixelFormat(frame->format), frame->width, frame->height);
+  if (!frame || !frame->data[0] || frame->width <= 0 || frame->height <= 0 || frame->format < 0)
+    return false;
+  const TPicture pic = Picture(frame->data, frame->linesize, AVPixelFormat(frame->format),
+                               frame->width, frame->height);
   if (!bitmap_) bitmap_ = std::make_unique<TBitmap>();
   std::lock_guard canvas(bitmap_->Canvas());
   if (!Prepare(pic)) return false;
@@ -299,7 +310,8 @@ void TFrameConverter::FillRows(const TBitmap::TRows& rows, int firstRow) {
 
 bool TFrameConverter::TakeRows(const TBitmap::TRows& rows, int firstRow) {
   if (!IsPlanar420(pending_) || !drawn_ || !drawn_->buf[0]) return false;
-  TPicture out = Picture(drawn_->data, drawn_->linesize, AV_PIX_FMT_YUV420P, drawn_->width, drawn_->height);
+  TPicture out =
+      Picture(drawn_->data, drawn_->linesize, AV_PIX_FMT_YUV420P, drawn_->width, drawn_->height);
   RowsToPlanar(rows, firstRow, out);
   return true;
 }
@@ -324,7 +336,8 @@ bool TFrameConverter::EndOnDemand() {
 
 // A picture from the pool, laid out like one the decoder makes.
 bool TFrameConverter::StartDrawnPicture() {
-  const int size = FF.av_image_get_buffer_size(AV_PIX_FMT_YUV420P, last_.width, last_.height, kPlaneAlign);
+  const int size =
+      FF.av_image_get_buffer_size(AV_PIX_FMT_YUV420P, last_.width, last_.height, kPlaneAlign);
   if (size < 0) return false;
   if (!pool_ || poolSize_ != size + kPlanePadding) {
     if (pool_) FF.av_buffer_pool_uninit(&pool_);
@@ -338,8 +351,8 @@ bool TFrameConverter::StartDrawnPicture() {
   drawn_->format = AV_PIX_FMT_YUV420P;
   drawn_->width = last_.width;
   drawn_->height = last_.height;
-  if (FF.av_image_fill_arrays(drawn_->data, drawn_->linesize, drawn_->buf[0]->data, AV_PIX_FMT_YUV420P,
-                              last_.width, last_.height, kPlaneAlign) < 0) {
+  if (FF.av_image_fill_arrays(drawn_->data, drawn_->linesize, drawn_->buf[0]->data,
+                              AV_PIX_FMT_YUV420P, last_.width, last_.height, kPlaneAlign) < 0) {
     FF.av_frame_unref(drawn_);
     return false;
   }
@@ -350,7 +363,8 @@ bool TFrameConverter::StartDrawnPicture() {
 // copies the source's rows nobody drew.
 void TFrameConverter::FinishDrawnPicture() {
   const TBitmap& bmp = *bitmap_;
-  const TPicture out = Picture(drawn_->data, drawn_->linesize, AV_PIX_FMT_YUV420P, drawn_->width, drawn_->height);
+  const TPicture out =
+      Picture(drawn_->data, drawn_->linesize, AV_PIX_FMT_YUV420P, drawn_->width, drawn_->height);
   const TPicture& src = last_;
   const int chromaBytes = (src.width + 1) / 2;
   RunBands(BandCount(bmp.Height()), [&](int band) {
@@ -359,12 +373,14 @@ void TFrameConverter::FinishDrawnPicture() {
       const int count = std::min(2, end - y);
       switch (bmp.RowState(y)) {
         case TBitmap::TRowState::Drawn:
-          RowsToPlanar({const_cast<std::uint8_t*>(bmp.ScanLine(y)), bmp.RowSize(), bmp.Width(), count}, y, out);
+          RowsToPlanar(
+              {const_cast<std::uint8_t*>(bmp.ScanLine(y)), bmp.RowSize(), bmp.Width(), count}, y,
+              out);
           break;
         case TBitmap::TRowState::Untouched:
           for (int r = y; r < y + count; ++r)
-            std::memcpy(out.data[0] + ptrdiff_t(r) * out.linesize[0], src.data[0] + ptrdiff_t(r) * src.linesize[0],
-                        size_t(src.width));
+            std::memcpy(out.data[0] + ptrdiff_t(r) * out.linesize[0],
+                        src.data[0] + ptrdiff_t(r) * src.linesize[0], size_t(src.width));
           for (int p = 1; p < 3; ++p)
             std::memcpy(out.data[p] + ptrdiff_t(y / 2) * out.linesize[p],
                         src.data[p] + ptrdiff_t(y / 2) * src.linesize[p], size_t(chromaBytes));
@@ -415,12 +431,14 @@ bool TFrameConverter::FromBitmap() {
 
 bool TFrameConverter::FromBitmap(AVFrame* frame) {
   if (!frame) return false;
-  return FromBitmap(frame->data, frame->linesize, AVPixelFormat(frame->format), frame->width, frame->height);
+  return FromBitmap(frame->data, frame->linesize, AVPixelFormat(frame->format), frame->width,
+                    frame->height);
 }
 
-bool TFrameConverter::FromBitmap(std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format,
-                                 int width, int height) {
-  if (!bitmap_ || !data || !data[0] || width <= 0 || height <= 0 || format == AV_PIX_FMT_NONE) return false;
+bool TFrameConverter::FromBitmap(std::uint8_t* const data[4], const int linesize[4],
+                                 AVPixelFormat format, int width, int height) {
+  if (!bitmap_ || !data || !data[0] || width <= 0 || height <= 0 || format == AV_PIX_FMT_NONE)
+    return false;
   std::lock_guard canvas(bitmap_->Canvas());
   const TBitmap& bmp = *bitmap_;
   if (bmp.Empty()) return false;
@@ -431,7 +449,8 @@ bool TFrameConverter::FromBitmap(std::uint8_t* const data[4], const int linesize
   const bool sameSize = bmp.Width() == width && bmp.Height() == height;
   if (data[0] == last_.data[0] && !sameSize) return false;
 
-  const TBitmap::TRows rows{const_cast<std::uint8_t*>(bmp.Bits()), bmp.RowSize(), bmp.Width(), bmp.Height()};
+  const TBitmap::TRows rows{const_cast<std::uint8_t*>(bmp.Bits()), bmp.RowSize(), bmp.Width(),
+                            bmp.Height()};
   if (format == TargetFormat && sameSize) {
     CopyRowsOut(rows, pic.data[0], pic.linesize[0]);
     return true;

@@ -78,8 +78,8 @@ class TFrameConverter : private TBitmap::TSource {
   bool FromBitmap();
   // Writes the bitmap into another picture, scaling to its size and format.
   bool FromBitmap(AVFrame* frame);
-  bool FromBitmap(std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format, int width,
-                  int height);
+  bool FromBitmap(std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format,
+                  int width, int height);
 
   // The bitmap of the last ToBitmap; nullptr before the first one.
   TBitmap* Bitmap() const { return bitmap_.get(); }
@@ -106,8 +106,8 @@ class TFrameConverter : private TBitmap::TSource {
   bool TakeRows(const TBitmap::TRows& rows, int firstRow) override;
   void RunBands(int count, const std::function<void(int)>& job) override;
 
-  static TPicture Picture(std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format, int width,
-                          int height);
+  static TPicture Picture(std::uint8_t* const data[4], const int linesize[4], AVPixelFormat format,
+                          int width, int height);
   static bool IsPlanar420(const TPicture& pic);
   bool Prepare(const TPicture& pic);
   bool Convert(const TPicture& pic, const TBitmap::TRows& rows);
@@ -125,8 +125,8 @@ class TFrameConverter : private TBitmap::TSource {
   static TPicture RowsPicture(const TBitmap::TRows& rows, int height);
   static void CopyRows(const std::uint8_t* src, int srcLinesize, const TBitmap::TRows& rows);
   static void CopyRowsOut(const TBitmap::TRows& rows, std::uint8_t* dst, int dstLinesize);
-  static SwsContext* Scaler(TScaler& s, const TPicture& src, int dstW, int dstH, AVPixelFormat dstFormat,
-                            int threads);
+  static SwsContext* Scaler(TScaler& s, const TPicture& src, int dstW, int dstH,
+                            AVPixelFormat dstFormat, int threads);
   static void FreeScaler(TScaler& s);
   bool Scale(SwsContext* ctx, const TPicture& src, const TPicture& dst);
 

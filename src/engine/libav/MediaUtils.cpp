@@ -58,9 +58,11 @@ std::string Trim(const std::string& s) {
 
 std::string CodecName(AVCodecID id, const char* ownName, unsigned tag, bool encoder) {
   const AVCodec* codec = nullptr;
-  if (id != AV_CODEC_ID_NONE) codec = encoder ? FF.avcodec_find_encoder(id) : FF.avcodec_find_decoder(id);
+  if (id != AV_CODEC_ID_NONE)
+    codec = encoder ? FF.avcodec_find_encoder(id) : FF.avcodec_find_decoder(id);
   if (codec) {
-    if (codec->long_name && *codec->long_name) return FormatText("%s(%s)", codec->name, codec->long_name);
+    if (codec->long_name && *codec->long_name)
+      return FormatText("%s(%s)", codec->name, codec->long_name);
     return codec->name;
   }
   if (id == AV_CODEC_ID_MPEG2TS) return "mpeg2ts";
@@ -68,8 +70,9 @@ std::string CodecName(AVCodecID id, const char* ownName, unsigned tag, bool enco
     std::string own = Trim(ownName);
     if (!own.empty()) return own;
   }
-  const unsigned char c[4] = {static_cast<unsigned char>(tag & 0xFF), static_cast<unsigned char>((tag >> 8) & 0xFF),
-                              static_cast<unsigned char>((tag >> 16) & 0xFF), static_cast<unsigned char>(tag >> 24)};
+  const unsigned char c[4] = {
+      static_cast<unsigned char>(tag & 0xFF), static_cast<unsigned char>((tag >> 8) & 0xFF),
+      static_cast<unsigned char>((tag >> 16) & 0xFF), static_cast<unsigned char>(tag >> 24)};
   bool printable = true;
   for (unsigned char ch : c) printable = printable && ch >= 32 && ch <= 126;
   if (printable) return FormatText("%c%c%c%c / 0x%04X", c[0], c[1], c[2], c[3], tag);
@@ -105,8 +108,9 @@ std::string TimeToText(std::int64_t us) {
   const std::int64_t minutes = (us / 60000000LL) % 60;
   const std::int64_t seconds = (us / 1000000LL) % 60;
   const std::int64_t millis = (us % 1000000LL) * 1000 / 1000000LL;
-  return FormatText("%.2lld:%.2lld:%.2lld.%.3lld", static_cast<long long>(hours), static_cast<long long>(minutes),
-                static_cast<long long>(seconds), static_cast<long long>(millis));
+  return FormatText("%.2lld:%.2lld:%.2lld.%.3lld", static_cast<long long>(hours),
+                    static_cast<long long>(minutes), static_cast<long long>(seconds),
+                    static_cast<long long>(millis));
 }
 
 std::string SizeToText(std::int64_t bytes) {
@@ -126,7 +130,9 @@ std::string ErrorMessage(int code) {
   return FormatText("Error number %d occurred", code);
 }
 
-std::string ErrorText(const std::string& prefix, int code) { return prefix + ": " + ErrorMessage(code); }
+std::string ErrorText(const std::string& prefix, int code) {
+  return prefix + ": " + ErrorMessage(code);
+}
 
 std::string MediaTypeName(int mediaType) {
   switch (mediaType) {
@@ -141,7 +147,8 @@ std::string MediaTypeName(int mediaType) {
 
 std::string CodecNameText(const AVCodecContext* ctx, bool encoder) {
   if (!ctx) return {};
-  const char* own = (ctx->codec && ctx->codec->name) ? ctx->codec->name : DescriptorName(ctx->codec_id);
+  const char* own =
+      (ctx->codec && ctx->codec->name) ? ctx->codec->name : DescriptorName(ctx->codec_id);
   return CodecName(ctx->codec_id, own, ctx->codec_tag, encoder);
 }
 
@@ -150,7 +157,8 @@ std::string CodecNameText(const AVCodecParameters* par, bool encoder) {
   return CodecName(par->codec_id, DescriptorName(par->codec_id), par->codec_tag, encoder);
 }
 
-std::string MetadataValue(const AVDictionary* dict, const std::string& key, const std::string& defaultValue) {
+std::string MetadataValue(const AVDictionary* dict, const std::string& key,
+                          const std::string& defaultValue) {
   if (!dict || !FF.av_dict_get) return defaultValue;
   const AVDictionaryEntry* e = FF.av_dict_get(dict, key.c_str(), nullptr, 0);
   return (e && e->value) ? std::string(e->value) : defaultValue;
@@ -184,7 +192,8 @@ double UnixToLocalDateTime(std::int64_t unixSeconds) {
 }
 
 std::int64_t LocalDateTimeToUnix(double localDateTime) {
-  const auto local = static_cast<std::int64_t>(std::nearbyint((localDateTime - kUnixEpochDays) * kSecondsPerDay));
+  const auto local =
+      static_cast<std::int64_t>(std::nearbyint((localDateTime - kUnixEpochDays) * kSecondsPerDay));
   // The offset depends on the instant (daylight saving); take it at the
   // instant found with a first guess.
   std::int64_t guess = local - UtcOffsetSeconds(local);
@@ -231,7 +240,9 @@ std::string GetCurrentFolder() {
   return buf.data();
 }
 
-bool SetCurrentFolder(const std::string& folder) { return !folder.empty() && ::chdir(folder.c_str()) == 0; }
+bool SetCurrentFolder(const std::string& folder) {
+  return !folder.empty() && ::chdir(folder.c_str()) == 0;
+}
 
 std::string ExpandFullPath(const std::string& path) {
   if (path.empty()) return GetCurrentFolder();

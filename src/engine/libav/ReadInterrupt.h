@@ -57,7 +57,9 @@ class TReadInterrupt {
 // The open limit of `interrupt` for the life of the object.
 class TOpenLimit {
  public:
-  explicit TOpenLimit(TReadInterrupt& interrupt) : interrupt_(interrupt) { interrupt_.StartOpenLimit(); }
+  explicit TOpenLimit(TReadInterrupt& interrupt) : interrupt_(interrupt) {
+    interrupt_.StartOpenLimit();
+  }
   ~TOpenLimit() { interrupt_.EndOpenLimit(); }
   TOpenLimit(const TOpenLimit&) = delete;
   TOpenLimit& operator=(const TOpenLimit&) = delete;

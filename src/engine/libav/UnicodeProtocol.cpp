@@ -114,8 +114,8 @@ bool LooksLikeProtocol(const std::string& name, size_t colon) {
   if (colon == 0) return false;
   for (size_t i = 0; i < colon; ++i) {
     const char c = name[i];
-    const bool schemeChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
-                            c == '-' || c == '.';
+    const bool schemeChar = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                            (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
     if (!schemeChar) return false;
   }
   return true;
@@ -147,11 +147,13 @@ std::string NameForLibrary(const std::string& name) {
 }
 
 bool IsProtocolName(const std::string& text) {
-  return text.size() >= 14 && text.compare(0, std::strlen(UnicodeProtocolPrefix), UnicodeProtocolPrefix) == 0;
+  return text.size() >= 14 &&
+         text.compare(0, std::strlen(UnicodeProtocolPrefix), UnicodeProtocolPrefix) == 0;
 }
 
 std::string DisplayName(const std::string& libraryName) {
-  return IsProtocolName(libraryName) ? libraryName.substr(std::strlen(UnicodeProtocolPrefix)) : libraryName;
+  return IsProtocolName(libraryName) ? libraryName.substr(std::strlen(UnicodeProtocolPrefix))
+                                     : libraryName;
 }
 
 int OpenDescriptorIO(AVIOContext** pb, int fd, int flags) {
@@ -172,7 +174,9 @@ int OpenDescriptorIO(AVIOContext** pb, int fd, int flags) {
   return 0;
 }
 
-bool IsUnicodeIO(const AVIOContext* pb) { return pb && pb->read_packet == ReadPacket && pb->opaque; }
+bool IsUnicodeIO(const AVIOContext* pb) {
+  return pb && pb->read_packet == ReadPacket && pb->opaque;
+}
 
 int OpenInputWithName(AVFormatContext** ctx, const std::string& name, const AVInputFormat* fmt,
                       AVDictionary** options) {
@@ -182,7 +186,8 @@ int OpenInputWithName(AVFormatContext** ctx, const std::string& name, const AVIn
     *ctx = nullptr;
     return refused;
   }
-  if (!IsProtocolName(libraryName)) return FF.avformat_open_input(ctx, libraryName.c_str(), fmt, options);
+  if (!IsProtocolName(libraryName))
+    return FF.avformat_open_input(ctx, libraryName.c_str(), fmt, options);
 
   AVIOContext* pb = nullptr;
   int ret = OpenUnicodeIO(&pb, libraryName, AVIO_FLAG_READ);

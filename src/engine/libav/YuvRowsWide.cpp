@@ -64,8 +64,9 @@ QUOR_WIDE inline __m512i Gather(__m512i low, __m512i high, __m512i index) {
 
 // Each of 16 chroma terms twice, for the two pixels it serves.
 QUOR_WIDE inline __m512i Double(__m256i terms) {
-  alignas(64) static const std::uint16_t index[32] = {0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,  7,  7,
-                                                      8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15};
+  alignas(64) static const std::uint16_t index[32] = {0,  0,  1,  1,  2,  2,  3,  3,  4,  4,  5,
+                                                      5,  6,  6,  7,  7,  8,  8,  9,  9,  10, 10,
+                                                      11, 11, 12, 12, 13, 13, 14, 14, 15, 15};
   return _mm512_permutexvar_epi16(_mm512_load_si512(index), _mm512_castsi256_si512(terms));
 }
 
@@ -81,16 +82,19 @@ struct TTerms {
 QUOR_WIDE inline TTerms ChromaTerms(const std::uint8_t* u, const std::uint8_t* v) {
   const __m256i d = Centred(u), e = Centred(v);
   const __m256i red = _mm256_mulhrs_epi16(e, _mm256_set1_epi16(coef::RedV));
-  const __m256i green = _mm256_sub_epi16(
-      _mm256_sub_epi16(_mm256_setzero_si256(), _mm256_mulhrs_epi16(d, _mm256_set1_epi16(coef::GreenU))),
-      _mm256_mulhrs_epi16(e, _mm256_set1_epi16(coef::GreenV)));
+  const __m256i green =
+      _mm256_sub_epi16(_mm256_sub_epi16(_mm256_setzero_si256(),
+                                        _mm256_mulhrs_epi16(d, _mm256_set1_epi16(coef::GreenU))),
+                       _mm256_mulhrs_epi16(e, _mm256_set1_epi16(coef::GreenV)));
   const __m256i blue = _mm256_add_epi16(_mm256_mulhrs_epi16(d, _mm256_set1_epi16(coef::BlueU)),
                                         _mm256_srai_epi16(d, 1));
   return {Double(red), Double(green), Double(blue)};
 }
 
-QUOR_WIDE inline void RowToBgr(const std::uint8_t* y, const TTerms& t, const TWeave& weave, std::uint8_t* out) {
-  const __m512i luma16 = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y)));
+QUOR_WIDE inline void RowToBgr(const std::uint8_t* y, const TTerms& t, const TWeave& weave,
+                               std::uint8_t* out) {
+  const __m512i luma16 =
+      _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(y)));
   const __m512i scaled = _mm512_slli_epi16(_mm512_sub_epi16(luma16, _mm512_set1_epi16(16)), 7);
   const __m512i luma = _mm512_add_epi16(_mm512_mulhrs_epi16(scaled, _mm512_set1_epi16(coef::Luma)),
                                         _mm512_set1_epi16(32));
@@ -110,8 +114,10 @@ struct TPlanar {
 
 QUOR_WIDE inline TPlanar LoadPixels(const std::uint8_t* p, const TGather& gather) {
   const __m512i low = _mm512_loadu_si512(p);
-  const __m512i high = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)));
-  return {Gather(low, high, gather.Blue), Gather(low, high, gather.Green), Gather(low, high, gather.Red)};
+  const __m512i high =
+      _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 64)));
+  return {Gather(low, high, gather.Blue), Gather(low, high, gather.Green),
+          Gather(low, high, gather.Red)};
 }
 
 // (channel * 256 * k) >> 16, unsigned.
@@ -132,7 +138,8 @@ QUOR_WIDE inline __m256i BlockSums(__m512i columnSums) {
   return _mm256_slli_epi16(_mm512_cvtepi32_epi16(pairs), 5);
 }
 
-QUOR_WIDE inline void StoreChroma(__m256i b, __m256i g, __m256i r, int kB, int kG, int kR, std::uint8_t* out) {
+QUOR_WIDE inline void StoreChroma(__m256i b, __m256i g, __m256i r, int kB, int kG, int kR,
+                                  std::uint8_t* out) {
   __m256i t = _mm256_add_epi16(_mm256_mulhrs_epi16(b, _mm256_set1_epi16(std::int16_t(kB))),
                                _mm256_mulhrs_epi16(g, _mm256_set1_epi16(std::int16_t(kG))));
   t = _mm256_add_epi16(t, _mm256_mulhrs_epi16(r, _mm256_set1_epi16(std::int16_t(kR))));
@@ -171,8 +178,9 @@ QUOR_WIDE void FromBgrWide(const TBgrPair& rows) {
 }
 
 bool WideAvailable() {
-  static const bool available = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
+  static const bool available =
+      __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi");
   return available;
 }
 

@@ -41,7 +41,8 @@ std::string ShortNumber(double v) {
 int IntIn(const std::string& name, const std::string& v, int low, int high) {
   const int value = Int(v);
   if (value < low || value > high)
-    throw FFmpegException(name + " must be from " + std::to_string(low) + " to " + std::to_string(high));
+    throw FFmpegException(name + " must be from " + std::to_string(low) + " to " +
+                          std::to_string(high));
   return value;
 }
 float FloatIn(const std::string& name, const std::string& v, double low, double high) {
@@ -74,14 +75,12 @@ struct TOptionDispatch {
   }
   template <typename T>
   static THandler SetInt(T TPendingOptions::*field, int low = INT_MIN, int high = INT_MAX) {
-    return [field, low, high](TOptionParser&, TOptionState& s, const std::string& n, const std::string& v) {
-      s.*field = IntIn(n, v, low, high);
-    };
+    return [field, low, high](TOptionParser&, TOptionState& s, const std::string& n,
+                              const std::string& v) { s.*field = IntIn(n, v, low, high); };
   }
   static THandler SetFloat(float TPendingOptions::*field, double low, double high) {
-    return [field, low, high](TOptionParser&, TOptionState& s, const std::string& n, const std::string& v) {
-      s.*field = FloatIn(n, v, low, high);
-    };
+    return [field, low, high](TOptionParser&, TOptionState& s, const std::string& n,
+                              const std::string& v) { s.*field = FloatIn(n, v, low, high); };
   }
   static THandler SetText(std::string TPendingOptions::*field) {
     return [field](TOptionParser&, TOptionState& s, const std::string&, const std::string& v) {

@@ -45,7 +45,8 @@ std::string DisplayTagName(const std::string& key) {
 // "-0.040000" rather than mixing signs into both parts.
 std::string SecondsText(std::int64_t us) {
   const bool negative = us < 0;
-  const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us);
+  const std::uint64_t m =
+      negative ? 0 - static_cast<std::uint64_t>(us) : static_cast<std::uint64_t>(us);
   return FormatText("%s%" PRIu64 ".%.6" PRIu64, negative ? "-" : "", m / 1000000, m % 1000000);
 }
 
@@ -296,7 +297,9 @@ AVStream* TCustomAVProbe::QueryStream(int index, int kind) {
   }
   AVStream* st = context_->streams[index];
   if (st->codecpar->codec_type != kind) {
-    Report(llError, FormatText(audio ? "stream #%d is not audio stream." : "stream #%d is not video stream.", index));
+    Report(llError,
+           FormatText(audio ? "stream #%d is not audio stream." : "stream #%d is not video stream.",
+                      index));
     return nullptr;
   }
   return st;
@@ -323,9 +326,11 @@ bool TCustomAVProbe::VideoStreamInfo(int index, TVideoStreamInfo& info) {
   info.Height = par->height;
   info.Width = par->width;
   // Unknown pixel shape means square pixels, so the picture's own proportion.
-  AVRational sar = RateSet(st->sample_aspect_ratio) ? st->sample_aspect_ratio : par->sample_aspect_ratio;
+  AVRational sar =
+      RateSet(st->sample_aspect_ratio) ? st->sample_aspect_ratio : par->sample_aspect_ratio;
   if (!RateSet(sar)) sar = AVRational{1, 1};
-  if (par->height > 0) info.DisplayAspect = static_cast<float>(av_q2d(sar) * par->width / par->height);
+  if (par->height > 0)
+    info.DisplayAspect = static_cast<float>(av_q2d(sar) * par->width / par->height);
   info.PixelFormat = par->format;
   info.FrameRateNum = st->r_frame_rate.num;
   info.FrameRateDen = st->r_frame_rate.den;
@@ -338,7 +343,8 @@ std::string TCustomAVProbe::MetadataBlock(const AVDictionary* metadata, const st
   while ((e = FF.av_dict_get(metadata, "", e, AV_DICT_IGNORE_SUFFIX))) {
     if (std::string(e->key) == "language") continue;
     if (lines.empty()) lines.push_back(prefix + "Metadata:");
-    lines.push_back(FormatText("%s  %-16s: ", prefix.c_str(), DisplayTagName(e->key).c_str()) + e->value);
+    lines.push_back(FormatText("%s  %-16s: ", prefix.c_str(), DisplayTagName(e->key).c_str()) +
+                    e->value);
   }
   return Join(lines);
 }
@@ -347,22 +353,27 @@ std::string TCustomAVProbe::StreamLine(int index) {
   const AVStream* st = context_->streams[index];
   const AVCodecParameters* par = st->codecpar;
   std::string line = FormatText("Stream #%d", index);
-  if (context_->iformat && (context_->iformat->flags & AVFMT_SHOW_IDS)) line += FormatText("[0x%x]", st->id);
+  if (context_->iformat && (context_->iformat->flags & AVFMT_SHOW_IDS))
+    line += FormatText("[0x%x]", st->id);
   const std::string language = MetadataValue(st->metadata, "language", "");
   if (!language.empty()) line += "(" + language + ")";
-  const int g = st->time_base.num && st->time_base.den ? FF.av_gcd(st->time_base.num, st->time_base.den) : 1;
+  const int g =
+      st->time_base.num && st->time_base.den ? FF.av_gcd(st->time_base.num, st->time_base.den) : 1;
   line += FormatText(", %d/%d", st->time_base.num / g, st->time_base.den / g);
 
   AVCodecContext* ctx = FF.avcodec_alloc_context3(nullptr);
   char description[256] = {};
-  if (ctx && FF.avcodec_parameters_to_context(ctx, par) >= 0) FF.avcodec_string(description, sizeof description, ctx, 0);
+  if (ctx && FF.avcodec_parameters_to_context(ctx, par) >= 0)
+    FF.avcodec_string(description, sizeof description, ctx, 0);
   line += std::string(": ") + description;
 
-  if (st->sample_aspect_ratio.num && av_cmp_q(st->sample_aspect_ratio, par->sample_aspect_ratio) != 0) {
+  if (st->sample_aspect_ratio.num &&
+      av_cmp_q(st->sample_aspect_ratio, par->sample_aspect_ratio) != 0) {
     AVRational dar;
     FF.av_reduce(&dar.num, &dar.den, std::int64_t(par->width) * st->sample_aspect_ratio.num,
                  std::int64_t(par->height) * st->sample_aspect_ratio.den, 1024 * 1024);
-    line += FormatText(", PAR %d:%d DAR %d:%d", st->sample_aspect_ratio.num, st->sample_aspect_ratio.den, dar.num, dar.den);
+    line += FormatText(", PAR %d:%d DAR %d:%d", st->sample_aspect_ratio.num,
+                       st->sample_aspect_ratio.den, dar.num, dar.den);
   }
   if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
     const struct {
@@ -377,9 +388,11 @@ std::string TCustomAVProbe::StreamLine(int index) {
   }
   FF.avcodec_free_context(&ctx);
 
-  if (st->start_time != AV_NOPTS_VALUE) line += ", StartTime: " + SecondsText(TicksToUs(st->start_time, st->time_base));
-  line += ", Duration: " + (st->duration == AV_NOPTS_VALUE ? std::string("N/A")
-                                                          : TimeToText(TicksToUs(st->duration, st->time_base)));
+  if (st->start_time != AV_NOPTS_VALUE)
+    line += ", StartTime: " + SecondsText(TicksToUs(st->start_time, st->time_base));
+  line += ", Duration: " + (st->duration == AV_NOPTS_VALUE
+                                ? std::string("N/A")
+                                : TimeToText(TicksToUs(st->duration, st->time_base)));
   const std::string block = MetadataBlock(st->metadata, "  ");
   return block.empty() ? line : line + LineBreak + block;
 }
@@ -393,12 +406,16 @@ std::string TCustomAVProbe::FileInfoText() {
   std::vector<std::string> lines;
   lines.push_back("File Name: " + fileName_);
   lines.push_back(std::string("Format Name: ") + (ic->iformat ? ic->iformat->name : ""));
-  lines.push_back(std::string("Format Long Name: ") + (ic->iformat && ic->iformat->long_name ? ic->iformat->long_name : ""));
+  lines.push_back(std::string("Format Long Name: ") +
+                  (ic->iformat && ic->iformat->long_name ? ic->iformat->long_name : ""));
   lines.push_back("File Size: " + SizeToText(fileSize_));
-  lines.push_back("Duration: " + (ic->duration == AV_NOPTS_VALUE || ic->duration < 0 ? std::string("N/A")
-                                                                                    : TimeToText(ic->duration)));
-  if (ic->start_time != AV_NOPTS_VALUE && ic->start_time >= 0) lines.push_back("StartTime: " + SecondsText(ic->start_time));
-  lines.push_back(ic->bit_rate < 1 ? std::string("Bit Rate: N/A") : FormatText("Bit Rate: %" PRId64 " kb/s", ic->bit_rate / 1000));
+  lines.push_back("Duration: " + (ic->duration == AV_NOPTS_VALUE || ic->duration < 0
+                                      ? std::string("N/A")
+                                      : TimeToText(ic->duration)));
+  if (ic->start_time != AV_NOPTS_VALUE && ic->start_time >= 0)
+    lines.push_back("StartTime: " + SecondsText(ic->start_time));
+  lines.push_back(ic->bit_rate < 1 ? std::string("Bit Rate: N/A")
+                                   : FormatText("Bit Rate: %" PRId64 " kb/s", ic->bit_rate / 1000));
   const std::int64_t stamp = CreationTime(ic->metadata);
   if (stamp > 0) lines.push_back("Time Stamp: " + LocalDateTimeText(stamp));
   const std::string fileBlock = MetadataBlock(ic->metadata, "");

@@ -32,7 +32,8 @@ struct TFileStreamInfo {
   std::int64_t StartTime = -1;  // microseconds; -1 when unknown
   std::int64_t Duration = -1;   // microseconds; -1 when unknown
   std::int32_t BitRate = -1;    // bit/s
-  std::int64_t TimeStamp = -1;  // seconds since 1970-01-01 ("creation_time"); 0 when the file has none
+  std::int64_t TimeStamp =
+      -1;  // seconds since 1970-01-01 ("creation_time"); 0 when the file has none
   std::int32_t Year = -1;       // 0 when the file has none
   std::int32_t Track = -1;      // 0 when the file has none
   std::string Title;

@@ -49,7 +49,8 @@ bool OpenDecoder(AVFormatContext* format, int index, TStreamDecoder& decoder) {
   if (!codec) return false;
   std::lock_guard lock(CodecLock());
   decoder.Context = FF.avcodec_alloc_context3(codec);
-  if (!decoder.Context || FF.avcodec_parameters_to_context(decoder.Context, stream->codecpar) < 0) return false;
+  if (!decoder.Context || FF.avcodec_parameters_to_context(decoder.Context, stream->codecpar) < 0)
+    return false;
   decoder.Context->thread_count = 0;
   decoder.Index = index;
   decoder.TimeBase = stream->time_base;
@@ -57,7 +58,8 @@ bool OpenDecoder(AVFormatContext* format, int index, TStreamDecoder& decoder) {
 }
 
 std::int64_t ToUs(std::int64_t ts, AVRational tb) {
-  return ts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : FF.av_rescale_q(ts, tb, AVRational{1, AV_TIME_BASE});
+  return ts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE
+                              : FF.av_rescale_q(ts, tb, AVRational{1, AV_TIME_BASE});
 }
 
 // Decodes `packet` (null: drains) into `decoder`; false on a decoding error.
@@ -65,7 +67,8 @@ bool Decode(TStreamDecoder& decoder, const AVPacket* packet, AVFrame* frame) {
   int rc = FF.avcodec_send_packet(decoder.Context, packet);
   if (rc < 0 && rc != AVERROR_EOF && rc != AVERROR(EAGAIN)) return false;
   while ((rc = FF.avcodec_receive_frame(decoder.Context, frame)) >= 0) {
-    const std::int64_t ts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    const std::int64_t ts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
     const std::int64_t us = ToUs(ts, decoder.TimeBase);
     if (decoder.Frames == 0) decoder.FirstUs = us;
     ++decoder.Frames;
@@ -76,8 +79,9 @@ bool Decode(TStreamDecoder& decoder, const AVPacket* packet, AVFrame* frame) {
 
 // Reads and decodes packets from the current place until every stream has
 // passed `untilUs` (or the file ends). Returns "" or the failure.
-std::string DecodeSpan(AVFormatContext* format, std::vector<std::unique_ptr<TStreamDecoder>>& decoders,
-                       std::int64_t untilUs, const char* where) {
+std::string DecodeSpan(AVFormatContext* format,
+                       std::vector<std::unique_ptr<TStreamDecoder>>& decoders, std::int64_t untilUs,
+                       const char* where) {
   std::unique_ptr<AVPacket, TPacketFree> packet(FF.av_packet_alloc());
   std::unique_ptr<AVFrame, TFrameFree> frame(FF.av_frame_alloc());
   std::vector<bool> passed(decoders.size(), false);
@@ -99,7 +103,8 @@ std::string DecodeSpan(AVFormatContext* format, std::vector<std::unique_ptr<TStr
     FF.av_packet_unref(packet.get());
   }
   for (auto& decoder : decoders) {
-    if (!Decode(*decoder, nullptr, frame.get())) return std::string("the ") + where + " does not decode";
+    if (!Decode(*decoder, nullptr, frame.get()))
+      return std::string("the ") + where + " does not decode";
     FF.avcodec_flush_buffers(decoder->Context);
   }
   return {};
@@ -165,13 +170,15 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
   result.DurationSeconds = duration > 0 ? double(duration) / 1e6 : -1;
   if (expected.DurationUs >= 0 &&
       (duration < 0 || std::llabs(duration - expected.DurationUs) > expected.DurationToleranceUs)) {
-    result.Reason = "the output lasts " + (duration < 0 ? std::string("an unknown time") : Seconds(duration)) +
+    result.Reason = "the output lasts " +
+                    (duration < 0 ? std::string("an unknown time") : Seconds(duration)) +
                     " instead of " + Seconds(expected.DurationUs);
     return result;
   }
 
   const std::int64_t start = format->start_time != AV_NOPTS_VALUE ? format->start_time : 0;
-  if (std::string failure = DecodeSpan(format.get(), decoders, start + expected.DecodeSpanUs, "first second");
+  if (std::string failure =
+          DecodeSpan(format.get(), decoders, start + expected.DecodeSpanUs, "first second");
       !failure.empty()) {
     result.Reason = failure;
     return result;
@@ -179,7 +186,8 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
   std::int64_t audioStart = AV_NOPTS_VALUE, videoStart = AV_NOPTS_VALUE;
   for (auto& d : decoders) {
     if (d->Frames == 0) {
-      result.Reason = "the output's " + MediaTypeName(d->Context->codec_type) + " gives no picture or sound at its start";
+      result.Reason = "the output's " + MediaTypeName(d->Context->codec_type) +
+                      " gives no picture or sound at its start";
       return result;
     }
     (d->Context->codec_type == AVMEDIA_TYPE_AUDIO ? audioStart : videoStart) = d->FirstUs;
@@ -197,14 +205,16 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
       result.Reason = "the output cannot be searched to its last second";
       return result;
     }
-    if (std::string failure = DecodeSpan(format.get(), decoders, INT64_MAX, "last second"); !failure.empty()) {
+    if (std::string failure = DecodeSpan(format.get(), decoders, INT64_MAX, "last second");
+        !failure.empty()) {
       result.Reason = failure;
       return result;
     }
     for (auto& d : decoders)
       if (d->Frames == 0) {
-        result.Reason = "the output's last second gives no " +
-                        std::string(d->Context->codec_type == AVMEDIA_TYPE_AUDIO ? "sound" : "picture");
+        result.Reason =
+            "the output's last second gives no " +
+            std::string(d->Context->codec_type == AVMEDIA_TYPE_AUDIO ? "sound" : "picture");
         return result;
       }
   }
