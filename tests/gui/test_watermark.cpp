@@ -229,6 +229,11 @@ TEST_F(WaterMarkTest, AnItemWhoseStartIsItsEndShowsForOneSecond) {
   TfrmWaterMark& editor = Open(Clip(3));
   std::mutex samplesMutex;
   std::vector<std::pair<std::int64_t, bool>> samples;
+  // The slot is connected while the video thread waits in the pause, and
+  // the seek back to the start reaches that thread through the player's own
+  // queues: every call of the slot comes after the connection.
+  editor.Pause();
+  Idle(300);
   // Runs on the player's video thread, right after the layers followed the
   // picture.
   const auto connection = QObject::connect(
@@ -239,6 +244,8 @@ TEST_F(WaterMarkTest, AnItemWhoseStartIsItsEndShowsForOneSecond) {
         samples.emplace_back(pts, visible);
       },
       Qt::DirectConnection);
+  editor.Player().Seek(0, 0, true);
+  editor.Play();
   EXPECT_TRUE(WaitFor([&] { return editor.Player().Position() > 2300000; }));
   QObject::disconnect(connection);
   editor.Pause();
