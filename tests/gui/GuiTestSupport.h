@@ -15,6 +15,7 @@
 
 #include "app/UserInteraction.h"
 #include "batch/BatchTestSupport.h"
+#include "gui/FormatListBox.h"
 #include "gui/QtHandOver.h"
 #include "gui/winMain.h"
 #include "platform/Environment.h"
@@ -73,3 +74,27 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TQtHandOver> handOver_;
   std::unique_ptr<TfrmMain> main_;
 };
+
+// The row of a format, or with `group` of its group's header, in an open
+// format list; -1 when there is none.
+inline int FormatRowOf(const TFormatListBox& list, int code, bool group) {
+  const TFormatList& rows = list.List();
+  for (int i = 0; i < rows.Count(); ++i)
+    if (rows.Row(i).Info.Code == code && rows.Row(i).Info.IsGroup == group) return i;
+  return -1;
+}
+
+// In an open format list: opens the format's group by its glyph when it is
+// closed, then clicks the format's row, which closes the list.
+inline void ClickFormatRow(TFormatListBox& list, int code) {
+  const int header = FormatRowOf(list, code / 100, true);
+  ASSERT_GE(header, 0);
+  if (list.List().Row(header).Info.Collapsed)
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.RowRect(header).topLeft() + QPoint(8, 10));
+  const int row = FormatRowOf(list, code, false);
+  ASSERT_GE(row, 0);
+  list.EnsureVisible(row);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.RowRect(row).center());
+  ASSERT_FALSE(list.isVisible());
+}

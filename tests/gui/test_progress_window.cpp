@@ -98,23 +98,8 @@ class ProgressWindowTest : public MainWindowTest {
     TFormatListBox* list = main_->FormatList();
     QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);
     ASSERT_TRUE(list->isVisible());
-    const int header = RowOf(code / 100, true);
-    ASSERT_GE(header, 0);
-    if (list->List().Row(header).Info.Collapsed)
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->RowRect(header).topLeft() + QPoint(8, 10));
-    const int row = RowOf(code, false);
-    ASSERT_GE(row, 0);
-    list->EnsureVisible(row);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(row).center());
-    ASSERT_FALSE(list->isVisible());
+    ClickFormatRow(*list, code);
     ASSERT_EQ(TAppSettings(main_->SettingsFile()).FormatCode(), code);
-  }
-  int RowOf(int code, bool header) const {
-    const TFormatList& rows = main_->FormatList()->List();
-    for (int i = 0; i < rows.Count(); ++i)
-      if (rows.Row(i).Info.Code == code && rows.Row(i).Info.IsGroup == header) return i;
-    return -1;
   }
 
   // Clicks Start and calls `step` every few milliseconds while the progress

@@ -63,23 +63,10 @@ class SettingsDialogTest : public MainWindowTest {
     TFormatListBox* list = dlg_->lst1;
     if (!list->isVisible()) QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
     ASSERT_TRUE(list->isVisible());
-    const int header = RowOf(code / 100, true);
-    if (list->List().Row(header).Info.Collapsed)
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->RowRect(header).topLeft() + QPoint(8, 10));
-    const int row = RowOf(code, false);
-    ASSERT_GE(row, 0);
-    list->EnsureVisible(row);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->RowRect(row).center());
-    EXPECT_FALSE(list->isVisible());
+    ClickFormatRow(*list, code);
     EXPECT_EQ(dlg_->CurrentFormatCode(), code);
   }
-  int RowOf(int code, bool header) const {
-    const TFormatList& rows = dlg_->lst1->List();
-    for (int i = 0; i < rows.Count(); ++i)
-      if (rows.Row(i).Info.Code == code && rows.Row(i).Info.IsGroup == header) return i;
-    return -1;
-  }
+  int RowOf(int code, bool header) const { return FormatRowOf(*dlg_->lst1, code, header); }
 
   // Types into a box as the keyboard does, then leaves it with Tab.
   void TypeAndLeave(QComboBox* box, const QString& keys) {
