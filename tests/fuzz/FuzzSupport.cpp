@@ -147,4 +147,10 @@ void HandleMakeCorpus(int argc, char** argv, void (*write)(const std::string& fo
   }
 }
 
+void PrepareConversionTarget() {
+  LoadMediaLibraries();
+  ScratchFolder();
+  for (int i = 0; i < kClipCount; ++i) Clip(i);
+}
+
 }  // namespace fuzz

@@ -57,6 +57,10 @@ bool IsDeviceFormat(const std::string& name);
 std::string Clip(int which);
 constexpr int kClipCount = 4;
 
+// What a conversion target needs before its first input: the media
+// libraries, the scratch folder and every clip made.
+void PrepareConversionTarget();
+
 // "-make_corpus=DIR" among the arguments: calls `write(DIR)` and ends the
 // process; used to give a target the starting inputs it cannot carry as text.
 void HandleMakeCorpus(int argc, char** argv, void (*write)(const std::string& folder));

@@ -48,9 +48,7 @@ bool Guard(std::vector<TOptionLine>& lines) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::LoadMediaLibraries();
-  fuzz::ScratchFolder();
-  for (int i = 0; i < fuzz::kClipCount; ++i) fuzz::Clip(i);
+  fuzz::PrepareConversionTarget();
   return 0;
 }
 

@@ -49,9 +49,7 @@ TSource SourceOf(const std::string& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  fuzz::LoadMediaLibraries();
-  fuzz::ScratchFolder();
-  for (int i = 0; i < fuzz::kClipCount; ++i) fuzz::Clip(i);
+  fuzz::PrepareConversionTarget();
   return 0;
 }
 
