@@ -15,9 +15,9 @@
 
 #include "app/UserInteraction.h"
 #include "batch/BatchTestSupport.h"
-#include "gui/FormatListBox.h"
-#include "gui/QtHandOver.h"
-#include "gui/winMain.h"
+#include "gui/widgets/FormatListBox.h"
+#include "gui/common/QtHandOver.h"
+#include "gui/windows/main/winMain.h"
 #include "platform/Environment.h"
 
 // Answers boxes like TDefaultUserInteraction, but the answer to questions

@@ -16,8 +16,8 @@
 #include "GuiTestSupport.h"
 #include "app/GlobalUnit.h"
 #include "engine/probe/OutputCheck.h"
-#include "gui/DesktopNotification.h"
-#include "gui/SourceListView.h"
+#include "gui/common/DesktopNotification.h"
+#include "gui/widgets/SourceListView.h"
 #include "support/MediaFactory.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "app/GlobalUnit.h"
 #include "controls/RectTracker.h"
 #include "controls/Tracker2.h"
-#include "gui/PictureView.h"
-#include "gui/WinCrop.h"
+#include "gui/widgets/PictureView.h"
+#include "gui/windows/edit/WinCrop.h"
 
 namespace {
 

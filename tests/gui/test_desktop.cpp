@@ -5,7 +5,7 @@
 #include <QUrl>
 
 #include "GuiTestSupport.h"
-#include "gui/SourceListView.h"
+#include "gui/widgets/SourceListView.h"
 #include "support/MediaFactory.h"
 
 namespace {

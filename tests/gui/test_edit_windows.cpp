@@ -10,8 +10,8 @@
 #include "app/GlobalUnit.h"
 #include "controls/RectTracker.h"
 #include "controls/Tracker2.h"
-#include "gui/WinCrop.h"
-#include "gui/WinTrim.h"
+#include "gui/windows/edit/WinCrop.h"
+#include "gui/windows/edit/WinTrim.h"
 #include "platform/IniFile.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <filesystem>
 
 #include "EditTestSupport.h"
-#include "gui/WinFileInfo.h"
+#include "gui/windows/dialogs/WinFileInfo.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "GuiTestSupport.h"
 #include "app/FolderChoice.h"
 #include "app/GlobalUnit.h"
-#include "gui/WinDirectory.h"
-#include "gui/WinPreference.h"
+#include "gui/windows/dialogs/WinDirectory.h"
+#include "gui/windows/dialogs/WinPreference.h"
 #include "platform/IniFile.h"
 
 namespace {

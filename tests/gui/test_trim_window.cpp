@@ -8,8 +8,8 @@
 #include "EditTestSupport.h"
 #include "app/GlobalUnit.h"
 #include "controls/Tracker2.h"
-#include "gui/SourceListView.h"
-#include "gui/WinTrim.h"
+#include "gui/widgets/SourceListView.h"
+#include "gui/windows/edit/WinTrim.h"
 #include "player/qt/PlayerWidget.h"
 
 namespace {

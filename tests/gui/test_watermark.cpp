@@ -23,10 +23,10 @@
 #include "editing/WmColors.h"
 #include "editing/WmPreview.h"
 #include "editing/WmText.h"
-#include "gui/ColorBox.h"
-#include "gui/WinWaterMark.h"
-#include "gui/WmCanvas.h"
-#include "gui/WmItemList.h"
+#include "gui/widgets/ColorBox.h"
+#include "gui/windows/watermark/WinWaterMark.h"
+#include "gui/windows/watermark/WmCanvas.h"
+#include "gui/windows/watermark/WmItemList.h"
 #include "support/MediaFactory.h"
 
 namespace {

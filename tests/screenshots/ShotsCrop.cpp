@@ -4,8 +4,8 @@
 
 #include "Shots.h"
 #include "app/SourceList.h"
-#include "gui/WinCrop.h"
-#include "gui/winMain.h"
+#include "gui/windows/edit/WinCrop.h"
+#include "gui/windows/main/winMain.h"
 
 QUOR_SHOT(31, crop) {
   ctx.SelectClip(1);

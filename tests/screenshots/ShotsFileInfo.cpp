@@ -1,8 +1,8 @@
 // The file information window for a clip with picture and sound under a long
 // name, and for a sound-only file.
 #include "Shots.h"
-#include "gui/WinFileInfo.h"
-#include "gui/winMain.h"
+#include "gui/windows/dialogs/WinFileInfo.h"
+#include "gui/windows/main/winMain.h"
 #include "support/MediaFactory.h"
 
 namespace {

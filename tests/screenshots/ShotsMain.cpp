@@ -5,10 +5,10 @@
 
 #include "Shots.h"
 #include "app/GlobalUnit.h"
-#include "gui/FormatListBox.h"
-#include "gui/WinAbout.h"
-#include "gui/WinCover.h"
-#include "gui/winMain.h"
+#include "gui/widgets/FormatListBox.h"
+#include "gui/windows/dialogs/WinAbout.h"
+#include "gui/windows/dialogs/WinCover.h"
+#include "gui/windows/main/winMain.h"
 
 QUOR_SHOT(0, main) {
   QStringList files;

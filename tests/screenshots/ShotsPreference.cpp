@@ -8,9 +8,9 @@
 #include <QTreeWidget>
 
 #include "Shots.h"
-#include "gui/WinDirectory.h"
-#include "gui/WinPreference.h"
-#include "gui/winMain.h"
+#include "gui/windows/dialogs/WinDirectory.h"
+#include "gui/windows/dialogs/WinPreference.h"
+#include "gui/windows/main/winMain.h"
 
 QUOR_SHOT(40, preference) {
   TfrmPreference* dialog = ctx.Main.PreferenceDialog();

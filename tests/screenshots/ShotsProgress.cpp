@@ -7,8 +7,8 @@
 
 #include "Shots.h"
 #include "app/SourceList.h"
-#include "gui/WinProgress.h"
-#include "gui/winMain.h"
+#include "gui/windows/dialogs/WinProgress.h"
+#include "gui/windows/main/winMain.h"
 #include "support/MediaFactory.h"
 
 QUOR_SHOT(60, progress) {

@@ -6,9 +6,9 @@
 #include <QTest>
 
 #include "Shots.h"
-#include "gui/FormatListBox.h"
-#include "gui/WinSettings.h"
-#include "gui/winMain.h"
+#include "gui/widgets/FormatListBox.h"
+#include "gui/windows/settings/WinSettings.h"
+#include "gui/windows/main/winMain.h"
 
 namespace {
 

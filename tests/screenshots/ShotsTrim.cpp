@@ -1,8 +1,8 @@
 // The trim window: a clip playing with a part of it marked on the range bar.
 #include "Shots.h"
 #include "app/SourceList.h"
-#include "gui/WinTrim.h"
-#include "gui/winMain.h"
+#include "gui/windows/edit/WinTrim.h"
+#include "gui/windows/main/winMain.h"
 
 QUOR_SHOT(30, trim) {
   ctx.SelectClip(0);
