@@ -174,3 +174,21 @@ void TFormatListBox::keyPressEvent(QKeyEvent* event) {
       QAbstractScrollArea::keyPressEvent(event);
   }
 }
+
+namespace {
+
+bool PressIsOn(const QWidget* widget, const QPoint& globalPos) {
+  return widget && widget->isVisible() &&
+         widget->rect().contains(widget->mapFromGlobal(globalPos));
+}
+
+}  // namespace
+
+bool TFormatListBox::PressIsOnPicker(const QMouseEvent& press,
+                                     std::initializer_list<const QWidget*> picker) const {
+  const QPoint at = press.globalPosition().toPoint();
+  if (PressIsOn(this, at)) return true;
+  for (const QWidget* widget : picker)
+    if (PressIsOn(widget, at)) return true;
+  return false;
+}

@@ -8,6 +8,9 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <initializer_list>
+
+class QMouseEvent;
 
 #include "profiles/FormatList.h"
 
@@ -31,6 +34,13 @@ class TFormatListBox : public QAbstractScrollArea {
   int RowAt(const QPoint& viewportPos) const;
   // Scrolls so that `row` is visible.
   void EnsureVisible(int row);
+
+  // True when a mouse press lands on this open list or on one of `picker`
+  // (the field and arrow that open it). Decided by the press's screen
+  // position, because an application-wide filter sees the press first on
+  // the top-level window object and only then on the widget under it.
+  bool PressIsOnPicker(const QMouseEvent& press,
+                       std::initializer_list<const QWidget*> picker) const;
 
  signals:
   // A format row was pressed (the window stores it and closes the list).

@@ -343,9 +343,9 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease) draggingWindow_ = false;
   }
   if (event->type() == QEvent::MouseButtonPress && lst1_ && lst1_->isVisible()) {
-    auto* w = qobject_cast<QWidget*>(watched);
-    const bool inside = w && (w == lst1_ || lst1_->isAncestorOf(w) || w == imgbtn1 || w == edt1);
-    if (!inside && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) CloseFormatList();
+    const auto& press = static_cast<const QMouseEvent&>(*event);
+    if (press.button() == Qt::LeftButton && !lst1_->PressIsOnPicker(press, {imgbtn1, edt1}))
+      CloseFormatList();
   }
   if (event->type() == QEvent::ApplicationDeactivate) CloseFormatList();
   if (watched == trcPreview && event->type() == QEvent::MouseButtonRelease) SeekBarReleased();

@@ -222,9 +222,9 @@ bool TfrmSettings::eventFilter(QObject* watched, QEvent* event) {
         BoxLostFocus(key, static_cast<QFocusEvent*>(event));
       break;
     case QEvent::MouseButtonPress: {
-      auto* w = qobject_cast<QWidget*>(watched);
-      const bool onPicker = w && (w == lst1 || lst1->isAncestorOf(w) || w == imgbtn1 || w == edt1);
-      if (!onPicker && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+      const auto& press = static_cast<const QMouseEvent&>(*event);
+      if (lst1->isVisible() && press.button() == Qt::LeftButton &&
+          !lst1->PressIsOnPicker(press, {imgbtn1, edt1}))
         CloseFormatList();
       break;
     }
