@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "ConvertTestUtil.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/common/FFmpegException.h"
 #include "engine/convert/AudioOutput.h"
 #include "engine/libav/FFmpegLogger.h"

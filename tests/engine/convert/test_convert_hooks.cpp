@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "ConvertTestUtil.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/common/FFmpegException.h"
 #include "engine/convert/FrameHookModules.h"
 #include "engine/libav/FFmpegLogger.h"

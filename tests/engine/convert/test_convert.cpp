@@ -2,7 +2,7 @@
 #include <atomic>
 #include <thread>
 
-#include "ConvertTestUtil.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/libav/MediaUtils.h"
 

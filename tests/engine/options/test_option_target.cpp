@@ -2,7 +2,7 @@
 
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/FFmpegLogger.h"
-#include "engine/test_option_host.h"
+#include "engine/options/test_option_host.h"
 
 TEST(Target, PalDvdSetsEverythingAndAssumesWideAspect) {
   TOptionTestHost h;

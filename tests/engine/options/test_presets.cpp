@@ -10,7 +10,7 @@
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/options/OptionMoved.h"
 #include "engine/options/Presets.h"
-#include "engine/test_option_host.h"
+#include "engine/options/test_option_host.h"
 
 namespace {
 

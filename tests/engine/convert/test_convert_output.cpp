@@ -1,5 +1,5 @@
 // What the written output carries: muxer timing, pixel aspect, audio length.
-#include "ConvertTestUtil.h"
+#include "engine/convert/ConvertTestUtil.h"
 
 using namespace convtest;
 

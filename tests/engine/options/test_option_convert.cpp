@@ -1,6 +1,6 @@
 // Options that only show in a converted file: presets and targets reach the
 // encoder and the muxer they were meant for.
-#include "ConvertTestUtil.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/libav/FFmpegLogger.h"
 
 using namespace convtest;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/options/OptionRecords.h"
-#include "engine/test_option_host.h"
+#include "engine/options/test_option_host.h"
 
 namespace {
 

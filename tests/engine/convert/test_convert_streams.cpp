@@ -1,6 +1,6 @@
 // Conversions that exercise the stream paths: copy, frame-rate sync, audio
 // conversion and sync, crop and scale, join.
-#include "ConvertTestUtil.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/convert/AudioOutput.h"
 #include "engine/convert/ConvertStreams.h"
 #include "engine/libav/FFmpegLogger.h"
