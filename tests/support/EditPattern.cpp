@@ -16,11 +16,11 @@ Rgb PixelOf(const TBitmap& bmp, int x, int y) {
   return {p[2], p[1], p[0]};
 }
 
-int Distance(const Rgb& a, const Rgb& b) {
-  return std::abs(a.R - b.R) + std::abs(a.G - b.G) + std::abs(a.B - b.B);
-}
-
 int Luma(const Rgb& c) { return (c.R * 299 + c.G * 587 + c.B * 114) / 1000; }
+
+// Steps are measured in brightness: colour is kept at half the resolution
+// (and placed by each scaler its own way), brightness at full.
+int Distance(const Rgb& a, const Rgb& b) { return std::abs(Luma(a) - Luma(b)); }
 
 // Average colour of the pixels whose centres lie in `a`, clipped to the
 // bitmap (at least the pixel under the area's centre).
@@ -41,17 +41,40 @@ Rgb Average(const TBitmap& bmp, const TArea& a) {
   return {int(r / n), int(g / n), int(b / n)};
 }
 
-// Which cell of `count` equal cells over columns w/8 .. 7w/8 holds column x;
-// -1 outside them.
+// Row or column k/8 of a picture `size` long, rounded up: the first pixel
+// of a part that starts there.
+int Eighth(int size, int k) { return (k * size + 7) / 8; }
+
+// The first pixel of cell i of `count` cells over [from, to).
+int CellStart(int from, int to, int i, int count) {
+  return from + (i * (to - from) + count - 1) / count;
+}
+
+// Which of `count` cells over columns w/8 .. 7w/8 holds column x; -1 outside.
 int CellOf(int x, int w, int count) {
-  if (8 * x < w || 8 * x >= 7 * w) return -1;
-  return (8 * x - w) * count / (6 * w);
+  const int from = Eighth(w, 1), to = Eighth(w, 7);
+  if (x < from || x >= to) return -1;
+  return (x - from) * count / (to - from);
+}
+
+// Cell i of `count` over columns w/8 .. 7w/8 and rows [top, bottom).
+TArea Cell(int i, int count, int w, int top, int bottom) {
+  const int from = Eighth(w, 1), to = Eighth(w, 7);
+  const int x0 = CellStart(from, to, i, count), x1 = CellStart(from, to, i + 1, count);
+  return {double(x0), double(top), double(x1 - x0), double(bottom - top)};
 }
 
 }  // namespace
 
 TPictureMap TPictureMap::Stretched(int w, int h, int ow, int oh) {
-  return {{0, 0, double(w), double(h)}, {0, 0, double(ow), double(oh)}};
+  return {w, h, {0, 0, double(w), double(h)}, {0, 0, double(ow), double(oh)}};
+}
+
+TPictureMap TPictureMap::Cropped(int left, int top, int right, int bottom) const {
+  TPictureMap map = *this;
+  map.Shown = {double(left), double(top), double(Width - left - right),
+               double(Height - top - bottom)};
+  return map;
 }
 
 TArea TPictureMap::Map(const TArea& a) const {
@@ -60,16 +83,16 @@ TArea TPictureMap::Map(const TArea& a) const {
 }
 
 TArea EditCodeCell(int cell, int w, int h) {
-  const double width = 0.75 * w / EditCodeBits;
-  return {w / 8.0 + cell * width, h / 8.0, width, h / 4.0};
+  return Cell(cell, EditCodeBits, w, Eighth(h, 1), Eighth(h, 3));
 }
 
 TArea EditPatch(int patch, int w, int h) {
-  const double width = 0.75 * w / EditPatchCount;
-  return {w / 8.0 + patch * width, h / 2.0, width, h / 4.0};
+  return Cell(patch, EditPatchCount, w, Eighth(h, 4), Eighth(h, 6));
 }
 
-TArea EditFreeBand(int w, int h) { return {0, 0.75 * h, double(w), h / 4.0}; }
+TArea EditFreeBand(int w, int h) {
+  return {0, double(Eighth(h, 6)), double(w), double(h - Eighth(h, 6))};
+}
 
 Rgb EditPatchColour(int patch) { return kPatches[std::clamp(patch, 0, EditPatchCount - 1)]; }
 
@@ -77,8 +100,8 @@ void DrawEditPattern(TBitmap& bmp, int n) {
   const int w = bmp.Width(), h = bmp.Height();
   const Rgb black{0, 0, 0}, white{255, 255, 255};
   for (int y = 0; y < h; ++y) {
-    const bool codeRow = 8 * y >= h && 8 * y < 3 * h;
-    const bool patchRow = 8 * y >= 4 * h && 8 * y < 6 * h;
+    const bool codeRow = y >= Eighth(h, 1) && y < Eighth(h, 3);
+    const bool patchRow = y >= Eighth(h, 4) && y < Eighth(h, 6);
     std::uint8_t* p = bmp.ScanLine(y);
     for (int x = 0; x < w; ++x, p += 3) {
       Rgb c = EditBackground;
@@ -101,10 +124,9 @@ Rgb AreaColour(const TBitmap& out, const TPictureMap& map, const TArea& a) {
 }
 
 int ReadEditFrameNumber(const TBitmap& out, const TPictureMap& map) {
-  const int w = int(std::lround(map.Shown.Right())), h = int(std::lround(map.Shown.Bottom()));
   int n = 0;
   for (int cell = 0; cell < EditCodeBits; ++cell) {
-    const int luma = Luma(AreaColour(out, map, EditCodeCell(cell, w, h)));
+    const int luma = Luma(AreaColour(out, map, EditCodeCell(cell, map.Width, map.Height)));
     if (luma > 80 && luma < 176) return -1;
     n = n * 2 + (luma >= 176 ? 1 : 0);
   }

@@ -2,9 +2,11 @@
 // editing convert, and the readers that find its parts again in a converted
 // picture, wherever crop, scaling and bars have put them.
 //
-// The picture of frame n, w x h (parts placed in eighths of the picture so
-// that they keep their place through scaling; the margin of an eighth around
-// them lets a crop of up to an eighth on each side keep every part whole):
+// The picture of frame n, w x h (parts placed in eighths of the picture,
+// rounded up to whole pixels, so that they keep their place through scaling;
+// the margin of an eighth around them lets a crop of up to an eighth on each
+// side keep every part whole; EditCodeCell and EditPatch give the exact
+// pixels):
 //   background  EditBackground (mid grey) wherever no part lies, so that the
 //               picture stands out against black bars;
 //   code row    rows h/8 .. 3h/8, columns w/8 .. 7w/8: EditCodeBits equal cells;
@@ -45,9 +47,10 @@ struct TArea {
   double Bottom() const { return Y + H; }
 };
 
-// The part `Shown` of the source picture (source pixels) appears stretched
-// over `Placed` of the output picture (output pixels).
+// Of a Width x Height source picture, the part `Shown` (source pixels)
+// appears stretched over `Placed` of the output picture (output pixels).
 struct TPictureMap {
+  int Width = 0, Height = 0;
   TArea Shown;
   TArea Placed;
 
@@ -55,6 +58,8 @@ struct TPictureMap {
   static TPictureMap Stretched(int w, int h, int ow, int oh);
   // An output of the source's own size and nothing moved.
   static TPictureMap Same(int w, int h) { return Stretched(w, h, w, h); }
+  // The same output showing the source without the given margins.
+  TPictureMap Cropped(int left, int top, int right, int bottom) const;
 
   // Where source point (x, y) lies in the output.
   double X(double x) const { return Placed.X + (x - Shown.X) * Placed.W / Shown.W; }
@@ -90,7 +95,7 @@ bool IsBlack(const Rgb& c);
 // when there are no bars.
 TArea PictureArea(const TBitmap& out);
 
-// The sharpest colour step along row y (averaged over rows y-1 .. y+1)
+// The sharpest step of brightness along row y (averaged over rows y-1 .. y+1)
 // within `window` pixels of `nearX`: the x such that the step lies between
 // pixels x-1 and x. Compare it with the map's X of a boundary of the source.
 double EdgeAlongRow(const TBitmap& out, int y, double nearX, int window = 8);

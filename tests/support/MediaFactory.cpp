@@ -22,7 +22,7 @@
 namespace fs = std::filesystem;
 
 // Bump when the pattern or the writer changes, so stale cached clips are not reused.
-static constexpr int GeneratorVersion = 2;
+static constexpr int GeneratorVersion = 3;
 
 namespace {
 
