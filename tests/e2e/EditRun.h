@@ -36,19 +36,21 @@ using TestMedia::TPictureMap;
 // when the checks leave the size "as source" (a fixed-size format names its
 // own).
 struct TFamily {
-  const char* Name;  // for test names
-  int Code;          // format code of the catalogue
+  const char* Name;                     // for test names
+  int Code;                             // format code of the catalogue
   int FixedWidth = 0, FixedHeight = 0;  // 0: the source's size
 };
-inline void PrintTo(const TFamily& f, std::ostream* os) { *os << f.Name; }
+inline void PrintTo(const TFamily& f, std::ostream* os) {
+  *os << f.Name;
+}
 
 // One format of every container family the program writes.
 inline const std::vector<TFamily>& Families() {
   static const std::vector<TFamily> families = {
-      {"Avi", 104},         // MPEG-4 part 2 + MP3 in AVI
-      {"MpegPs", 100},      // MPEG-1 video + MP2 in MPEG program stream
-      {"Mp4", 103},         // H.264 + AAC in MP4
-      {"Wmv", 105},         // WMV2 + WMA2 in ASF
+      {"Avi", 104},              // MPEG-4 part 2 + MP3 in AVI
+      {"MpegPs", 100},           // MPEG-1 video + MP2 in MPEG program stream
+      {"Mp4", 103},              // H.264 + AAC in MP4
+      {"Wmv", 105},              // WMV2 + WMA2 in ASF
       {"DvPal", 109, 720, 576},  // DV at its one PAL size
   };
   return families;
@@ -139,8 +141,8 @@ class EditTest : public BatchTest {
     std::string failure;
     for (const TTerminateInfo& n : driver.Notices())
       if (n.TaskIndex >= 0 && !n.Completed) failure += n.ErrorMessage + "; ";
-    EXPECT_EQ(summary.Converted, 1) << failure << "row: " << list_->Row(0).Progress << " "
-                                    << list_->Row(0).ProgressTip;
+    EXPECT_EQ(summary.Converted, 1)
+        << failure << "row: " << list_->Row(0).Progress << " " << list_->Row(0).ProgressTip;
     if (summary.Converted != 1 || driver.OutputFiles().empty()) return {};
     return driver.OutputFiles()[0];
   }
@@ -155,9 +157,8 @@ class EditTest : public BatchTest {
 
 // The output's picture size: the family's own, else the source's.
 inline TPictureMap FamilyMap(const TFamily& family, int w, int h) {
-  return family.FixedWidth
-             ? TPictureMap::Stretched(w, h, family.FixedWidth, family.FixedHeight)
-             : TPictureMap::Same(w, h);
+  return family.FixedWidth ? TPictureMap::Stretched(w, h, family.FixedWidth, family.FixedHeight)
+                           : TPictureMap::Same(w, h);
 }
 
 // The pictures show source frames `first` .. `last` one after another: none

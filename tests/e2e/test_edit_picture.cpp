@@ -19,7 +19,9 @@ namespace {
 
 class EditFamilies : public EditTest, public ::testing::WithParamInterface<TFamily> {};
 
-int Clamp(double v) { return int(std::clamp(v, 0.0, 255.0)); }
+int Clamp(double v) {
+  return int(std::clamp(v, 0.0, 255.0));
+}
 
 // The effects as written for the program: saturation pulls each channel
 // toward or away from the pixel's grey, brightness then contrast (pivot 170)
@@ -28,8 +30,8 @@ Rgb Effects(const Rgb& c, int brightness, int contrast, int saturation, int expo
   int channels[3] = {c.R, c.G, c.B};
   if (brightness != 255 || contrast != 0 || saturation != 255) {
     const int k100 = contrast == 100 ? 99 : contrast;
-    const double k = k100 > 0 ? 1 / std::cos(k100 * std::numbers::pi / 200)
-                              : std::cos(k100 * 0.015708);
+    const double k =
+        k100 > 0 ? 1 / std::cos(k100 * std::numbers::pi / 200) : std::cos(k100 * 0.015708);
     auto weight = [&](int i) { return int(std::uint32_t((i + 1) * saturation) >> 8); };
     const int grey = (c.R + c.G + c.B) / 3;
     for (int& v : channels) {
@@ -99,7 +101,8 @@ TEST_P(EditFamilies, CropAndEffectsGiveTheFormulasPixels) {
   const TPictureMap map = FamilyMap(family, w, h).Cropped(16, 8, 8, 12);
 
   std::vector<TArea> probes;
-  for (int k = 0; k < TestMedia::EditPatchCount; ++k) probes.push_back(TestMedia::EditPatch(k, w, h));
+  for (int k = 0; k < TestMedia::EditPatchCount; ++k)
+    probes.push_back(TestMedia::EditPatch(k, w, h));
   probes.push_back({24, 96, 100, 16});  // background of the free band
   const auto frames = ReadEditFrames(out, map, probes);
   ExpectSourceFrames(frames, 0, kFps - 1);
@@ -169,7 +172,8 @@ TEST_P(EditFamilies, ZoomModesPutBarsAndPictureWhereTheArithmeticSays) {
     EXPECT_NEAR(area.Right(), ow, 2);
     if (zoom.Placed.Y > 0) {
       const TPictureMap whole = TPictureMap::Same(ow, oh);
-      EXPECT_TRUE(TestMedia::IsBlack(TestMedia::AreaColour(pic, whole, {0, 0, double(ow), zoom.Placed.Y})));
+      EXPECT_TRUE(
+          TestMedia::IsBlack(TestMedia::AreaColour(pic, whole, {0, 0, double(ow), zoom.Placed.Y})));
       EXPECT_TRUE(TestMedia::IsBlack(
           TestMedia::AreaColour(pic, whole, {0, zoom.Placed.Bottom(), double(ow), zoom.Placed.Y})));
     }

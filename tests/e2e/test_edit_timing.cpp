@@ -18,7 +18,9 @@ namespace {
 
 const Rgb kRed{230, 30, 30}, kBlue{30, 30, 230}, kYellow{230, 230, 30}, kMagenta{255, 0, 255};
 
-bool Within(int n, int first, int last) { return n >= first && n <= last; }
+bool Within(int n, int first, int last) {
+  return n >= first && n <= last;
+}
 
 class EditFamilies : public EditTest, public ::testing::WithParamInterface<TFamily> {};
 
@@ -39,8 +41,7 @@ TEST_P(EditFamilies, TrimAndTimedWatermarksShowOnTheSourceFramesSet) {
     r.TrimStart = 1000000;
     r.TrimLength = 2600000;
     r.Watermarks.push_back(std::make_unique<TWmRec>(ImageItem(red, 8, 96, 2, 2)));
-    r.Watermarks.push_back(
-        std::make_unique<TWmRec>(TextItem("I", 40, 96, 40, 16, 0xFF00FF, 1, 2)));
+    r.Watermarks.push_back(std::make_unique<TWmRec>(TextItem("I", 40, 96, 40, 16, 0xFF00FF, 1, 2)));
     r.Watermarks.push_back(std::make_unique<TWmRec>(ImageItem(blue, 88, 96)));
     r.Watermarks.push_back(std::make_unique<TWmRec>(ImageItem(yellow, 104, 96)));
   });
@@ -55,9 +56,10 @@ TEST_P(EditFamilies, TrimAndTimedWatermarksShowOnTheSourceFramesSet) {
   };
   const auto frames = ReadEditFrames(out, FamilyMap(family, 160, 120), probes);
   ExpectSourceFrames(frames, 25, 89);
-  ExpectShownOn(frames, 0, kRed, [](int n) { return Within(n, 50, 74); }, "picture of second 2");
-  ExpectShownOn(frames, 1, kMagenta, [](int n) { return Within(n, 25, 74); },
-                "text of seconds 1-2");
+  ExpectShownOn(
+      frames, 0, kRed, [](int n) { return Within(n, 50, 74); }, "picture of second 2");
+  ExpectShownOn(
+      frames, 1, kMagenta, [](int n) { return Within(n, 25, 74); }, "text of seconds 1-2");
   auto always = [](int) { return true; };
   ExpectShownOn(frames, 2, kBlue, always, "lower picture");
   ExpectShownOn(frames, 3, kYellow, always, "upper picture over the lower one");
@@ -84,7 +86,9 @@ struct TSource {
   const char* Name;
   MediaSpec Spec;
 };
-void PrintTo(const TSource& s, std::ostream* os) { *os << s.Name; }
+void PrintTo(const TSource& s, std::ostream* os) {
+  *os << s.Name;
+}
 
 MediaSpec WithBFrames(MediaSpec spec) {
   spec.BFrames = 2;
@@ -125,8 +129,7 @@ TEST_P(EditSources, WatermarkWindowsFollowTheSourcesTimeLine) {
   while (times.at(first) < trim - 0.001) ++first;
   const std::string out = Convert(clip, [&](TlvFilesRecord& r) {
     r.TrimStart = std::int64_t(trim * 1e6);
-    r.Watermarks.push_back(
-        std::make_unique<TWmRec>(TextItem("I", 40, 96, 40, 16, 0xFF00FF, 1, 1)));
+    r.Watermarks.push_back(std::make_unique<TWmRec>(TextItem("I", 40, 96, 40, 16, 0xFF00FF, 1, 1)));
   });
   ASSERT_FALSE(out.empty());
   const auto read = ReadEditFrames(out, TPictureMap::Same(160, 120), {{40, 96, 40, 16}});
@@ -144,16 +147,17 @@ INSTANTIATE_TEST_SUITE_P(Timelines, EditSources,
 TEST_F(EditTest, CommandLineTrimKeepsPicturesOnTheirSourceSeconds) {
   const std::string clip = TestMedia::Get(EditClip());
   const std::string red = Picture("red", 24, 16, kRed);
-  const TChildResult run = TChildProcess::Run(
-      QUOR_CONVERT,
-      {"--quiet", "--output-dir", out_, "--format", "104", "--trim", "1,2.6", "--image",
-       red + "@8,96,from=2,to=2", clip},
-      {{"QUOR_APPDATA", scratch_.Sub("appdata")}});
+  const TChildResult run =
+      TChildProcess::Run(QUOR_CONVERT,
+                         {"--quiet", "--output-dir", out_, "--format", "104", "--trim", "1,2.6",
+                          "--image", red + "@8,96,from=2,to=2", clip},
+                         {{"QUOR_APPDATA", scratch_.Sub("appdata")}});
   ASSERT_EQ(run.Status, 0) << run.Out << run.Err;
   const std::string out = out_ + std::filesystem::path(clip).stem().string() + "_(new).avi";
   // The format's own choices: 320 x 240, the source stretched over it.
-  const auto frames = ReadEditFrames(out, TPictureMap::Stretched(160, 120, 320, 240),
-                                     {{8, 96, 24, 16}});
+  const auto frames =
+      ReadEditFrames(out, TPictureMap::Stretched(160, 120, 320, 240), {{8, 96, 24, 16}});
   ExpectSourceFrames(frames, 25, 89);
-  ExpectShownOn(frames, 0, kRed, [](int n) { return Within(n, 50, 74); }, "picture of second 2");
+  ExpectShownOn(
+      frames, 0, kRed, [](int n) { return Within(n, 50, 74); }, "picture of second 2");
 }
