@@ -24,6 +24,7 @@ extern "C" {
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "support/ChildProcess.h"
+#include "support/EditPattern.h"
 #include "support/MediaFactory.h"
 
 namespace {
@@ -60,38 +61,6 @@ TOutputFacts Inspect(const std::string& path) {
     }
   }
   return facts;
-}
-
-bool IsBlack(const TestMedia::Rgb& c) { return c.R < 24 && c.G < 24 && c.B < 24; }
-
-// Writes a 24-bit BMP of one colour.
-void WriteBmp(const std::string& path, int w, int h, std::uint8_t r, std::uint8_t g,
-              std::uint8_t b) {
-  const int row = (w * 3 + 3) & ~3;
-  const std::uint32_t size = 54 + std::uint32_t(row * h);
-  std::vector<std::uint8_t> f(size, 0);
-  auto put32 = [&](size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) f[at + size_t(i)] = std::uint8_t(v >> (8 * i));
-  };
-  f[0] = 'B';
-  f[1] = 'M';
-  put32(2, size);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, std::uint32_t(w));
-  put32(22, std::uint32_t(h));
-  f[26] = 1;
-  f[28] = 24;
-  put32(34, std::uint32_t(row * h));
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      const size_t at = 54 + size_t(y * row + x * 3);
-      f[at] = b;
-      f[at + 1] = g;
-      f[at + 2] = r;
-    }
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
 }
 
 class CatalogueCli : public ::testing::Test {
@@ -399,7 +368,7 @@ TEST_F(CatalogueCli, CtrlCStopsTheBatchAndKeepsWhatWasWritten) {
 TEST_F(CatalogueCli, EffectsAndWatermarksShowInTheirTimeWindows) {
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(2));
   const std::string picture = scratch_.Path() + "cyan.bmp";
-  WriteBmp(picture, 40, 40, 0, 255, 255);
+  ASSERT_TRUE(TestMedia::WriteSolidBmp(picture, 40, 40, {0, 255, 255}));
   Convert({"--format", "104", "--saturation", "0", "--text",
            "Hi@200,150,from=1,to=1,back=FF00FF,width=100,height=60", "--image",
            picture + "@20,150,to=0", clip});

@@ -17,11 +17,12 @@
 
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/FFmpegLoader.h"
+#include "support/EditPattern.h"
 
 namespace fs = std::filesystem;
 
 // Bump when the pattern or the writer changes, so stale cached clips are not reused.
-static constexpr int GeneratorVersion = 2;
+static constexpr int GeneratorVersion = 3;
 
 namespace {
 
@@ -63,7 +64,8 @@ std::string MediaSpec::Key() const {
     << Height << ";r=" << FpsNum << "/" << FpsDen << ";d=" << Duration << ";ar=" << SampleRate
     << ";ac=" << Channels << ";hz=" << ToneHz << ";lv=" << ToneLevel << ";vb=" << VideoBitRate
     << ";ab=" << AudioBitRate << ";pf=" << PixelFormat << ";lang=" << Language
-    << (Interlaced ? ";il" : "") << (Noise ? ";nz" : "");
+    << (Interlaced ? ";il" : "") << (Noise ? ";nz" : "") << (EditPattern ? ";edit" : "");
+  if (VideoDelay) k << ";vd=" << VideoDelay;
   for (const auto& [key, value] : Metadata) k << ";m:" << key << "=" << value;
   return k.str();
 }
@@ -327,7 +329,9 @@ class TClipWriter {
         best = kind;
       }
     };
-    if (venc_) consider(TNext::Video, videoNext_ < videoTotal_, videoNext_, venc_->time_base);
+    if (venc_)
+      consider(TNext::Video, videoNext_ < videoTotal_, videoNext_ + spec_.VideoDelay,
+               venc_->time_base);
     if (aenc_) consider(TNext::Audio, audioNext_ < audioTotal_, audioNext_, aenc_->time_base);
     if (senc_) consider(TNext::Cue, cueNext_ < cueTotal_, cueNext_, AVRational{1, 1});
     return best;
@@ -374,7 +378,10 @@ class TClipWriter {
   }
 
   void EncodeVideoFrame() {
-    DrawPattern(picture_, static_cast<int>(videoNext_));
+    if (spec_.EditPattern)
+      DrawEditPattern(picture_, static_cast<int>(videoNext_));
+    else
+      DrawPattern(picture_, static_cast<int>(videoNext_));
     if (spec_.Interlaced) {
       if (laterField_.Width() != spec_.Width) laterField_.SetSize(spec_.Width, spec_.Height);
       DrawPattern(laterField_, static_cast<int>(videoNext_) + 1);
@@ -386,7 +393,7 @@ class TClipWriter {
     const std::uint8_t* src[1] = {picture_.Bits()};
     const int srcStride[1] = {picture_.RowSize()};
     FF.sws_scale(sws_, src, srcStride, 0, spec_.Height, vframe_->data, vframe_->linesize);
-    vframe_->pts = videoNext_++;
+    vframe_->pts = spec_.VideoDelay + videoNext_++;
     Drain(venc_, vst_, vframe_);
   }
 

@@ -34,6 +34,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -69,6 +70,10 @@ struct MediaSpec {
                                     // field), so the moving square combs at its edges
   bool Noise = false;               // grain over the bottom half, different in every
                                     // frame, so an encoder needs all the bits it is given
+  bool EditPattern = false;         // the edit pattern of EditPattern.h instead of the
+                                    // one described above
+  int VideoDelay = 0;               // frames: the first picture's time stamp (the sound
+                                    // still starts at 0), a video stream that starts late
 
   // Presets (2 s, 320x240 at 25 fps, 44.1 kHz stereo 440 Hz unless said).
   static MediaSpec Mp4();        // H.264 + AAC in MP4
@@ -94,6 +99,8 @@ struct MediaSpec {
   }
   MediaSpec& Interlace() { Interlaced = true; return *this; }
   MediaSpec& Grainy() { Noise = true; return *this; }
+  MediaSpec& ForEdits() { EditPattern = true; return *this; }
+  MediaSpec& VideoLate(int frames) { VideoDelay = frames; return *this; }
 
   // Stable text of every field; the cache name is derived from it.
   std::string Key() const;
@@ -141,6 +148,13 @@ void DrawPattern(TBitmap& bmp, int n);
 int ReadFrameNumber(const TBitmap& bmp);
 
 // ---- Reading back ----
+// Calls `onFrame` with every decoded picture of the first video stream (a
+// 24-bit bitmap at its decoded size) and its time stamp in seconds from the
+// file's start (the earliest start of its streams: the time a player shows),
+// in the order the decoder emits them, until it returns
+// false. False when the file has no video stream that decodes.
+bool ForEachFrame(const std::string& path,
+                  const std::function<bool(const TBitmap& picture, double seconds)>& onFrame);
 // Frame `index` (0-based, in presentation order as the decoder emits it) of
 // the first video stream as a 24-bit bitmap at its decoded size.
 bool DecodeFrame(const std::string& path, int index, TBitmap& out);

@@ -78,6 +78,10 @@ class TDecoderInput {
   }
 
   AVStream* Stream() const { return ic_->streams[index_]; }
+  // Seconds of the file's start (the earliest start of its streams).
+  double FileStart() const {
+    return ic_->start_time == AV_NOPTS_VALUE ? 0.0 : double(ic_->start_time) / AV_TIME_BASE;
+  }
   AVCodecContext* Decoder() const { return dec_; }
 
   // Seconds of a frame's time stamp in the stream's time base (0 when unset).
@@ -205,6 +209,30 @@ int ReadFrameNumber(const TBitmap& bmp) {
     n = n * 2 + (luma >= 160 ? 1 : 0);
   }
   return n;
+}
+
+bool ForEachFrame(const std::string& path,
+                  const std::function<bool(const TBitmap& picture, double seconds)>& onFrame) {
+  TDecoderInput in;
+  if (!in.Open(path, AVMEDIA_TYPE_VIDEO)) return false;
+  const double origin = in.FileStart();
+  AVRational rate = in.Stream()->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = in.Stream()->r_frame_rate;
+  const double step = rate.num > 0 && rate.den > 0 ? 1 / av_q2d(rate) : 0.0;
+  TBitmap bmp;
+  bool any = false;
+  double last = 0;
+  in.ForEachFrame([&](const AVFrame* f) {
+    if (!ToBitmap(f, bmp)) return false;
+    // A picture without a time (the last one of some files) follows the one before.
+    const double t = f->best_effort_timestamp != AV_NOPTS_VALUE ? in.Seconds(f) - origin
+                     : any                                       ? last + step
+                                                                 : 0.0;
+    any = true;
+    last = t;
+    return onFrame(bmp, t);
+  });
+  return any;
 }
 
 bool DecodeFrame(const std::string& path, int index, TBitmap& out) {

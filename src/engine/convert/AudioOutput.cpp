@@ -49,17 +49,29 @@ bool MuxerRecordsEncoderDelay(const AVOutputFormat* format) {
   return false;
 }
 
+// Codecs whose decoders drop the encoder's start-up delay themselves and
+// give one frame fewer than was encoded: a frame's sound is complete only
+// with the frame after it, which the encoder cannot be asked for (it is not
+// drained), so the last samples fed never come out. Fed the delay again as
+// silence at the end, the encoder releases them.
+bool DecoderDropsEncoderDelay(const AVCodecContext* enc) {
+  return enc->initial_padding > 0 && !(enc->codec->capabilities & AV_CODEC_CAP_DELAY) &&
+         (enc->codec_id == AV_CODEC_ID_WMAV1 || enc->codec_id == AV_CODEC_ID_WMAV2);
+}
+
 // The number of samples (at the encoder's rate) the stream may take in all
 // under a recording time limit; INT64_MAX without one. Where the container
-// cannot tell the decoder to drop the encoder's delay, the delay counts
-// against the limit, so that the decoded sound lasts the limit and ends with
-// the picture.
+// cannot tell the decoder to drop the encoder's delay and the decoder does
+// not drop it either, the delay counts against the limit, so that the
+// decoded sound lasts the limit and ends with the picture.
 std::int64_t AudioSampleLimit(const AVCodecContext* enc, const AVOutputFormat* format,
                               std::int64_t recordingTime) {
   if (recordingTime == UnlimitedRecordingTime || recordingTime < 0 || enc->sample_rate <= 0)
     return INT64_MAX;
   std::int64_t limit = FF.av_rescale(recordingTime, enc->sample_rate, AV_TIME_BASE);
-  if (enc->initial_padding > 0 && !MuxerRecordsEncoderDelay(format)) limit -= enc->initial_padding;
+  if (enc->initial_padding > 0 && !MuxerRecordsEncoderDelay(format) &&
+      !DecoderDropsEncoderDelay(enc))
+    limit -= enc->initial_padding;
   return std::max<std::int64_t>(limit, 0);
 }
 
@@ -332,6 +344,9 @@ void TCustomFFmpeg::FlushAudioFifo(TOutputStream& ost) {
         FF.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(tail->extended_data), n);
     }
   }
+  // Only a stream that took any sound gets the release; an empty one stays empty.
+  const bool fed = ost.AudioNextPts > 0 || FF.av_audio_fifo_size(ost.Fifo.get()) > 0;
+  if (fed && DecoderDropsEncoderDelay(ost.Enc.get())) WriteSilence(ost, ost.Enc->initial_padding);
   EncodeAudioFifo(ost, true);
 }
 

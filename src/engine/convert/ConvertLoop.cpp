@@ -499,6 +499,7 @@ bool TCustomFFmpeg::EndJoinSegment(int fileIndex) {
   int next = fileIndex + 1;
   if (next >= InputFileCount()) return false;
   inputFiles_[size_t(next)]->TsOffset += segmentEnd;
+  inputFiles_[size_t(next)]->SourceOffset += segmentEnd;
   for (TOutputStream* ost : outputStreams_) {
     TInputStream* src =
         size_t(next) < ost->JoinSources.size() ? ost->JoinSources[size_t(next)] : nullptr;

@@ -261,6 +261,8 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
 
   if (ctx->duration > 0 && ctx->duration > totalDuration_) totalDuration_ = ctx->duration;
   file->TsOffset = o.CopyTs ? o.InputTsOffset : o.InputTsOffset - timestamp;
+  file->SourceOffset = file->TsOffset;
+  file->SourceStart = ctx->start_time != AV_NOPTS_VALUE ? ctx->start_time : 0;
   file->TsScale = o.InputTsScale;
   o.InputTsScale = {};
   if (Verbose() >= 0) FF.av_dump_format(ctx, InputFileCount(), fileName.c_str(), 0);

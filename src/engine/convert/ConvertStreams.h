@@ -72,6 +72,13 @@ struct TInputFile {
   AVFormatContext* Ctx = nullptr;      // closed by the destructor
   std::int64_t TsOffset = 0;           // µs added to every packet time
   std::array<double, MaxStreams> TsScale{};
+  // The source's own time line: a packet time less the offset that the
+  // opening (and a join) added, as the stream's time base rounds it, less
+  // the container's start, is its time from the source's start. Kept apart
+  // from TsOffset, which a time-stamp discontinuity changes, so that this
+  // time line stays continuous.
+  std::int64_t SourceOffset = 0;       // µs
+  std::int64_t SourceStart = 0;        // µs
   std::vector<const AVCodec*> Decoders;  // per stream: forced by name, or null
   // Loop state.
   bool EndReached = false;

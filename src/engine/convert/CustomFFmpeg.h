@@ -244,7 +244,11 @@ class TCustomFFmpeg : public IOptionHost {
   void DeinterlaceAndDeliver(TInputStream& ist, AVFrame* frame);
   void DeliverDecoded(TInputStream& ist, AVFrame* frame);
   void PreProcessVideoFrame(TInputStream& ist, AVFrame* frame);
-  void RunCustomHook(TInputStream& ist, AVFrame* frame);
+  void RunCustomHook(AVFrame* frame, std::int64_t sourceTime);
+  // The stream's current time (its pts) on the source's own time line: from
+  // the source's start, before the start position, "itsoffset", the
+  // container's start time and "itsscale" moved it.
+  std::int64_t SourceTime(const TInputStream& ist) const;
   void FilterAndOutputVideo(TOutputStream& ost, TInputStream& ist, AVFrame* frame);
   void FlushVideoGraph(TOutputStream& ost, TInputStream& ist);
   void PullFilteredVideo(TOutputStream& ost, TInputStream& ist);

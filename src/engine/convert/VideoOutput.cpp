@@ -24,7 +24,7 @@ void TCustomFFmpeg::PreProcessVideoFrame(TInputStream& ist, AVFrame* frame) {
   bool hook = hookEnabled_ && OnCustomHook;
   bool modules = frameHooks_ && !frameHooks_->Empty();
   if (hook) {
-    RunCustomHook(ist, frame);
+    RunCustomHook(frame, SourceTime(ist));
     return;
   }
   if (!modules) return;
@@ -38,14 +38,27 @@ void TCustomFFmpeg::PreProcessVideoFrame(TInputStream& ist, AVFrame* frame) {
     pic.data[i] = frame->data[i];
     pic.linesize[i] = frame->linesize[i];
   }
-  frameHooks_->Process(pic, frame->format, frame->width, frame->height, ist.Pts);
+  frameHooks_->Process(pic, frame->format, frame->width, frame->height, SourceTime(ist));
+}
+
+std::int64_t TCustomFFmpeg::SourceTime(const TInputStream& ist) const {
+  const TInputFile& file = *inputFiles_[size_t(ist.FileIndex)];
+  std::int64_t pts = ist.Pts;
+  const double scale =
+      ist.StreamIndex < MaxStreams ? file.TsScale[size_t(ist.StreamIndex)] : 0.0;
+  if (scale != 0) pts = std::llrint(double(pts) / scale);
+  // The packets got the offset in their own time base, rounded.
+  const AVRational tb = ist.St->time_base;
+  const std::int64_t added =
+      FF.av_rescale_q(FF.av_rescale_q(file.SourceOffset, MicroSeconds, tb), tb, MicroSeconds);
+  return pts - added - file.SourceStart;
 }
 
 // The handler gets a bitmap whose rows are converted only when it reaches
 // them, and only a picture it drew on is replaced, by a fresh picture with
 // the rows it drew converted back: the decoder's own stays untouched, so no
 // private copy is needed.
-void TCustomFFmpeg::RunCustomHook(TInputStream& ist, AVFrame* frame) {
+void TCustomFFmpeg::RunCustomHook(AVFrame* frame, std::int64_t sourceTime) {
   bool failed = false;
   THookInfo info;
   if (!hookConverter_->ToBitmapOnDemand(frame)) {
@@ -54,7 +67,7 @@ void TCustomFFmpeg::RunCustomHook(TInputStream& ist, AVFrame* frame) {
   } else {
     info.Bitmap = hookConverter_->Bitmap();
     info.FrameNumber = decodedVideoFrames_;
-    info.PTS = ist.Pts;
+    info.PTS = sourceTime;
     info.Update = true;
     info.StopHook = false;
     try {

@@ -3,6 +3,7 @@
 // metadata.
 #include <cstring>
 #include <fstream>
+#include <map>
 
 #include "engine/convert/ConvertTestUtil.h"
 #include "engine/common/FFmpegException.h"
@@ -58,6 +59,65 @@ TEST(ConvertHook, HandlerDrawsIntoTheEncodedPicture) {
   for (int i : {2, 3, 10, 20}) {
     ASSERT_TRUE(TestMedia::DecodeFrame(out, i, frame));
     EXPECT_FALSE(IsBlue(frame)) << "frame " << i;
+  }
+}
+
+// The handler's time is the picture's time from the source's start (as a
+// player shows it), whatever moved the time stamps on the way: a start
+// position on the input (a trim) or on the output, "itsoffset", a container
+// whose time line starts late, a video stream that starts after the sound,
+// B-frames (in AVI, which keeps no presentation times, the first picture
+// comes a frame late). Every picture carries its frame number, so each time
+// is checked against the time the source gives that very picture.
+TEST(ConvertHook, HandlerTimesAreOnTheSourcesTimeLine) {
+  struct TCase {
+    const char* Name;
+    MediaSpec Spec;
+    Options In, Out;
+  };
+  const MediaSpec plain = MediaSpec::Mp4().Size(160, 120).Seconds(2).NoAudio();
+  MediaSpec bframes = plain;
+  bframes.BFrames = 2;
+  MediaSpec avi = MediaSpec::Avi().Size(160, 120).Seconds(2).NoAudio();
+  avi.BFrames = 2;
+  MediaSpec ts = MediaSpec::Ts().Size(160, 120).Seconds(2).NoAudio();
+  ts.BFrames = 2;
+  const MediaSpec late = MediaSpec::Mp4().Size(160, 120).Seconds(2).VideoLate(10);
+  const std::vector<TCase> cases = {
+      {"plain", plain, {}, {}},
+      {"input start", plain, {{"ss", "0.5"}}, {}},
+      {"output start", plain, {}, {{"ss", "0.5"}}},
+      {"itsoffset", plain, {{"itsoffset", "2"}}, {}},
+      {"B-frames", bframes, {{"ss", "0.3"}}, {}},
+      {"AVI B-frames", avi, {{"ss", "0.3"}}, {}},
+      {"MPEG-TS", ts, {}, {}},
+      {"MPEG-TS start", ts, {{"ss", "0.6"}}, {}},
+      {"late video", late, {}, {}},
+      {"late video start", late, {{"ss", "1"}}, {}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string in = TestMedia::Get(c.Spec);
+    std::map<int, double> sourceTimes;  // frame number -> seconds
+    ASSERT_TRUE(TestMedia::ForEachFrame(in, [&](const TBitmap& picture, double seconds) {
+      sourceTimes[TestMedia::ReadFrameNumber(picture)] = seconds;
+      return true;
+    }));
+    TCustomFFmpeg task;
+    Options out = c.Out;
+    out.push_back({"an", "1"});
+    ASSERT_TRUE(OpenTask(task, in, c.In, OutPath("source_times.avi"), out));
+    task.SetHookEnabled(true);
+    int pictures = 0;
+    task.OnCustomHook = [&](TCustomFFmpeg&, THookInfo& info) {
+      info.Update = false;
+      const int n = TestMedia::ReadFrameNumber(*info.Bitmap);
+      ASSERT_EQ(sourceTimes.count(n), 1u) << n;
+      EXPECT_NEAR(double(info.PTS), sourceTimes[n] * 1e6, 1000.0) << "frame " << n;
+      ++pictures;
+    };
+    RunOk(task);
+    EXPECT_GE(pictures, 20);
   }
 }
 

@@ -80,12 +80,14 @@ TEST(ConvertOutput, MuxPreloadShiftsTheStartOfAProgramStream) {
 }
 
 // A trimmed conversion ends its sound with its picture: the encoder's
-// start-up delay and the last part frame must not lengthen the audio.
+// start-up delay and the last part frame must not lengthen the audio, nor
+// an encoder that holds its last frame back shorten it.
 TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
   std::string in = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
   struct Case {
     const char* name;
     Options options;
+    double seconds = 1;
   } cases[] = {
       {"trim.avi", {{"acodec", "libmp3lame"}, {"t", "1"}}},
       {"trim.mp3", {{"t", "1"}}},
@@ -93,6 +95,9 @@ TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
       {"trim_22k.avi", {{"acodec", "libmp3lame"}, {"ar", "22050"}, {"t", "1"}}},
       // Keeping the sound in step must not pad it with silence past the end.
       {"trim_async.avi", {{"acodec", "libmp3lame"}, {"async", "1"}, {"t", "1"}}},
+      // WMA: the decoder gives one frame fewer than was encoded.
+      {"trim.wmv", {{"vcodec", "wmv2"}, {"acodec", "wmav2"}, {"t", "1"}}},
+      {"whole.wmv", {{"vcodec", "wmv2"}, {"acodec", "wmav1"}}, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -102,7 +107,7 @@ TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
     RunOk(task);
     TestMedia::AudioStats a = TestMedia::ScanAudio(out);
     ASSERT_TRUE(a.Ok);
-    EXPECT_NEAR(double(a.Samples), double(a.SampleRate), 1152)
+    EXPECT_NEAR(double(a.Samples), c.seconds * a.SampleRate, 1152)
         << a.Samples << " samples at " << a.SampleRate;
     EXPECT_GT(a.Rms, 0.2);
   }
