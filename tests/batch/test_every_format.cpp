@@ -74,6 +74,7 @@ struct TReading {
   double Duration = -1;  // seconds
   bool FrontIndex = false;
   TStreamFacts Video, Audio;
+  int Width = 0, Height = 0;  // the probe's
 };
 
 std::string Text(const QJsonObject& track, const char* key) {
@@ -161,6 +162,10 @@ TReading ReadWithProbe(const std::string& file) {
     if (!facts || !facts->Format.empty()) continue;
     facts->Format = FF.avcodec_get_name(par->codec_id);
     facts->CodecId = FourCC(par->codec_tag);
+    if (facts == &r.Video) {
+      r.Width = par->width;
+      r.Height = par->height;
+    }
   }
   return r;
 }
@@ -182,6 +187,7 @@ struct TFormatCase {
   const char* Demuxer;
   const char* VideoCodec;
   const char* FourCC;  // the video tag the container stores ("" for none)
+  int Width, Height;
   const char* AudioCodec;
 };
 
@@ -255,7 +261,19 @@ TEST_P(EveryFormat, PlayersReadWhatTheFormatPromises) {
   EXPECT_EQ(probe.Video.Format, c.VideoCodec ? c.VideoCodec : "");
   if (c.Video) {
     EXPECT_EQ(probe.Video.CodecId, c.FourCC);
+    EXPECT_EQ(probe.Width, c.Width);
+    EXPECT_EQ(probe.Height, c.Height);
+    const TestMedia::VideoStats v = TestMedia::ScanVideo(output);
+    ASSERT_TRUE(v.Ok);
+    // Counted in frames: some muxers leave the last picture without a time stamp.
+    ASSERT_GT(v.FrameRate, 0);
+    EXPECT_NEAR(v.Frames / v.FrameRate, kClipSeconds, kDurationTolerance)
+        << v.Frames << " frames at " << v.FrameRate;
   }
+  const TestMedia::AudioStats a = TestMedia::ScanAudio(output);
+  ASSERT_TRUE(a.Ok);
+  EXPECT_NEAR(a.Duration, kClipSeconds, kDurationTolerance);
+  EXPECT_GT(a.Peak, 0.1);
 }
 
 TEST_P(EveryFormat, TheOutputCheckPassesItAndFailsItsTruncatedCopy) {
@@ -269,45 +287,49 @@ TEST_P(EveryFormat, TheOutputCheckPassesItAndFailsItsTruncatedCopy) {
   EXPECT_FALSE(cut.Passed) << "the first half lasts " << cut.DurationSeconds << " s";
 }
 
-// The MPEG-4 level follows the frame size and rate: 640x480 at 25 frames per
-// second with up to 4 Mbit/s is level 4a of the Simple profile, 320x240 at
-// 768 kbit/s needs level 4a for the rate too, 720x576 level 5.
+// The MPEG-4 level is the lowest of the Simple profile whose limits hold the
+// frame size, the rate of macroblocks and the bit rate: the factory choices
+// (320x240 at 768 kbit/s, 640x480 at 1000 or 1200 kbit/s, 25 frames per
+// second) all need level 4a, the first above 384 kbit/s.
 INSTANTIATE_TEST_SUITE_P(
     Catalogue, EveryFormat,
-    ::testing::Values(
-        TFormatCase{1, "mp4", true, "MPEG-4", "MPEG-4 Visual", "mp4v-20", "Simple@L4a", "AAC",
-                    "mp4", "mpeg4", "mp4v", "aac"},
-        TFormatCase{0, "avi", false, "AVI", "MPEG-4 Visual", "XVID", "Simple@L4a", "MPEG Audio",
-                    "avi", "mpeg4", "XVID", "mp3"},
-        TFormatCase{100, "mpg", false, "MPEG-PS", "MPEG Video", "", "", "MPEG Audio", "mpeg",
-                    "mpeg1video", "", "mp2"},
-        TFormatCase{101, "mpg", false, "MPEG-PS", "MPEG Video", "", "Main@Main", "AC-3", "mpeg",
-                    "mpeg2video", "", "ac3"},
-        TFormatCase{102, "mp4", true, "MPEG-4", "MPEG-4 Visual", "mp4v-20", "Simple@L4a", "AAC",
-                    "mp4", "mpeg4", "mp4v", "aac"},
-        TFormatCase{103, "mp4", true, "MPEG-4", "AVC", "avc1", "High@L3", "AAC", "mp4", "h264",
-                    "avc1", "aac"},
-        TFormatCase{104, "avi", false, "AVI", "MPEG-4 Visual", "XVID", "Simple@L4a", "MPEG Audio",
-                    "avi", "mpeg4", "XVID", "mp3"},
-        TFormatCase{105, "wmv", false, "Windows Media", "WMV2", "WMV2", "", "WMA", "asf", "wmv2",
-                    "WMV2", "wmav2"},
-        TFormatCase{106, "avi", false, "AVI", "MPEG-4 Visual", "DX50", "Simple@L4a", "MPEG Audio",
-                    "avi", "mpeg4", "DX50", "mp3"},
-        TFormatCase{107, "avi", false, "AVI", "MPEG-4 Visual", "XVID", "Simple@L4a", "MPEG Audio",
-                    "avi", "mpeg4", "XVID", "mp3"},
-        TFormatCase{108, "dv", false, "DV", "DV", "", "", "PCM", "dv", "dvvideo", "", "pcm_s16le"},
-        TFormatCase{109, "dv", false, "DV", "DV", "", "", "PCM", "dv", "dvvideo", "", "pcm_s16le"},
-        TFormatCase{200, "mp3", false, "MPEG Audio", nullptr, "", "", "MPEG Audio", "mp3", nullptr,
-                    "", "mp3"},
-        TFormatCase{201, "aac", false, "ADTS", nullptr, "", "", "AAC", "aac", nullptr, "", "aac"},
-        TFormatCase{202, "m4a", true, "MPEG-4", nullptr, "", "", "AAC", "mp4", nullptr, "", "aac"},
-        TFormatCase{203, "wma", false, "Windows Media", nullptr, "", "", "WMA", "asf", nullptr, "",
-                    "wmav2"},
-        TFormatCase{204, "wav", false, "Wave", nullptr, "", "", "PCM", "wav", nullptr, "",
-                    "pcm_s16le"},
-        TFormatCase{205, "ogg", false, "Ogg", nullptr, "", "", "Vorbis", "ogg", nullptr, "",
-                    "vorbis"},
-        TFormatCase{206, "ac3", false, "AC-3", nullptr, "", "", "AC-3", "ac3", nullptr, "",
-                    "ac3"}));
+    ::testing::Values(TFormatCase{1, "mp4", true, "MPEG-4", "MPEG-4 Visual", "mp4v-20", "Simple@4a",
+                                  "AAC", "mp4", "mpeg4", "mp4v", 320, 240, "aac"},
+                      TFormatCase{0, "avi", false, "AVI", "MPEG-4 Visual", "XVID", "Simple@4a",
+                                  "MPEG Audio", "avi", "mpeg4", "XVID", 640, 480, "mp3"},
+                      TFormatCase{100, "mpg", false, "MPEG-PS", "MPEG Video", "", "", "MPEG Audio",
+                                  "mpeg", "mpeg1video", "", 352, 288, "mp2"},
+                      TFormatCase{101, "mpg", false, "MPEG-PS", "MPEG Video", "", "Main@Main",
+                                  "AC-3", "mpeg", "mpeg2video", "", 720, 576, "ac3"},
+                      TFormatCase{102, "mp4", true, "MPEG-4", "MPEG-4 Visual", "mp4v-20",
+                                  "Simple@4a", "AAC", "mp4", "mpeg4", "mp4v", 640, 480, "aac"},
+                      TFormatCase{103, "mp4", true, "MPEG-4", "AVC", "avc1", "High@3", "AAC", "mp4",
+                                  "h264", "avc1", 640, 480, "aac"},
+                      TFormatCase{104, "avi", false, "AVI", "MPEG-4 Visual", "XVID", "Simple@4a",
+                                  "MPEG Audio", "avi", "mpeg4", "XVID", 320, 240, "mp3"},
+                      TFormatCase{105, "wmv", false, "Windows Media", "WMV2", "WMV2", "", "WMA",
+                                  "asf", "wmv2", "WMV2", 320, 240, "wmav2"},
+                      TFormatCase{106, "avi", false, "AVI", "MPEG-4 Visual", "DX50", "Simple@4a",
+                                  "MPEG Audio", "avi", "mpeg4", "DX50", 640, 480, "mp3"},
+                      TFormatCase{107, "avi", false, "AVI", "MPEG-4 Visual", "XVID", "Simple@4a",
+                                  "MPEG Audio", "avi", "mpeg4", "XVID", 640, 480, "mp3"},
+                      TFormatCase{108, "dv", false, "DV", "DV", "", "", "PCM", "dv", "dvvideo", "",
+                                  720, 480, "pcm_s16le"},
+                      TFormatCase{109, "dv", false, "DV", "DV", "", "", "PCM", "dv", "dvvideo", "",
+                                  720, 576, "pcm_s16le"},
+                      TFormatCase{200, "mp3", false, "MPEG Audio", nullptr, "", "", "MPEG Audio",
+                                  "mp3", nullptr, "", 0, 0, "mp3"},
+                      TFormatCase{201, "aac", false, "ADTS", nullptr, "", "", "AAC", "aac", nullptr,
+                                  "", 0, 0, "aac"},
+                      TFormatCase{202, "m4a", true, "MPEG-4", nullptr, "", "", "AAC", "mp4",
+                                  nullptr, "", 0, 0, "aac"},
+                      TFormatCase{203, "wma", false, "Windows Media", nullptr, "", "", "WMA", "asf",
+                                  nullptr, "", 0, 0, "wmav2"},
+                      TFormatCase{204, "wav", false, "Wave", nullptr, "", "", "PCM", "wav", nullptr,
+                                  "", 0, 0, "pcm_s16le"},
+                      TFormatCase{205, "ogg", false, "Ogg", nullptr, "", "", "Vorbis", "ogg",
+                                  nullptr, "", 0, 0, "vorbis"},
+                      TFormatCase{206, "ac3", false, "AC-3", nullptr, "", "", "AC-3", "ac3",
+                                  nullptr, "", 0, 0, "ac3"}));
 
 }  // namespace
