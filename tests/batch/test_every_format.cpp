@@ -73,6 +73,7 @@ struct TReading {
   std::string Container;
   double Duration = -1;  // seconds
   bool FrontIndex = false;
+  std::string Date;  // mediainfo only: the recording or encoding date the header carries
   TStreamFacts Video, Audio;
   int Width = 0, Height = 0;  // the probe's
 };
@@ -101,6 +102,7 @@ TReading ReadWithMediaInfo(const std::string& file) {
       r.Container = Text(track, "Format");
       r.Duration = track.value("Duration").toString().toDouble();
       r.FrontIndex = Text(track, "IsStreamable") == "Yes";
+      r.Date = Text(track, "Recorded_Date") + Text(track, "Encoded_Date");
       continue;
     }
     TStreamFacts* facts = type == "Video" ? &r.Video : type == "Audio" ? &r.Audio : nullptr;
@@ -245,6 +247,8 @@ TEST_P(EveryFormat, PlayersReadWhatTheFormatPromises) {
   EXPECT_EQ(mi.Container, c.Container);
   EXPECT_NEAR(mi.Duration, kClipSeconds, kDurationTolerance);
   EXPECT_EQ(mi.FrontIndex, c.MovFamily);
+  // A header that carries a date carries the conversion's, not the epoch.
+  EXPECT_EQ(mi.Date.find("1970-01-01"), std::string::npos) << mi.Date;
   EXPECT_EQ(mi.Audio.Format, c.Audio);
   EXPECT_EQ(mi.Video.Format, c.Video ? c.Video : "");
   if (c.Video) {
@@ -285,6 +289,31 @@ TEST_P(EveryFormat, TheOutputCheckPassesItAndFailsItsTruncatedCopy) {
   // container's header or index still promises the whole length or not.
   const TOutputCheck cut = CheckOutput(TruncatedCopy(output, 0.5), Expectation());
   EXPECT_FALSE(cut.Passed) << "the first half lasts " << cut.DurationSeconds << " s";
+}
+
+// The iPod format's H.264 choice: the Baseline profile the device plays, at
+// level 3 (up to 640x480), with the index at the front.
+TEST(IpodFormat, H264IsConstrainedBaselineAtLevel3) {
+  TScratchFolder scratch;
+  const std::string appData = scratch.Sub("appdata"), out = scratch.Sub("out");
+  const TChildProcess::TEnv env = {{"QUOR_APPDATA", appData}};
+  ASSERT_EQ(TChildProcess::Run(QUOR_CONVERT, {"--list-formats"}, env).Status, 0);
+  ASSERT_TRUE(platform::WriteIniStrings(appData + kSettingsFileName, "formatInfo1",
+                                        {{"paraVideoEncoder", "libx264"}}));
+  const std::string clip = TestMedia::Get(Clip());
+  const TChildResult run = TChildProcess::Run(
+      QUOR_CONVERT, {"--quiet", "--format", "1", "--output-dir", out, clip}, env);
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string output = out + fs::path(clip).stem().string() + "_(new).mp4";
+  const TReading mi = ReadWithMediaInfo(output);
+  EXPECT_EQ(mi.Video.Format, "AVC");
+  EXPECT_EQ(mi.Video.Profile, "Constrained Baseline@3");
+  EXPECT_TRUE(mi.FrontIndex);
+  EXPECT_NEAR(mi.Duration, kClipSeconds, kDurationTolerance);
+  TOutputExpectation expected;
+  expected.DurationUs = std::int64_t(kClipSeconds * 1e6);
+  const TOutputCheck check = CheckOutput(output, expected);
+  EXPECT_TRUE(check.Passed) << check.Reason;
 }
 
 // The MPEG-4 level is the lowest of the Simple profile whose limits hold the
