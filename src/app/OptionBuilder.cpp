@@ -107,6 +107,27 @@ const std::initializer_list<const char*> kAudioContainers = {
 const std::initializer_list<const char*> kVideoContainers = {
     "ipod", "3gp", "3g2", "avi", "psp", "mov", "vcd", "flv", "mpegts", "vob", "asf", "dv"};
 
+// MPEG-4 Visual in AVI is known to a player by its four-character
+// code alone. The encoders' own codes (FMP4, or lower-case "xvid") are
+// refused by many standalone players and TVs, which look for XVID or for
+// DX50, the code of the fifth DivX release; both are standard tags of the
+// same stream. The Divx format writes DX50, every other AVI format XVID.
+constexpr int kDivxFormatCode = 106;
+constexpr const char* kDivxTag = "DX50";
+constexpr const char* kXvidTag = "XVID";
+const std::initializer_list<const char*> kMpeg4VisualEncoders = {"mpeg4", "libxvid"};
+
+// Containers of the MP4 family. Their index is written at the front (the
+// muxer's own option: one more pass over the file at its end), so that a
+// web page or a phone can start playing before the whole file has arrived.
+const std::initializer_list<const char*> kFrontIndexFormats = {"ipod", "mp4", "m4a", "mov",
+                                                               "3gp",  "3g2", "psp"};
+
+// Containers whose header carries the date the file was recorded, which
+// players show. With none given the muxers write the first second of 1970;
+// the conversion's own moment is the file's date instead.
+const std::initializer_list<const char*> kDatedFormats = {"dv", "asf"};
+
 // Frame sizes the H.263 encoder takes as they are.
 const std::initializer_list<const char*> kH263Sizes = {"704x576", "352x288", "176x144", "160x120",
                                                        "128x96"};
@@ -134,7 +155,8 @@ class TOptionBuild {
  public:
   TOptionBuild(const TBuildContext& context, const TlvFilesRecord& record, int code,
                TOutputOptions& output, const TSourceStreams& source, TInputOptions& input)
-      : profile_(context.ProfileFile, code),
+      : code_(code),
+        profile_(context.ProfileFile, code),
         settings_(context.SettingsFile, context.ProfileFile, code),
         ui_(context.Ui ? context.Ui : &fallbackUi_),
         record_(record),
@@ -150,10 +172,16 @@ class TOptionBuild {
       BuildAudioOnly();
     else
       BuildWithVideo();
+    if (IsOneOf(formatLower_, kFrontIndexFormats)) AddOutputLine(kFrontIndexOption);
+    if (IsOneOf(formatLower_, kDatedFormats)) out_.Metadata.TimeStamp = 0;  // now
   }
 
  private:
   std::string Setting(const char* key, const char* def) const { return settings_.Read(key, def); }
+
+  void AddOutputLine(const std::string& line) {
+    out_.ExtraOptions = out_.ExtraOptions.empty() ? line : out_.ExtraOptions + "\n" + line;
+  }
 
   void ApplyTargetPreset() {
     for (const auto& preset : kTargetPresets) {
@@ -188,6 +216,7 @@ class TOptionBuild {
       ApplyFrameRate();
       if (IsOneOf(formatLower_, kVideoContainers)) out_.FileFormat = format_;
       filter = ApplyFrameSizeAndZoom();
+      ApplyVideoTag();
     }
     // A source without video adds nothing, so a chain the caller set stays valid.
     if (!filter.empty())
@@ -213,6 +242,11 @@ class TOptionBuild {
       for (const auto& preset : kX264Presets)
         if (formatLower_ == preset.From) out_.VideoPreset = preset.To;
     }
+  }
+
+  void ApplyVideoTag() {
+    if (formatLower_ == "avi" && IsOneOf(out_.VideoCodec, kMpeg4VisualEncoders))
+      out_.VideoTag = code_ == kDivxFormatCode ? kDivxTag : kXvidTag;
   }
 
   void ApplyVideoBitRate() {
@@ -500,6 +534,7 @@ class TOptionBuild {
     KiloToUnits(NumberOrThrow(fallback), out_.AudioBitRate);
   }
 
+  int code_;
   TFormatProfile profile_;
   TConversionSettings settings_;
   TDefaultUserInteraction fallbackUi_;

@@ -54,6 +54,10 @@ int ChosenFormatCode(const std::string& settingsFile, IUserInteraction* ui);
 // The same without telling anyone (for naming outputs ahead of a batch).
 int FormatCodeOrDefault(const std::string& settingsFile);
 
+// The output option line that puts an MP4-family file's index at its front;
+// the builder adds it to the output's ExtraOptions of those formats.
+constexpr const char* kFrontIndexOption = "movflags=+faststart";
+
 // Fills `output` and `input` for one file converted to format `formatCode`.
 // The caller has initialised both records and set their file names (and the
 // output's crop and duration, the input's start time); `record.Zoom` holds

@@ -10,19 +10,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "app/BatchDriver.h"
 #include "app/FirstStart.h"
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
-#include "editing/BmpCache.h"
 #include "cli/ConsoleRun.h"
 #include "cli/RawMode.h"
+#include "editing/BmpCache.h"
 #include "engine/common/FFmpegException.h"
 #include "engine/common/MainThread.h"
 #include "engine/component/FFmpegVCL.h"
 #include "engine/libav/MediaUtils.h"
+#include "engine/probe/OutputCheck.h"
 #include "platform/Folders.h"
 #include "profiles/FormatCatalog.h"
 
@@ -197,11 +200,21 @@ class TConsoleUserInteraction : public IUserInteraction {
 };
 
 // The progress window on a terminal: one live line, a line per finished
-// file, Ctrl+C as its Cancel button.
+// file, Ctrl+C as its Cancel button. It is also the driver's output checker:
+// the check the window's Start makes, remembered per output so that the
+// file's line tells when it failed. The checker runs on the converter's
+// notice thread, the rest on the main thread; the mutex guards the results.
 class TConsoleProgressView : public IProgressView {
  public:
   TConsoleProgressView(TBatchDriver& driver, TQueuedHandOver& handOver, bool quiet)
-      : driver_(driver), handOver_(handOver), line_(quiet) {}
+      : driver_(driver), handOver_(handOver), line_(quiet) {
+    driver_.SetOutputChecker([this](const std::string& file, const TOutputExpectation& expected) {
+      TOutputCheck check = CheckOutput(file, expected);
+      std::lock_guard lock(checksMutex_);
+      checks_[file] = check;
+      return check;
+    });
+  }
 
   void RunModal() override {
     closed_ = false;
@@ -233,8 +246,11 @@ class TConsoleProgressView : public IProgressView {
     const auto& outputs = driver_.OutputFiles();
     const std::string output =
         info.TaskIndex < int(outputs.size()) ? outputs[size_t(info.TaskIndex)] : std::string();
+    const std::string checkFailure = info.Completed ? CheckFailure(output) : std::string();
     if (info.Failed) {
       std::fprintf(stderr, "failed: %s: %s\n", output.c_str(), info.ErrorMessage.c_str());
+    } else if (!checkFailure.empty()) {
+      std::fprintf(stderr, "%s: Check failed: %s\n", output.c_str(), checkFailure.c_str());
     } else {
       std::printf("%s: %s\n", info.Completed ? "done" : "stopped", output.c_str());
     }
@@ -255,11 +271,20 @@ class TConsoleProgressView : public IProgressView {
   bool Cancelled() const { return cancelled_; }
 
  private:
+  // Why the output failed its check; "" when it passed or was not checked.
+  std::string CheckFailure(const std::string& output) {
+    std::lock_guard lock(checksMutex_);
+    const auto found = checks_.find(output);
+    return found == checks_.end() || found->second.Passed ? std::string() : found->second.Reason;
+  }
+
   TBatchDriver& driver_;
   TQueuedHandOver& handOver_;
   TProgressLine line_;
   bool closed_ = true;
   bool cancelled_ = false;
+  std::mutex checksMutex_;
+  std::map<std::string, TOutputCheck> checks_;  // output file -> its check
 };
 
 // Fonts come from the application object; a terminal has no display, so the
@@ -399,7 +424,9 @@ int ListFormats(const TAppSettings& settings) {
 }
 
 int ExitCodeOf(const TBatchDriver& driver, bool cancelled) {
-  bool failed = !driver.SkippedRows().empty(), stopped = cancelled;
+  // The summary counts a completed file that failed its output check as failed.
+  bool failed = !driver.SkippedRows().empty() || driver.Summary().Failed > 0;
+  bool stopped = cancelled;
   for (const auto& n : driver.Notices()) {
     if (n.TaskIndex < 0) continue;
     failed |= n.Failed;
@@ -573,8 +600,12 @@ void PrintCatalogueUsage(std::FILE* to) {
       "The settings live in $QUOR_APPDATA, else $XDG_CONFIG_HOME/quor (~/.config/quor).\n"
       "Ctrl+C (or SIGTERM) stops the conversion; the file being written keeps what was\n"
       "converted.\n"
-      "Exit status: 0 converted, 1 a file failed or could not be read, 2 bad command\n"
-      "line, 130 stopped by Ctrl+C, 143 stopped by SIGTERM.\n",
+      "Each output is checked as the window's Start checks it: it opens, lasts what\n"
+      "was asked for, its first and last second decode, and its sound and picture\n"
+      "start together. An output that fails prints \"Check failed: REASON\" and counts\n"
+      "as a failed file.\n"
+      "Exit status: 0 converted, 1 a file failed (its output check included) or could\n"
+      "not be read, 2 bad command line, 130 stopped by Ctrl+C, 143 stopped by SIGTERM.\n",
       to);
 }
 

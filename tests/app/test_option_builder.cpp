@@ -310,6 +310,50 @@ TEST_F(OptionBuilder, VideoCodecTargetsAndPresets) {
   EXPECT_EQ(out_.TargetNorm, 2);
 }
 
+// What players read before they play: the four-character code of MPEG-4
+// Visual in AVI, the index at the front of the MP4 family, the date of DV
+// and ASF headers.
+TEST_F(OptionBuilder, ContainerDetailsPlayersLookFor) {
+  for (const char* encoder : {"mpeg4", "libxvid"}) {
+    Settings({{"paraVideoEncoder", encoder}});
+    Build();
+    EXPECT_EQ(out_.VideoTag, "XVID") << encoder;
+  }
+  // The Divx format, with the same choices.
+  for (const std::string& file : {context_.ProfileFile, context_.SettingsFile}) {
+    std::vector<std::pair<std::string, std::string>> section;
+    for (const std::string& key : platform::ReadIniKeys(file, kSection))
+      section.emplace_back(key, platform::ReadIniString(file, kSection, key, ""));
+    ASSERT_TRUE(platform::WriteIniStrings(file, "formatInfo106", section));
+  }
+  InitOutputOptions(out_);
+  BuildConversionOptions(context_, record_, 106, out_, source_, in_);
+  EXPECT_EQ(out_.VideoTag, "DX50");
+  Settings({{"paraVideoEncoder", "wmv2"}});
+  Build();
+  EXPECT_EQ(out_.VideoTag, "");
+  EXPECT_EQ(out_.ExtraOptions, "");
+  EXPECT_EQ(out_.Metadata.TimeStamp, -1.0);
+
+  Settings({{"paraVideoEncoder", "mpeg4"}});
+  for (const char* format : {"mp4", "ipod", "M4A"}) {
+    Profile({{"Format", format}});
+    Build();
+    EXPECT_EQ(out_.ExtraOptions, kFrontIndexOption) << format;
+    EXPECT_EQ(out_.VideoTag, "") << format;
+  }
+  Settings({{"paraVideoEncoder", ""}});  // audio only
+  Build();
+  EXPECT_EQ(out_.ExtraOptions, kFrontIndexOption);
+
+  for (const char* format : {"dv", "asf"}) {
+    Profile({{"Format", format}});
+    Build();
+    EXPECT_EQ(out_.Metadata.TimeStamp, 0.0) << format;  // the conversion's moment
+    EXPECT_EQ(out_.ExtraOptions, "") << format;
+  }
+}
+
 TEST_F(OptionBuilder, VideoBitRateAndFrameRate) {
   Build();
   EXPECT_EQ(out_.VideoBitRate, 1000000);

@@ -11,6 +11,7 @@
 #include "engine/convert/ConvertStreams.h"
 #include "engine/convert/CustomFFmpeg.h"
 #include "engine/convert/FrameHookModules.h"
+#include "engine/convert/StreamLevels.h"
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/libav/MediaUtils.h"
@@ -363,6 +364,26 @@ void TCustomFFmpeg::FailWithMapping(const std::string& message, bool logIt) cons
   throw FFmpegException(message);
 }
 
+// MPEG-4 Visual declares its level from what it is. The library's
+// own encoder writes the level it is given, and level 1 (176x144) when it is
+// given none; libxvid writes a level of its own choosing, which its headers
+// get replaced with (EncodeFrame). A level asked for on the command line
+// stays, and so does the level of an Advanced Simple stream (B-frames or
+// quarter-pixel motion), whose levels count differently.
+static void ChooseMpeg4Level(TOutputStream& ost, const AVCodec* codec) {
+  AVCodecContext* enc = ost.Enc.get();
+  if (ost.Type != AVMEDIA_TYPE_VIDEO || codec->id != AV_CODEC_ID_MPEG4) return;
+  if (enc->level != FF_LEVEL_UNKNOWN || enc->max_b_frames > 0 || (enc->flags & AV_CODEC_FLAG_QPEL))
+    return;
+  const AVRational rate = enc->framerate.num > 0 ? enc->framerate : av_inv_q(enc->time_base);
+  const int level = Mpeg4SimpleLevel(enc->width, enc->height, rate,
+                                     std::max<std::int64_t>(enc->bit_rate, enc->rc_max_rate));
+  if (std::strcmp(codec->name, "mpeg4") == 0)
+    enc->level = level;
+  else
+    ost.Mpeg4Level = level;
+}
+
 void TCustomFFmpeg::OpenEncoders() {
   for (TOutputStream* p : outputStreams_) {
     TOutputStream& ost = *p;
@@ -384,6 +405,7 @@ void TCustomFFmpeg::OpenEncoders() {
         enc->subtitle_header_size = dec->subtitle_header_size;
       }
       if (ost.Type == AVMEDIA_TYPE_AUDIO) CheckEncoderChannels(codec, enc->ch_layout.nb_channels);
+      ChooseMpeg4Level(ost, codec);
       AVDictionary* opts = options_.Generic.CopyPrivateCodecOptions(ost.Type);
       int err;
       {
@@ -398,6 +420,7 @@ void TCustomFFmpeg::OpenEncoders() {
                             ost.FileIndex, ost.Index, TypeName(ost.Type).c_str()),
                         true);
       ost.EncoderOpen = true;
+      if (ost.Mpeg4Level) SetMpeg4SimpleLevel(enc->extradata, enc->extradata_size, ost.Mpeg4Level);
       globalHeaderBytes_ += enc->extradata_size;
       if (FF.avcodec_parameters_from_context(ost.St->codecpar, enc) < 0)
         throw FFmpegException("av_mallocz fail");

@@ -120,6 +120,7 @@ struct TOutputStream {
   TCodecContextPtr Enc;                // encoder context (settings, then opened)
   bool EncoderOpen = false;
   bool EncoderFlushed = false;
+  int Mpeg4Level = 0;                  // written into the encoder's headers; 0: left alone
   std::string BitstreamFilters;        // "name[=opts],..." from the pending chain
   TBsfPtr Bsf;
   float Quality = 0;                   // "qscale" x 118, or from the packets

@@ -9,6 +9,7 @@
 #include "engine/convert/ConvertStreams.h"
 #include "engine/convert/CustomFFmpeg.h"
 #include "engine/convert/FrameHookModules.h"
+#include "engine/convert/StreamLevels.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/libav/FrameConverter.h"
 #include "engine/libav/MediaUtils.h"
@@ -268,6 +269,8 @@ int TCustomFFmpeg::EncodeFrame(TOutputStream& ost, const AVFrame* frame) {
           ost.TotalErrors[size_t(i)] += ost.LastErrors[size_t(i)];
         }
       }
+      if (ost.Mpeg4Level && FF.av_packet_make_writable(pkt.get()) >= 0)
+        SetMpeg4SimpleLevel(pkt->data, pkt->size, ost.Mpeg4Level);
       videoBytes_ += pkt->size;
       ++ost.PacketsOut;
       if (!options_.VStatsFileName.empty()) WriteVideoStats(ost, pkt->size);

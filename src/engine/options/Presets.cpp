@@ -121,9 +121,12 @@ std::vector<TOptionsPreset> MakePresets() {
       {"libx264-psp", PspText(nullptr, nullptr, nullptr)},
       {"libx264-mp4", PspText(nullptr, nullptr, nullptr)},
       {"libx264-ps3", PspText("b=1250000", "maxrate=1500000", "maxrate=3500000")},
+      // The iPod plays the Baseline profile only: no B-frames, no 8x8
+      // transform, no weighted prediction (besides CAVLC, coder=0).
       {"libx264-ipod",
-       Lines({"coder=0", "flags=+loop", "level=30", "cmp=+chroma",
-              "partitions=+parti4x4+parti8x8+partp8x8", "me_method=umh", "subq=7", "me_range=16",
+       Lines({"coder=0", "bf=0", "flags2=-wpred-dct8x8", "wpredp=0", "flags=+loop", "level=30",
+              "cmp=+chroma", "partitions=+parti4x4+parti8x8+partp8x8", "me_method=umh", "subq=7",
+              "me_range=16",
               "g=250", "keyint_min=25", "sc_threshold=40", "i_qfactor=0.71", "b_strategy=1",
               "qcomp=0.6", "qmin=10", "qmax=51", "qdiff=4", "refs=1", "directpred=1", "trellis=2",
               "b=1000000", "maxrate=1250000", "bufsize=4000000", "bt=256000", "sc_threshold=40"})},

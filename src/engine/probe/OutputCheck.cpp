@@ -1,5 +1,6 @@
 #include "engine/probe/OutputCheck.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -28,7 +29,8 @@ struct TStreamDecoder {
   AVCodecContext* Context = nullptr;
   AVRational TimeBase{1, 1};
   std::int64_t FirstUs = AV_NOPTS_VALUE;  // time of the first frame decoded from the start
-  int Frames = 0;
+  int Frames = 0;                         // decoded in the current span
+  std::int64_t EndUs = AV_NOPTS_VALUE;    // latest end of a packet that decoded, in any span
 
   ~TStreamDecoder() {
     if (!Context) return;
@@ -77,25 +79,61 @@ bool Decode(TStreamDecoder& decoder, const AVPacket* packet, AVFrame* frame) {
   return rc == AVERROR(EAGAIN) || rc == AVERROR_EOF;
 }
 
+// The end of a packet's time: its presentation time (else its decoding
+// time) plus its duration.
+std::int64_t PacketEndUs(const AVPacket& packet, AVRational tb) {
+  const std::int64_t ts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+  if (ts == AV_NOPTS_VALUE) return AV_NOPTS_VALUE;
+  return ToUs(ts + std::max<std::int64_t>(packet.duration, 0), tb);
+}
+
+// One pass of reading and decoding.
+struct TSpan {
+  std::int64_t UntilUs = INT64_MAX;  // every stream has passed it: the pass ends
+  const char* Where = "";            // "first second", for the reasons
+  // The pass starts where a seek landed. A demuxer without an index (a
+  // program stream, for one) lands on a byte position, often inside an
+  // audio frame or before the next picture that decodes alone: what a
+  // stream cannot decode before its first picture or sound there is the
+  // seek's doing, not the file's. Errors after that first frame count.
+  bool AfterSeek = false;
+};
+
+// Decodes `packet` (null: drains) into `decoder`; false when the failure,
+// if any, fails the output.
+bool DecodeInSpan(TStreamDecoder& decoder, const AVPacket* packet, AVFrame* frame,
+                  const TSpan& span) {
+  if (Decode(decoder, packet, frame)) {
+    if (packet) {
+      const std::int64_t end = PacketEndUs(*packet, decoder.TimeBase);
+      if (end != AV_NOPTS_VALUE && (decoder.EndUs == AV_NOPTS_VALUE || end > decoder.EndUs))
+        decoder.EndUs = end;
+    }
+    return true;
+  }
+  return span.AfterSeek && decoder.Frames == 0;
+}
+
 // Reads and decodes packets from the current place until every stream has
-// passed `untilUs` (or the file ends). Returns "" or the failure.
+// passed the span's end (or the file ends). Returns "" or the failure.
 std::string DecodeSpan(AVFormatContext* format,
-                       std::vector<std::unique_ptr<TStreamDecoder>>& decoders, std::int64_t untilUs,
-                       const char* where) {
+                       std::vector<std::unique_ptr<TStreamDecoder>>& decoders, const TSpan& span) {
   std::unique_ptr<AVPacket, TPacketFree> packet(FF.av_packet_alloc());
   std::unique_ptr<AVFrame, TFrameFree> frame(FF.av_frame_alloc());
+  const std::string doesNotDecode = std::string("the ") + span.Where + " does not decode";
   std::vector<bool> passed(decoders.size(), false);
   size_t done = 0;
   while (done < decoders.size()) {
     const int rc = FF.av_read_frame(format, packet.get());
     if (rc == AVERROR_EOF) break;
-    if (rc < 0) return std::string("the ") + where + " cannot be read (" + ErrorMessage(rc) + ")";
+    if (rc < 0)
+      return std::string("the ") + span.Where + " cannot be read (" + ErrorMessage(rc) + ")";
     for (size_t i = 0; i < decoders.size(); ++i) {
-      if (decoders[i]->Index != packet->stream_index) continue;
-      if (!Decode(*decoders[i], packet.get(), frame.get()))
-        return std::string("the ") + where + " does not decode";
-      const std::int64_t us = ToUs(packet->pts, decoders[i]->TimeBase);
-      if (!passed[i] && us != AV_NOPTS_VALUE && us >= untilUs) {
+      TStreamDecoder& decoder = *decoders[i];
+      if (decoder.Index != packet->stream_index) continue;
+      if (!DecodeInSpan(decoder, packet.get(), frame.get(), span)) return doesNotDecode;
+      const std::int64_t us = ToUs(packet->pts, decoder.TimeBase);
+      if (!passed[i] && us != AV_NOPTS_VALUE && us >= span.UntilUs) {
         passed[i] = true;
         ++done;
       }
@@ -103,8 +141,7 @@ std::string DecodeSpan(AVFormatContext* format,
     FF.av_packet_unref(packet.get());
   }
   for (auto& decoder : decoders) {
-    if (!Decode(*decoder, nullptr, frame.get()))
-      return std::string("the ") + where + " does not decode";
+    if (!DecodeInSpan(*decoder, nullptr, frame.get(), span)) return doesNotDecode;
     FF.avcodec_flush_buffers(decoder->Context);
   }
   return {};
@@ -178,7 +215,7 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
 
   const std::int64_t start = format->start_time != AV_NOPTS_VALUE ? format->start_time : 0;
   if (std::string failure =
-          DecodeSpan(format.get(), decoders, start + expected.DecodeSpanUs, "first second");
+          DecodeSpan(format.get(), decoders, TSpan{start + expected.DecodeSpanUs, "first second"});
       !failure.empty()) {
     result.Reason = failure;
     return result;
@@ -205,7 +242,8 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
       result.Reason = "the output cannot be searched to its last second";
       return result;
     }
-    if (std::string failure = DecodeSpan(format.get(), decoders, INT64_MAX, "last second");
+    if (std::string failure =
+            DecodeSpan(format.get(), decoders, TSpan{INT64_MAX, "last second", true});
         !failure.empty()) {
       result.Reason = failure;
       return result;
@@ -217,6 +255,19 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
             std::string(d->Context->codec_type == AVMEDIA_TYPE_AUDIO ? "sound" : "picture");
         return result;
       }
+  }
+  // A file cut short may still say it lasts the whole time: its header or
+  // index was written before the end went missing.
+  std::int64_t decodedEnd = AV_NOPTS_VALUE;
+  for (const auto& d : decoders)
+    if (d->EndUs != AV_NOPTS_VALUE) decodedEnd = std::max(decodedEnd, d->EndUs);
+  if (duration > 0 && (decodedEnd == AV_NOPTS_VALUE ||
+                       decodedEnd - start < duration - expected.DurationToleranceUs)) {
+    result.Reason = "the output's picture and sound end at " +
+                    (decodedEnd == AV_NOPTS_VALUE ? std::string("an unknown time")
+                                                  : Seconds(decodedEnd - start)) +
+                    ", though it says it lasts " + Seconds(duration);
+    return result;
   }
   result.Passed = true;
   return result;

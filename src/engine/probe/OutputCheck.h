@@ -1,6 +1,8 @@
 // The check a finished conversion's output gets before the batch calls it
 // done: the file opens, lasts what was asked for, its first and last second
-// decode, and its sound and picture start together.
+// decode, its sound and picture start together, and what decodes reaches the
+// end the file declares (a file cut short may keep a header or index that
+// promises the whole length).
 //
 // Reads the file only. Takes the codec lock around decoder open and close
 // and the stream-information look-up, like every component. Any thread.
