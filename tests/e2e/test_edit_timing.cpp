@@ -114,9 +114,6 @@ std::string SourceName(const ::testing::TestParamInfo<std::tuple<TSource, bool>>
 
 TEST_P(EditSources, WatermarkWindowsFollowTheSourcesTimeLine) {
   const auto& [source, trimmed] = GetParam();
-  if (trimmed && source.Spec.Format == "mpegts")
-    GTEST_SKIP() << "known fault, open: a trim of a transport stream loses the pictures up to "
-                    "the next key picture after the trim point (the first one is held instead)";
   UseFamily(Families()[0]);
   const std::string clip = TestMedia::Get(source.Spec);
   // Each source frame's own time, as the source gives it.

@@ -222,14 +222,19 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
   auto roomLeft = [&] { return SamplesLeft(limit, ost); };
   if (roomLeft() <= 0) return;
 
-  int skip = 0;
+  // Sound before the start of the output's time line is dropped, as the
+  // pictures there are: the run-up from the key picture before a trim's
+  // start, a stream moved earlier than the others.
+  const double start = SyncInputTime(ost) * outRate;
+  int skip = start < 0 ? int(std::min<double>(std::llrint(-start), count)) : 0;
+  if (skip >= count) return;
   const double fifoSamples = FF.av_audio_fifo_size(ost.Fifo.get());
   if (options_.AudioSyncMethod) {
-    double delta = SyncInputTime(ost) * outRate - double(ost.SyncOpts) - fifoSamples;
+    double delta = start + skip - double(ost.SyncOpts) - fifoSamples;
     if (std::fabs(delta) > 50) {
       if (ist.IsStart || std::fabs(delta) > double(options_.AudioDriftThreshold) * outRate) {
         if (delta < 0) {
-          skip = int(std::min<double>(std::trunc(-delta), count));
+          skip = int(std::min<double>(skip + std::trunc(-delta), count));
           if (Verbose() > 2)
             LogF(llVerbose, "discarding %d audio samples", int(std::trunc(-delta)));
           ist.IsStart = false;
@@ -250,7 +255,7 @@ void TCustomFFmpeg::AudioOutput(TOutputStream& ost, TInputStream& ist, const AVF
       }
     }
   } else {
-    ost.SyncOpts = std::llrint(SyncInputTime(ost) * outRate) - std::int64_t(fifoSamples);
+    ost.SyncOpts = std::llrint(start) + skip - std::int64_t(fifoSamples);
   }
 
   // The recording time ends the sound at its sample, not at the end of the

@@ -71,6 +71,51 @@ std::string JoinFilters(std::vector<std::string>& chain) {
   return joined;
 }
 
+// Whether the first key picture of stream `video` read from where `ctx`
+// stands is no later than `timestamp` (µs on the file's clock), so that
+// decoding from there shows every picture from the timestamp on. The
+// pictures before it cannot be decoded and lie before the timestamp.
+bool KeyPictureInTime(AVFormatContext* ctx, int video, std::int64_t timestamp) {
+  const AVStream* st = ctx->streams[video];
+  const std::int64_t limit = FF.av_rescale_q(timestamp, {1, AV_TIME_BASE}, st->time_base);
+  AVPacket* pkt = FF.av_packet_alloc();
+  if (!pkt) return false;
+  bool decided = false, inTime = false;
+  // A key picture comes within a few thousand packets; a file without one gives up.
+  for (int read = 0; !decided && read < 5000 && FF.av_read_frame(ctx, pkt) >= 0; ++read) {
+    if (pkt->stream_index == video) {
+      const std::int64_t t = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+      const bool late = t != AV_NOPTS_VALUE && t > limit;
+      inTime = (pkt->flags & AV_PKT_FLAG_KEY) && !late;
+      decided = inTime || late;
+    }
+    FF.av_packet_unref(pkt);
+  }
+  FF.av_packet_free(&pkt);
+  return inTime;
+}
+
+// Places `ctx` so that reading starts at a key picture at or before
+// `timestamp`: the pictures between it and the timestamp are decoded and
+// dropped, none after it is lost. Files with an index land there at once;
+// those sought by searching their time stamps (transport streams) may land
+// on any picture and are sought again further back, a step twice as long
+// each time. False when the file cannot seek at all.
+bool SeekToKeyPictureBefore(AVFormatContext* ctx, std::int64_t timestamp) {
+  int video = FF.av_find_best_stream(ctx, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  if (video >= 0 && (ctx->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) video = -1;
+  const std::int64_t first = ctx->start_time != AV_NOPTS_VALUE ? ctx->start_time : 0;
+  std::int64_t target = timestamp;
+  for (std::int64_t step = AV_TIME_BASE / 2; video >= 0 && step <= 64 * AV_TIME_BASE; step *= 2) {
+    if (FF.av_seek_frame(ctx, -1, target, AVSEEK_FLAG_BACKWARD) < 0) break;
+    if (KeyPictureInTime(ctx, video, timestamp))
+      return FF.av_seek_frame(ctx, -1, target, AVSEEK_FLAG_BACKWARD) >= 0;
+    if (target <= first) break;
+    target = std::max(first, timestamp - step);
+  }
+  return FF.av_seek_frame(ctx, -1, target, AVSEEK_FLAG_BACKWARD) >= 0;
+}
+
 }  // namespace
 
 // ---- codec lookup ----
@@ -201,7 +246,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
   std::int64_t timestamp = o.StartTime;
   if (ctx->start_time != AV_NOPTS_VALUE) timestamp += ctx->start_time;
   if (o.StartTime != 0) {
-    if (FF.av_seek_frame(ctx, -1, timestamp, AVSEEK_FLAG_BACKWARD) < 0 && Verbose() > 0)
+    if (!SeekToKeyPictureBefore(ctx, timestamp) && Verbose() > 0)
       LogF(llVerbose, "%s: could not seek to position %0.3f", fileName.c_str(),
            double(timestamp) / 1000000);
   }

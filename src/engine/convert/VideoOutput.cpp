@@ -155,7 +155,11 @@ bool TCustomFFmpeg::VariableFrameRate(const TOutputStream& ost) const {
 int TCustomFFmpeg::VideoFrameCount(TOutputStream& ost, double syncInput) {
   int frames = 1;
   const int method = options_.VideoSyncMethod;
-  if (method != 0) {
+  if (syncInput < -0.5) {
+    // Before the start of the output's time line (the run-up from the key
+    // picture before a trim's start): not shown, whatever the sync method.
+    frames = 0;
+  } else if (method != 0) {
     double vdelta = syncInput - double(ost.SyncOpts);
     const bool variable = VariableFrameRate(ost);
     if (vdelta < -1.1) {

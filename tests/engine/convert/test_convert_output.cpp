@@ -1,5 +1,6 @@
 // What the written output carries: muxer timing, pixel aspect, audio length.
 #include "engine/convert/ConvertTestUtil.h"
+#include "support/EditPattern.h"
 
 using namespace convtest;
 
@@ -111,6 +112,36 @@ TEST(ConvertOutput, TrimmedAudioMatchesTheTrimLength) {
         << a.Samples << " samples at " << a.SampleRate;
     EXPECT_GT(a.Rms, 0.2);
   }
+}
+
+// A trim of a source sought by its time stamps (a transport stream, whose
+// seek lands on any picture) starts from the key picture before the trim
+// and drops what lies before it, pictures and sound alike: the output shows
+// the trim's own picture first and every one after it, and its sound lasts
+// as long as its pictures.
+TEST(ConvertOutput, TransportStreamTrimStartsAtItsOwnPicture) {
+  MediaSpec spec = MediaSpec::Ts().ForEdits().Size(160, 120).Seconds(3);
+  spec.BFrames = 2;
+  const std::string in = TestMedia::Get(spec);
+  const std::map<int, double> times = TestMedia::EditFrameTimes(in);
+  ASSERT_EQ(times.size(), 75u);
+  int first = 0;  // the source's frame at 1.2 s on its own clock
+  while (times.at(first) < 1.2 - 0.001) ++first;
+  const std::string out = OutPath("ts_trim.avi");
+  TCustomFFmpeg task;
+  ASSERT_TRUE(OpenTask(task, in, {{"ss", "1.2"}}, out,
+                       {{"vcodec", "mpeg4"}, {"acodec", "libmp3lame"}, {"r", "25"}}));
+  RunOk(task);
+  const auto frames = TestMedia::ReadEditFrames(out, TestMedia::TPictureMap::Same(160, 120), {});
+  ASSERT_FALSE(frames.empty());
+  EXPECT_EQ(frames.front().Number, first);
+  EXPECT_EQ(frames.back().Number, 74);
+  const TestMedia::AudioStats sound = TestMedia::ScanAudio(out);
+  ASSERT_TRUE(sound.Ok);
+  // The source's sound from the trim on, give or take the encoders' start-up
+  // delays and whole frames (a run-up kept would add half a second).
+  const TestMedia::AudioStats source = TestMedia::ScanAudio(in);
+  EXPECT_NEAR(sound.Duration, source.Duration - 1.2, 0.1);
 }
 
 // The pixel shape written for the output follows the picture to the encoder:
