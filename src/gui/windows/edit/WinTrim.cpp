@@ -61,13 +61,22 @@ TfrmTrim::TfrmTrim(TSourceList& list, std::string settingsFile, QWidget* parent)
   setModal(true);
   CreateControls();
   CreateBars();
+  TPlaybackPanel::TControls controls;
+  controls.Play = imgbtnPlay;
+  controls.Pause = imgbtnpause;
+  controls.Stop = imgbtnStop;
+  controls.Bar = trcPreview;
+  controls.Time = lblTime;
+  controls.Length = lblPTS;
+  controls.Panel = imgPreview;
   playback_ = std::make_unique<TEditPlayback>(
-      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS,
-                               imgPreview},
-      TEditPlayback::TBarRules{editbars::kPlayThumbWidth / 2.0, false}, settingsFile_);
+      controls, TPlaybackPanel::TLook{editbars::kPlayThumbWidth / 2.0}, TBarRounding::Round,
+      settingsFile_);
   playback_->SetDisplay(imgPreview, kPanelWidth, kPanelHeight);
-  playback_->WatchBar(trcPosition);
-  playback_->OnFileOpened = [this](std::int64_t durationUs, int, int) { OnFileOpen(durationUs); };
+  playback_->Panel().WatchBar(trcPosition);
+  playback_->Panel().OnFileOpened = [this](std::int64_t durationUs, int, int) {
+    OnFileOpen(durationUs);
+  };
   // The libraries are loaded when the window is made; a failure shows when
   // the window opens a file.
   playback_->EnsureLibraries();
@@ -140,7 +149,6 @@ void TfrmTrim::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
   if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
-  playback_->SetWatching(true);
   Prepare();
 }
 
@@ -208,7 +216,6 @@ void TfrmTrim::Ok() {
 }
 
 void TfrmTrim::done(int result) {
-  playback_->SetWatching(false);
   playback_->Close(false);
   QDialog::done(result);
 }

@@ -312,16 +312,6 @@ void TfrmWaterMark::ConnectItemControls() {
   };
   ImgView->OnLayerDragged = [this](int row) { FollowDraggedLayer(row); };
 
-  connect(imgbtnPlay, &QToolButton::clicked, this, &TfrmWaterMark::Play);
-  connect(imgbtnpause, &QToolButton::clicked, this, &TfrmWaterMark::Pause);
-  trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers,
-                                   int x, int) {
-    if (button == Qt::LeftButton) PreviewPressed(x);
-  };
-  trcPreview->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
-                                   int x, int) {
-    if (buttons & Qt::LeftButton) PreviewMoved(x);
-  };
   connect(btnOk, &QPushButton::clicked, this, &TfrmWaterMark::Ok);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmWaterMark::Cancel);
   connect(btnHelp, &QPushButton::clicked, this,
