@@ -11,6 +11,7 @@
 #include "app/Snapshot.h"
 #include "controls/Tracker2.h"
 #include "engine/libav/FFmpegLoader.h"
+#include "gui/widgets/EditBars.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/PlaybackPanel.h"
 #include "gui/common/QtHandOver.h"
@@ -25,46 +26,6 @@ constexpr int kPanelHeight = 278;
 constexpr int kSeekThumbWidth = 12;
 constexpr int kMutePictureWidth = 30;
 
-// The two bars: light green ground, a rounded track, the played part orange
-// up to the thumb and dark green after it, a round thumb.
-void DrawBar(TTrackBar2* bar, QPainter* canvas) {
-  const QRect r = bar->rect();
-  canvas->fillRect(r, QColor(202, 229, 128));
-  const int mid = r.height() / 2;
-  const QRect track(2, mid - 3, r.width() - 4, 6);
-  canvas->setRenderHint(QPainter::Antialiasing);
-  canvas->setPen(QColor(60, 80, 20));
-  canvas->setBrush(QColor(74, 101, 0));
-  canvas->drawRoundedRect(track, 3, 3);
-  const QRect thumb = bar->ThumbRectAt(bar->PositionL());
-  const int thumbX = thumb.center().x();
-  if (thumbX > 5) {
-    canvas->setPen(Qt::NoPen);
-    canvas->setBrush(bar->isEnabled() ? QColor(242, 145, 38) : QColor(160, 150, 130));
-    canvas->drawRoundedRect(QRect(5, mid - 2, thumbX - 5, 4), 2, 2);
-  }
-}
-
-void DrawThumb(TTrackBar2* bar, QPainter* canvas, int x, int y) {
-  canvas->setRenderHint(QPainter::Antialiasing);
-  const QRect r(x, y, bar->ThumbSize(), bar->height() - 2 * y);
-  const int d = std::min(r.width(), bar->height() - 4);
-  const QRect knob(r.center().x() - d / 2, bar->height() / 2 - d / 2, d, d);
-  canvas->setPen(QColor(45, 94, 168));
-  canvas->setBrush(bar->isEnabled() ? QColor(255, 255, 255) : QColor(220, 220, 220));
-  canvas->drawEllipse(knob);
-}
-
-void SetUpBar(TTrackBar2* bar) {
-  bar->SetTrackStyle(trUserDrawn);
-  bar->SetThumbStyle(tsUserDrawn);
-  bar->SetTickStyle(tiUserDrawn);
-  bar->SetThumbSize(kSeekThumbWidth);
-  bar->setFocusPolicy(Qt::NoFocus);
-  bar->OnDrawTrack = DrawBar;
-  bar->OnDrawThumb = DrawThumb;
-}
-
 }  // namespace
 
 void TfrmMain::CreatePreview() {
@@ -76,7 +37,7 @@ void TfrmMain::CreatePreview() {
   trcPreview = new TTrackBar2(this);
   trcPreview->setObjectName("trcPreview");
   trcPreview->setGeometry(517, 437, 372, 20);
-  SetUpBar(trcPreview);
+  editbars::SetUpRoundBar(trcPreview, kSeekThumbWidth, true);
   trcPreview->SetMax(trcPreview->width());
   trcPreview->SetTickInterval(1);
 
@@ -104,8 +65,7 @@ void TfrmMain::CreatePreview() {
   trcVolume = new TTrackBar2(this);
   trcVolume->setObjectName("trcVolume");
   trcVolume->setGeometry(819, 466, 70, 20);
-  SetUpBar(trcVolume);
-  trcVolume->SetThumbSize(10);
+  editbars::SetUpRoundBar(trcVolume, 10, true);
   trcVolume->SetMin(0);
   trcVolume->SetMax(128);
   CreatePreviewPanel();

@@ -17,6 +17,7 @@
 #include "controls/Tracker2.h"
 #include "editing/WmColors.h"
 #include "gui/widgets/ColorBox.h"
+#include "gui/widgets/EditBars.h"
 #include "gui/common/Theme.h"
 #include "gui/windows/watermark/WmCanvas.h"
 #include "gui/windows/watermark/WmItemList.h"
@@ -75,43 +76,13 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
   return b;
 }
 
-// The two-thumb range bar and the preview bar share the player's look.
-void DrawBarTrack(TTrackBar2* bar, QPainter* canvas) {
-  const QRect r = bar->rect();
-  const int mid = r.height() / 2;
-  canvas->setRenderHint(QPainter::Antialiasing);
-  canvas->setPen(QColor(60, 80, 20));
-  canvas->setBrush(QColor(74, 101, 0));
-  canvas->drawRoundedRect(QRect(4, mid - 3, r.width() - 8, 6), 3, 3);
-  if (!bar->SecondThumb()) return;
-  const int from = bar->ThumbRectAt(bar->PositionL()).center().x();
-  const int to = bar->ThumbRectAt(bar->PositionU()).center().x();
-  canvas->setPen(Qt::NoPen);
-  canvas->setBrush(bar->isEnabled() ? QColor(242, 145, 38) : QColor(160, 150, 130));
-  canvas->drawRoundedRect(QRect(from, mid - 2, std::max(to - from, 1), 4), 2, 2);
-}
-
-void DrawBarThumb(TTrackBar2* bar, QPainter* canvas, int x, int y) {
-  canvas->setRenderHint(QPainter::Antialiasing);
-  const int d = std::min(bar->ThumbSize(), bar->height() - 4);
-  const QRect knob(x + (bar->ThumbSize() - d) / 2, bar->height() / 2 - d / 2, d, d);
-  canvas->setPen(QColor(45, 94, 168));
-  canvas->setBrush(bar->isEnabled() ? QColor(255, 255, 255) : QColor(220, 220, 220));
-  canvas->drawEllipse(knob);
-  (void)y;
-}
-
 TTrackBar2* MakeBar(QWidget* parent, const char* name, const QRect& geometry, bool twoThumbs) {
   auto* bar = new TTrackBar2(parent);
   bar->setObjectName(name);
   bar->setGeometry(geometry);
-  bar->SetTrackStyle(trUserDrawn);
-  bar->SetThumbStyle(tsUserDrawn);
-  bar->SetTickStyle(tiUserDrawn);
-  bar->SetThumbSize(14);
   bar->SetSecondThumb(twoThumbs);
-  bar->OnDrawTrack = DrawBarTrack;
-  bar->OnDrawThumb = DrawBarThumb;
+  editbars::SetUpRoundBar(bar, 14, false);
+  bar->setFocusPolicy(Qt::StrongFocus);
   return bar;
 }
 
