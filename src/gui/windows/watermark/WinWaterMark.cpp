@@ -17,6 +17,7 @@
 #include "controls/Tracker2.h"
 #include "editing/WmColors.h"
 #include "gui/widgets/ColorBox.h"
+#include "gui/widgets/DialogParts.h"
 #include "gui/widgets/EditBars.h"
 #include "gui/common/Theme.h"
 #include "gui/windows/watermark/WmCanvas.h"
@@ -33,12 +34,6 @@ constexpr int kCanvasTop = 40;
 constexpr int kCanvasWidth = 592;
 constexpr int kCanvasHeight = 427;
 constexpr int kFieldLeft = 100;    // font fields after their labels
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h = 18) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, h);
-  return label;
-}
 
 QLineEdit* MakeShowEdit(QWidget* parent, const char* name, int x, int y, int w) {
   auto* edit = new QLineEdit(parent);
@@ -64,15 +59,6 @@ QToolButton* MakeArrow(QWidget* parent, const char* name, Qt::ArrowType arrow, i
   b->setGeometry(x, y, 18, 11);
   b->setToolTip(hint);
   b->setAutoRepeat(true);
-  return b;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y,
-                        int w) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(name);
-  b->setGeometry(x, y, w, 26);
-  b->setAutoDefault(false);
   return b;
 }
 
@@ -124,13 +110,13 @@ void TfrmWaterMark::CreateItemControls() {
 }
 
 void TfrmWaterMark::CreatePositionControls() {
-  MakeLabel(this, "Horizontal Position:", kLeft, 224, 200);
+  MakeLabel(this, "Horizontal Position:", kLeft, 224, 200, 18);
   trcTextHoriz = MakeSlider(this, "trcTextHoriz", kLeft, 242, 250);
   edtTextHoriz = MakeShowEdit(this, "edtTextHoriz", kLeft + 258, 242, 62);
-  MakeLabel(this, "Vertical Position:", kLeft, 268, 200);
+  MakeLabel(this, "Vertical Position:", kLeft, 268, 200, 18);
   trcTextVert = MakeSlider(this, "trcTextVert", kLeft, 286, 250);
   edtTextVert = MakeShowEdit(this, "edtTextVert", kLeft + 258, 286, 62);
-  MakeLabel(this, "Transparency:", kLeft, 312, 200);
+  MakeLabel(this, "Transparency:", kLeft, 312, 200, 18);
   trcTextTran = MakeSlider(this, "trcTextTran", kLeft, 330, 250);
   trcTextTran->setRange(0, 255);
   edtTextTran = MakeShowEdit(this, "edtTextTran", kLeft + 258, 330, 62);
@@ -149,20 +135,20 @@ void TfrmWaterMark::CreateFontControls() {
   cbBackColor->setObjectName("cbBackColor");
   cbBackColor->setGeometry(144, 21, 166, 22);
 
-  MakeLabel(this, "Font Color:", kLeft, 446, 86);
+  MakeLabel(this, "Font Color:", kLeft, 446, 86, 18);
   cbFontColor = new TColorBox(this);
   cbFontColor->setObjectName("cbFontColor");
   cbFontColor->setGeometry(kFieldLeft, 444, kLeft + kColumnWidth - kFieldLeft, 22);
-  MakeLabel(this, "Font:", kLeft, 474, 86);
+  MakeLabel(this, "Font:", kLeft, 474, 86, 18);
   cbFont = new QComboBox(this);
   cbFont->setObjectName("cbFont");
   cbFont->setGeometry(kFieldLeft, 472, kLeft + kColumnWidth - kFieldLeft, 22);
   cbFont->addItems(QFontDatabase::families());
-  MakeLabel(this, "Font Size:", kLeft, 502, 86);
+  MakeLabel(this, "Font Size:", kLeft, 502, 86, 18);
   cbFontSize = new QComboBox(this);
   cbFontSize->setObjectName("cbFontSize");
   cbFontSize->setGeometry(kFieldLeft, 500, 70, 22);
-  MakeLabel(this, "Font Style:", kLeft, 530, 86);
+  MakeLabel(this, "Font Style:", kLeft, 530, 86, 18);
   const auto check = [this](const char* name, const QString& caption, int x, int y) {
     auto* box = new QCheckBox(caption, this);
     box->setObjectName(name);
@@ -204,11 +190,11 @@ void TfrmWaterMark::CreatePlayerControls() {
   trcPreview = MakeBar(this, "trcPreview", QRect(kCanvasLeft + 68, 475, 400, 22), false);
   trcPreview->SetMax(0);
   trcPreview->setFocusPolicy(Qt::NoFocus);
-  lblTime = MakeLabel(this, "0:00:00", kCanvasLeft + 474, 477, 56);
+  lblTime = MakeLabel(this, "0:00:00", kCanvasLeft + 474, 477, 56, 18);
   lblTime->setObjectName("lblTime");
   lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  MakeLabel(this, "/", kCanvasLeft + 533, 477, 8);
-  lblPTS = MakeLabel(this, "0:00:00", kCanvasLeft + 542, 477, 50);
+  MakeLabel(this, "/", kCanvasLeft + 533, 477, 8, 18);
+  lblPTS = MakeLabel(this, "0:00:00", kCanvasLeft + 542, 477, 50, 18);
   lblPTS->setObjectName("lblPTS");
 }
 
@@ -221,13 +207,13 @@ void TfrmWaterMark::CreateTimeControls() {
   trcRange->SetMin(0);
   trcRange->SetMax(1);
   trcRange->SetPositionU(1);
-  MakeLabel(this, "Start time:", kCanvasLeft, 573, 64);
+  MakeLabel(this, "Start time:", kCanvasLeft, 573, 64, 18);
   edtStart = MakeShowEdit(this, "edtStart", kCanvasLeft + 66, 571, 76);
   btnStartUp1 =
       MakeArrow(this, "btnStartUp1", Qt::UpArrow, kCanvasLeft + 144, 571, "One second later");
   btnStartUpStartDown = MakeArrow(this, "btnStartUpStartDown", Qt::DownArrow, kCanvasLeft + 144,
                                   582, "One second earlier");
-  MakeLabel(this, "End Time:", kCanvasLeft + 190, 573, 64);
+  MakeLabel(this, "End Time:", kCanvasLeft + 190, 573, 64, 18);
   edtEnd = MakeShowEdit(this, "edtEnd", kCanvasLeft + 256, 571, 76);
   btnStartUpEndUp =
       MakeArrow(this, "btnStartUpEndUp", Qt::UpArrow, kCanvasLeft + 334, 571, "One second later");
