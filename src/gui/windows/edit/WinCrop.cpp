@@ -229,10 +229,10 @@ void TfrmCrop::ResetCrop() {
 }
 
 void TfrmCrop::ResetEffects() {
-  trcBrightness->SetPositionL(255);
-  trcContrast->SetPositionL(0);
-  trcSaturation->SetPositionL(255);
-  trcExposure->SetPositionL(0);
+  trcBrightness->SetPositionL(kNeutralEffects.Brightness);
+  trcContrast->SetPositionL(kNeutralEffects.Contrast);
+  trcSaturation->SetPositionL(kNeutralEffects.Saturation);
+  trcExposure->SetPositionL(kNeutralEffects.Exposure);
 }
 
 void TfrmCrop::RecomputeSourceCrop() {
