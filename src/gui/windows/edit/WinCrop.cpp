@@ -77,15 +77,14 @@ void TfrmCrop::BindTracker() {
 }
 
 void TfrmCrop::BindPlayer() {
-  TPlaybackPanel::TControls controls;
-  controls.Play = imgbtnPlay;
-  controls.Pause = imgbtnpause;
-  controls.Stop = imgbtnStop;
-  controls.Bar = trcPreview;
-  controls.Time = lblTime;
-  controls.Length = lblPTS;
-  controls.Volume = trcVolume;
-  controls.Mute = imgbtnMute;
+  const TPlaybackPanel::TControls controls{.Play = imgbtnPlay,
+                                           .Pause = imgbtnpause,
+                                           .Stop = imgbtnStop,
+                                           .Bar = trcPreview,
+                                           .Time = lblTime,
+                                           .Length = lblPTS,
+                                           .Volume = trcVolume,
+                                           .Mute = imgbtnMute};
   playback_ = std::make_unique<TEditPlayback>(
       controls, TPlaybackPanel::TLook{kPlayBarReserve, kVolumeReserve, kMuteSide},
       TBarRounding::Truncate, settingsFile_);

@@ -49,14 +49,13 @@ TfrmTrim::TfrmTrim(TSourceList& list, std::string settingsFile, QWidget* parent)
   setModal(true);
   CreateControls();
   CreateBars();
-  TPlaybackPanel::TControls controls;
-  controls.Play = imgbtnPlay;
-  controls.Pause = imgbtnpause;
-  controls.Stop = imgbtnStop;
-  controls.Bar = trcPreview;
-  controls.Time = lblTime;
-  controls.Length = lblPTS;
-  controls.Panel = imgPreview;
+  const TPlaybackPanel::TControls controls{.Play = imgbtnPlay,
+                                           .Pause = imgbtnpause,
+                                           .Stop = imgbtnStop,
+                                           .Bar = trcPreview,
+                                           .Time = lblTime,
+                                           .Length = lblPTS,
+                                           .Panel = imgPreview};
   playback_ = std::make_unique<TEditPlayback>(
       controls, TPlaybackPanel::TLook{editbars::kPlayThumbWidth / 2.0}, TBarRounding::Round,
       settingsFile_);

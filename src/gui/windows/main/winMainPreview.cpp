@@ -72,17 +72,16 @@ void TfrmMain::CreatePreview() {
 }
 
 void TfrmMain::CreatePreviewPanel() {
-  TPlaybackPanel::TControls controls;
-  controls.Play = imgbtnPlay;
-  controls.Pause = imgbtnPause;
-  controls.Stop = imgbtnStop;
-  controls.Snapshot = imgbtnSnap;
-  controls.Bar = trcPreview;
-  controls.Time = lblTime;
-  controls.Length = lblPTS;
-  controls.Panel = pan1_;
-  controls.Volume = trcVolume;
-  controls.Mute = imgbtnMute;
+  const TPlaybackPanel::TControls controls{.Play = imgbtnPlay,
+                                           .Pause = imgbtnPause,
+                                           .Stop = imgbtnStop,
+                                           .Snapshot = imgbtnSnap,
+                                           .Bar = trcPreview,
+                                           .Time = lblTime,
+                                           .Length = lblPTS,
+                                           .Panel = pan1_,
+                                           .Volume = trcVolume,
+                                           .Mute = imgbtnMute};
   const TPlaybackPanel::TLook look{kSeekThumbWidth / 2, (kMutePictureWidth + 1) / 2,
                                    kMutePictureWidth};
   preview_ = std::make_unique<TPlaybackPanel>(player_, controls, TPlaybackRules{}, look,

@@ -50,12 +50,11 @@ TfrmWaterMark::~TfrmWaterMark() {
 // The preview bar seeks at the press, and Play after the end plays on from
 // the start; the clocks follow the hooked pictures.
 void TfrmWaterMark::BindPlayerEvents() {
-  TPlaybackPanel::TControls controls;
-  controls.Play = imgbtnPlay;
-  controls.Pause = imgbtnpause;
-  controls.Bar = trcPreview;
-  controls.Time = lblTime;
-  controls.Length = lblPTS;
+  const TPlaybackPanel::TControls controls{.Play = imgbtnPlay,
+                                           .Pause = imgbtnpause,
+                                           .Bar = trcPreview,
+                                           .Time = lblTime,
+                                           .Length = lblPTS};
   TPlaybackRules rules;
   rules.SeekOnPress = true;
   rules.PlayAfterEndResumes = true;
