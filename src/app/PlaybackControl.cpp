@@ -39,7 +39,9 @@ TPlaybackControl::TPlayStep TPlaybackControl::Play() {
   return TPlayStep::Resumed;
 }
 
-void TPlaybackControl::Opened(bool ok) { mode_ = ok ? TPlayMode::Playing : TPlayMode::Stopped; }
+void TPlaybackControl::Opened(bool ok) {
+  mode_ = ok ? TPlayMode::Playing : TPlayMode::Stopped;
+}
 
 bool TPlaybackControl::Pause() {
   if (!player_.FileOpen()) return false;

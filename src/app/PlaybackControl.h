@@ -10,8 +10,9 @@
 // Borrows the player, which outlives it. User-interface thread only: the
 // player's events reach it there (queued by the window), and it calls the
 // player from there; only Mode() may be read on any thread (a picture hook
-// on the player's video thread asks whether playback runs). The settle delay is the window's timer: after a seek the
-// window waits SettleMs() and then calls Settled().
+// on the player's video thread asks whether playback runs). The settle
+// delay is the window's timer: after a seek the window waits SettleMs() and
+// then calls Settled().
 #pragma once
 
 #include <atomic>

@@ -69,7 +69,8 @@ bool WriteFileAtomically(const std::string& path, const TFileFiller& fill,
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::optional<mode_t> mode) {
-  return WriteFileAtomically(path, [bytes](int fd) { return WriteAll(fd, bytes); }, mode);
+  return WriteFileAtomically(
+      path, [bytes](int fd) { return WriteAll(fd, bytes); }, mode);
 }
 
 }  // namespace platform

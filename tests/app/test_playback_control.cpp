@@ -18,7 +18,9 @@ namespace {
 
 constexpr std::int64_t kSecond = 1000000;
 
-TPlaybackRules MainRules() { return {}; }
+TPlaybackRules MainRules() {
+  return {};
+}
 
 TPlaybackRules EditRules() {
   TPlaybackRules rules;
@@ -52,9 +54,8 @@ class PlaybackControlTest : public PlayerTest {
   }
   // Opens the clip as a window does: the file-open event during Open.
   bool Open(const std::string& clip) {
-    player.SetOnFileOpen([this](TFFPlayer*, std::int64_t d, int, int, int&, int&) {
-      control_->FileOpened(d);
-    });
+    player.SetOnFileOpen(
+        [this](TFFPlayer*, std::int64_t d, int, int, int&, int&) { control_->FileOpened(d); });
     const bool ok = OpenClip(clip);
     control_->Opened(ok);
     return ok;
@@ -154,11 +155,13 @@ TEST_F(PlaybackControlTest, TheEndRewindsPausedAndEachWindowPlaysOnItsWay) {
     Make(c.rules);
     ASSERT_TRUE(Open(clip));
     ASSERT_TRUE(DeliverUntil(psEnd));
-    ASSERT_TRUE(WaitFor(handOver, [&] { return player.Paused(); }, 2000));
+    ASSERT_TRUE(WaitFor(
+        handOver, [&] { return player.Paused(); }, 2000));
     if (c.rules.FollowPlayerReports) ASSERT_TRUE(DeliverUntil(psPause));
     EXPECT_EQ(control_->Buttons(), c.atEnd);
     EXPECT_TRUE(player.FileOpen());
-    EXPECT_TRUE(WaitFor(handOver, [&] { return player.Position() < kSecond / 2; }, 2000))
+    EXPECT_TRUE(WaitFor(
+        handOver, [&] { return player.Position() < kSecond / 2; }, 2000))
         << player.Position();
     EXPECT_EQ(control_->Play(), c.play);
     if (c.play == TPlaybackControl::TPlayStep::Resumed) EXPECT_FALSE(player.Paused());
@@ -200,7 +203,8 @@ TEST_F(PlaybackControlTest, ASeekAtTheReleaseIsMadeOnceAndReportsWaitTillItSettl
   EXPECT_TRUE(control_->BarReleased(50, 100));
   // The release reaches the filter of every bar it passes: one seek only.
   EXPECT_FALSE(control_->BarReleased(90, 100));
-  EXPECT_TRUE(WaitFor(handOver, [&] { return std::llabs(player.Position() - 3 * kSecond) < 700000; }));
+  EXPECT_TRUE(
+      WaitFor(handOver, [&] { return std::llabs(player.Position() - 3 * kSecond) < 700000; }));
   EXPECT_TRUE(control_->SeekPending());
   control_->Settled();
   EXPECT_FALSE(control_->SeekPending());
@@ -220,11 +224,13 @@ TEST_F(PlaybackControlTest, ASeekAtThePressPausesUntilItSettlesThenPlaysOn) {
   EXPECT_TRUE(control_->BarPressed(4, 6));
   EXPECT_TRUE(control_->SeekPending());
   EXPECT_TRUE(player.Paused());
-  EXPECT_TRUE(WaitFor(handOver, [&] { return std::llabs(player.Position() - 4 * kSecond) < 700000; }));
+  EXPECT_TRUE(
+      WaitFor(handOver, [&] { return std::llabs(player.Position() - 4 * kSecond) < 700000; }));
   // A second press before the first settled keeps the promise to play on.
   EXPECT_TRUE(control_->BarPressed(2, 6));
   control_->BarDragged(3, 6);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return std::llabs(player.Position() - 3 * kSecond) < 700000; }));
+  EXPECT_TRUE(
+      WaitFor(handOver, [&] { return std::llabs(player.Position() - 3 * kSecond) < 700000; }));
   EXPECT_FALSE(control_->BarReleased(3, 6));  // the press already sought
   control_->Settled();
   EXPECT_FALSE(player.Paused());

@@ -59,8 +59,8 @@ void TPlaybackPanel::BindBars() {
   };
   WatchBar(c_.Bar);
   if (!c_.Volume) return;
-  c_.Volume->OnMouseMove = [this](TTrackBar2* bar, Qt::MouseButtons buttons,
-                                  Qt::KeyboardModifiers, int x, int) {
+  c_.Volume->OnMouseMove = [this](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
+                                  int x, int) {
     if (buttons & Qt::LeftButton)
       bar->SetPositionL(DragPosition(x, bar->width(), look_.VolumeReserve, bar->Max()));
   };
@@ -163,7 +163,9 @@ int TPlaybackPanel::DragTo(int x) const {
   return DragPosition(x, c_.Bar->width(), look_.SeekReserve, c_.Bar->Max());
 }
 
-void TPlaybackPanel::StartSettle() { settle_.start(control_.SettleMs()); }
+void TPlaybackPanel::StartSettle() {
+  settle_.start(control_.SettleMs());
+}
 
 void TPlaybackPanel::BarPressed(int x) {
   settle_.stop();
