@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/PictureEffects.h"
 #include "editing/WmRec.h"
 
 class TlvFilesRecord {
@@ -35,17 +36,19 @@ class TlvFilesRecord {
   std::int32_t CropDownView = 0;
   std::int32_t CropRightView = 0;
   std::vector<std::unique_ptr<TWmRec>> Watermarks;
-  std::int32_t Brightness = 255;  // neutral 255
-  std::int32_t Contrast = 0;      // neutral 0
-  std::int32_t Saturation = 255;  // neutral 255
-  std::int32_t Exposure = 0;      // neutral 0
+  std::int32_t Brightness = kNeutralEffects.Brightness;
+  std::int32_t Contrast = kNeutralEffects.Contrast;
+  std::int32_t Saturation = kNeutralEffects.Saturation;
+  std::int32_t Exposure = kNeutralEffects.Exposure;
 
   // True when a conversion of the file needs the per-frame hook: a picture
   // setting differs from neutral, or the first watermark item holds a text or
   // an image file name (later items are not looked at).
   bool HasEffects() const;
   // True when a picture setting differs from neutral (the colour pass).
-  bool HasColorEffects() const { return Brightness != 255 || Contrast != 0 || Saturation != 255; }
+  bool HasColorEffects() const {
+    return TPictureEffects{Brightness, Contrast, Saturation, Exposure}.ChangesColors();
+  }
   // Sets the number of watermark slots; every new or empty slot gets a fresh
   // item, slots beyond `count` are freed.
   void ResizeWatermarks(size_t count);

@@ -9,6 +9,7 @@
 
 #include "app/GlobalUnit.h"
 #include "app/UserInteraction.h"
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 
 namespace {
@@ -17,20 +18,6 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
 }
 
-// Writes to a temporary name and renames it over `path`, so a snapshot file
-// is either the old one or a complete new one.
-bool WriteWhole(const std::string& path, const void* data, size_t size) {
-  const std::string temporary = path + ".part";
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (!f) return false;
-  const bool written = std::fwrite(data, 1, size, f) == size;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -60,7 +47,8 @@ bool SaveBitmapFile(const TBitmap& bitmap, const std::string& path) {
     const std::uint8_t* row = bitmap.ScanLine(y);
     out.insert(out.end(), row, row + rowSize);
   }
-  return WriteWhole(path, out.data(), out.size());
+  return platform::WriteFileAtomically(
+      path, std::string_view(reinterpret_cast<const char*>(out.data()), out.size()));
 }
 
 bool SaveJpegFile(const TBitmap& bitmap, const std::string& path, int quality) {
@@ -72,7 +60,8 @@ bool SaveJpegFile(const TBitmap& bitmap, const std::string& path, int quality) {
   const int rc = tjCompress2(handle.get(), bitmap.Bits(), bitmap.Width(), bitmap.RowSize(),
                              bitmap.Height(), TJPF_BGR, &jpeg, &size, TJSAMP_420,
                              std::clamp(quality, 1, 100), TJFLAG_ACCURATEDCT);
-  const bool ok = rc == 0 && WriteWhole(path, jpeg, size);
+  const bool ok = rc == 0 && platform::WriteFileAtomically(
+                                  path, std::string_view(reinterpret_cast<char*>(jpeg), size));
   tjFree(jpeg);
   return ok;
 }

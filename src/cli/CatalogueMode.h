@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "editing/PictureEffects.h"
 #include "editing/WmRec.h"
 
 struct TCatalogueCommandLine {
@@ -31,7 +32,8 @@ struct TCatalogueCommandLine {
   std::optional<std::int64_t> TrimLengthUs;
   bool HasCrop = false;
   int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
-  int Brightness = 255, Contrast = 0, Saturation = 255, Exposure = 0;
+  int Brightness = kNeutralEffects.Brightness, Contrast = kNeutralEffects.Contrast,
+      Saturation = kNeutralEffects.Saturation, Exposure = kNeutralEffects.Exposure;
   // Text items still need their box measured (TextWidth/TextHeight 0).
   std::vector<TWmRec> Watermarks;
   std::vector<std::string> Files;

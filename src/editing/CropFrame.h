@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "editing/PictureEffects.h"
 #include "engine/libav/FrameBitmap.h"
 
 struct TIntRect {
@@ -33,17 +34,6 @@ struct TCropMargins {
   bool operator==(const TCropMargins&) const = default;
 };
 
-// Brightness, contrast, saturation and exposure as the effect bars hold them.
-struct TPictureEffects {
-  int Brightness = 255;
-  int Contrast = 0;
-  int Saturation = 255;
-  int Exposure = 0;
-  bool Neutral() const {
-    return Brightness == 255 && Contrast == 0 && Saturation == 255 && Exposure == 0;
-  }
-  bool operator==(const TPictureEffects&) const = default;
-};
 
 // A picture of sw x sh stretched into `area` keeping its shape: the full
 // width with the top and bottom moved in, or the full height with the sides

@@ -21,23 +21,26 @@
 #include <string>
 #include <vector>
 
+#include "editing/PictureEffects.h"
 #include "editing/WatermarkRenderer.h"
 #include "editing/WmRec.h"
 #include "engine/convert/ConvertEvents.h"
 #include "engine/libav/FrameBitmap.h"
 
 struct TFrameEdits {
-  std::int32_t Brightness = 255;  // neutral 255
-  std::int32_t Contrast = 0;      // neutral 0
-  std::int32_t Saturation = 255;  // neutral 255
-  std::int32_t Exposure = 0;      // neutral 0
+  std::int32_t Brightness = kNeutralEffects.Brightness;
+  std::int32_t Contrast = kNeutralEffects.Contrast;
+  std::int32_t Saturation = kNeutralEffects.Saturation;
+  std::int32_t Exposure = kNeutralEffects.Exposure;
   std::vector<const TWmRec*> Watermarks;  // drawing order; later items on top
 
   // A view of a file's edits; `items` must outlive the view.
   static TFrameEdits Of(std::int32_t brightness, std::int32_t contrast, std::int32_t saturation,
                         std::int32_t exposure, const std::vector<std::unique_ptr<TWmRec>>& items);
 
-  bool HasColorEffects() const { return Brightness != 255 || Contrast != 0 || Saturation != 255; }
+  bool HasColorEffects() const {
+    return TPictureEffects{Brightness, Contrast, Saturation, Exposure}.ChangesColors();
+  }
   bool HasExposure() const { return Exposure != 0; }
 };
 

@@ -11,6 +11,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/AtomicFile.h"
 #include "platform/Environment.h"
 
 #ifndef ISOFS_SUPER_MAGIC
@@ -152,49 +153,23 @@ bool IsOpticalDiscFolder(const std::string& folder) {
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
-  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return false;
-  std::string tmpl = to + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int out = ::mkstemp(name.data());
-  if (out < 0) {
-    ::close(in);
-    return false;
-  }
-  bool ok = true;
-  char buf[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    for (ssize_t done = 0; ok && done < n;) {
-      ssize_t w = ::write(out, buf + done, size_t(n - done));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) ok = false;
-      else done += w;
-    }
-    if (!ok) break;
-  }
-  int error = ok ? 0 : errno;
+  const bool ok = WriteFileAtomically(
+      to,
+      [in](int out) {
+        char buf[65536];
+        for (;;) {
+          const ssize_t n = ::read(in, buf, sizeof buf);
+          if (n < 0 && errno == EINTR) continue;
+          if (n <= 0) return n == 0;
+          if (!WriteAll(out, std::string_view(buf, size_t(n)))) return false;
+        }
+      },
+      0644);
+  const int error = errno;
   ::close(in);
-  if (ok && ::fchmod(out, 0644) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (::close(out) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(name.data(), to.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(name.data());
-    errno = error ? error : EIO;  // the caller tells the user why
-  }
+  errno = error;  // the caller tells the user why
   return ok;
 }
 

@@ -12,6 +12,8 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/AtomicFile.h"
+
 namespace platform {
 namespace {
 
@@ -132,53 +134,16 @@ std::string ResolvedTarget(const std::string& file) {
   return r;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  size_t done = 0;
-  while (done < data.size()) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += size_t(n);
-  }
-  return true;
-}
-
 // Writes the lines to a temporary file beside `file` and renames it over
 // `file`; the old content stays intact when anything fails.
 bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>& lines,
                          bool bom) {
-  const std::string target = ResolvedTarget(file);
-  size_t slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string tmpl = folder + "." + base + ".XXXXXX";
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) return false;
-
   std::string text = bom ? kByteOrderMark : "";
   for (const auto& l : lines) {
     text += l;
     text += '\n';
   }
-  struct stat old {};
-  mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-  int error = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && ::rename(name.data(), target.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) {
-    ::unlink(name.data());
-    errno = error ? error : EIO;  // the caller tells the user why
-  }
-  return ok;
+  return WriteFileAtomically(ResolvedTarget(file), text);
 }
 
 bool HasLineBreak(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }

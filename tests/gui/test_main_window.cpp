@@ -143,12 +143,12 @@ TEST_F(MainWindowTest, PlayOnAnEmptyListAddsThenPlaysTheFirstRow) {
 }
 
 TEST_F(MainWindowTest, FileOpenShowsTheDurationAsHoursMinutesSeconds) {
-  emit main_->PlayerFileOpened(3725000000LL, 320, 240);
+  main_->Preview().FileOpened(3725000000LL, 320, 240);
   Idle(50);
   EXPECT_EQ(main_->lblPTS->text(), "1:02:05");
   EXPECT_TRUE(main_->trcPreview->isEnabled());
   EXPECT_EQ(main_->trcPreview->Max(), main_->trcPreview->width());
-  emit main_->PlayerFileOpened(0, 320, 240);
+  main_->Preview().FileOpened(0, 320, 240);
   Idle(50);
   EXPECT_FALSE(main_->trcPreview->isEnabled());  // nothing to seek in
 }

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 #include "controls/Tracker2.h"
 #include "gui/common/Theme.h"
 
@@ -106,6 +108,38 @@ void SetUpEffectBar(TTrackBar2* bar, int min, int max) {
   bar->SetThumbSize(18);
   bar->SetMin(min);
   bar->SetMax(max);
+}
+
+void SetUpRoundBar(TTrackBar2* bar, int thumbSize, bool ground) {
+  bar->SetTrackStyle(trUserDrawn);
+  bar->SetThumbStyle(tsUserDrawn);
+  bar->SetTickStyle(tiUserDrawn);
+  bar->SetThumbSize(thumbSize);
+  bar->setFocusPolicy(Qt::NoFocus);
+  bar->OnDrawTrack = [ground](TTrackBar2* b, QPainter* canvas) {
+    const QRect r = b->rect();
+    if (ground) canvas->fillRect(r, kPreviewGround);
+    const int mid = r.height() / 2;
+    canvas->setRenderHint(QPainter::Antialiasing);
+    canvas->setPen(QColor(60, 80, 20));
+    canvas->setBrush(QColor(74, 101, 0));
+    canvas->drawRoundedRect(QRect(2, mid - 3, r.width() - 4, 6), 3, 3);
+    const int to = b->ThumbRectAt(b->PositionL()).center().x();
+    const int from = b->SecondThumb() ? to : 5;
+    const int end = b->SecondThumb() ? b->ThumbRectAt(b->PositionU()).center().x() : to;
+    if (end <= from && !b->SecondThumb()) return;
+    canvas->setPen(Qt::NoPen);
+    canvas->setBrush(b->isEnabled() ? QColor(242, 145, 38) : QColor(160, 150, 130));
+    canvas->drawRoundedRect(QRect(from, mid - 2, std::max(end - from, 1), 4), 2, 2);
+  };
+  bar->OnDrawThumb = [](TTrackBar2* b, QPainter* canvas, int x, int) {
+    canvas->setRenderHint(QPainter::Antialiasing);
+    const int d = std::min(b->ThumbSize(), b->height() - 4);
+    const QRect knob(x + (b->ThumbSize() - d) / 2, b->height() / 2 - d / 2, d, d);
+    canvas->setPen(QColor(45, 94, 168));
+    canvas->setBrush(b->isEnabled() ? QColor(255, 255, 255) : QColor(220, 220, 220));
+    canvas->drawEllipse(knob);
+  };
 }
 
 }  // namespace editbars

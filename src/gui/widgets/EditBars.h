@@ -1,8 +1,9 @@
-// The looks of the editing windows' bars, drawn through the bars' own
-// drawing events: the playback bar (track picture, the played part light
-// and the rest dark, the thumb picture), the volume bar, the trim window's
-// range bar with its start and end thumbs, and the effect bars. User-interface
-// thread only; the pictures are the program's artwork.
+// The looks of the windows' bars, drawn through the bars' own drawing
+// events: the editing windows' playback bar (track picture, the played part
+// light and the rest dark, the thumb picture), their volume bar, the trim
+// window's range bar with its start and end thumbs and the effect bars; and
+// the rounded bars of the main window's preview and the watermark editor.
+// User-interface thread only; the pictures are the program's artwork.
 #pragma once
 
 #include <QColor>
@@ -40,5 +41,12 @@ void SetUpRangeBar(TTrackBar2* bar, std::function<int()> leftX, std::function<in
                    std::function<int()> trackWidth);
 // An effect bar: a thin track and a small thumb in the built-in styles.
 void SetUpEffectBar(TTrackBar2* bar, int min, int max);
+
+// A rounded bar: a dark green track, orange from its start to the thumb (with
+// two thumbs: between them), round white thumbs of `thumbSize`; the ground
+// is filled with kPreviewGround when `ground` is set, else left to the
+// window.
+inline const QColor kPreviewGround(202, 229, 128);
+void SetUpRoundBar(TTrackBar2* bar, int thumbSize, bool ground);
 
 }  // namespace editbars

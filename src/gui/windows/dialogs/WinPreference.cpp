@@ -29,14 +29,6 @@ constexpr const char* kQualityHint =
     "Compression Quality value (to a minimum of 1),\r\n the smaller the resulting file size, but "
     "at the expense of picture quality.";
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setGeometry(x, y, 80, 26);
-  button->setAutoDefault(false);
-  return button;
-}
-
 }  // namespace
 
 TfrmPreference::TfrmPreference(std::string settingsFile, QWidget* owner)

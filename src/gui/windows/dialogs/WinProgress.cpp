@@ -12,6 +12,7 @@
 #include "app/ProgressRules.h"
 #include "app/Snapshot.h"
 #include "app/UserInteraction.h"
+#include "gui/widgets/DialogParts.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/PictureView.h"
 #include "gui/widgets/TitleBar.h"
@@ -40,14 +41,9 @@ QLabel* MakeValue(QWidget* parent, const char* name, int x, int y, int width) {
   return label;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setGeometry(x, 409, 80, 27);
-  // Enter must not pause or cancel a batch by accident.
-  button->setAutoDefault(false);
-  return button;
-}
+// The row of Pause, Resume and Cancel. Enter must not pause or cancel a
+// batch by accident: none of them takes Enter for having the focus.
+constexpr int kButtonTop = 409;
 
 }  // namespace
 
@@ -105,9 +101,9 @@ void TfrmProgress::CreateControls() {
 
   imgbtnSnap =
       MakePictureButton(this, "imgbtnSnap", "snap_big", 44, 398, 47, 41, "Save snapshot picture");
-  btnPause = MakeButton(this, "btnPause", "Pause", 112);
-  btnResume = MakeButton(this, "btnResume", "Resume", 209);
-  btnCancel = MakeButton(this, "btnCancel", "Cancel", 306);
+  btnPause = MakeButton(this, "btnPause", "Pause", 112, kButtonTop, 80, 27);
+  btnResume = MakeButton(this, "btnResume", "Resume", 209, kButtonTop, 80, 27);
+  btnCancel = MakeButton(this, "btnCancel", "Cancel", 306, kButtonTop, 80, 27);
 
   connect(imgbtnSnap, &QToolButton::clicked, this, &TfrmProgress::TakeSnapshot);
   connect(btnPause, &QPushButton::clicked, this, &TfrmProgress::Pause);

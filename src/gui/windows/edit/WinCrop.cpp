@@ -8,12 +8,9 @@
 #include <QToolButton>
 
 #include "app/EditStore.h"
-#include "app/GlobalUnit.h"
-#include "app/PreviewRules.h"
 #include "app/SourceList.h"
 #include "controls/RectTracker.h"
 #include "controls/Tracker2.h"
-#include "gui/widgets/PictureButton.h"
 #include "gui/widgets/PictureView.h"
 
 namespace {
@@ -48,7 +45,6 @@ TfrmCrop::TfrmCrop(TSourceList& list, std::string settingsFile, QWidget* parent)
   connect(btnEffectReset, &QPushButton::clicked, this, &TfrmCrop::ResetEffects);
   connect(btnOk, &QPushButton::clicked, this, &TfrmCrop::Ok);
   connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(imgbtnMute, &QToolButton::pressed, this, &TfrmCrop::ToggleMute);
   Timer1.setInterval(kTimerMs);
   connect(&Timer1, &QTimer::timeout, this, &TfrmCrop::DrawViews);
 }
@@ -81,28 +77,27 @@ void TfrmCrop::BindTracker() {
 }
 
 void TfrmCrop::BindPlayer() {
+  const TPlaybackPanel::TControls controls{.Play = imgbtnPlay,
+                                           .Pause = imgbtnpause,
+                                           .Stop = imgbtnStop,
+                                           .Bar = trcPreview,
+                                           .Time = lblTime,
+                                           .Length = lblPTS,
+                                           .Volume = trcVolume,
+                                           .Mute = imgbtnMute};
   playback_ = std::make_unique<TEditPlayback>(
-      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS,
-                               nullptr},
-      TEditPlayback::TBarRules{kPlayBarReserve, true}, settingsFile_);
+      controls, TPlaybackPanel::TLook{kPlayBarReserve, kVolumeReserve, kMuteSide},
+      TBarRounding::Truncate, settingsFile_);
   // The pictures reach the window through the hook only.
   playback_->SetDisplay(nullptr, 0, 0);
-  playback_->OnFileOpened = [this](std::int64_t durationUs, int frameWidth, int frameHeight) {
-    lblPTS->setText(QString::fromStdString(ClockText(durationUs)));
+  playback_->Panel().OnFileOpened = [this](std::int64_t, int frameWidth, int frameHeight) {
     trcPreview->SetMax(trcPreview->width());
-    Player().SetAudioVolume(trcVolume->PositionL());
     hasVideo_ = frameWidth > 0 && frameHeight > 0;
     srcWidth_ = hasVideo_ ? frameWidth : 0;
     srcHeight_ = hasVideo_ ? frameHeight : 0;
   };
   Player().SetHook(true);
   Player().SetOnHook([this](TFFPlayer*, TBitmap& picture, std::int64_t) { TakePicture(picture); });
-  trcVolume->OnChange = [this](TTrackBar2*) { VolumeChanged(); };
-  trcVolume->OnMouseMove = [](TTrackBar2* bar, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
-                              int x, int) {
-    if (buttons & Qt::LeftButton)
-      bar->SetPositionL(DragPosition(x, bar->width(), kVolumeReserve, bar->Max()));
-  };
   playback_->EnsureLibraries();
 }
 
@@ -123,17 +118,16 @@ void TfrmCrop::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
   if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
-  playback_->SetWatching(true);
   Prepare();
 }
 
 void TfrmCrop::Prepare() {
   lblPTS->clear();
   lblTime->clear();
-  playback_->MarkNotStarted();
+  playback_->Panel().Close();
   imgPreview->SetPicture(QImage());
   imgOutput->SetPicture(QImage());
-  LoadVolume();
+  playback_->Panel().LoadVolumeAndMute();
   row_ = list_.Selected();
   if (row_ < 0 || row_ >= list_.Count() || !playback_->Open(list_.Record(row_).SourceFile)) {
     imgbtnPlay->setEnabled(false);
@@ -234,10 +228,10 @@ void TfrmCrop::ResetCrop() {
 }
 
 void TfrmCrop::ResetEffects() {
-  trcBrightness->SetPositionL(255);
-  trcContrast->SetPositionL(0);
-  trcSaturation->SetPositionL(255);
-  trcExposure->SetPositionL(0);
+  trcBrightness->SetPositionL(kNeutralEffects.Brightness);
+  trcContrast->SetPositionL(kNeutralEffects.Contrast);
+  trcSaturation->SetPositionL(kNeutralEffects.Saturation);
+  trcExposure->SetPositionL(kNeutralEffects.Exposure);
 }
 
 void TfrmCrop::RecomputeSourceCrop() {
@@ -256,27 +250,6 @@ void TfrmCrop::DrawViews() {
   imgOutput->SetPicture(BitmapImage(CropOutput(frame, Effects(), srcCrop_)));
 }
 
-void TfrmCrop::LoadVolume() {
-  const TAppSettings settings(settingsFile_);
-  loadingVolume_ = true;
-  trcVolume->SetPositionL(settings.VolumeForBar());
-  loadingVolume_ = false;
-  ShowMuteButtonState(imgbtnMute, settings.Mute() == 1, kMuteSide);
-}
-
-void TfrmCrop::VolumeChanged() {
-  if (loadingVolume_) return;
-  Player().SetAudioVolume(trcVolume->PositionL());
-  TAppSettings(settingsFile_).SetVolume(trcVolume->PositionL());
-}
-
-void TfrmCrop::ToggleMute() {
-  const bool muted = !MuteButtonState(imgbtnMute);
-  Player().SetMute(muted);
-  TAppSettings(settingsFile_).SetMute(muted);
-  ShowMuteButtonState(imgbtnMute, muted, kMuteSide);
-}
-
 void TfrmCrop::Ok() {
   if (row_ >= 0 && row_ < list_.Count()) {
     RecomputeSourceCrop();
@@ -287,8 +260,6 @@ void TfrmCrop::Ok() {
 
 void TfrmCrop::done(int result) {
   Timer1.stop();
-  playback_->SetWatching(false);
-  playback_->MarkNotStarted();
   playback_->Close(true);
   {
     std::lock_guard lock(frameMutex_);

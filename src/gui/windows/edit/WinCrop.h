@@ -100,9 +100,6 @@ class TfrmCrop : public QDialog {
   void RecomputeSourceCrop();
   void TakePicture(const TBitmap& picture);
   void DrawViews();
-  void LoadVolume();
-  void VolumeChanged();
-  void ToggleMute();
   void Ok();
 
   TSourceList& list_;
@@ -114,7 +111,6 @@ class TfrmCrop : public QDialog {
   TCropFrame frame_;
   TCropMargins srcCrop_;
   bool trackerUpdating_ = false;
-  bool loadingVolume_ = false;
 
   mutable std::mutex frameMutex_;
   TBitmap frameCopy_;       // under frameMutex_

@@ -10,6 +10,7 @@
 
 #include "controls/RectTracker.h"
 #include "controls/Tracker2.h"
+#include "gui/widgets/DialogParts.h"
 #include "gui/widgets/EditBars.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/PictureView.h"
@@ -25,12 +26,6 @@ constexpr int kBarRow = 368;
 constexpr int kPlayRow = 396;
 constexpr int kPagesTop = 426;
 constexpr int kButtonRow = 546;
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, 22);
-  return label;
-}
 
 // A margin box: whole numbers without limits of their own, changed by its
 // arrows only.
@@ -61,13 +56,6 @@ void MakeEffectRow(QWidget* page, const char* name, const QString& caption, int 
   bar->OnChange = [s](TTrackBar2* sender) { s->setValue(sender->PositionL()); };
   QObject::connect(box, &QSpinBox::valueChanged, page, [b](int value) { b->SetPositionL(value); });
   box->setValue(bar->PositionL());
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setGeometry(x, y, 80, 26);
-  return button;
 }
 
 }  // namespace
@@ -127,7 +115,7 @@ void TfrmCrop::CreateCropPage() {
       tabCrop);
   hint->setWordWrap(true);
   hint->setGeometry(380, 6, 380, 32);
-  btnCropReset = MakeButton(tabCrop, "btnCropReset", "Reset", 380, 42);
+  btnCropReset = MakeButton(tabCrop, "btnCropReset", "Reset", 380, 42, 80, 26, true);
 }
 
 void TfrmCrop::CreateEffectPage() {
@@ -139,7 +127,7 @@ void TfrmCrop::CreateEffectPage() {
   MakeEffectRow(tabEffect, "Saturation", "Saturation:", 0, 512, 10, 44, trcSaturation,
                 spedSaturation);
   MakeEffectRow(tabEffect, "Exposure", "Exposure:", -255, 512, 390, 44, trcExposure, spedExposure);
-  btnEffectReset = MakeButton(tabEffect, "btnEffectReset", "Reset", 765, 42);
+  btnEffectReset = MakeButton(tabEffect, "btnEffectReset", "Reset", 765, 42, 80, 26, true);
   // The bars' first positions, which a window that cannot show a picture
   // keeps.
   trcBrightness->SetPositionL(256);
@@ -157,8 +145,8 @@ void TfrmCrop::CreateButtons() {
   pgcPages->addTab(tabEffect, "Effect");
   pgcPages->addTab(tabCrop, "Crop");
   pgcPages->setCurrentWidget(tabEffect);
-  btnDefault = MakeButton(this, "btnDefault", "&Default", 612, kButtonRow);
-  btnOk = MakeButton(this, "btnOk", "Ok", 700, kButtonRow);
-  btnCancel = MakeButton(this, "btnCancel", "Cancel", 788, kButtonRow);
+  btnDefault = MakeButton(this, "btnDefault", "&Default", 612, kButtonRow, 80, 26, true);
+  btnOk = MakeButton(this, "btnOk", "Ok", 700, kButtonRow, 80, 26, true);
+  btnCancel = MakeButton(this, "btnCancel", "Cancel", 788, kButtonRow, 80, 26, true);
   btnOk->setDefault(true);
 }

@@ -10,6 +10,7 @@
 #include "app/SourceList.h"
 #include "controls/Tracker2.h"
 #include "editing/FrameEffects.h"
+#include "gui/widgets/DialogParts.h"
 #include "gui/widgets/EditBars.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/TitleBar.h"
@@ -26,12 +27,6 @@ constexpr int kButtonRow = 510;
 
 QString SecondsText(std::int64_t seconds) { return QString::fromStdString(FormatSeconds(seconds)); }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, 20);
-  return label;
-}
-
 QLineEdit* MakeTimeField(QWidget* parent, const char* name, int x) {
   auto* field = new QLineEdit(parent);
   field->setObjectName(name);
@@ -39,13 +34,6 @@ QLineEdit* MakeTimeField(QWidget* parent, const char* name, int x) {
   field->setEnabled(false);
   field->setAlignment(Qt::AlignCenter);
   return field;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, int x) {
-  auto* button = new QPushButton(text, parent);
-  button->setObjectName(name);
-  button->setGeometry(x, kButtonRow - 3, 80, 26);
-  return button;
 }
 
 }  // namespace
@@ -61,13 +49,21 @@ TfrmTrim::TfrmTrim(TSourceList& list, std::string settingsFile, QWidget* parent)
   setModal(true);
   CreateControls();
   CreateBars();
+  const TPlaybackPanel::TControls controls{.Play = imgbtnPlay,
+                                           .Pause = imgbtnpause,
+                                           .Stop = imgbtnStop,
+                                           .Bar = trcPreview,
+                                           .Time = lblTime,
+                                           .Length = lblPTS,
+                                           .Panel = imgPreview};
   playback_ = std::make_unique<TEditPlayback>(
-      TEditPlayback::TControls{imgbtnPlay, imgbtnpause, imgbtnStop, trcPreview, lblTime, lblPTS,
-                               imgPreview},
-      TEditPlayback::TBarRules{editbars::kPlayThumbWidth / 2.0, false}, settingsFile_);
+      controls, TPlaybackPanel::TLook{editbars::kPlayThumbWidth / 2.0}, TBarRounding::Round,
+      settingsFile_);
   playback_->SetDisplay(imgPreview, kPanelWidth, kPanelHeight);
-  playback_->WatchBar(trcPosition);
-  playback_->OnFileOpened = [this](std::int64_t durationUs, int, int) { OnFileOpen(durationUs); };
+  playback_->Panel().WatchBar(trcPosition);
+  playback_->Panel().OnFileOpened = [this](std::int64_t durationUs, int, int) {
+    OnFileOpen(durationUs);
+  };
   // The libraries are loaded when the window is made; a failure shows when
   // the window opens a file.
   playback_->EnsureLibraries();
@@ -90,20 +86,20 @@ void TfrmTrim::CreateControls() {
   imgbtnPlay = MakePictureButton(this, "imgbtnPlay", "play", 32, kButtonRow, 29, 19, "Play");
   imgbtnpause = MakePictureButton(this, "imgbtnpause", "pause", 62, kButtonRow, 29, 19, "Pause");
   imgbtnStop = MakePictureButton(this, "imgbtnStop", "stop", 92, kButtonRow, 29, 19, "Stop");
-  MakeLabel(this, "Trim Start: ", 140, kButtonRow, 62);
+  MakeLabel(this, "Trim Start: ", 140, kButtonRow, 62, 20);
   edtStart = MakeTimeField(this, "edtStart", 204);
-  MakeLabel(this, "Trim End: ", 290, kButtonRow, 56);
+  MakeLabel(this, "Trim End: ", 290, kButtonRow, 56, 20);
   edtTrimLength = MakeTimeField(this, "edtTrimLength", 348);
-  lblTime = MakeLabel(this, "", 436, kButtonRow, 56);
+  lblTime = MakeLabel(this, "", 436, kButtonRow, 56, 20);
   lblTime->setObjectName("lblTime");
   lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  MakeLabel(this, "/", 495, kButtonRow, 8);
-  lblPTS = MakeLabel(this, "", 505, kButtonRow, 56);
+  MakeLabel(this, "/", 495, kButtonRow, 8, 20);
+  lblPTS = MakeLabel(this, "", 505, kButtonRow, 56, 20);
   lblPTS->setObjectName("lblPTS");
 
-  btnDefault = MakeButton(this, "btnDefault", "&Default", 612);
-  btnOk = MakeButton(this, "btnOk", "Ok", 700);
-  btnCancel = MakeButton(this, "btnCancel", "Cancel", 788);
+  btnDefault = MakeButton(this, "btnDefault", "&Default", 612, kButtonRow - 3, 80, 26, true);
+  btnOk = MakeButton(this, "btnOk", "Ok", 700, kButtonRow - 3, 80, 26, true);
+  btnCancel = MakeButton(this, "btnCancel", "Cancel", 788, kButtonRow - 3, 80, 26, true);
   btnOk->setDefault(true);
   connect(btnDefault, &QPushButton::clicked, this, &TfrmTrim::Default);
   connect(btnOk, &QPushButton::clicked, this, &TfrmTrim::Ok);
@@ -140,7 +136,6 @@ void TfrmTrim::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;
   if (parentWidget()) move(parentWidget()->geometry().center() - rect().center());
-  playback_->SetWatching(true);
   Prepare();
 }
 
@@ -208,7 +203,6 @@ void TfrmTrim::Ok() {
 }
 
 void TfrmTrim::done(int result) {
-  playback_->SetWatching(false);
   playback_->Close(false);
   QDialog::done(result);
 }

@@ -273,10 +273,9 @@ void TfrmMain::showEvent(QShowEvent* event) {
   settings_->SetVersionText(TGlobalObject::FileVersionText());
   lbl_appname->setText(
       QString::fromStdString(settings_->EditionTitle() + settings_->VersionText()));
-  SetPreviewButtons(true, false, false, false);
+  preview_->ShowButtons();
   imgbtnPre->setEnabled(false);
   imgbtnNext->setEnabled(false);
-  trcPreview->setEnabled(false);
   LoadVolumeAndMute();
   ListChanged(!list_.Empty());
   ReloadFormat();
@@ -316,9 +315,7 @@ void TfrmMain::ShutDownComponents() {
     frmProgress_->Attach(nullptr, nullptr);
   }
   batch_->DetachHandlers();
-  player_.SetOnFileOpen(nullptr);
-  player_.SetOnPosition(nullptr);
-  player_.SetOnState(nullptr);
+  preview_->Detach();
   player_.Stop(false);
   player_.Stop(true);
   batch_.reset();
@@ -348,7 +345,6 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
       CloseFormatList();
   }
   if (event->type() == QEvent::ApplicationDeactivate) CloseFormatList();
-  if (watched == trcPreview && event->type() == QEvent::MouseButtonRelease) SeekBarReleased();
   return QWidget::eventFilter(watched, event);
 }
 

@@ -32,6 +32,7 @@
 #include "app/SourceList.h"
 #include "engine/component/FFmpegVCL.h"
 #include "gui/common/QtUserInteraction.h"
+#include "gui/widgets/PlaybackPanel.h"
 #include "player/FFPlay.h"
 
 class QAction;
@@ -114,7 +115,6 @@ class TfrmMain : public QWidget, public IBatchListView {
   void PlayPrevious();
   void PlayNext();
   void TakeSnapshot();
-  void ToggleMute();
   void ShowFormatList(bool movePointer, bool resize = true);
   void CloseFormatList();
   void PickFormat(const QString& name, int code);
@@ -148,15 +148,10 @@ class TfrmMain : public QWidget, public IBatchListView {
   QAction *actCrop = nullptr, *actTrim = nullptr, *actWaterMark = nullptr, *actInfo = nullptr,
           *actEditAdd = nullptr, *actEditRemove = nullptr, *actEditClear = nullptr,
           *actEditStart = nullptr;
-  bool Seeking() const { return seeking_; }
-  bool PausedByUser() const { return pausedByUser_; }
-  std::int64_t PreviewDuration() const { return previewDuration_; }
-
- signals:
-  // A player event, queued from the player's event thread.
-  void PlayerFileOpened(qint64 duration, int frameWidth, int frameHeight);
-  void PlayerPosition(qint64 pts);
-  void PlayerState(int state);
+  TPlaybackPanel& Preview() { return *preview_; }
+  bool Seeking() const { return preview_->Control().SeekPending(); }
+  bool PausedByUser() const { return preview_->Control().Mode() == TPlayMode::Paused; }
+  std::int64_t PreviewDuration() const { return preview_->Control().DurationUs(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -186,18 +181,9 @@ class TfrmMain : public QWidget, public IBatchListView {
   void CreateOutputFolder();
   // winMainPreview.cpp
   void CreatePreview();
-  void BindPlayerEvents();
-  void OnFileOpen(std::int64_t duration, int frameWidth, int frameHeight);
-  void OnPosition(std::int64_t pts);
-  void OnState(TPlayState state);
-  void SeekBarPressed(int x);
-  void SeekBarMoved(int x);
-  void SeekBarReleased();
-  void VolumeChanged();
-  void ShowMuteState(bool muted);
+  void CreatePreviewPanel();
+  void OpenPreview();
   void UpdatePreviousNext();
-  void SetPreviewButtons(bool play, bool pause, bool stop, bool snap);
-  void ResetClocks();
   void LoadVolumeAndMute();
   // winMainWindows.cpp
   void ShowSettingsDialog();
@@ -214,6 +200,8 @@ class TfrmMain : public QWidget, public IBatchListView {
   IUserInteraction* ui_ = nullptr;
   TFFmpegVCL vcl_;
   TFFPlayer player_;
+  // The preview's buttons and bars on player_ (detached at shut-down).
+  std::unique_ptr<TPlaybackPanel> preview_;
   TSourceList list_;
   std::unique_ptr<TBatchDriver> batch_;
 
@@ -233,9 +221,6 @@ class TfrmMain : public QWidget, public IBatchListView {
   QPointer<TfmDirectory> fmDirectory_;
   QPointer<TfrmProgress> frmProgress_;
 
-  std::int64_t previewDuration_ = 0;
-  bool pausedByUser_ = false;
-  bool seeking_ = false;
   bool playAfterAdd_ = false;
   bool shownOnce_ = false;
   bool closing_ = false;

@@ -11,22 +11,13 @@
 #include "app/OptionBuilder.h"
 #include "app/PreviewRules.h"
 #include "gui/widgets/ClickField.h"
+#include "gui/widgets/DialogParts.h"
 #include "gui/widgets/FormatListBox.h"
 #include "gui/common/Theme.h"
 #include "gui/windows/main/winMain.h"
 
-namespace {
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y - 2, width, 20);
-  return label;
-}
-
-}  // namespace
-
 void TfrmMain::CreateFormatPicker() {
-  MakeLabel(this, "Output Format:", 14, 498, 88);
+  MakeLabel(this, "Output Format:", 14, 496, 88, 20);
   auto* field = new TClickField(this);
   edt1 = field;
   edt1->setObjectName("edt1");
@@ -106,7 +97,7 @@ void TfrmMain::PickFormat(const QString& name, int code) {
 }
 
 void TfrmMain::CreateOutputFolder() {
-  MakeLabel(this, "Output Directory:", 4, 535, 98);
+  MakeLabel(this, "Output Directory:", 4, 533, 98, 20);
   edDirectory = new QLineEdit(this);
   edDirectory->setObjectName("edDirectory");
   edDirectory->setReadOnly(true);

@@ -63,8 +63,7 @@ void TfrmMain::CreateList() {
   connect(lvFIles_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (!index.isValid()) return;
     SelectRow(index.row());
-    pausedByUser_ = false;
-    PlayPreview();
+    OpenPreview();
   });
   connect(lvFIles_, &QAbstractItemView::clicked, this, [this] { UpdatePreviousNext(); });
   connect(lvFIles_, &TSourceListView::FilesDropped, this, [this](const QStringList& files) {

@@ -17,6 +17,8 @@
 #include "controls/Tracker2.h"
 #include "editing/WmColors.h"
 #include "gui/widgets/ColorBox.h"
+#include "gui/widgets/DialogParts.h"
+#include "gui/widgets/EditBars.h"
 #include "gui/common/Theme.h"
 #include "gui/windows/watermark/WmCanvas.h"
 #include "gui/windows/watermark/WmItemList.h"
@@ -32,12 +34,6 @@ constexpr int kCanvasTop = 40;
 constexpr int kCanvasWidth = 592;
 constexpr int kCanvasHeight = 427;
 constexpr int kFieldLeft = 100;    // font fields after their labels
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h = 18) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(x, y, w, h);
-  return label;
-}
 
 QLineEdit* MakeShowEdit(QWidget* parent, const char* name, int x, int y, int w) {
   auto* edit = new QLineEdit(parent);
@@ -66,52 +62,13 @@ QToolButton* MakeArrow(QWidget* parent, const char* name, Qt::ArrowType arrow, i
   return b;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y,
-                        int w) {
-  auto* b = new QPushButton(caption, parent);
-  b->setObjectName(name);
-  b->setGeometry(x, y, w, 26);
-  b->setAutoDefault(false);
-  return b;
-}
-
-// The two-thumb range bar and the preview bar share the player's look.
-void DrawBarTrack(TTrackBar2* bar, QPainter* canvas) {
-  const QRect r = bar->rect();
-  const int mid = r.height() / 2;
-  canvas->setRenderHint(QPainter::Antialiasing);
-  canvas->setPen(QColor(60, 80, 20));
-  canvas->setBrush(QColor(74, 101, 0));
-  canvas->drawRoundedRect(QRect(4, mid - 3, r.width() - 8, 6), 3, 3);
-  if (!bar->SecondThumb()) return;
-  const int from = bar->ThumbRectAt(bar->PositionL()).center().x();
-  const int to = bar->ThumbRectAt(bar->PositionU()).center().x();
-  canvas->setPen(Qt::NoPen);
-  canvas->setBrush(bar->isEnabled() ? QColor(242, 145, 38) : QColor(160, 150, 130));
-  canvas->drawRoundedRect(QRect(from, mid - 2, std::max(to - from, 1), 4), 2, 2);
-}
-
-void DrawBarThumb(TTrackBar2* bar, QPainter* canvas, int x, int y) {
-  canvas->setRenderHint(QPainter::Antialiasing);
-  const int d = std::min(bar->ThumbSize(), bar->height() - 4);
-  const QRect knob(x + (bar->ThumbSize() - d) / 2, bar->height() / 2 - d / 2, d, d);
-  canvas->setPen(QColor(45, 94, 168));
-  canvas->setBrush(bar->isEnabled() ? QColor(255, 255, 255) : QColor(220, 220, 220));
-  canvas->drawEllipse(knob);
-  (void)y;
-}
-
 TTrackBar2* MakeBar(QWidget* parent, const char* name, const QRect& geometry, bool twoThumbs) {
   auto* bar = new TTrackBar2(parent);
   bar->setObjectName(name);
   bar->setGeometry(geometry);
-  bar->SetTrackStyle(trUserDrawn);
-  bar->SetThumbStyle(tsUserDrawn);
-  bar->SetTickStyle(tiUserDrawn);
-  bar->SetThumbSize(14);
   bar->SetSecondThumb(twoThumbs);
-  bar->OnDrawTrack = DrawBarTrack;
-  bar->OnDrawThumb = DrawBarThumb;
+  editbars::SetUpRoundBar(bar, 14, false);
+  bar->setFocusPolicy(Qt::StrongFocus);
   return bar;
 }
 
@@ -153,13 +110,13 @@ void TfrmWaterMark::CreateItemControls() {
 }
 
 void TfrmWaterMark::CreatePositionControls() {
-  MakeLabel(this, "Horizontal Position:", kLeft, 224, 200);
+  MakeLabel(this, "Horizontal Position:", kLeft, 224, 200, 18);
   trcTextHoriz = MakeSlider(this, "trcTextHoriz", kLeft, 242, 250);
   edtTextHoriz = MakeShowEdit(this, "edtTextHoriz", kLeft + 258, 242, 62);
-  MakeLabel(this, "Vertical Position:", kLeft, 268, 200);
+  MakeLabel(this, "Vertical Position:", kLeft, 268, 200, 18);
   trcTextVert = MakeSlider(this, "trcTextVert", kLeft, 286, 250);
   edtTextVert = MakeShowEdit(this, "edtTextVert", kLeft + 258, 286, 62);
-  MakeLabel(this, "Transparency:", kLeft, 312, 200);
+  MakeLabel(this, "Transparency:", kLeft, 312, 200, 18);
   trcTextTran = MakeSlider(this, "trcTextTran", kLeft, 330, 250);
   trcTextTran->setRange(0, 255);
   edtTextTran = MakeShowEdit(this, "edtTextTran", kLeft + 258, 330, 62);
@@ -178,20 +135,20 @@ void TfrmWaterMark::CreateFontControls() {
   cbBackColor->setObjectName("cbBackColor");
   cbBackColor->setGeometry(144, 21, 166, 22);
 
-  MakeLabel(this, "Font Color:", kLeft, 446, 86);
+  MakeLabel(this, "Font Color:", kLeft, 446, 86, 18);
   cbFontColor = new TColorBox(this);
   cbFontColor->setObjectName("cbFontColor");
   cbFontColor->setGeometry(kFieldLeft, 444, kLeft + kColumnWidth - kFieldLeft, 22);
-  MakeLabel(this, "Font:", kLeft, 474, 86);
+  MakeLabel(this, "Font:", kLeft, 474, 86, 18);
   cbFont = new QComboBox(this);
   cbFont->setObjectName("cbFont");
   cbFont->setGeometry(kFieldLeft, 472, kLeft + kColumnWidth - kFieldLeft, 22);
   cbFont->addItems(QFontDatabase::families());
-  MakeLabel(this, "Font Size:", kLeft, 502, 86);
+  MakeLabel(this, "Font Size:", kLeft, 502, 86, 18);
   cbFontSize = new QComboBox(this);
   cbFontSize->setObjectName("cbFontSize");
   cbFontSize->setGeometry(kFieldLeft, 500, 70, 22);
-  MakeLabel(this, "Font Style:", kLeft, 530, 86);
+  MakeLabel(this, "Font Style:", kLeft, 530, 86, 18);
   const auto check = [this](const char* name, const QString& caption, int x, int y) {
     auto* box = new QCheckBox(caption, this);
     box->setObjectName(name);
@@ -233,11 +190,11 @@ void TfrmWaterMark::CreatePlayerControls() {
   trcPreview = MakeBar(this, "trcPreview", QRect(kCanvasLeft + 68, 475, 400, 22), false);
   trcPreview->SetMax(0);
   trcPreview->setFocusPolicy(Qt::NoFocus);
-  lblTime = MakeLabel(this, "0:00:00", kCanvasLeft + 474, 477, 56);
+  lblTime = MakeLabel(this, "0:00:00", kCanvasLeft + 474, 477, 56, 18);
   lblTime->setObjectName("lblTime");
   lblTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  MakeLabel(this, "/", kCanvasLeft + 533, 477, 8);
-  lblPTS = MakeLabel(this, "0:00:00", kCanvasLeft + 542, 477, 50);
+  MakeLabel(this, "/", kCanvasLeft + 533, 477, 8, 18);
+  lblPTS = MakeLabel(this, "0:00:00", kCanvasLeft + 542, 477, 50, 18);
   lblPTS->setObjectName("lblPTS");
 }
 
@@ -250,13 +207,13 @@ void TfrmWaterMark::CreateTimeControls() {
   trcRange->SetMin(0);
   trcRange->SetMax(1);
   trcRange->SetPositionU(1);
-  MakeLabel(this, "Start time:", kCanvasLeft, 573, 64);
+  MakeLabel(this, "Start time:", kCanvasLeft, 573, 64, 18);
   edtStart = MakeShowEdit(this, "edtStart", kCanvasLeft + 66, 571, 76);
   btnStartUp1 =
       MakeArrow(this, "btnStartUp1", Qt::UpArrow, kCanvasLeft + 144, 571, "One second later");
   btnStartUpStartDown = MakeArrow(this, "btnStartUpStartDown", Qt::DownArrow, kCanvasLeft + 144,
                                   582, "One second earlier");
-  MakeLabel(this, "End Time:", kCanvasLeft + 190, 573, 64);
+  MakeLabel(this, "End Time:", kCanvasLeft + 190, 573, 64, 18);
   edtEnd = MakeShowEdit(this, "edtEnd", kCanvasLeft + 256, 571, 76);
   btnStartUpEndUp =
       MakeArrow(this, "btnStartUpEndUp", Qt::UpArrow, kCanvasLeft + 334, 571, "One second later");
@@ -312,16 +269,6 @@ void TfrmWaterMark::ConnectItemControls() {
   };
   ImgView->OnLayerDragged = [this](int row) { FollowDraggedLayer(row); };
 
-  connect(imgbtnPlay, &QToolButton::clicked, this, &TfrmWaterMark::Play);
-  connect(imgbtnpause, &QToolButton::clicked, this, &TfrmWaterMark::Pause);
-  trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers,
-                                   int x, int) {
-    if (button == Qt::LeftButton) PreviewPressed(x);
-  };
-  trcPreview->OnMouseMove = [this](TTrackBar2*, Qt::MouseButtons buttons, Qt::KeyboardModifiers,
-                                   int x, int) {
-    if (buttons & Qt::LeftButton) PreviewMoved(x);
-  };
   connect(btnOk, &QPushButton::clicked, this, &TfrmWaterMark::Ok);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmWaterMark::Cancel);
   connect(btnHelp, &QPushButton::clicked, this,

@@ -23,9 +23,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "editing/WmLayerStack.h"
+#include "gui/widgets/PlaybackPanel.h"
 #include "player/FFPlay.h"
 
 class IUserInteraction;
@@ -68,7 +70,7 @@ class TfrmWaterMark : public QDialog {
   TWmLayerStack& Layers() { return layers_; }
   TFFPlayer& Player() { return player_; }
   std::int64_t Duration() const { return duration_; }
-  bool Seeking() const { return seeking_; }
+  bool Seeking() const { return playback_->Control().SeekPending(); }
   // True while the player hook updates the canvas (from file open to the end).
   bool HasFrameCopy() const { return frameCopy_; }
 
@@ -109,9 +111,6 @@ class TfrmWaterMark : public QDialog {
   QPushButton *btnOk = nullptr, *btnCancel = nullptr, *btnHelp = nullptr;
 
  signals:
-  // Player notices, queued from the player's threads to the window.
-  void PlayerFileOpened(qint64 duration, int frameWidth, int frameHeight);
-  void PlayerState(int state);
   // Emitted on the video thread for every hooked picture, after the layers'
   // visibility follows it.
   void HookTime(qint64 pts);
@@ -153,11 +152,7 @@ class TfrmWaterMark : public QDialog {
   void BindPlayerEvents();
   void OpenSource();
   void OnFileOpen(std::int64_t duration, int frameWidth, int frameHeight);
-  void OnState(TPlayState state);
-  void OnHookTime(std::int64_t pts);
   void HookFrame(TBitmap& bitmap, std::int64_t pts);
-  void PreviewPressed(int x);
-  void PreviewMoved(int x);
   void ShutDownPlayer(bool wait);
 
   TWaterMarkSource source_;
@@ -167,10 +162,11 @@ class TfrmWaterMark : public QDialog {
   // The record's crop margins, copied at show: the hook draws them.
   int cropLeft_ = 0, cropTop_ = 0, cropRight_ = 0, cropBottom_ = 0;
   std::atomic<bool> frameCopy_{false};
-  bool seeking_ = false;
   bool shown_ = false;
   bool loadingControls_ = false;  // properties are being shown, not changed
   int editedRow_ = -1;            // the row edt1 edits
+  // The play buttons and the preview bar on player_ (detached first).
+  std::unique_ptr<TPlaybackPanel> playback_;
   // Declared last: destroyed first, so no hook runs into the members above.
   TFFPlayer player_;
 };
