@@ -120,6 +120,9 @@ class BatchTest : public ::testing::Test {
     ASSERT_TRUE(FirstStart(global_).ProfileInPlace);
     out_ = scratch_.Sub("out");
     ASSERT_TRUE(TAppSettings(Settings()).SetOutPutDir(out_));
+    // One file after another unless a test asks for more: the order of the
+    // notices and the counter texts below depend on it.
+    ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(1));
     SetMainThreadHandOver(&handOver_);
     list_ = std::make_unique<TSourceList>(global_.SettingsFile(), global_.FormatFile());
     list_->SetView(&listView_);
