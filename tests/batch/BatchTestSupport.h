@@ -93,13 +93,19 @@ class TRecordingProgressView : public IProgressView {
   void SetFilePercent(int percent) override { Percents.push_back(percent); }
   void TaskEnded(const TTerminateInfo& info) override { Ended.push_back(info); }
   void FileWarning(int, const std::string& text) override { Warnings.push_back(text); }
-  bool OpenFolderChecked() const override { return OpenFolder; }
+  bool OpenFolderChecked() const override {
+    EndedWhenAsked = int(Ended.size());
+    return OpenFolder;
+  }
   bool ShutDownChecked() const override { return ShutDown; }
 
   bool OpenFolder = false;
   bool ShutDown = false;
   bool Closed = true;
   bool Cancelled = false;
+  // How many task notices the view had seen when the end actions asked for
+  // the folder choice; -1 when they never asked.
+  mutable int EndedWhenAsked = -1;
   std::function<bool(const TRecordingProgressView&)> CancelWhen;
   std::vector<TProgressTexts> Texts;
   std::vector<int> Percents;

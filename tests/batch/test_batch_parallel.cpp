@@ -14,6 +14,7 @@
 #include "app/BatchJobs.h"
 #include "batch/BatchTestSupport.h"
 #include "platform/Environment.h"
+#include "platform/IniFile.h"
 #include "support/MediaFactory.h"
 
 namespace {
@@ -26,6 +27,9 @@ std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// Long enough for a file beside it to start and end meanwhile.
+std::string LongClip() { return TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(12)); }
 
 bool IsPercent(const std::string& cell) { return !cell.empty() && cell.back() == '%'; }
 
@@ -165,14 +169,18 @@ TEST_F(BatchParallel, NamesFollowTheListWhateverOrderTheFilesFinishIn) {
 }
 
 // The setting of the settings file: a cut file between two good ones fails
-// its own row only, and the end actions run once, after the last file.
+// its own row only, and the end actions run once, after the last file has
+// ended, although the last in the list ends before the first.
 TEST_F(BatchParallel, ABadFileFailsOnlyItsRowAndTheEndActionsRunOnce) {
   ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(2));
   const std::string cut =
       TestMedia::Truncated(MediaSpec::Mkv().Size(176, 144).Seconds(3), 0.4);
-  list_->Add(vcl_, {Clip(1.6), cut, Clip(1.2)}, &ui_);
+  list_->Add(vcl_, {LongClip(), cut, Clip(0.6)}, &ui_);
   ASSERT_EQ(list_->Count(), 3);
   ASSERT_TRUE(driver_->Start());
+  EXPECT_TRUE(driver_->SkippedRows().empty());  // the cut file ran
+  EXPECT_EQ(TaskOrder(), (std::vector<int>{1, 2, 0, -1}));
+  EXPECT_EQ(progress_->EndedWhenAsked, 3);
 
   EXPECT_EQ(driver_->FilesAtOnce(), 2);
   ASSERT_EQ(driver_->Notices().size(), 4u);
@@ -180,7 +188,7 @@ TEST_F(BatchParallel, ABadFileFailsOnlyItsRowAndTheEndActionsRunOnce) {
   EXPECT_EQ(list_->Row(0).Progress, "100%");
   EXPECT_EQ(list_->Row(2).Progress, "100%");
   EXPECT_NE(list_->Row(1).Progress, "100%");
-  EXPECT_FALSE(list_->Row(1).ProgressTip.empty());
+  EXPECT_FALSE(list_->Row(1).ProgressTip.empty()) << list_->Row(1).Progress;
   EXPECT_EQ(driver_->Summary().Converted, 2);
   EXPECT_EQ(driver_->Summary().Failed, 1);
   EXPECT_TRUE(progress_->Closed);
@@ -193,8 +201,7 @@ TEST_F(BatchParallel, ABadFileFailsOnlyItsRowAndTheEndActionsRunOnce) {
 // Cancel with two files running stops both; each keeps a playable part, the
 // third never starts, and no end action runs.
 TEST_F(BatchParallel, CancelStopsEveryRunningFileAndKeepsTheirParts) {
-  const std::string longer = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(12));
-  list_->Add(vcl_, {longer, Clip(12), Clip(1)}, &ui_);
+  list_->Add(vcl_, {LongClip(), Clip(12), Clip(1)}, &ui_);
   driver_->SetFilesAtOnce(2);
   progress_->CancelWhen = [this](const TRecordingProgressView&) { return TwoRunning(); };
   ASSERT_TRUE(driver_->Start());
