@@ -283,3 +283,21 @@ TEST_F(BatchParallel, SideBySideOutputsAreIdenticalToOneAtATime) {
     }
   }
 }
+
+// Auto as a batch meets it: H.264 at 720 lines halves the count, the same
+// clips into AVI do not.
+TEST_F(BatchParallel, AutoHalvesForHighDefinitionH264Only) {
+  ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(kFilesAtOnceAuto));
+  ASSERT_TRUE(platform::WriteIniString(Settings(), "formatInfo103", "paraVideoSize", "1280x720"));
+  std::vector<std::string> clips;
+  for (int i = 0; i < 4; ++i)
+    clips.push_back(TestMedia::Get(MediaSpec::Mp4().Size(1280, 720).Seconds(0.3 + 0.1 * i)));
+  list_->Add(vcl_, clips, &ui_);
+  const int cores = ProcessorCount();
+  for (const auto& [code, threadsWell] : {std::pair{103, true}, std::pair{104, false}}) {
+    ASSERT_TRUE(TAppSettings(Settings()).SetFormatCode(code));
+    ASSERT_TRUE(driver_->Start());
+    EXPECT_EQ(driver_->FilesAtOnce(), std::min(4, AutoFilesAtOnce(cores, threadsWell))) << code;
+    EXPECT_EQ(driver_->Summary().Converted, 4) << code;
+  }
+}
