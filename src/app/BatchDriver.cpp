@@ -305,7 +305,10 @@ void TBatchDriver::StartTasks() {
   batchClock_.Start(now);
   fileClocks_.assign(size_t(count), TFileClock());
   nextToStart_ = std::min(filesAtOnce_, count);
-  for (int i = 0; i < nextToStart_; ++i) fileClocks_[size_t(i)].Start(now);
+  for (int i = 0; i < nextToStart_; ++i) {
+    fileClocks_[size_t(i)].Start(now);
+    batch_.Started(i);
+  }
   cancelled_ = false;
   lastFileGood_ = false;
   endActionsRun_ = false;
@@ -370,7 +373,7 @@ void TBatchDriver::FillBatchTexts(TProgressTexts& texts) {
 
 void TBatchDriver::HandlePreview(const TPreviewInfo& info) {
   if (!info.Bitmap || info.Bitmap->Width() <= 0 || info.Bitmap->Height() <= 0) return;
-  // A file that sends pictures runs; the window shows the first one's.
+  // The window shows the pictures of the file it follows.
   batch_.Report(info.TaskIndex, 0, -1);
   if (info.TaskIndex != batch_.Shown()) return;
   previewBitmap_ = *info.Bitmap;
@@ -397,8 +400,10 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
   const bool shown = batch_.Shown() < 0 || info.TaskIndex == batch_.Shown();
   batch_.Ended(info.TaskIndex);
   // The converter starts the next file in list order as this one ends.
-  if (!cancelled_ && nextToStart_ < int(fileClocks_.size()))
-    fileClocks_[size_t(nextToStart_++)].Start(NowMs());
+  if (!cancelled_ && nextToStart_ < int(fileClocks_.size())) {
+    fileClocks_[size_t(nextToStart_)].Start(NowMs());
+    batch_.Started(nextToStart_++);
+  }
   // A failed file says why in its own cell, not only in the cell's tip:
   // its last percentage would read as a file that is still on its way.
   if (info.Failed && row >= 0 && !info.ErrorMessage.empty())

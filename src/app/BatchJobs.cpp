@@ -45,10 +45,14 @@ void TBatchProgress::Reset(std::vector<std::int64_t> lengthsUs) {
   done_ = 0;
 }
 
+void TBatchProgress::Started(int task) {
+  if (Valid(task)) tasks_[size_t(task)].Started = true;
+}
+
 void TBatchProgress::Report(int task, std::int64_t doneUs, std::int64_t totalUs) {
   if (!Valid(task) || tasks_[size_t(task)].Ended) return;
   TTask& t = tasks_[size_t(task)];
-  t.Reported = true;
+  t.Started = true;
   // Nothing is known of a file whose length is not.
   if (totalUs > 0) t.Share = std::clamp(double(doneUs) / double(totalUs), 0.0, 1.0);
 }
@@ -63,12 +67,12 @@ void TBatchProgress::Ended(int task) {
 
 int TBatchProgress::Running() const {
   return int(std::count_if(tasks_.begin(), tasks_.end(),
-                           [](const TTask& t) { return t.Reported && !t.Ended; }));
+                           [](const TTask& t) { return t.Started && !t.Ended; }));
 }
 
 int TBatchProgress::Shown() const {
   for (size_t i = 0; i < tasks_.size(); ++i)
-    if (tasks_[i].Reported && !tasks_[i].Ended) return int(i);
+    if (tasks_[i].Started && !tasks_[i].Ended) return int(i);
   return -1;
 }
 

@@ -51,14 +51,17 @@ class TBatchProgress {
  public:
   // A new batch of tasks with these expected lengths (-1 unknown).
   void Reset(std::vector<std::int64_t> lengthsUs);
-  // A report of task `task`: `doneUs` of `totalUs` (the converter's figures).
+  // Task `task` was started (the converter starts them in list order).
+  void Started(int task);
+  // A report of task `task`: `doneUs` of `totalUs` (the converter's figures);
+  // a task that reports runs.
   void Report(int task, std::int64_t doneUs, std::int64_t totalUs);
   // The task's end notice, whatever the outcome.
   void Ended(int task);
 
   int Count() const { return int(lengths_.size()); }
   int Done() const { return done_; }
-  // Reported and not ended.
+  // Started and not ended.
   int Running() const;
   // The running task the window follows: the first in list order; -1 none.
   int Shown() const;
@@ -73,7 +76,7 @@ class TBatchProgress {
  private:
   struct TTask {
     double Share = 0;  // 0..1
-    bool Reported = false;
+    bool Started = false;
     bool Ended = false;
   };
   bool Valid(int task) const { return task >= 0 && task < Count(); }

@@ -108,8 +108,11 @@ TEST(BatchProgressTest, TheBatchWeighsItsFilesAndFollowsTheFirstRunning) {
   batch.Reset({1000000, 3000000, 4000000});
   EXPECT_EQ(batch.Percent(), 0);
   EXPECT_EQ(batch.Shown(), -1);
-  // Files 2 and 3 run; the window follows the first of them.
+  // Files 2 and 3 run; the window follows the first of them, also before
+  // it has said anything.
+  batch.Started(1);
   batch.Report(2, 2000000, 4000000);
+  EXPECT_EQ(batch.Shown(), 1);
   batch.Report(1, 1500000, 3000000);
   EXPECT_EQ(batch.Shown(), 1);
   EXPECT_EQ(batch.Running(), 2);
