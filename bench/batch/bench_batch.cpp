@@ -63,8 +63,8 @@ class TBench {
     const std::string settings = app() + "quormp4aviconverter.ini";
     const std::string section = "formatInfo" + std::to_string(b.Format);
     if (!b.Size.empty()) platform::WriteIniString(settings, section, "paraVideoSize", b.Size);
-    std::vector<std::string> args{"--quiet", "--jobs",       jobs,
-                                  "--format", std::to_string(b.Format), "--output-dir", out};
+    std::vector<std::string> args{
+        "--quiet", "--jobs", jobs, "--format", std::to_string(b.Format), "--output-dir", out};
     args.insert(args.end(), b.Clips.begin(), b.Clips.end());
     const auto start = std::chrono::steady_clock::now();
     Run(args);
@@ -123,9 +123,10 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     TBench bench(dir);
-    std::printf("Batch one file at a time (--jobs 1) against side by side, %ld processors,"
-                " best of %d\n",
-                sysconf(_SC_NPROCESSORS_ONLN), reps);
+    std::printf(
+        "Batch one file at a time (--jobs 1) against side by side, %ld processors,"
+        " best of %d\n",
+        sysconf(_SC_NPROCESSORS_ONLN), reps);
     for (const TBatch& b : batches) {
       double one = 1e30, side = 1e30;
       // Turns, so that a burst of load from elsewhere does not fall on one only.

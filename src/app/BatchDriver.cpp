@@ -355,7 +355,9 @@ void TBatchDriver::HandleProgress(const TProgressInfo& info) {
   TProgressTexts texts = MakeProgressTexts(info, vcl_.TaskCount(), list_.Row(row).Caption);
   // Every running file's row shows its own share; the window follows one.
   if (texts.Percent >= 0) list_.SetProgress(row, std::to_string(texts.Percent) + "%");
-  if (!progressView_ || info.TaskIndex != batch_.Shown()) return;
+  if (!progressView_ || info.TaskIndex != batch_.Shown() ||
+      size_t(info.TaskIndex) >= fileClocks_.size())
+    return;
   const TFileClock& clock = fileClocks_[size_t(info.TaskIndex)];
   texts.TimeLeft = TimeLeftText(
       EstimateLeftMs(clock.SpentMs(NowMs()), info.CurrentDuration, info.TotalDuration));

@@ -215,13 +215,13 @@ class TBatchDriver {
   TBitmap previewBitmap_;
   int previewCount_ = 0;
   bool running_ = false;  // from starting the tasks to the final notice
-  bool cancelled_ = false;  // the user stopped this batch
+  bool cancelled_ = false;     // the user stopped this batch
   bool lastFileGood_ = false;  // the last file in list order completed and passed
   bool endActionsRun_ = false;
   std::function<std::int64_t()> nowMs_;
   TBatchProgress batch_;
   TFileClock batchClock_;
   std::vector<TFileClock> fileClocks_;  // task index -> its time, from its start
-  int nextToStart_ = 0;  // the task the converter starts when one ends
+  int nextToStart_ = 0;                 // the task the converter starts when one ends
   TAVProbe* probe_ = nullptr;
 };

@@ -16,8 +16,8 @@ int AutoFilesAtOnce(int cores, bool threadsWell) {
 }
 
 int FilesAtOnce(int setting, int cores, bool threadsWell, int taskCount) {
-  const int n = setting >= 1 && setting <= kMaxFilesAtOnce ? setting
-                                                           : AutoFilesAtOnce(cores, threadsWell);
+  const int n =
+      setting >= 1 && setting <= kMaxFilesAtOnce ? setting : AutoFilesAtOnce(cores, threadsWell);
   return std::max(1, std::min(n, taskCount));
 }
 

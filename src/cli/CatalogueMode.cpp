@@ -504,8 +504,7 @@ TCatalogueCommandLine ParseCatalogueCommandLine(const std::vector<std::string>& 
                           " (see --list-formats)");
     } else if (arg == "--jobs") {
       const std::string& jobs = value();
-      cl.Jobs = jobs == "auto" ? kFilesAtOnceAuto
-                               : ParseInt(jobs, 1, kMaxFilesAtOnce, "--jobs");
+      cl.Jobs = jobs == "auto" ? kFilesAtOnceAuto : ParseInt(jobs, 1, kMaxFilesAtOnce, "--jobs");
     } else if (arg == "--output-dir") {
       cl.OutputDir = value();
       if (cl.OutputDir.empty()) throw TUsageError("--output-dir needs a folder");

@@ -29,9 +29,13 @@ std::string ReadAll(const std::string& path) {
 }
 
 // Long enough for a file beside it to start and end meanwhile.
-std::string LongClip() { return TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(12)); }
+std::string LongClip() {
+  return TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(12));
+}
 
-bool IsPercent(const std::string& cell) { return !cell.empty() && cell.back() == '%'; }
+bool IsPercent(const std::string& cell) {
+  return !cell.empty() && cell.back() == '%';
+}
 
 class BatchParallel : public BatchTest {
  protected:
@@ -63,7 +67,9 @@ class BatchParallel : public BatchTest {
     return order;
   }
   // Both of the first two rows report a share of their own.
-  bool TwoRunning() const { return IsPercent(list_->Row(0).Progress) && IsPercent(list_->Row(1).Progress); }
+  bool TwoRunning() const {
+    return IsPercent(list_->Row(0).Progress) && IsPercent(list_->Row(1).Progress);
+  }
 
   std::unique_ptr<TBatchDriver> driver_;
   std::unique_ptr<TRecordingProgressView> progress_;
@@ -176,8 +182,7 @@ TEST_F(BatchParallel, NamesFollowTheListWhateverOrderTheFilesFinishIn) {
 // ended, although the last in the list ends before the first.
 TEST_F(BatchParallel, ABadFileFailsOnlyItsRowAndTheEndActionsRunOnce) {
   ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(2));
-  const std::string cut =
-      TestMedia::Truncated(MediaSpec::Mkv().Size(176, 144).Seconds(3), 0.4);
+  const std::string cut = TestMedia::Truncated(MediaSpec::Mkv().Size(176, 144).Seconds(3), 0.4);
   list_->Add(vcl_, {LongClip(), cut, Clip(0.6)}, &ui_);
   ASSERT_EQ(list_->Count(), 3);
   ASSERT_TRUE(driver_->Start());

@@ -404,16 +404,14 @@ TEST_F(CatalogueCli, JobsRunFilesSideBySideAndCtrlCStopsThemAll) {
       TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(60)),
       TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(50))};
   TChildProcess child;
-  ASSERT_TRUE(child.Start(QUOR_CONVERT,
-                          {"--jobs", "2", "--output-dir", out_, "--format", "104", clips[0],
-                           clips[1]},
-                          {{"QUOR_APPDATA", appData_}}));
+  ASSERT_TRUE(child.Start(
+      QUOR_CONVERT, {"--jobs", "2", "--output-dir", out_, "--format", "104", clips[0], clips[1]},
+      {{"QUOR_APPDATA", appData_}}));
   auto growing = [&](const std::string& output) {
     const std::string hidden = "." + std::filesystem::path(output).filename().string() + ".";
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(out_, ec))
-      if (entry.path().filename().string().rfind(hidden, 0) == 0 &&
-          entry.file_size(ec) > 64 * 1024)
+      if (entry.path().filename().string().rfind(hidden, 0) == 0 && entry.file_size(ec) > 64 * 1024)
         return true;
     return false;
   };

@@ -138,8 +138,7 @@ QString TfrmProgress::Caption() const {
 }
 
 void TfrmProgress::Reset() {
-  for (QLabel* label :
-       {lblTime, lblTimeLeft, lblLength, lblSize, lblProgress, lblOutput, lblBatch})
+  for (QLabel* label : {lblTime, lblTimeLeft, lblLength, lblSize, lblProgress, lblOutput, lblBatch})
     label->clear();
   lblOutput->setToolTip("");
   SetCaption(kCaption);
