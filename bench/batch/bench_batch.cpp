@@ -81,43 +81,32 @@ class TBench {
   std::string dir_;
 };
 
-std::vector<std::string> ShortClips() {
-  std::vector<std::string> clips;
-  for (int i = 0; i < 6; ++i)
-    clips.push_back(TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(2 + 0.1 * i)));
-  return clips;
-}
-
-std::vector<std::string> MixedClips() {
-  std::vector<std::string> clips;
-  for (int i = 0; i < 4; ++i)
-    clips.push_back(TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(1.5 + 0.2 * i)));
-  for (int i = 0; i < 2; ++i)
-    clips.push_back(TestMedia::Get(MediaSpec::Mp4().Size(640, 360).Seconds(3 + 0.2 * i)));
-  for (int i = 0; i < 2; ++i)
-    clips.push_back(TestMedia::Get(MediaSpec::Mp4().Size(1280, 720).Seconds(2 + 0.2 * i)));
-  return clips;
-}
-
-std::vector<std::string> HdClips() {
-  std::vector<std::string> clips;
-  for (int i = 0; i < 4; ++i)
-    clips.push_back(TestMedia::Get(MediaSpec::Mp4().Size(1280, 720).Seconds(2 + 0.1 * i)));
-  return clips;
+// `count` clips of one size, `seconds` long and each `step` longer than the
+// one before (distinct lengths make distinct files), appended to `clips`.
+void AddClips(std::vector<std::string>& clips, int count, int width, int height, double seconds,
+              double step) {
+  for (int i = 0; i < count; ++i)
+    clips.push_back(
+        TestMedia::Get(MediaSpec::Mp4().Size(width, height).Seconds(seconds + step * i)));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const int reps = bench::Repetitions(argc, argv, 2);
-  const std::vector<std::string> shortClips = ShortClips(), mixed = MixedClips();
+  std::vector<std::string> shortClips, mixed, hd;
+  AddClips(shortClips, 6, 320, 240, 2, 0.1);
+  AddClips(mixed, 4, 320, 240, 1.5, 0.2);
+  AddClips(mixed, 2, 640, 360, 3, 0.2);
+  AddClips(mixed, 2, 1280, 720, 2, 0.2);
+  AddClips(hd, 4, 1280, 720, 2, 0.1);
   const std::vector<TBatch> batches{
       {"6 short clips -> MP3", 200, shortClips, "auto", ""},
       {"6 short clips -> AVI", 104, shortClips, "auto", ""},
       {"8 mixed clips -> MP3", 200, mixed, "auto", ""},
       {"8 mixed clips -> AVI", 104, mixed, "auto", ""},
       {"8 mixed clips -> H.264 MP4", 103, mixed, "auto", ""},
-      {"4 clips -> H.264 MP4 1280x720, 2 at once", 103, HdClips(), "2", "1280x720"},
+      {"4 clips -> H.264 MP4 1280x720, 2 at once", 103, hd, "2", "1280x720"},
   };
   const std::string dir = TestMedia::MediaDir() + "bench_batch_" + std::to_string(::getpid()) + "/";
   int status = 0;

@@ -8,7 +8,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
 #include "engine/common/MainThread.h"
+#include "platform/Environment.h"
 
 class TScratchFolder {
  public:
@@ -146,4 +150,37 @@ class BatchTest : public ::testing::Test {
   TFFmpegVCL vcl_;
   std::unique_ptr<TSourceList> list_;
   TRecordingListView listView_;
+};
+
+// A batch fixture with a driver, its recording progress window (both end
+// actions ticked) and end actions that write what they did to a log.
+class BatchRunTest : public BatchTest {
+ protected:
+  void SetUp() override {
+    BatchTest::SetUp();
+    driver_ = std::make_unique<TBatchDriver>(vcl_, *list_, Context());
+    progress_ = std::make_unique<TRecordingProgressView>(*driver_, handOver_);
+    driver_->SetProgressView(progress_.get());
+    driver_->SetListView(&listView_);
+    vcl_.SetProgressInterval(100);
+    actionLog_ = scratch_.Path() + "actions.log";
+    platform::SetEnv("QUOR_OPEN_COMMAND", "echo open >> '" + actionLog_ + "'; echo");
+    platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "echo shutdown >> '" + actionLog_ + "'");
+    progress_->OpenFolder = progress_->ShutDown = true;
+  }
+  void TearDown() override {
+    platform::UnsetEnv("QUOR_OPEN_COMMAND");
+    platform::UnsetEnv("QUOR_SHUTDOWN_COMMAND");
+    BatchTest::TearDown();
+  }
+  // What the end actions did (they run detached; give them time).
+  std::string EndActions() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::ifstream in(actionLog_);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  std::unique_ptr<TBatchDriver> driver_;
+  std::unique_ptr<TRecordingProgressView> progress_;
+  std::string actionLog_;
 };

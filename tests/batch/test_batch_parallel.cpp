@@ -37,30 +37,8 @@ bool IsPercent(const std::string& cell) {
   return !cell.empty() && cell.back() == '%';
 }
 
-class BatchParallel : public BatchTest {
+class BatchParallel : public BatchRunTest {
  protected:
-  void SetUp() override {
-    BatchTest::SetUp();
-    driver_ = std::make_unique<TBatchDriver>(vcl_, *list_, Context());
-    progress_ = std::make_unique<TRecordingProgressView>(*driver_, handOver_);
-    driver_->SetProgressView(progress_.get());
-    driver_->SetListView(&listView_);
-    vcl_.SetProgressInterval(100);
-    log_ = scratch_.Path() + "actions.log";
-    platform::SetEnv("QUOR_OPEN_COMMAND", "echo open >> '" + log_ + "'; echo");
-    platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "echo shutdown >> '" + log_ + "'");
-    progress_->OpenFolder = progress_->ShutDown = true;
-  }
-  void TearDown() override {
-    platform::UnsetEnv("QUOR_OPEN_COMMAND");
-    platform::UnsetEnv("QUOR_SHUTDOWN_COMMAND");
-    BatchTest::TearDown();
-  }
-  // What the end actions did (they run detached; give them time).
-  std::string EndActions() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return ReadAll(log_);
-  }
   std::vector<int> TaskOrder() const {
     std::vector<int> order;
     for (const auto& n : driver_->Notices()) order.push_back(n.TaskIndex);
@@ -70,10 +48,6 @@ class BatchParallel : public BatchTest {
   bool TwoRunning() const {
     return IsPercent(list_->Row(0).Progress) && IsPercent(list_->Row(1).Progress);
   }
-
-  std::unique_ptr<TBatchDriver> driver_;
-  std::unique_ptr<TRecordingProgressView> progress_;
-  std::string log_;
 };
 
 }  // namespace
