@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "common/BenchTiming.h"
+#include "engine/libav/FFmpegLoader.h"
 #include "platform/IniFile.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
@@ -94,6 +95,13 @@ void AddClips(std::vector<std::string>& clips, int count, int width, int height,
 
 int main(int argc, char** argv) {
   const int reps = bench::Repetitions(argc, argv, 2);
+  // The clips are made with the media libraries.
+  auto& loader = TFFmpegLoader::Instance();
+  loader.SetLibraryPath(TFFmpegLoader::DefaultLibraryPath());
+  if (!loader.Load(AllLibraries)) {
+    std::fprintf(stderr, "bench_batch: %s\n", loader.LastErrMsg().c_str());
+    return 1;
+  }
   std::vector<std::string> shortClips, mixed, hd;
   AddClips(shortClips, 6, 320, 240, 2, 0.1);
   AddClips(mixed, 4, 320, 240, 1.5, 0.2);
