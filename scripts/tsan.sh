@@ -3,7 +3,7 @@
 # engine and its hooks, picture conversion, test media made by two threads,
 # settings files written by several threads, player, frame hook (also on the
 # bands of a converted picture), batch driver (also with its files and
-# folders changing under it), the progress window (closed by every means
+# folders changing under it, and with several files converting at once), the progress window (closed by every means
 # while the batch runs),
 # the command-line converter, which its test runs as a child process, and the
 # watermark editor's rows, deleted while its player's hook walks them, and
@@ -34,6 +34,7 @@ targets=(
   editing_test_hook_pictures
   batch_test_batch_driver
   batch_test_batch_bad_input
+  batch_test_batch_parallel
   cli_test_convert
   gui_test_watermark
   gui_test_trim_window

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "app/GlobalUnit.h"
 #include "app/ShortNames.h"
@@ -29,6 +30,18 @@ class TProbeCloser {
  private:
   TAVProbe& probe_;
 };
+
+// The height of a file's pictures after conversion: the frame size asked
+// for, else the source's; 0 when neither is known.
+int OutputHeight(const TOutputOptions& output, TAVProbe& probe) {
+  int width = 0, height = 0;
+  if (std::sscanf(output.FrameSize.c_str(), "%dx%d", &width, &height) == 2 && height > 0)
+    return height;
+  TVideoStreamInfo video;
+  if (probe.Loaded() && probe.VideoStreamCount() > 0 && probe.VideoStreamInfo(0, video))
+    return std::max(0, int(video.Height));
+  return 0;
+}
 
 }  // namespace
 
@@ -127,6 +140,7 @@ bool TBatchDriver::Start() {
   TThreadPriority priority = vcl_.ThreadPriority();
   if (PriorityFromSetting(TAppSettings(context_.SettingsFile).Priority(), priority))
     vcl_.SetThreadPriority(priority);
+  filesAtOnce_ = 1;
 
   const int checked = list_.CheckedCount();
   if (checked == 0) {
@@ -138,6 +152,7 @@ bool TBatchDriver::Start() {
   outputFiles_.clear();
   expectedDurations_.clear();
   expectVideo_.clear();
+  threadsWell_.clear();
   skipped_.clear();
   formatCode_ = ChosenFormatCode(context_.SettingsFile, context_.Ui);
   notices_.clear();
@@ -157,6 +172,7 @@ bool TBatchDriver::Start() {
     FinishBatch();
     return true;
   }
+  ChooseFilesAtOnce();
   running_ = true;
   if (progressView_) {
     progressView_->RunModal();
@@ -242,7 +258,16 @@ bool TBatchDriver::PrepareRow(int row) {
   expectedDurations_.push_back(expected);
   expectVideo_.push_back(sourceHasVideo &&
                          FormatOffersVideo(TFormatProfile(context_.ProfileFile, code)));
+  threadsWell_.push_back(EncoderThreadsWell(output.VideoCodec, OutputHeight(output, probe)));
   return true;
+}
+
+void TBatchDriver::ChooseFilesAtOnce() {
+  const int setting = filesAtOnceSetting_ >= 0 ? filesAtOnceSetting_
+                                               : TAppSettings(context_.SettingsFile).FilesAtOnce();
+  const auto well = std::count(threadsWell_.begin(), threadsWell_.end(), true);
+  const bool mostThreadWell = well * 2 > std::int64_t(threadsWell_.size());
+  filesAtOnce_ = ::FilesAtOnce(setting, ProcessorCount(), mostThreadWell, int(taskRows_.size()));
 }
 
 TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
@@ -273,22 +298,41 @@ std::int64_t TBatchDriver::NowMs() const {
 }
 
 void TBatchDriver::StartTasks() {
-  fileClock_ = TFileClock();
-  fileClock_.Start(NowMs());
-  vcl_.StartTask(1);
+  const std::int64_t now = NowMs();
+  const int count = int(taskRows_.size());
+  batch_.Reset(expectedDurations_);
+  batchClock_ = TFileClock();
+  batchClock_.Start(now);
+  fileClocks_.assign(size_t(count), TFileClock());
+  nextToStart_ = std::min(filesAtOnce_, count);
+  for (int i = 0; i < nextToStart_; ++i) {
+    fileClocks_[size_t(i)].Start(now);
+    batch_.Started(i);
+  }
+  cancelled_ = false;
+  lastFileGood_ = false;
+  endActionsRun_ = false;
+  vcl_.StartTask(filesAtOnce_);
 }
 
 void TBatchDriver::Pause() {
-  fileClock_.Pause(NowMs());
+  const std::int64_t now = NowMs();
+  batchClock_.Pause(now);
+  for (auto& clock : fileClocks_) clock.Pause(now);
   vcl_.PauseConvert();
 }
 
 void TBatchDriver::Resume() {
-  fileClock_.Resume(NowMs());
+  const std::int64_t now = NowMs();
+  batchClock_.Resume(now);
+  for (auto& clock : fileClocks_) clock.Resume(now);
   vcl_.ResumeConvert();
 }
 
-void TBatchDriver::Cancel() { vcl_.StopConvert(true); }
+void TBatchDriver::Cancel() {
+  if (running_) cancelled_ = true;
+  vcl_.StopConvert(true);
+}
 
 void TBatchDriver::DetachHandlers() {
   vcl_.SetOnCustomHook(nullptr);
@@ -307,20 +351,33 @@ int TBatchDriver::RowOfTask(int taskIndex) const {
 void TBatchDriver::HandleProgress(const TProgressInfo& info) {
   const int row = RowOfTask(info.TaskIndex);
   if (row < 0) return;
+  batch_.Report(info.TaskIndex, info.CurrentDuration, info.TotalDuration);
   TProgressTexts texts = MakeProgressTexts(info, vcl_.TaskCount(), list_.Row(row).Caption);
+  // Every running file's row shows its own share; the window follows one.
+  if (texts.Percent >= 0) list_.SetProgress(row, std::to_string(texts.Percent) + "%");
+  if (!progressView_ || info.TaskIndex != batch_.Shown() ||
+      size_t(info.TaskIndex) >= fileClocks_.size())
+    return;
+  const TFileClock& clock = fileClocks_[size_t(info.TaskIndex)];
   texts.TimeLeft = TimeLeftText(
-      EstimateLeftMs(fileClock_.SpentMs(NowMs()), info.CurrentDuration, info.TotalDuration));
-  texts.BatchPercent =
-      BatchPercent(expectedDurations_, info.TaskIndex, info.CurrentDuration, info.TotalDuration);
-  if (texts.Percent >= 0) {
-    if (progressView_) progressView_->SetFilePercent(texts.Percent);
-    list_.SetProgress(row, std::to_string(texts.Percent) + "%");
-  }
-  if (progressView_) progressView_->ShowProgress(texts);
+      EstimateLeftMs(clock.SpentMs(NowMs()), info.CurrentDuration, info.TotalDuration));
+  FillBatchTexts(texts);
+  if (texts.Percent >= 0) progressView_->SetFilePercent(texts.Percent);
+  progressView_->ShowProgress(texts);
+}
+
+void TBatchDriver::FillBatchTexts(TProgressTexts& texts) {
+  texts.BatchPercent = batch_.Percent();
+  texts.Files = batch_.FilesText();
+  texts.Running = batch_.Running();
+  texts.BatchTimeLeft = TimeLeftText(BatchLeftMs(batchClock_.SpentMs(NowMs()), batch_.Share()));
 }
 
 void TBatchDriver::HandlePreview(const TPreviewInfo& info) {
   if (!info.Bitmap || info.Bitmap->Width() <= 0 || info.Bitmap->Height() <= 0) return;
+  // The window shows the pictures of the file it follows.
+  batch_.Report(info.TaskIndex, 0, -1);
+  if (info.TaskIndex != batch_.Shown()) return;
   previewBitmap_ = *info.Bitmap;
   ++previewCount_;
 }
@@ -341,8 +398,14 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
   if (info.Completed && check.Passed) ++summary_.Converted;
   else if (info.Failed || info.Completed) ++summary_.Failed;
   else ++summary_.Stopped;
-  // The next file starts as soon as this notice has been handled.
-  fileClock_.Start(NowMs());
+  // A file too short to report anything still fills the bar as it ends.
+  const bool shown = batch_.Shown() < 0 || info.TaskIndex == batch_.Shown();
+  batch_.Ended(info.TaskIndex);
+  // The converter starts the next file in list order as this one ends.
+  if (!cancelled_ && nextToStart_ < int(fileClocks_.size())) {
+    fileClocks_[size_t(nextToStart_)].Start(NowMs());
+    batch_.Started(nextToStart_++);
+  }
   // A failed file says why in its own cell, not only in the cell's tip:
   // its last percentage would read as a file that is still on its way.
   if (info.Failed && row >= 0 && !info.ErrorMessage.empty())
@@ -360,15 +423,23 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
       else
         list_.SetProgress(row, "100%");
     }
-    if (progressView_) progressView_->SetFilePercent(100);
-    // After the last file, and only when it is good: an output that failed
-    // its check is no finished conversion to show or to shut down after.
-    if (info.TaskIndex + 1 == int(taskRows_.size()) && check.Passed && progressView_) {
-      if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
-      if (progressView_->ShutDownChecked()) platform::ShutDownComputer();
-    }
+    if (progressView_ && shown) progressView_->SetFilePercent(100);
+    // Only a good last file counts: an output that failed its check is no
+    // finished conversion to show or to shut down after.
+    if (info.TaskIndex + 1 == int(taskRows_.size()) && check.Passed) lastFileGood_ = true;
   }
   if (progressView_) progressView_->TaskEnded(info);
+  RunEndActions();
+}
+
+void TBatchDriver::RunEndActions() {
+  // Files end in any order when several run at once: the actions wait for
+  // the last of them, and a batch the user stopped has no end to act on.
+  if (endActionsRun_ || !progressView_ || batch_.Done() < batch_.Count()) return;
+  endActionsRun_ = true;
+  if (!lastFileGood_ || cancelled_) return;
+  if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
+  if (progressView_->ShutDownChecked()) platform::ShutDownComputer();
 }
 
 void TBatchDriver::FinishBatch() {

@@ -9,9 +9,14 @@
 // converter; borrows the converter, the source
 // list (and through it the records), the views and the question/warning
 // boxes, all of which must outlive it (or DetachHandlers must run first).
+// Several files may convert at once (BatchJobs.h: the "files converted at
+// once" setting); each row shows its own progress, the progress window
+// follows the first running file in list order and the batch as a whole,
+// and the end actions run once, after the last file has ended.
 // Threads: everything on the user-interface thread, except the frame hook,
-// which runs on the converter's worker and only reads TaskRows and records
-// (neither changes while the modal progress window runs the batch).
+// which runs on the converter's workers (one call at a time: the converter
+// holds its hook lock) and only reads TaskRows and records (neither changes
+// while the modal progress window runs the batch).
 // Terminate notices arrive on the converter's notice thread, which checks
 // the finished output (reading only what Start wrote) and hands the rest
 // over to the user-interface thread, so the program must have installed its
@@ -29,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BatchJobs.h"
 #include "app/BatchView.h"
 #include "app/OptionBuilder.h"
 #include "app/ProgressRules.h"
@@ -101,13 +107,21 @@ class TBatchDriver {
   // turned into options: nothing is converted then, and the tasks added so
   // far stay until the next Start or Clear.
   bool Start();
-  // The progress window's show step: starts the tasks one after another.
+  // The progress window's show step: starts the tasks in list order, as
+  // many at once as FilesAtOnce() says.
   void StartTasks();
+  // Pauses and resumes every running file (and one that starts meanwhile).
   void Pause();
   void Resume();
-  // The progress window's Cancel and close: stops the running task, starts
-  // no further one, and returns once the worker has ended.
+  // The progress window's Cancel and close: stops every running task,
+  // starts no further one, and returns once the workers have ended. Each
+  // stopped file keeps what was converted.
   void Cancel();
+  // Files converted at once: -1 (the default) reads the setting at each
+  // Start; else 0 (Auto) or 1..16 for every batch of this driver.
+  void SetFilesAtOnce(int setting) { filesAtOnceSetting_ = setting; }
+  // What the last Start chose (at least 1).
+  int FilesAtOnce() const { return filesAtOnce_; }
   // The main window's exit step: no handler but the preview picture's stays
   // bound, every task is stopped and TaskRows is emptied.
   void DetachHandlers();
@@ -157,6 +171,12 @@ class TBatchDriver {
   // (a duration of 0 or less is unknown and passes).
   void CheckTrim(const TlvFilesRecord& record, std::int64_t duration) const;
   void FinishBatch();
+  // Chooses FilesAtOnce for the prepared tasks.
+  void ChooseFilesAtOnce();
+  // The end actions, once the last file has ended, when the batch ran to
+  // its end and its last file is good.
+  void RunEndActions();
+  void FillBatchTexts(TProgressTexts& texts);
   std::int64_t NowMs() const;
   int RowOfTask(int taskIndex) const;
 
@@ -183,6 +203,10 @@ class TBatchDriver {
       expectedDurations_;  // task index -> what the output should last (-1: unknown)
   // Task index -> the format and the source both have video, so the output must.
   std::vector<bool> expectVideo_;
+  // Task index -> its encoder keeps several cores busy alone (BatchJobs.h).
+  std::vector<bool> threadsWell_;
+  int filesAtOnceSetting_ = -1;
+  int filesAtOnce_ = 1;
   int formatCode_ = 0;  // chosen at Start
   TOutputChecker outputChecker_ = CheckOutput;
   std::vector<TSkippedRow> skipped_;
@@ -191,7 +215,13 @@ class TBatchDriver {
   TBitmap previewBitmap_;
   int previewCount_ = 0;
   bool running_ = false;  // from starting the tasks to the final notice
+  bool cancelled_ = false;     // the user stopped this batch
+  bool lastFileGood_ = false;  // the last file in list order completed and passed
+  bool endActionsRun_ = false;
   std::function<std::int64_t()> nowMs_;
-  TFileClock fileClock_;  // of the running task
+  TBatchProgress batch_;
+  TFileClock batchClock_;
+  std::vector<TFileClock> fileClocks_;  // task index -> its time, from its start
+  int nextToStart_ = 0;                 // the task the converter starts when one ends
   TAVProbe* probe_ = nullptr;
 };

@@ -40,6 +40,11 @@ struct TProgressTexts {
   std::string File;     // the source, shortened to fit the label
   std::string TimeLeft;   // "0:53 left"; "" until an estimate can be made
   int BatchPercent = -1;  // the share of the whole batch done, 0..100; -1 unknown
+  // The batch as a whole: "2 of 6 done", how many files convert now, and
+  // "1:20 left" for all of them ("" until an estimate can be made).
+  std::string Files;
+  int Running = 0;
+  std::string BatchTimeLeft;
 };
 
 // The progress window.
@@ -53,6 +58,8 @@ class IProgressView {
   // Closes the window; closing stops what still runs
   // (TBatchDriver::Cancel), as the window's Cancel button does.
   virtual void Close() = 0;
+  // The texts of the running file the window follows (the first in list
+  // order when several run at once) and of the whole batch.
   virtual void ShowProgress(const TProgressTexts& texts) = 0;
   // The file progress bar, 0..100.
   virtual void SetFilePercent(int percent) = 0;

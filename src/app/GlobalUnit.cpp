@@ -23,6 +23,7 @@ constexpr const char* kFormatCode = "FormatCode";
 constexpr const char* kVolume = "volume";
 constexpr const char* kMute = "mute";
 constexpr const char* kPriority = "priority";
+constexpr const char* kFilesAtOnce = "filesAtOnce";
 constexpr const char* kSnapFullSize = "snapFullSize";
 constexpr const char* kSnapSmallSize = "snapSmallSize";
 constexpr const char* kSnapBmp = "snapBmp";
@@ -194,6 +195,10 @@ bool TAppSettings::SetMute(bool mute) const { return WriteInt(kMute, mute ? 1 : 
 int TAppSettings::Priority() const { return ReadInt(kPriority, 1); }
 
 bool TAppSettings::SetPriority(int priority) const { return WriteInt(kPriority, priority); }
+
+int TAppSettings::FilesAtOnce() const { return ReadInt(kFilesAtOnce, 0); }
+
+bool TAppSettings::SetFilesAtOnce(int files) const { return WriteInt(kFilesAtOnce, files); }
 
 bool TAppSettings::SnapFullSize() const { return ReadInt(kSnapFullSize, 1) == 1; }
 bool TAppSettings::SnapSmallSize() const { return ReadInt(kSnapSmallSize, 1) == 1; }

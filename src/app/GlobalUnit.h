@@ -116,6 +116,10 @@ class TAppSettings {
 
   int Priority() const;  // 0 idle, 1 normal, 2 lower, 3 lowest; default 1
   bool SetPriority(int priority) const;
+  // Files a batch converts at once: 0 Auto (the default), else 1..16 as
+  // stored (BatchJobs.h reads what is outside as Auto).
+  int FilesAtOnce() const;
+  bool SetFilesAtOnce(int files) const;
 
   // Snapshot choices: a box is ticked when its key is 1 (default 1 each).
   bool SnapFullSize() const;

@@ -1,5 +1,6 @@
 #include "app/PreferenceStore.h"
 
+#include "app/BatchJobs.h"
 #include "app/GlobalUnit.h"
 #include "platform/Folders.h"
 #include "platform/Shell.h"
@@ -23,6 +24,8 @@ const TPreferences& TPreferenceEdit::Load() {
   // One of the four, or none chosen.
   const int priority = settings.Priority();
   values_.Priority = priority >= 0 && priority <= 3 ? priority : -1;
+  const int files = settings.FilesAtOnce();
+  values_.FilesAtOnce = files >= 1 && files <= kMaxFilesAtOnce ? files : kFilesAtOnceAuto;
   return values_;
 }
 
@@ -34,6 +37,7 @@ const TPreferences& TPreferenceEdit::Reset() {
   values_.SmallSize = false;
   values_.Priority = 1;
   values_.Quality = 20;
+  values_.FilesAtOnce = kFilesAtOnceAuto;
   return values_;
 }
 
@@ -46,6 +50,7 @@ bool TPreferenceEdit::Store() const {
   ok = settings.SetSnapFullSize(values_.FullSize) && ok;
   ok = settings.SetSnapSmallSize(values_.SmallSize) && ok;
   if (values_.Quality > 0) ok = settings.SetJpgCmp(values_.Quality) && ok;
+  ok = settings.SetFilesAtOnce(values_.FilesAtOnce) && ok;
   return settings.SetPriority(values_.Priority) && ok;
 }
 

@@ -17,6 +17,7 @@ struct TPreferences {
   bool Jpg = true;
   int Quality = 30;  // JPEG quality 1..100
   int Priority = 1;  // 0 idle, 1 normal, 2 lower, 3 lowest; -1 none chosen
+  int FilesAtOnce = 0;  // 0 Auto, else 1..16
 };
 
 // The four snapshot boxes; sizes and formats come in pairs.
@@ -30,10 +31,11 @@ class TPreferenceEdit {
   // Show: the stored values. A snapshot folder that fails the write test is
   // replaced by the default folder, which is stored at once. A pair stored
   // with both boxes off reads as the default box of the pair (Full Size,
-  // BMP) on; a priority outside 0..3 as none chosen.
+  // BMP) on; a priority outside 0..3 as none chosen; files at once outside
+  // 1..16 as Auto.
   const TPreferences& Load();
   // Default: the default folder, BMP at full size only, quality 20, normal
-  // priority. Nothing is stored.
+  // priority, Auto files at once. Nothing is stored.
   const TPreferences& Reset();
   // Ok: every value; an empty folder stores the default folder, a quality of
   // 0 or less is not stored. False when a write failed.
@@ -48,6 +50,7 @@ class TPreferenceEdit {
   void SetFolder(std::string folder) { values_.SnapFolder = std::move(folder); }
   void SetQuality(int quality) { values_.Quality = quality; }
   void SetPriority(int priority) { values_.Priority = priority; }
+  void SetFilesAtOnce(int files) { values_.FilesAtOnce = files; }
 
  private:
   std::string file_;

@@ -238,6 +238,9 @@ class TConsoleProgressView : public IProgressView {
     std::string line = t.Counter + " " + t.File;
     if (t.Percent >= 0) line += "  " + std::to_string(t.Percent) + "%";
     line += "  " + t.Elapsed + (t.Length.empty() ? "" : " / " + t.Length) + "  " + t.Size;
+    // Side by side, the line follows the first running file and ends with
+    // the batch, so that it reads the same from one update to the next.
+    if (driver_.FilesAtOnce() > 1) line += "  | " + BatchLine(t);
     line_.Show(line);
   }
   void SetFilePercent(int) override {}
@@ -269,6 +272,13 @@ class TConsoleProgressView : public IProgressView {
   bool OpenFolderChecked() const override { return false; }
   bool ShutDownChecked() const override { return false; }
   bool Cancelled() const { return cancelled_; }
+
+  // "batch 42%: 2 of 6 done, 2 running, 1:20 left"
+  static std::string BatchLine(const TProgressTexts& t) {
+    std::string line = "batch";
+    if (t.BatchPercent >= 0) line += " " + std::to_string(t.BatchPercent) + "%";
+    return line + ": " + BatchLineText(t);
+  }
 
  private:
   // Why the output failed its check; "" when it passed or was not checked.
@@ -459,6 +469,7 @@ int Convert(const TCatalogueCommandLine& cl, const std::string& settingsFile,
   for (int i = 0; i < list.Count(); ++i) ApplyEdits(cl, list.Row(i));
 
   TBatchDriver driver(vcl, list, TBuildContext{settingsFile, formatFile, &ui});
+  driver.SetFilesAtOnce(cl.Jobs);
   TConsoleProgressView view(driver, handOver, cl.Quiet);
   driver.SetProgressView(&view);
 
@@ -518,6 +529,9 @@ TCatalogueCommandLine ParseCatalogueCommandLine(const std::vector<std::string>& 
       if (!IsFormatCode(cl.FormatCode))
         throw TUsageError("no format has the code " + std::to_string(cl.FormatCode) +
                           " (see --list-formats)");
+    } else if (arg == "--jobs") {
+      const std::string& jobs = value();
+      cl.Jobs = jobs == "auto" ? kFilesAtOnceAuto : ParseInt(jobs, 1, kMaxFilesAtOnce, "--jobs");
     } else if (arg == "--output-dir") {
       cl.OutputDir = value();
       if (cl.OutputDir.empty()) throw TUsageError("--output-dir needs a folder");
@@ -592,13 +606,16 @@ void PrintCatalogueUsage(std::FILE* to) {
       "                            width=W height=H  the box (default: the text's size)\n"
       "  --image FILE@X,Y[,OPT]  blend the picture FILE (BMP) at pixel X,Y; OPT: from=S,\n"
       "                          to=S, alpha=N as for --text\n"
+      "  --jobs N                convert N files at once (1..16), or auto (the default):\n"
+      "                          one per core, at most 4, half that for H.264 at 720\n"
+      "                          lines and above\n"
       "  --quiet                 no progress line\n"
       "  --                      the names after it are files, even those that start\n"
       "                          with -\n"
       "Trim, crop, effects and pictures apply to every FILE; --text and --image may be\n"
       "given several times (later items are drawn over earlier ones).\n"
       "The settings live in $QUOR_APPDATA, else $XDG_CONFIG_HOME/quor (~/.config/quor).\n"
-      "Ctrl+C (or SIGTERM) stops the conversion; the file being written keeps what was\n"
+      "Ctrl+C (or SIGTERM) stops the conversion; each file being written keeps what was\n"
       "converted.\n"
       "Each output is checked as the window's Start checks it: it opens, lasts what\n"
       "was asked for, its first and last second decode, and its sound and picture\n"

@@ -7,7 +7,7 @@
 //   quor-convert [--format CODE] [--output-dir DIR] [--save] [--trim START,LENGTH]
 //                [--crop T,B,L,R] [--brightness N] [--contrast N]
 //                [--saturation N] [--exposure N] [--text TEXT@X,Y[,options]]
-//                [--image FILE@X,Y[,options]] [--] FILE...
+//                [--image FILE@X,Y[,options]] [--jobs N|auto] [--] FILE...
 //   quor-convert --list-formats
 //
 // Plain data and functions; the program's main thread only.
@@ -28,6 +28,7 @@ struct TCatalogueCommandLine {
   int FormatCode = -1;     // -1: the chosen format of the settings file
   std::string OutputDir;   // "": the output folder of the settings file
   bool Save = false;       // --save: FormatCode and OutputDir are stored, not for this run only
+  int Jobs = 0;            // files converted at once: 0 Auto, else 1..16
   std::optional<std::int64_t> TrimStartUs;
   std::optional<std::int64_t> TrimLengthUs;
   bool HasCrop = false;

@@ -106,6 +106,7 @@ TEST_F(Preferences, OkStoresWhatTheNextShowReadsAndAnEmptyFolderStoresTheDefault
   edit.Choose(scBmp, false);
   edit.SetQuality(64);
   edit.SetPriority(2);
+  edit.SetFilesAtOnce(5);
   ASSERT_TRUE(edit.Store());
   const TPreferences stored = edit.Values();
   const TPreferences read = TPreferenceEdit(settings_).Load();
@@ -115,6 +116,7 @@ TEST_F(Preferences, OkStoresWhatTheNextShowReadsAndAnEmptyFolderStoresTheDefault
       std::tie(stored.SmallSize, stored.FullSize, stored.Bmp, stored.Jpg, stored.Quality,
                stored.Priority));
   EXPECT_TRUE(read.SmallSize && !read.FullSize && !read.Bmp && read.Jpg);
+  EXPECT_EQ(read.FilesAtOnce, 5);
 
   edit.SetFolder("");
   edit.SetQuality(0);    // a quality of 0 is not stored: the old one stays

@@ -8,7 +8,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <thread>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
 #include "engine/common/MainThread.h"
+#include "platform/Environment.h"
 
 class TScratchFolder {
  public:
@@ -93,13 +97,19 @@ class TRecordingProgressView : public IProgressView {
   void SetFilePercent(int percent) override { Percents.push_back(percent); }
   void TaskEnded(const TTerminateInfo& info) override { Ended.push_back(info); }
   void FileWarning(int, const std::string& text) override { Warnings.push_back(text); }
-  bool OpenFolderChecked() const override { return OpenFolder; }
+  bool OpenFolderChecked() const override {
+    EndedWhenAsked = int(Ended.size());
+    return OpenFolder;
+  }
   bool ShutDownChecked() const override { return ShutDown; }
 
   bool OpenFolder = false;
   bool ShutDown = false;
   bool Closed = true;
   bool Cancelled = false;
+  // How many task notices the view had seen when the end actions asked for
+  // the folder choice; -1 when they never asked.
+  mutable int EndedWhenAsked = -1;
   std::function<bool(const TRecordingProgressView&)> CancelWhen;
   std::vector<TProgressTexts> Texts;
   std::vector<int> Percents;
@@ -120,6 +130,9 @@ class BatchTest : public ::testing::Test {
     ASSERT_TRUE(FirstStart(global_).ProfileInPlace);
     out_ = scratch_.Sub("out");
     ASSERT_TRUE(TAppSettings(Settings()).SetOutPutDir(out_));
+    // One file after another unless a test asks for more: the order of the
+    // notices and the counter texts below depend on it.
+    ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(1));
     SetMainThreadHandOver(&handOver_);
     list_ = std::make_unique<TSourceList>(global_.SettingsFile(), global_.FormatFile());
     list_->SetView(&listView_);
@@ -137,4 +150,37 @@ class BatchTest : public ::testing::Test {
   TFFmpegVCL vcl_;
   std::unique_ptr<TSourceList> list_;
   TRecordingListView listView_;
+};
+
+// A batch fixture with a driver, its recording progress window (both end
+// actions ticked) and end actions that write what they did to a log.
+class BatchRunTest : public BatchTest {
+ protected:
+  void SetUp() override {
+    BatchTest::SetUp();
+    driver_ = std::make_unique<TBatchDriver>(vcl_, *list_, Context());
+    progress_ = std::make_unique<TRecordingProgressView>(*driver_, handOver_);
+    driver_->SetProgressView(progress_.get());
+    driver_->SetListView(&listView_);
+    vcl_.SetProgressInterval(100);
+    actionLog_ = scratch_.Path() + "actions.log";
+    platform::SetEnv("QUOR_OPEN_COMMAND", "echo open >> '" + actionLog_ + "'; echo");
+    platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "echo shutdown >> '" + actionLog_ + "'");
+    progress_->OpenFolder = progress_->ShutDown = true;
+  }
+  void TearDown() override {
+    platform::UnsetEnv("QUOR_OPEN_COMMAND");
+    platform::UnsetEnv("QUOR_SHUTDOWN_COMMAND");
+    BatchTest::TearDown();
+  }
+  // What the end actions did (they run detached; give them time).
+  std::string EndActions() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::ifstream in(actionLog_);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  std::unique_ptr<TBatchDriver> driver_;
+  std::unique_ptr<TRecordingProgressView> progress_;
+  std::string actionLog_;
 };

@@ -28,26 +28,8 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class BatchBadInput : public BatchTest {
+class BatchBadInput : public BatchRunTest {
  protected:
-  void SetUp() override {
-    BatchTest::SetUp();
-    driver_ = std::make_unique<TBatchDriver>(vcl_, *list_, Context());
-    progress_ = std::make_unique<TRecordingProgressView>(*driver_, handOver_);
-    driver_->SetProgressView(progress_.get());
-    driver_->SetListView(&listView_);
-    vcl_.SetProgressInterval(100);
-    openLog_ = scratch_.Path() + "open.log";
-    platform::SetEnv("QUOR_OPEN_COMMAND", "echo open >> '" + openLog_ + "'; echo");
-    platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "echo shutdown >> '" + openLog_ + "'");
-    progress_->OpenFolder = progress_->ShutDown = true;
-  }
-  void TearDown() override {
-    platform::UnsetEnv("QUOR_OPEN_COMMAND");
-    platform::UnsetEnv("QUOR_SHUTDOWN_COMMAND");
-    BatchTest::TearDown();
-  }
-
   // A copy of `clip` of our own, to remove or spoil.
   std::string Copy(const std::string& clip, const std::string& name) {
     const std::string path = scratch_.Sub("sources") + name;
@@ -60,22 +42,12 @@ class BatchBadInput : public BatchTest {
       if (n.TaskIndex >= 0) tasks.push_back(n);
     return tasks;
   }
-  // What the end-of-batch actions did (they run detached; give them time).
-  std::string EndActions() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    std::ifstream in(openLog_);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
   // The row failed with `why` in its Progress cell and its tip.
   void ExpectFailedRow(int row, const std::string& why) {
     const TSourceRow& r = list_->Row(row);
     EXPECT_TRUE(Contains(r.Progress, why)) << row << ": " << r.Progress;
     EXPECT_EQ(r.ProgressTip, r.Progress) << row;
   }
-
-  std::unique_ptr<TBatchDriver> driver_;
-  std::unique_ptr<TRecordingProgressView> progress_;
-  std::string openLog_;
 };
 
 }  // namespace

@@ -149,6 +149,8 @@ TEST_F(CatalogueCli, BadCommandLinesAndUnreadableFilesFail) {
   EXPECT_EQ(RunConvert(appData_, {"--brightness", "600", "x.mp4"}).Status, 2);
   EXPECT_EQ(RunConvert(appData_, {"--text", "no place", "x.mp4"}).Status, 2);
   EXPECT_EQ(RunConvert(appData_, {"--format", "104"}).Status, 2);
+  for (const char* jobs : {"0", "17", "two", ""})
+    EXPECT_EQ(RunConvert(appData_, {"--jobs", jobs, "x.mp4"}).Status, 2) << jobs;
   const TChildResult run = RunConvert(appData_, {"--output-dir", out_, TestMedia::Garbage(3000)});
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("skipped"), std::string::npos) << run.Err;
@@ -279,7 +281,8 @@ TEST_F(CatalogueCli, CtrlCStopsTheBatchAndKeepsWhatWasWritten) {
   const std::string second = TestMedia::Get(MediaSpec::Mp4().Size(176, 144).Seconds(1));
   const std::string output = Output(clip, "avi");
   TChildProcess child;
-  ASSERT_TRUE(child.Start(QUOR_CONVERT, {"--output-dir", out_, "--format", "104", clip, second},
+  ASSERT_TRUE(child.Start(QUOR_CONVERT,
+                          {"--jobs", "1", "--output-dir", out_, "--format", "104", clip, second},
                           {{"QUOR_APPDATA", appData_}}));
   // Until it is finished the output grows under a hidden name beside it.
   const std::string hiddenStart = "." + std::filesystem::path(output).filename().string() + ".";
@@ -311,6 +314,43 @@ TEST_F(CatalogueCli, CtrlCStopsTheBatchAndKeepsWhatWasWritten) {
   EXPECT_GT(duration, 0);
   EXPECT_LT(duration, 59);
   EXPECT_TRUE(TestMedia::ScanAudio(output).Ok);
+}
+
+// Two files side by side: the progress lines follow the first and end with
+// the batch, and Ctrl+C stops both, each keeping what was written.
+TEST_F(CatalogueCli, JobsRunFilesSideBySideAndCtrlCStopsThemAll) {
+  const std::vector<std::string> clips = {
+      TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(60)),
+      TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(50))};
+  TChildProcess child;
+  ASSERT_TRUE(child.Start(
+      QUOR_CONVERT, {"--jobs", "2", "--output-dir", out_, "--format", "104", clips[0], clips[1]},
+      {{"QUOR_APPDATA", appData_}}));
+  auto growing = [&](const std::string& output) {
+    const std::string hidden = "." + std::filesystem::path(output).filename().string() + ".";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(out_, ec))
+      if (entry.path().filename().string().rfind(hidden, 0) == 0 && entry.file_size(ec) > 64 * 1024)
+        return true;
+    return false;
+  };
+  const bool both = child.WaitFor(
+      [&] { return growing(Output(clips[0], "avi")) && growing(Output(clips[1], "avi")); },
+      std::chrono::seconds(80));
+  child.Signal(SIGINT);
+  const int status = child.Wait(std::chrono::seconds(35));
+  ASSERT_TRUE(both) << child.Out() << child.Err();
+
+  EXPECT_EQ(status, 130) << child.Out() << child.Err();
+  EXPECT_NE(child.Out().find("| batch"), std::string::npos) << child.Out();
+  EXPECT_NE(child.Out().find("0 of 2 done, 2 running"), std::string::npos) << child.Out();
+  for (const auto& clip : clips) {
+    const std::string output = Output(clip, "avi");
+    EXPECT_NE(child.Out().find("stopped: " + output), std::string::npos) << child.Out();
+    const TestMedia::VideoStats v = TestMedia::ScanVideo(output);
+    EXPECT_TRUE(v.Ok) << output;
+    EXPECT_GT(v.Frames, 0) << output;
+  }
 }
 
 // ---- effects and watermarks ----

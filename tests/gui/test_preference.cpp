@@ -3,6 +3,7 @@
 // the quality controls, Default/Ok/Cancel, Brows and the main window's Browse
 // through the real folder tree, and a folder declared to lie on a disc.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -191,6 +192,41 @@ TEST_F(PreferenceTest, OneSizeAndOneFormatStayCheckedAndTheQualityControlsFollow
     Click(d.btnOk);
   });
   EXPECT_EQ(Stored("priority"), "-1");
+}
+
+// Files converted at once: Auto at first, a count picked with the keyboard
+// in the list, Default back to Auto; a stored value outside 1..16 reads as
+// Auto.
+TEST_F(PreferenceTest, FilesAtOnceIsAutoUntilACountIsPicked) {
+  auto pickWithKeys = [](QComboBox* box, Qt::Key key) {
+    QWidget* top = box->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
+                      box->mapTo(top, box->rect().center()));
+    // The click opened the list; the key moves in it and Enter takes it.
+    QTest::keyClick(QApplication::focusWidget()->window()->windowHandle(), key);
+    QTest::keyClick(QApplication::focusWidget()->window()->windowHandle(), Qt::Key_Return);
+  };
+  WhileOpen<TfrmPreference>(main_->menubtnPreference, [&](TfrmPreference& d) {
+    EXPECT_EQ(d.cbFilesAtOnce->currentText(), "Auto");
+    EXPECT_EQ(d.cbFilesAtOnce->count(), 17);
+    EXPECT_TRUE(d.findChild<QLabel*>("lblFilesAtOnceNote")->text().startsWith("Auto here: "));
+    pickWithKeys(d.cbFilesAtOnce, Qt::Key_3);
+    EXPECT_EQ(d.cbFilesAtOnce->currentText(), "3");
+    Click(d.btnOk);
+  });
+  EXPECT_EQ(Stored("filesAtOnce"), "3");
+  EXPECT_EQ(Stored("priority"), "1");  // beside it, unchanged
+  WhileOpen<TfrmPreference>(main_->menubtnPreference, [&](TfrmPreference& d) {
+    EXPECT_EQ(d.cbFilesAtOnce->currentText(), "3");
+    Click(d.btnDefault);
+    EXPECT_EQ(d.cbFilesAtOnce->currentText(), "Auto");
+    Click(d.btnOk);
+  });
+  EXPECT_EQ(Stored("filesAtOnce"), "0");
+  ASSERT_TRUE(platform::WriteIniString(main_->SettingsFile(), "settings", "filesAtOnce", "40"));
+  WhileOpen<TfrmPreference>(main_->menubtnPreference, [&](TfrmPreference& d) {
+    EXPECT_EQ(d.cbFilesAtOnce->currentText(), "Auto");
+  });
 }
 
 TEST_F(PreferenceTest, BrowsPicksInTheFolderTreeAndStoresAtOnce) {

@@ -14,6 +14,7 @@
 #include <fstream>
 
 #include "GuiTestSupport.h"
+#include "app/BatchJobs.h"
 #include "app/GlobalUnit.h"
 #include "app/ProgressRules.h"
 #include "engine/libav/FFmpegApi.h"
@@ -62,6 +63,14 @@ TShape ShapeOf(const std::string& path) {
   return shape;
 }
 
+// A click as the window system delivers it: on the top-level window, at the
+// place of the widget's centre.
+void ClickThroughWindow(QWidget* widget) {
+  QWidget* top = widget->window();
+  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
+                    widget->mapTo(top, widget->rect().center()));
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -80,6 +89,8 @@ class ProgressWindowTest : public MainWindowTest {
     // Reports as often as the converter gives them, so that a file of a
     // second or two is seen while it runs.
     main_->Converter().SetProgressInterval(100);
+    // One file after another, unless a test asks for more.
+    TAppSettings(main_->SettingsFile()).SetFilesAtOnce(1);
   }
 
   void AddByClick(const std::vector<std::string>& files) {
@@ -375,4 +386,42 @@ TEST_F(ProgressWindowTest, EndingTheProgramDuringABatchStopsItAndClosesTheWindow
   EXPECT_FALSE(Window()->isVisible());
   EXPECT_EQ(main_->Converter().TaskCount(), 1);  // stopped, not cleared: the program is ending
   EXPECT_TRUE(OpenedLines(false).empty());
+}
+
+// Two files at once: both rows move, the window follows the first and shows
+// the batch, and Pause holds both until Resume.
+TEST_F(ProgressWindowTest, TwoAtOnceShowTheBatchAndPauseHoldsBoth) {
+  TAppSettings(main_->SettingsFile()).SetFilesAtOnce(2);
+  AddByClick({Clip(3.4), Clip(3.6), Clip(1.0)});
+  PickFormatByClicks(kAviCode);
+  const TSourceList& rows = main_->SourceList();
+  auto moving = [&](int row) { return rows.Row(row).Progress.ends_with("%"); };
+  enum { Running, Paused, Resumed } stage = Running;
+  bool sawBatch = false, held = false;
+  StartAndWatch([&](TfrmProgress& w) {
+    sawBatch |= w.lblBatch->text().contains("of 3 done, 2 running");
+    if (stage != Running || !moving(0) || !moving(1)) return;
+    // The first running file is the one the window follows.
+    EXPECT_EQ(w.lblProgress->text(), "[1/3]");
+    ClickThroughWindow(w.btnPause);
+    EXPECT_TRUE(w.btnResume->isEnabled());
+    stage = Paused;
+    Idle(300);
+    const std::string first = rows.Row(0).Progress, second = rows.Row(1).Progress;
+    Idle(500);
+    held = rows.Row(0).Progress == first && rows.Row(1).Progress == second;
+    ClickThroughWindow(w.btnResume);
+    stage = Resumed;
+  });
+  EXPECT_EQ(stage, Resumed);
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(sawBatch);
+  EXPECT_EQ(main_->Batch().FilesAtOnce(), 2);
+  ASSERT_EQ(Notices().size(), 4u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Notices()[size_t(i)].Completed) << Notices()[size_t(i)].ErrorMessage;
+    EXPECT_EQ(rows.Row(i).Progress, "100%");
+  }
+  // The end actions ran once, after the last file.
+  EXPECT_EQ(OpenedLines(true), std::vector<std::string>{out_});
 }

@@ -54,7 +54,7 @@ std::string TFFmpeg::TaskErrorMessage() const {
   return startError_.empty() ? ErrorMessage() : startError_;
 }
 
-TFFmpeg::TStartResult TFFmpeg::Start(bool threaded, TThreadPriority priority) {
+TFFmpeg::TStartResult TFFmpeg::Start(bool threaded, TThreadPriority priority, bool paused) {
   std::string error;
   {
     std::lock_guard lock(stateMutex_);
@@ -70,6 +70,7 @@ TFFmpeg::TStartResult TFFmpeg::Start(bool threaded, TThreadPriority priority) {
       // Cleared before the task counts as working, so that a stop request
       // made as soon as it does is not lost.
       ClearControlState();
+      if (paused) Pause();
       if (threaded) {
         done_.Reset();
         hasWorker_ = true;

@@ -50,7 +50,8 @@ class TFFmpeg : public TCustomFFmpeg {
 
   // Refused while working or after the notice. Without an input or an output
   // the task fails at once ("At least one ... file must be specified").
-  TStartResult Start(bool threaded, TThreadPriority priority);
+  // `paused`: the conversion waits at its first packet until Resume.
+  TStartResult Start(bool threaded, TThreadPriority priority, bool paused = false);
   // Asks the conversion to end; with `wait`, returns once the worker ended,
   // pumping the hand-over queue every 20 ms on the user-interface thread.
   void RequestStopAndWait(bool wait);

@@ -12,7 +12,8 @@
 // Run control (starting, pausing, stopping, counting the ended tasks and
 // delivering their notices) is in RunControl.cpp.
 
-TCustomFFmpegVCL::TCustomFFmpegVCL() : notices_(std::make_unique<TNoticeQueue>()) {}
+TCustomFFmpegVCL::TCustomFFmpegVCL()
+    : notices_(std::make_unique<TNoticeQueue>()), launcher_(std::make_unique<TNoticeQueue>()) {}
 
 TCustomFFmpegVCL::~TCustomFFmpegVCL() {
   std::vector<std::shared_ptr<TFFmpeg>> tasks;
@@ -23,6 +24,7 @@ TCustomFFmpegVCL::~TCustomFFmpegVCL() {
     tasks = tasks_;
   }
   for (auto& t : tasks) t->RequestStopAndWait(true);
+  launcher_->Close();
   notices_->Close();
   // A delivery still under way finishes before the records go.
   { auto lock = LockPumping(hookLock_); }
@@ -276,6 +278,7 @@ void TCustomFFmpegVCL::ClearTasks() {
     allEnded_ = false;
     threaded_ = false;
     working_ = false;
+    paused_ = false;
   }
   // Freed outside the lock: a task waits for its worker, which may still be
   // on its way out of the terminate notice.

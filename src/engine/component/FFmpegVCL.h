@@ -12,7 +12,9 @@
 // thread), pauses, resumes and stops, turning the engine's per-task call-outs
 // into four events: OnCustomHook, OnPreviewBitmap, OnProgress, OnTerminate.
 //
-// TCustomFFmpegVCL owns its tasks, its probe and its notice thread.
+// TCustomFFmpegVCL owns its tasks, its probe, its notice thread and its
+// launcher thread (which starts the next task, so that a start never waits
+// behind a notice's handler).
 //
 // Threads: every operation is for the user-interface thread (the thread that
 // owns the component). OnCustomHook runs on the task's worker; OnProgress and
@@ -82,9 +84,11 @@ class TCustomFFmpegVCL {
   void RemoveTask(int taskIndex);
   void ClearTasks();
   // Starts the tasks in list order: with threadCount > 0 that many at once on
-  // worker threads (returns at once); with 0 each on the calling thread in
-  // turn (returns after the last).
+  // worker threads (returns at once), each ended one making room for the next;
+  // with 0 each on the calling thread in turn (returns after the last).
   void StartTask(int threadCount);
+  // Pauses every running task; a task started while the run is paused starts
+  // paused, so that Pause holds the whole run however many run at once.
   void PauseConvert();
   void ResumeConvert();
   // No further task starts; every task ends. With `waitForStop`, returns once
@@ -178,9 +182,11 @@ class TCustomFFmpegVCL {
   bool threaded_ = false;
   bool working_ = false;
   bool closing_ = false;  // being destroyed: nothing starts any more
+  bool paused_ = false;   // PauseConvert until ResumeConvert
   int runId_ = 0;         // counts StartTask calls
 
   std::unique_ptr<TNoticeQueue> notices_;
+  std::unique_ptr<TNoticeQueue> launcher_;
 };
 
 class TFFmpegVCL : public TCustomFFmpegVCL {};

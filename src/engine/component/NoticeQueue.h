@@ -1,8 +1,9 @@
 // TNoticeQueue: runs jobs one after another on one thread of its own, for the
-// converter component: the terminate notices of threaded runs (so that they
-// reach the handler in the order raised) and the start of the next task.
-// Starting workers from here rather than from the worker that just ended
-// keeps them from inheriting that worker's lowered priority.
+// converter component, which keeps two: one for the terminate notices of
+// threaded runs (so that they reach the handler in the order raised), one
+// for the start of the next task (so that a start never waits behind a
+// handler). Starting workers from here rather than from the worker that just
+// ended keeps them from inheriting that worker's lowered priority.
 //
 // Owns its thread and, shared with that thread, the job list and its flags,
 // guarded by the state's mutex. Start and Close are for the component's

@@ -18,9 +18,13 @@ void TCustomFFmpegVCL::StartTask(int threadCount) {
     allEnded_ = false;
     threaded_ = threadCount > 0;
     working_ = true;
+    paused_ = false;
     ++runId_;
   }
-  if (threadCount > 0) notices_->Start();
+  if (threadCount > 0) {
+    notices_->Start();
+    launcher_->Start();
+  }
   for (;;) {
     auto task = ClaimNext();
     if (!task) break;
@@ -37,14 +41,15 @@ std::shared_ptr<TFFmpeg> TCustomFFmpegVCL::ClaimNext() {
 }
 
 void TCustomFFmpegVCL::Launch(const std::shared_ptr<TFFmpeg>& task) {
-  bool threaded;
+  bool threaded, paused;
   {
     std::lock_guard lock(terminateLock_);
     if (closing_) return;
     threaded = threaded_;
+    paused = paused_;
   }
   task->SetProgressInterval(std::int64_t(progressInterval_) * 1000);
-  if (task->Start(threaded, threadPriority_) != TFFmpeg::TStartResult::Refused) return;
+  if (task->Start(threaded, threadPriority_, paused) != TFFmpeg::TStartResult::Refused) return;
   // Ended before this run (stopped before it was started): it has nothing
   // more to say, but the run must still count it.
   std::lock_guard lock(terminateLock_);
@@ -56,12 +61,14 @@ void TCustomFFmpegVCL::Launch(const std::shared_ptr<TFFmpeg>& task) {
 
 void TCustomFFmpegVCL::PauseConvert() {
   std::lock_guard lock(terminateLock_);
+  paused_ = true;
   for (auto& t : tasks_)
     if (t->Working()) t->Pause();
 }
 
 void TCustomFFmpegVCL::ResumeConvert() {
   std::lock_guard lock(terminateLock_);
+  paused_ = false;
   for (auto& t : tasks_) t->Resume();
 }
 
@@ -98,7 +105,9 @@ void TCustomFFmpegVCL::CountEnded() {
       allEnded_ = true;
     }
   } else if (threaded_ && !closing_) {
-    if (auto next = ClaimNext()) notices_->Post([this, next] { Launch(next); });
+    // Not behind the notices: a handler that takes its time (an output
+    // check) must not hold back the next file.
+    if (auto next = ClaimNext()) launcher_->Post([this, next] { Launch(next); });
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include "app/BatchJobs.h"
 #include "app/FolderChoice.h"
 #include "app/GlobalUnit.h"
 #include "gui/widgets/DialogParts.h"
@@ -41,6 +43,7 @@ TfrmPreference::TfrmPreference(std::string settingsFile, QWidget* owner)
   CreateSnapshotChoices();
   CreateQuality();
   CreatePriority();
+  CreateFilesAtOnce();
   CreateButtons();
 }
 
@@ -114,7 +117,7 @@ void TfrmPreference::CreateQuality() {
 void TfrmPreference::CreatePriority() {
   rdGrpPriority = new QGroupBox("Work priority", this);
   rdGrpPriority->setObjectName("rdGrpPriority");
-  rdGrpPriority->setGeometry(10, 250, kWidth - 20, 62);
+  rdGrpPriority->setGeometry(10, 238, kWidth - 20, 62);
   priorities_ = new QButtonGroup(this);
   const char* names[] = {"Idle", "Normal", "Lower", "Lowest"};
   const int column = (kWidth - 40) / 4;
@@ -126,6 +129,28 @@ void TfrmPreference::CreatePriority() {
   connect(priorities_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
     if (on) edit_.SetPriority(id);
   });
+}
+
+void TfrmPreference::CreateFilesAtOnce() {
+  MakeLabel(this, "Files converted at once:", 24, 314, 150);
+  cbFilesAtOnce = new QComboBox(this);
+  cbFilesAtOnce->setObjectName("cbFilesAtOnce");
+  cbFilesAtOnce->setGeometry(180, 312, 70, 24);
+  for (int files = kFilesAtOnceAuto; files <= kMaxFilesAtOnce; ++files)
+    cbFilesAtOnce->addItem(Q(FilesAtOnceText(files)));
+  // What Auto comes to on this computer, so the choice is not a guess.
+  const int cores = ProcessorCount();
+  const int plain = AutoFilesAtOnce(cores, false), threaded = AutoFilesAtOnce(cores, true);
+  QString note = QString("Auto here: %1").arg(plain);
+  if (threaded != plain) note += QString(" (%1 for H.264 HD)").arg(threaded);
+  auto* label = MakeLabel(this, note, 260, 314, kWidth - 280);
+  label->setObjectName("lblFilesAtOnceNote");
+  cbFilesAtOnce->setToolTip(
+      "How many files a batch converts side by side. Auto: one per processor core, at most\n"
+      "4, and half that for encoders that use several cores alone (H.264 at 720 lines and\n"
+      "above). 1 converts one file after another.");
+  connect(cbFilesAtOnce, &QComboBox::currentIndexChanged, this,
+          [this](int index) { edit_.SetFilesAtOnce(std::max(index, 0)); });
 }
 
 void TfrmPreference::CreateButtons() {
@@ -161,7 +186,8 @@ void TfrmPreference::ShowValues() {
                                      QSignalBlocker(ckJpg),
                                      QSignalBlocker(spedCmp),
                                      QSignalBlocker(trcCmp),
-                                     QSignalBlocker(priorities_)};
+                                     QSignalBlocker(priorities_),
+                                     QSignalBlocker(cbFilesAtOnce)};
   edtSnapDirectory->setText(Q(values.SnapFolder));
   edtSnapDirectory->setCursorPosition(0);
   ckSmallSize->setChecked(values.SmallSize);
@@ -172,6 +198,7 @@ void TfrmPreference::ShowValues() {
   trcCmp->setValue(spedCmp->value());
   spedCmp->setEnabled(edit_.QualityEnabled());
   trcCmp->setEnabled(edit_.QualityEnabled());
+  cbFilesAtOnce->setCurrentIndex(values.FilesAtOnce);
   if (QAbstractButton* priority = priorities_->button(values.Priority)) {
     priority->setChecked(true);
   } else {

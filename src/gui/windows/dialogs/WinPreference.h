@@ -1,6 +1,7 @@
 // TfrmPreference: the "Preference" dialog (480 x 390) for the snapshot
 // folder, which snapshot sizes and formats are written, the JPEG quality and
-// the conversion priority. Every show reloads it from the settings file;
+// the conversion priority and how many files a batch converts at once.
+// Every show reloads it from the settings file;
 // only Ok (and Brows, for the folder) writes.
 //
 // The rules live in the window-free core: TPreferenceEdit holds the values
@@ -21,6 +22,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -49,6 +51,8 @@ class TfrmPreference : public QDialog {
   QSlider* trcCmp = nullptr;
   QGroupBox* rdGrpPriority = nullptr;
   QRadioButton* rdPriority[4] = {};
+  // "Auto", then 1..16: the item's index is the stored setting.
+  QComboBox* cbFilesAtOnce = nullptr;
   QPushButton *btnDefault = nullptr, *btnOk = nullptr, *btnCancel = nullptr;
 
  protected:
@@ -59,6 +63,7 @@ class TfrmPreference : public QDialog {
   void CreateSnapshotChoices();
   void CreateQuality();
   void CreatePriority();
+  void CreateFilesAtOnce();
   void CreateButtons();
   QCheckBox* MakeChoiceBox(TSnapChoice choice, const char* name, const QString& text, int x, int y);
   // Shows the edited values in the controls.

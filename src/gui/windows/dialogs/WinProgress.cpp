@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "app/BatchDriver.h"
+#include "app/BatchJobs.h"
 #include "app/ProgressRules.h"
 #include "app/Snapshot.h"
 #include "app/UserInteraction.h"
@@ -24,6 +25,9 @@ constexpr int kHeight = 460;
 constexpr int kTimerMs = 100;
 constexpr int kLabelHeight = 16;
 constexpr int kRightValueX = 290;
+// The label rows under the picture, 19 pixels apart: the file's time and
+// size, its length and counter, its name, the batch.
+constexpr int kRowTime = 255, kRowLength = 274, kRowFile = 293, kRowBatch = 312;
 constexpr const char* kCaption = "Progress";
 
 // A caption label whose text ends just before its value at `valueX`, so the
@@ -69,32 +73,36 @@ void TfrmProgress::CreateLabels() {
   imgPreview->setObjectName("imgPreview");
   imgPreview->setGeometry(18, 37, kProgressPictureWidth, kProgressPictureHeight);
 
-  MakeCaption(this, "Current Time:", 94, 264);
-  lblTime = MakeValue(this, "lblTime", 94, 264, 100);
-  lblTimeLeft = MakeValue(this, "lblTimeLeft", 150, 264, 50);
+  MakeCaption(this, "Current Time:", 94, kRowTime);
+  lblTime = MakeValue(this, "lblTime", 94, kRowTime, 100);
+  lblTimeLeft = MakeValue(this, "lblTimeLeft", 150, kRowTime, 50);
   lblTimeLeft->setToolTip("Estimated time left for this file");
-  MakeCaption(this, "Length:", 94, 285);
-  lblLength = MakeValue(this, "lblLength", 94, 285, 100);
+  MakeCaption(this, "Length:", 94, kRowLength);
+  lblLength = MakeValue(this, "lblLength", 94, kRowLength, 100);
   // The right-hand column sits further right than the elapsed time alone
   // would need, to leave room for the estimate beside it.
-  MakeCaption(this, "File Size:", kRightValueX, 264);
-  lblSize = MakeValue(this, "lblSize", kRightValueX, 264, kWidth - 18 - kRightValueX);
-  MakeCaption(this, "Progress:", kRightValueX, 285);
-  lblProgress = MakeValue(this, "lblProgress", kRightValueX, 285, kWidth - 18 - kRightValueX);
-  MakeCaption(this, "File:", 94, 307);
-  lblOutput = MakeValue(this, "lblOutput", 94, 307, 283);
+  MakeCaption(this, "File Size:", kRightValueX, kRowTime);
+  lblSize = MakeValue(this, "lblSize", kRightValueX, kRowTime, kWidth - 18 - kRightValueX);
+  MakeCaption(this, "Progress:", kRightValueX, kRowLength);
+  lblProgress =
+      MakeValue(this, "lblProgress", kRightValueX, kRowLength, kWidth - 18 - kRightValueX);
+  MakeCaption(this, "File:", 94, kRowFile);
+  lblOutput = MakeValue(this, "lblOutput", 94, kRowFile, 283);
+  MakeCaption(this, "Batch:", 94, kRowBatch);
+  lblBatch = MakeValue(this, "lblBatch", 94, kRowBatch, kWidth - 18 - 94);
+  lblBatch->setToolTip("Files done of all files, and the time left for all of them");
 }
 
 void TfrmProgress::CreateControls() {
   progbarFile = new QProgressBar(this);
   progbarFile->setObjectName("progbarFile");
-  progbarFile->setGeometry(18, 327, 370, 12);
+  progbarFile->setGeometry(18, 333, 370, 12);
   progbarFile->setRange(0, 100);
   progbarFile->setTextVisible(true);
 
   ckShutDown = new QCheckBox("Shut down computer after conversion", this);
   ckShutDown->setObjectName("ckShutDown");
-  ckShutDown->setGeometry(18, 350, 300, 20);
+  ckShutDown->setGeometry(18, 352, 300, 20);
   ckOpen = new QCheckBox("Open the output folder after conversion", this);
   ckOpen->setObjectName("ckOpen");
   ckOpen->setGeometry(18, 376, 300, 20);
@@ -126,7 +134,7 @@ QString TfrmProgress::Caption() const {
 }
 
 void TfrmProgress::Reset() {
-  for (QLabel* label : {lblTime, lblTimeLeft, lblLength, lblSize, lblProgress, lblOutput})
+  for (QLabel* label : {lblTime, lblTimeLeft, lblLength, lblSize, lblProgress, lblOutput, lblBatch})
     label->clear();
   lblOutput->setToolTip("");
   SetCaption(kCaption);
@@ -182,6 +190,7 @@ void TfrmProgress::ShowProgress(const TProgressTexts& texts) {
   lblOutput->setText(
       lblOutput->fontMetrics().elidedText(file, Qt::ElideMiddle, lblOutput->width()));
   lblOutput->setToolTip(file);
+  lblBatch->setText(QString::fromStdString(BatchLineText(texts)));
   SetCaption(QString::fromStdString(ProgressTitle(texts.BatchPercent)));
 }
 

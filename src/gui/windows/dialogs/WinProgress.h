@@ -1,6 +1,8 @@
 // TfrmProgress: the progress window, 420 x 460, shown modally by Start while
-// the batch runs. Showing it starts the tasks; it shows the running file's
-// progress and a live picture of the frames being encoded, pauses, resumes
+// the batch runs. Showing it starts the tasks; it shows the progress of the
+// batch as a whole and, of one running file (the first in list order when
+// several run at once), its progress and a live picture of the frames being
+// encoded; it pauses, resumes
 // and cancels the batch, saves a snapshot of the picture, and carries the
 // two end-of-batch choices. Closing it by any means (Cancel, Esc, its close
 // button, the end of the batch) stops what still runs.
@@ -62,7 +64,7 @@ class TfrmProgress : public QDialog, public IProgressView {
   // Controls, named as the program's documentation names them.
   TPictureView* imgPreview = nullptr;
   QLabel *lblTime = nullptr, *lblTimeLeft = nullptr, *lblLength = nullptr, *lblSize = nullptr,
-         *lblProgress = nullptr, *lblOutput = nullptr;
+         *lblProgress = nullptr, *lblOutput = nullptr, *lblBatch = nullptr;
   QProgressBar* progbarFile = nullptr;
   QCheckBox *ckShutDown = nullptr, *ckOpen = nullptr;
   QToolButton *imgbtnSnap = nullptr, *btnClose = nullptr;
