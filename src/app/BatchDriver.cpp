@@ -75,6 +75,11 @@ bool OpenOutputFolder(const std::string& settingsFile) {
   return platform::OpenWithDesktop(folder);
 }
 
+std::string NotOpenedText(const std::string& folderOrAddress) {
+  return "Nothing on this desktop could open " + folderOrAddress +
+         ". Install a file manager or a web browser, or open it yourself.";
+}
+
 // ---- TBatchDriver ----------------------------------------------------------
 
 TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext context)
@@ -364,7 +369,8 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
     // After the last file, and only when it is good: an output that failed
     // its check is no finished conversion to show or to shut down after.
     if (info.TaskIndex + 1 == int(taskRows_.size()) && check.Passed && progressView_) {
-      if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
+      if (progressView_->OpenFolderChecked() && !OpenOutputFolder(context_.SettingsFile))
+        progressView_->ShowNotice(NotOpenedText(TAppSettings(context_.SettingsFile).OutPutDir()));
       if (progressView_->ShutDownChecked()) platform::ShutDownComputer();
     }
   }

@@ -43,7 +43,7 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
     ++dialogs;
     return files + QStringList{files[0]};  // a duplicate in the same dialog
   };
-  QTest::mouseClick(main_->btnAdd, Qt::LeftButton);
+  user::Click(main_->btnAdd);
   EXPECT_EQ(dialogs, 1);
   ASSERT_EQ(main_->SourceList().Count(), 3);
   QAbstractItemModel* model = main_->ListView()->model();
@@ -64,8 +64,7 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
 
   // The drawn check box toggles under a click.
   const QRect first = main_->ListView()->visualRect(model->index(1, 0));
-  QTest::mouseClick(main_->ListView()->viewport(), Qt::LeftButton, {},
-                    first.topLeft() + QPoint(8, 10));
+  user::Click(main_->ListView()->viewport(), first.topLeft() + QPoint(8, 10));
   EXPECT_FALSE(main_->SourceList().Row(1).Checked);
 
   // With the last row selected Next is off and Previous on.
@@ -83,7 +82,7 @@ TEST_F(MainWindowTest, UnreadableFilesAreNamedOnceAndTheRestAdded) {
     return Clips(1) << QString::fromStdString(garbage)
                     << QString::fromStdString(TestMedia::MissingFile());
   };
-  QTest::mouseClick(main_->btnAdd, Qt::LeftButton);
+  user::Click(main_->btnAdd);
   EXPECT_EQ(main_->SourceList().Count(), 1);
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_NE(ui_.Warnings[0].Text.find(garbage), std::string::npos);
@@ -93,14 +92,14 @@ TEST_F(MainWindowTest, RemoveSelectsTheNeighbourAndTheLastRemovalEmptiesTheView)
   main_->ChooseFiles = [] { return Clips(3); };
   main_->AddFiles();
   main_->SelectRow(2);
-  QTest::mouseClick(main_->btnRemove, Qt::LeftButton);
+  user::Click(main_->btnRemove);
   EXPECT_EQ(main_->SourceList().Count(), 2);
   EXPECT_EQ(main_->SourceList().Selected(), 1);
   main_->SelectRow(0);
-  QTest::mouseClick(main_->btnRemove, Qt::LeftButton);
+  user::Click(main_->btnRemove);
   EXPECT_EQ(main_->SourceList().Selected(), 0);
   EXPECT_TRUE(Cell(*main_, 0, 0).endsWith(".mkv"));
-  QTest::mouseClick(main_->btnRemove, Qt::LeftButton);
+  user::Click(main_->btnRemove);
   EXPECT_TRUE(main_->SourceList().Empty());
   EXPECT_EQ(main_->ListView()->model()->columnCount(), 1);
   EXPECT_TRUE(main_->ListView()->isHeaderHidden());
@@ -114,7 +113,7 @@ TEST_F(MainWindowTest, PlayOnAnEmptyListAddsThenPlaysTheFirstRow) {
     ++dialogs;
     return Clips(2);
   };
-  QTest::mouseClick(main_->imgbtnPlay, Qt::LeftButton);
+  user::Click(main_->imgbtnPlay);
   EXPECT_EQ(dialogs, 1);
   ASSERT_EQ(main_->SourceList().Count(), 2);
   EXPECT_EQ(main_->SourceList().Selected(), 0);
@@ -128,14 +127,14 @@ TEST_F(MainWindowTest, PlayOnAnEmptyListAddsThenPlaysTheFirstRow) {
   ASSERT_TRUE(WaitFor([&] { return !main_->PreviewPanel()->LastPicture().isNull(); }));
 
   // Pause, then Play resumes the same file without opening it again.
-  QTest::mouseClick(main_->imgbtnPause, Qt::LeftButton);
+  user::Click(main_->imgbtnPause);
   EXPECT_TRUE(main_->PausedByUser());
   EXPECT_TRUE(main_->imgbtnPlay->isEnabled());
-  QTest::mouseClick(main_->imgbtnPlay, Qt::LeftButton);
+  user::Click(main_->imgbtnPlay);
   EXPECT_FALSE(main_->PausedByUser());
   EXPECT_FALSE(main_->Player().Paused());
 
-  QTest::mouseClick(main_->imgbtnStop, Qt::LeftButton);
+  user::Click(main_->imgbtnStop);
   EXPECT_FALSE(main_->Player().FileOpen());
   EXPECT_EQ(main_->lblTime->text(), kStoppedClockText);
   EXPECT_EQ(main_->lblPTS->text(), kStoppedClockText);
@@ -160,11 +159,9 @@ TEST_F(MainWindowTest, DraggingTheSeekBarFollowsTheMouseAndSeeksOnceOnRelease) {
   ASSERT_TRUE(WaitFor([&] { return main_->Player().Position() > 300000; }));
   TTrackBar2* bar = main_->trcPreview;
   const int y = bar->height() / 2;
-  QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(20, y));
+  user::Press(bar, QPoint(20, y));
   EXPECT_TRUE(main_->Seeking());
-  QMouseEvent move(QEvent::MouseMove, QPointF(280, y), bar->mapToGlobal(QPointF(280, y)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(bar, &move);
+  user::MoveTo(bar, QPoint(280, y));
   const int dragged = DragPosition(280, bar->width(), 6, bar->Max());
   EXPECT_EQ(bar->PositionL(), dragged);
   // Position reports keep arriving while the button is held; the thumb stays.
@@ -172,7 +169,7 @@ TEST_F(MainWindowTest, DraggingTheSeekBarFollowsTheMouseAndSeeksOnceOnRelease) {
   Idle(600);
   EXPECT_EQ(bar->PositionL(), dragged);
   EXPECT_LT(main_->Player().Position(), before + 1500000);  // no seek yet
-  QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(280, y));
+  user::Release(bar, QPoint(280, y));
   const std::int64_t target = SeekTargetUs(dragged, bar->Max(), main_->PreviewDuration());
   ASSERT_TRUE(
       WaitFor([&] { return std::llabs(main_->Player().Position() - target) < 700000; }, 5000));
@@ -186,11 +183,11 @@ TEST_F(MainWindowTest, TwoSnapshotsOverwriteTheFilesAndOpenTheFolder) {
   main_->AddFiles();
   main_->PlayPreview();
   ASSERT_TRUE(WaitFor([&] { return !main_->PreviewPanel()->LastPicture().isNull(); }));
-  QTest::mouseClick(main_->imgbtnPause, Qt::LeftButton);
-  QTest::mouseClick(main_->imgbtnSnap, Qt::LeftButton);
+  user::Click(main_->imgbtnPause);
+  user::Click(main_->imgbtnSnap);
   const auto first = std::filesystem::last_write_time(snaps + "Snapshot_full.jpg");
   Idle(20);
-  QTest::mouseClick(main_->imgbtnSnap, Qt::LeftButton);
+  user::Click(main_->imgbtnSnap);
   for (const char* name :
        {"Snapshot_full.bmp", "Snapshot_small.bmp", "Snapshot_full.jpg", "Snapshot_small.jpg"})
     EXPECT_TRUE(std::filesystem::exists(snaps + name)) << name;
@@ -212,7 +209,7 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   main_->ChooseFiles = [] { return Clips(1); };
   main_->AddFiles();
   TFormatListBox* list = main_->FormatList();
-  QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);
+  user::Click(main_->imgbtn1);
   ASSERT_TRUE(list->isVisible());
   const int rows = list->List().Count();
   EXPECT_EQ(list->height(), FormatListHeight(rows));
@@ -221,13 +218,12 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   // Open every group by its glyph, then the list is resized at the next click.
   for (int row = list->List().Count() - 1; row >= 0; --row)
     if (list->List().Row(row).Info.IsGroup && list->List().Row(row).Info.Collapsed)
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->RowRect(row).topLeft() + QPoint(8, 10));
+      user::Click(list->viewport(), list->RowRect(row).topLeft() + QPoint(8, 10));
   const int opened = list->List().Count();
   EXPECT_EQ(opened, 21);
-  QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);  // closes
+  user::Click(main_->imgbtn1);  // closes
   EXPECT_FALSE(list->isVisible());
-  QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);
+  user::Click(main_->imgbtn1);
   EXPECT_EQ(list->height(), FormatListHeight(opened));
   EXPECT_EQ(list->height(), 440);
 
@@ -238,12 +234,9 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   ASSERT_GE(avi, 0);
   list->EnsureVisible(avi);
   const QPoint at = list->RowRect(avi).center();
-  QTest::mouseMove(list->viewport(), at);
-  QMouseEvent hover(QEvent::MouseMove, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
-                    Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(list->viewport(), &hover);
+  user::MoveTo(list->viewport(), at);
   EXPECT_EQ(list->CurrentRow(), avi);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  user::Click(list->viewport(), at);
   EXPECT_FALSE(list->isVisible());
   TAppSettings settings(main_->SettingsFile());
   EXPECT_EQ(settings.FormatCode(), 104);
@@ -252,9 +245,9 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   EXPECT_TRUE(Cell(*main_, 0, 3).endsWith("_(new).avi"));
 
   // A press anywhere else closes the list; the group states survive.
-  QTest::mouseClick(main_->edt1, Qt::LeftButton);
+  user::Click(main_->edt1);
   ASSERT_TRUE(list->isVisible());
-  QTest::mouseClick(main_->ListView()->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+  user::Click(main_->ListView()->viewport(), QPoint(200, 200));
   EXPECT_FALSE(list->isVisible());
   main_->CloseWithoutQuestion();
   EXPECT_EQ(platform::ReadIniString(main_->SettingsFile(), "lstformat", "1", ""), "0");
@@ -266,7 +259,7 @@ TEST_F(MainWindowTest, ExitAnsweredNoLeavesEverythingRunning) {
   main_->PlayPreview();
   ASSERT_TRUE(WaitFor([&] { return main_->Player().Position() > 0; }));
   ui_.Answer = false;
-  QTest::mouseClick(main_->btnExit, Qt::LeftButton);
+  user::Click(main_->btnExit);
   ASSERT_EQ(ui_.Questions.size(), 1u);
   EXPECT_EQ(ui_.Questions[0].Caption, "Warning");
   EXPECT_EQ(ui_.Questions[0].Text, "Do you really want to exit?");
@@ -275,19 +268,19 @@ TEST_F(MainWindowTest, ExitAnsweredNoLeavesEverythingRunning) {
   ASSERT_TRUE(WaitFor([&] { return main_->Player().Position() > position; }));
 
   ui_.Answer = true;
-  QTest::mouseClick(main_->btnClose, Qt::LeftButton);
+  user::Click(main_->btnClose);
   EXPECT_FALSE(main_->isVisible());
   EXPECT_FALSE(main_->Player().FileOpen());
 }
 
 TEST_F(MainWindowTest, BrowseRefusesShortAndUnwritableFolders) {
   main_->ChooseFolder = [](const QString&) { return QString("/ab"); };
-  QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
+  user::Click(main_->btnBrows);
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_EQ(ui_.Warnings[0].Text, "The path /ab is not a valid directory.");
 
   main_->ChooseFolder = [](const QString&) { return QString("/proc/1"); };
-  QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
+  user::Click(main_->btnBrows);
   ASSERT_EQ(ui_.Warnings.size(), 2u);
   EXPECT_EQ(ui_.Warnings[1].Text.rfind("You login as ", 0), 0u);
   EXPECT_NE(ui_.Warnings[1].Text.find(" .You don't have permission to write to directory:/proc/1"),
@@ -297,7 +290,7 @@ TEST_F(MainWindowTest, BrowseRefusesShortAndUnwritableFolders) {
 
   const std::string good = scratch_.Sub("out");
   main_->ChooseFolder = [&](const QString&) { return QString::fromStdString(good); };
-  QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
+  user::Click(main_->btnBrows);
   EXPECT_EQ(TAppSettings(main_->SettingsFile()).OutPutDir(), good);
   EXPECT_EQ(main_->edDirectory->text().toStdString(), good);
   EXPECT_EQ(ui_.Warnings.size(), 2u);
@@ -313,7 +306,7 @@ TEST_F(MainWindowTest, AFileDeletedAfterAddFailsAtPlayWithAMessage) {
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_TRUE(main_->imgbtnPlay->isEnabled());
   // The list stays usable.
-  QTest::mouseClick(main_->btnClear, Qt::LeftButton);
+  user::Click(main_->btnClear);
   EXPECT_TRUE(main_->SourceList().Empty());
 }
 
@@ -329,8 +322,8 @@ TEST_F(MainWindowTest, VolumeAndMuteAreStoredAndAnOutOfRangeVolumeShowsAs64) {
   main_->trcVolume->SetPositionL(100);
   EXPECT_EQ(settings.Volume(), 100);
   EXPECT_EQ(main_->Player().AudioVolume(), 100);
-  QTest::mousePress(main_->imgbtnMute, Qt::LeftButton);
-  QTest::mouseRelease(main_->imgbtnMute, Qt::LeftButton);
+  user::Press(main_->imgbtnMute);
+  user::Release(main_->imgbtnMute);
   EXPECT_EQ(settings.Mute(), 1);
   EXPECT_TRUE(main_->Player().Mute());
 }
@@ -341,7 +334,7 @@ TEST_F(MainWindowTest, TheEditMenuNeedsASelectedRow) {
     EXPECT_TRUE(main_->actEditAdd->isEnabled());
     main_->mnuEdit->close();
   });
-  QTest::mouseClick(main_->btnEdit, Qt::LeftButton);
+  user::Click(main_->btnEdit);
   main_->ChooseFiles = [] { return Clips(1); };
   main_->AddFiles();
   QTimer::singleShot(50, main_.get(), [this] {
@@ -349,7 +342,7 @@ TEST_F(MainWindowTest, TheEditMenuNeedsASelectedRow) {
     EXPECT_TRUE(main_->actEditStart->isEnabled());
     main_->mnuEdit->close();
   });
-  QTest::mouseClick(main_->btnEdit, Qt::LeftButton);
+  user::Click(main_->btnEdit);
 }
 
 TEST_F(MainWindowTest, TheErrorDisplayWarnsForEngineErrorsAndStaysSilentForAccessViolations) {
@@ -366,16 +359,14 @@ TEST_F(MainWindowTest, TheErrorDisplayWarnsForEngineErrorsAndStaysSilentForAcces
 TEST_F(MainWindowTest, TheTitleAreaMovesTheFramelessWindowAndDoubleClickShowsTheStoredFormat) {
   QWidget* title = main_->lbl_appname->parentWidget();
   const QPoint before = main_->pos();
-  QTest::mousePress(title, Qt::LeftButton, {}, QPoint(300, 10));
-  QMouseEvent drag(QEvent::MouseMove, QPointF(340, 30), title->mapToGlobal(QPointF(340, 30)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(title, &drag);
-  QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(340, 30));
+  user::Press(title, QPoint(300, 10));
+  user::MoveTo(title, QPoint(340, 30));
+  user::Release(title, QPoint(340, 30));
   EXPECT_EQ(main_->pos(), before + QPoint(40, 20));
 
   TAppSettings(main_->SettingsFile()).SetFormatName("MP3 MPEG Layer-3 Audio (*.mp3)");
   main_->edt1->setText("something else");
-  QTest::mouseDClick(main_->edt1, Qt::LeftButton);
+  user::DoubleClick(main_->edt1);
   EXPECT_EQ(main_->edt1->text(), "MP3 MPEG Layer-3 Audio (*.mp3)");
   ASSERT_TRUE(main_->FormatList()->isVisible());
   // The stored format's row is selected when its group is open.

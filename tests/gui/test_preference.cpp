@@ -45,11 +45,11 @@ class PreferenceTest : public MainWindowTest {
       ran = true;
       if (w->isVisible()) w->reject();
     });
-    QTest::mouseClick(opener, Qt::LeftButton);
+    user::Click(opener);
     EXPECT_TRUE(ran);
   }
   static void Click(QWidget* w) {
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+    user::Click(w, QPoint(6, w->height() / 2));
   }
   // A real click on the item of `folder` (its parent is opened first).
   static void ClickFolder(TfmDirectory& browser, const QString& folder) {
@@ -62,7 +62,7 @@ class PreferenceTest : public MainWindowTest {
       if (TfmDirectory::PathOf(parent->child(i)) == folder) item = parent->child(i);
     ASSERT_TRUE(item) << folder.toStdString();
     tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    user::Click(tree->viewport(), tree->visualItemRect(item).center());
     ASSERT_EQ(tree->currentItem(), item);
   }
   std::string Stored(const std::string& key) const {
@@ -160,12 +160,12 @@ TEST_F(PreferenceTest, OneSizeAndOneFormatStayCheckedAndTheQualityControlsFollow
     // Typed into the spin box, the bar follows; keys on the bar, the box.
     d.spedCmp->setFocus();
     d.spedCmp->selectAll();
-    QTest::keyClicks(d.spedCmp, "75");
+    user::Type(d.spedCmp, "75");
     EXPECT_EQ(d.trcCmp->value(), 75);
     d.trcCmp->setFocus();
-    QTest::keyClick(d.trcCmp, Qt::Key_End);
+    user::Key(d.trcCmp, Qt::Key_End);
     EXPECT_EQ(d.spedCmp->value(), 100);
-    QTest::keyClick(d.trcCmp, Qt::Key_Left);
+    user::Key(d.trcCmp, Qt::Key_Left);
     EXPECT_EQ(d.spedCmp->value(), 99);
 
     Click(d.ckBmp);
@@ -210,12 +210,12 @@ TEST_F(PreferenceTest, BrowsPicksInTheFolderTreeAndStoresAtOnce) {
       ASSERT_EQ(tree->currentItem(), tree->topLevelItem(0));
       EXPECT_TRUE(b.btnOk->isEnabled());
       // Keys open home and walk into its only visible folder and below.
-      QTest::keyClick(tree, Qt::Key_Right);
+      user::Key(tree, Qt::Key_Right);
       ASSERT_EQ(tree->currentItem()->childCount(), 1);  // folders only, no hidden ones
-      QTest::keyClick(tree, Qt::Key_Down);
+      user::Key(tree, Qt::Key_Down);
       EXPECT_EQ(tree->currentItem()->text(0), "pics");
-      QTest::keyClick(tree, Qt::Key_Right);
-      QTest::keyClick(tree, Qt::Key_Down);
+      user::Key(tree, Qt::Key_Right);
+      user::Key(tree, Qt::Key_Down);
       EXPECT_EQ(TfmDirectory::PathOf(tree->currentItem()), chosen);
       Click(b.btnOk);
       EXPECT_FALSE(b.isVisible());
@@ -262,10 +262,10 @@ TEST_F(PreferenceTest, TheBrowserRefusesADiscFolderAndOkFollowsTheSelection) {
 
     // A folder removed since the tree listed it cannot be chosen.
     std::filesystem::remove(gone);
-    QTest::keyClick(b.stview_selectdir, Qt::Key_Down);
+    user::Key(b.stview_selectdir, Qt::Key_Down);
     EXPECT_EQ(TfmDirectory::PathOf(b.stview_selectdir->currentItem()), home + "/gone");
     EXPECT_FALSE(b.btnOk->isEnabled());
-    QTest::keyClick(b.stview_selectdir, Qt::Key_Down);
+    user::Key(b.stview_selectdir, Qt::Key_Down);
     EXPECT_TRUE(b.btnOk->isEnabled());
     Click(b.btnOk);
   });

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include "app/BatchDriver.h"
 #include "app/FolderChoice.h"
 #include "app/GlobalUnit.h"
 #include "gui/widgets/DialogParts.h"
@@ -71,7 +72,10 @@ void TfrmPreference::CreateFolderRow() {
           [this](const QString& text) { edit_.SetFolder(S(text)); });
   connect(btnBrows, &QPushButton::clicked, this, &TfrmPreference::Browse);
   connect(btnOpen, &QPushButton::clicked, this,
-          [this] { OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())); });
+          [this] {
+            if (!OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())))
+              ui_->ShowWarning("Warning", NotOpenedText(S(edtSnapDirectory->text())));
+          });
 }
 
 void TfrmPreference::CreateSnapshotChoices() {

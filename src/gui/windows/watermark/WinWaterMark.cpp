@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include "app/BatchDriver.h"
 #include "controls/Tracker2.h"
 #include "editing/WmColors.h"
 #include "gui/widgets/ColorBox.h"
@@ -325,5 +326,9 @@ void TfrmWaterMark::ConnectItemControls() {
   connect(btnOk, &QPushButton::clicked, this, &TfrmWaterMark::Ok);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmWaterMark::Cancel);
   connect(btnHelp, &QPushButton::clicked, this,
-          [this] { platform::OpenWithDesktop(source_.HelpAddress + "watermark.html"); });
+          [this] {
+            const std::string address = source_.HelpAddress + "watermark.html";
+            if (!platform::OpenWithDesktop(address))
+              ui_.ShowWarning("Warning", NotOpenedText(address));
+          });
 }
