@@ -248,6 +248,8 @@ void TfrmWaterMark::CreateTimeControls() {
                 kCanvasLeft, 506, 400, 32);
   label->setWordWrap(false);
   trcRange = MakeBar(this, "trcRange", QRect(kCanvasLeft, 540, kCanvasWidth, 24), true);
+  // Its two knobs look like handles, so they drag like handles.
+  trcRange->SetDragDrawnThumbs(true);
   trcRange->SetMin(0);
   trcRange->SetMax(1);
   trcRange->SetPositionU(1);

@@ -1,6 +1,7 @@
 // The watermark editor's player: opening the source, its file-open, state
 // and hook handlers, the preview bar and the play buttons, and closing.
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -9,6 +10,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/FilesRecord.h"
@@ -18,6 +20,7 @@
 #include "editing/FrameEffects.h"
 #include "editing/WmColors.h"
 #include "editing/WmPreview.h"
+#include "editing/WmText.h"
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/probe/AVProbe.h"
 #include "gui/widgets/ColorBox.h"
@@ -93,7 +96,8 @@ void TfrmWaterMark::showEvent(QShowEvent* event) {
   trcTextVert->setRange(0, 100);
   for (int size = kSmallestFontSize; size <= kLargestFontSize; ++size)
     cbFontSize->addItem(QString::number(size));
-  cbFont->setCurrentIndex(0);
+  const QString family = DefaultTextFamily(QFontDatabase::families());
+  cbFont->setCurrentIndex(std::max(0, cbFont->findText(family)));
   cbFontSize->setCurrentText(QString::number(kDefaultFontSize));
   cbFontColor->SetSelected(clBlue);
   cbBackColor->SetSelected(clGreen);
