@@ -195,6 +195,38 @@ TEST_F(CropWindowTest, VolumeAndMuteAreWrittenAtOnce) {
   EXPECT_EQ(settings.Volume(), 40);  // Cancel does not take it back
 }
 
+namespace {
+
+// Pixels of `image` inside `r` that are near white.
+int LightPixels(const QImage& image, const QRect& r) {
+  int count = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (image.rect().contains(x, y) && qGray(image.pixel(x, y)) > 200) ++count;
+  return count;
+}
+
+}  // namespace
+
+// On the picture and the window's dark blue, both the band's black
+// handles and the blue speaker stand out by a light rim.
+TEST_F(CropWindowTest, TheHandlesAndTheMuteButtonShowOnDarkGround) {
+  AddClip(Vga());
+  Show();
+  const QImage window = crop_->grab().toImage();
+  const QRect band = crop_->RectTracker->geometry();
+  const QPoint corner = crop_->RectTracker->mapTo(crop_, QPoint(0, 0));
+  const int s = TCustomRectTracker::kHandleSize;
+  // The bottom-right handle: black inside, light just around it.
+  const QPoint handle = corner + QPoint(band.width() - s, band.height() - s);
+  EXPECT_LT(qGray(window.pixel(handle + QPoint(2, 2))), 40);
+  EXPECT_GE(LightPixels(window, QRect(handle - QPoint(1, 1), QSize(s + 2, 1))), s);
+  QToolButton* mute = crop_->imgbtnMute;
+  const QRect button(mute->mapTo(crop_, QPoint(0, 0)), mute->size());
+  EXPECT_GT(LightPixels(window, button), 20);
+  user::Click(crop_->btnCancel);
+}
+
 TEST_F(CropWindowTest, WithoutAPictureTheWindowSaysSoAndStoresNoCrop) {
   const int sound = AddClip(MediaSpec::AudioOnly().Seconds(3));
   Record(sound).CropTop = 20;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -391,4 +392,147 @@ TEST_F(MainWindowTest, ASettingsFileWithGarbageShowsTheDefaults) {
   ASSERT_EQ(main_->SourceList().Count(), 1);
   EXPECT_FALSE(Cell(*main_, 0, 3).isEmpty());
   EXPECT_TRUE(ui_.Warnings.empty());
+}
+
+// ---- the real mouse and keyboard: what the window system hands the window ----
+
+namespace {
+
+// Clicks `entry` of `menu` once `opener` has opened it.
+void ClickMenuEntry(QWidget* opener, QMenu* menu, const QString& entry) {
+  QTimer::singleShot(0, menu, [menu, entry] {
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    for (QAction* action : menu->actions())
+      if (action->text() == entry) user::Click(menu, menu->actionGeometry(action).center());
+  });
+  user::Click(opener);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheFormatPickerToggleAndEveryGroupToggleSizeTheListToItsRows) {
+  TFormatListBox* list = main_->FormatList();
+  for (QWidget* opener : std::initializer_list<QWidget*>{main_->edt1, main_->imgbtn1}) {
+    user::Click(opener);
+    ASSERT_TRUE(list->isVisible());
+    user::Click(opener);  // a second click only closes it
+    EXPECT_FALSE(list->isVisible());
+  }
+  user::Click(main_->imgbtn1);
+  const auto sizedToRows = [&] {
+    return list->height() == FormatListHeight(list->List().Count()) &&
+           list->geometry().bottom() + 1 == main_->edt1->geometry().top();
+  };
+  EXPECT_TRUE(sizedToRows());
+  int toggled = 0;
+  for (int row = list->List().Count() - 1; row >= 0; --row) {
+    if (!list->List().Row(row).Info.IsGroup || !list->List().Row(row).Info.Collapsed) continue;
+    user::Click(list->viewport(), list->RowRect(row).topLeft() + QPoint(8, 10));
+    ++toggled;
+    EXPECT_TRUE(sizedToRows()) << "after opening group row " << row;
+  }
+  ASSERT_GT(toggled, 0);
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_EQ(list->height(), 440);  // 21 rows, every one in sight
+  EXPECT_EQ(list->RowAt(list->RowRect(20).center()), 20);
+  EXPECT_LE(list->RowRect(20).bottom(), list->viewport()->height());
+
+  // Home and End move to the ends; Space on a header closes its group.
+  user::Key(list, Qt::Key_End);
+  EXPECT_EQ(list->CurrentRow(), list->List().Count() - 1);
+  user::Key(list, Qt::Key_Home);
+  EXPECT_EQ(list->CurrentRow(), 0);
+  user::Key(list, Qt::Key_Space);
+  EXPECT_LT(list->List().Count(), 21);
+  EXPECT_TRUE(sizedToRows());
+  user::Key(list, Qt::Key_Escape);
+  EXPECT_FALSE(list->isVisible());
+}
+
+TEST_F(MainWindowTest, TheRowShownSelectedIsTheRowTheEditMenuUsesAndSpaceTicksIt) {
+  main_->AddFileList(Clips(2));
+  QTreeView* view = main_->ListView();
+  QAbstractItemModel* model = view->model();
+  user::Click(view->viewport(), view->visualRect(model->index(1, 1)).center());
+  EXPECT_EQ(main_->SourceList().Selected(), 1);
+
+  // Below the last row: nothing shows selected, so nothing is chosen.
+  user::Click(view->viewport(), QPoint(200, view->viewport()->height() - 10));
+  EXPECT_TRUE(view->selectionModel()->selectedRows().isEmpty());
+  EXPECT_EQ(main_->SourceList().Selected(), -1);
+  bool checked = false;
+  QTimer::singleShot(50, main_.get(), [&] {
+    EXPECT_FALSE(main_->actCrop->isEnabled());
+    EXPECT_FALSE(main_->actTrim->isEnabled());
+    EXPECT_FALSE(main_->actWaterMark->isEnabled());
+    EXPECT_TRUE(main_->actEditAdd->isEnabled());
+    checked = true;
+    main_->mnuEdit->close();
+  });
+  user::Click(main_->btnEdit);
+  EXPECT_TRUE(checked);
+
+  // Space ticks and clears the selected row's box, and only that one.
+  user::Click(view->viewport(), view->visualRect(model->index(0, 2)).center());
+  ASSERT_EQ(main_->SourceList().Selected(), 0);
+  user::Key(view, Qt::Key_Space);
+  EXPECT_FALSE(main_->SourceList().Row(0).Checked);
+  EXPECT_TRUE(main_->SourceList().Row(1).Checked);
+  user::Key(view, Qt::Key_Space);
+  EXPECT_TRUE(main_->SourceList().Row(0).Checked);
+  EXPECT_EQ(main_->SourceList().Selected(), 0);
+}
+
+TEST_F(MainWindowTest, NamesKeepTheirEndsAndAFailedRowTellsWhyOnHoverAndDoubleClick) {
+  const std::string folder = scratch_.Sub("a-folder-with-a-name-long-enough-to-fill-the-column");
+  for (const char* name : {"holiday-one.mp4", "holiday-two.mp4"})
+    std::filesystem::copy_file(Clips(1)[0].toStdString(), folder + name);
+  main_->AddFileList({QString::fromStdString(folder + "holiday-one.mp4"),
+                      QString::fromStdString(folder + "holiday-two.mp4")});
+  QTreeView* view = main_->ListView();
+  QAbstractItemModel* model = view->model();
+  const int width = view->columnWidth(0) - 22;
+  const QString first = SourceCellText(view->fontMetrics(), Cell(*main_, 0, 0), 0, width);
+  const QString second = SourceCellText(view->fontMetrics(), Cell(*main_, 1, 0), 0, width);
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(first.endsWith("one.mp4")) << first.toStdString();
+  EXPECT_TRUE(first.contains(QChar(0x2026)));
+  // The Progress cell keeps its own text, cut at the end.
+  EXPECT_TRUE(SourceCellText(view->fontMetrics(), "Check failed because", 4, 40)
+                  .startsWith("Check"));
+
+  // The full path and the whole reason are a hover away.
+  main_->activateWindow();
+  const QRect name = view->visualRect(model->index(0, 0));
+  EXPECT_EQ(user::Hover(view->viewport(), name.center()).toStdString(),
+            folder + "holiday-one.mp4");
+  const std::string reason = "the output holds no video stream although the format needs one";
+  main_->SourceList().SetProgress(1, "Check failed", reason);
+  const QRect progress = view->visualRect(model->index(1, kProgressColumn));
+  EXPECT_EQ(user::Hover(view->viewport(), progress.center()).toStdString(), reason);
+  user::DoubleClick(view->viewport(), progress.center());
+  ASSERT_EQ(ui_.Messages.size(), 1u);
+  EXPECT_NE(ui_.Messages[0].Text.find(reason), std::string::npos);
+  EXPECT_FALSE(main_->Player().FileOpen());  // the reason, not the preview
+  // Elsewhere on the row a double-click still plays.
+  user::DoubleClick(view->viewport(), view->visualRect(model->index(1, 1)).center());
+  EXPECT_TRUE(WaitFor([&] { return main_->Player().FileOpen(); }));
+}
+
+TEST_F(MainWindowTest, OpenAndHelpSaySoWhenNothingOnTheDesktopOpensThem) {
+  platform::SetEnv("QUOR_OPEN_COMMAND", "exit 3;");
+  const std::string folder = TAppSettings(main_->SettingsFile()).OutPutDir();
+  user::Click(main_->btnOpen);
+  ASSERT_EQ(ui_.Warnings.size(), 1u);
+  EXPECT_EQ(ui_.Warnings[0].Text, NotOpenedText(folder));
+  ClickMenuEntry(main_->menubtnHelp, main_->mnuHelp, "&Help");
+  ASSERT_EQ(ui_.Warnings.size(), 2u);
+  EXPECT_NE(ui_.Warnings[1].Text.find("http"), std::string::npos);
+
+  // With an opener that works nothing is said.
+  platform::SetEnv("QUOR_OPEN_COMMAND", scratch_.Path() + "open.sh");
+  user::Click(main_->btnOpen);
+  EXPECT_EQ(ui_.Warnings.size(), 2u);
+  ASSERT_TRUE(WaitFor([&] { return !Opened().empty(); }));
+  EXPECT_EQ(Opened().back(), folder);
 }

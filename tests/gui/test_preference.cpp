@@ -3,6 +3,7 @@
 // the quality controls, Default/Ok/Cancel, Brows and the main window's Browse
 // through the real folder tree, and a folder declared to lie on a disc.
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -241,6 +242,26 @@ TEST_F(PreferenceTest, BrowsPicksInTheFolderTreeAndStoresAtOnce) {
   });
   // Cancel of the dialog does not undo what Brows stored.
   EXPECT_EQ(Stored("SnapOutPutDir"), home_ + "pics");
+}
+
+TEST_F(PreferenceTest, TheBrowserShowsFoldersMadeAndHidesFoldersRemovedSinceItsLastShow) {
+  scratch_.Sub("home/old");
+  const QString home = QString::fromStdString(home_).chopped(1);
+  WhileOpen<TfmDirectory>(main_->btnBrows, [&](TfmDirectory& b) {
+    ClickFolder(b, home + "/old");
+    Click(b.btnCancel);
+  });
+  std::filesystem::remove(home_ + "old");
+  const std::string made = scratch_.Sub("home/made-while-closed");
+  WhileOpen<TfmDirectory>(main_->btnBrows, [&](TfmDirectory& b) {
+    ClickFolder(b, home + "/made-while-closed");
+    QTreeWidgetItem* homeItem = b.stview_selectdir->topLevelItem(0);
+    for (int i = 0; i < homeItem->childCount(); ++i)
+      EXPECT_NE(homeItem->child(i)->text(0), "old");
+    Click(b.btnOk);
+  });
+  EXPECT_EQ(QDir::cleanPath(main_->edDirectory->text()),
+            QDir::cleanPath(QString::fromStdString(made)));
 }
 
 TEST_F(PreferenceTest, TheBrowserRefusesADiscFolderAndOkFollowsTheSelection) {

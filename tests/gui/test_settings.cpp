@@ -178,6 +178,36 @@ TEST_F(SettingsDialogTest, TheFormatListOpensDownwardsAndAPickRefillsTheBoxes) {
   EXPECT_EQ(Stored("settings", "FormatCode"), "<none>");
 }
 
+TEST_F(SettingsDialogTest, TheFieldAndArrowToggleTheListAndEveryGroupToggleSizesIt) {
+  Open();
+  TFormatListBox* list = dlg_->lst1;
+  for (QWidget* opener : std::initializer_list<QWidget*>{dlg_->edt1, dlg_->imgbtn1}) {
+    user::Click(opener);
+    ASSERT_TRUE(list->isVisible());
+    user::Click(opener);  // a second click only closes it
+    EXPECT_FALSE(list->isVisible());
+  }
+  user::Click(dlg_->imgbtn1);
+  const auto sizedToRows = [&] {
+    return list->height() == GroupedListHeight(list->List().Count(), kSettingsListCap) &&
+           list->geometry().top() == dlg_->edt1->geometry().bottom();
+  };
+  user::Click(list->viewport(), list->RowRect(RowOf(2, true)).topLeft() + QPoint(8, 10));
+  EXPECT_TRUE(sizedToRows());
+  EXPECT_GT(list->height(), 80);
+  user::Click(list->viewport(), list->RowRect(RowOf(0, true)).topLeft() + QPoint(8, 10));
+  EXPECT_EQ(list->height(), 247);
+  // Closing a group by a double-click on its header shrinks the list again.
+  user::DoubleClick(list->viewport(), list->RowRect(RowOf(0, true)).center());
+  EXPECT_TRUE(sizedToRows());
+
+  user::Key(list, Qt::Key_End);
+  EXPECT_EQ(list->CurrentRow(), list->List().Count() - 1);
+  user::Key(list, Qt::Key_Home);
+  EXPECT_EQ(list->CurrentRow(), 0);
+  EXPECT_TRUE(list->isVisible());
+}
+
 TEST_F(SettingsDialogTest, TheVideoGroupIsOffForAFormatWithoutVideoEncoders) {
   Open();
   PickByClicks(200);  // MP3: no video encoder list, though a frame size list would do

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -280,6 +281,28 @@ TEST_F(WaterMarkTest, DeleteSelectsTheRowAboveOrTheNewFirstAndTheLastDeleteDisab
                                                     editor.trcRange, editor.btnStartUp1, editor.rb1,
                                                     editor.cbFont, editor.ckBold})
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+}
+
+TEST_F(WaterMarkTest, BothKnobsOfThePeriodBarDragAndANewTextStartsInTheDesktopsSansSerif) {
+  TfrmWaterMark& editor = Open(Clip(6));
+  user::Click(editor.btnAddText);
+  TTrackBar2* bar = editor.trcRange;
+  ASSERT_EQ(bar->Max(), 6);
+  ASSERT_EQ(bar->PositionU(), 6);
+  const int y = bar->height() / 2;
+  const auto knob = [&](int position) { return QPoint(bar->ThumbRectAt(position).center().x(), y); };
+  user::Drag(bar, knob(0), knob(2), 8);
+  EXPECT_EQ(bar->PositionL(), 2);
+  user::Drag(bar, knob(6), knob(4), 8);
+  EXPECT_EQ(bar->PositionU(), 4);
+  EXPECT_EQ(editor.edtStart->text(), "0:00:02");
+  EXPECT_EQ(editor.edtEnd->text(), "0:00:04");
+
+  // Not the first installed family (a symbol font on many desktops) but the
+  // one the desktop reads as sans-serif.
+  EXPECT_EQ(editor.cbFont->currentText(), DefaultTextFamily(QFontDatabase::families()));
+  if (QFontDatabase::families().contains("DejaVu Sans"))
+    EXPECT_EQ(editor.cbFont->currentText(), "DejaVu Sans");
 }
 
 TEST_F(WaterMarkTest, SlidersMoveOnlyALayerInsideTheirRangeAndFollowADrag) {
