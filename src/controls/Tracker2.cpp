@@ -288,7 +288,9 @@ QRect TTrackBar2::ThumbRectAt(int position) const {
   return QRect(QPoint(width() / 2 - s.width() / 2, along), s);
 }
 
-bool TTrackBar2::HitsThumbs() const { return thumbStyle_ != tsUserDrawn || dragDrawnThumbs_; }
+bool TTrackBar2::HitsThumbs() const {
+  return thumbStyle_ != tsUserDrawn || dragDrawnThumbs_;
+}
 
 QRect TTrackBar2::LowerThumbRect() const {
   return HitsThumbs() ? ThumbRectAt(positionL_) : QRect();

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QFontMetricsF>
-#include <QStringList>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>

@@ -77,8 +77,7 @@ bool OpenWithDesktop(const std::string& folderOrAddress) {
   if (command.empty()) return SpawnDetached({"xdg-open", folderOrAddress}, kOpenWaitMs);
   // The path travels as a positional parameter, never through the shell's
   // parser, so blanks, quotes or "$" in folder names stay harmless.
-  return SpawnDetached({"/bin/sh", "-c", command + " \"$1\"", "sh", folderOrAddress},
-                       kOpenWaitMs);
+  return SpawnDetached({"/bin/sh", "-c", command + " \"$1\"", "sh", folderOrAddress}, kOpenWaitMs);
 }
 
 bool ShutDownComputer() {

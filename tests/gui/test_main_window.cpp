@@ -498,14 +498,13 @@ TEST_F(MainWindowTest, NamesKeepTheirEndsAndAFailedRowTellsWhyOnHoverAndDoubleCl
   EXPECT_TRUE(first.endsWith("one.mp4")) << first.toStdString();
   EXPECT_TRUE(first.contains(QChar(0x2026)));
   // The Progress cell keeps its own text, cut at the end.
-  EXPECT_TRUE(SourceCellText(view->fontMetrics(), "Check failed because", 4, 40)
-                  .startsWith("Check"));
+  EXPECT_TRUE(
+      SourceCellText(view->fontMetrics(), "Check failed because", 4, 40).startsWith("Check"));
 
   // The full path and the whole reason are a hover away.
   main_->activateWindow();
   const QRect name = view->visualRect(model->index(0, 0));
-  EXPECT_EQ(user::Hover(view->viewport(), name.center()).toStdString(),
-            folder + "holiday-one.mp4");
+  EXPECT_EQ(user::Hover(view->viewport(), name.center()).toStdString(), folder + "holiday-one.mp4");
   const std::string reason = "the output holds no video stream although the format needs one";
   main_->SourceList().SetProgress(1, "Check failed", reason);
   const QRect progress = view->visualRect(model->index(1, kProgressColumn));

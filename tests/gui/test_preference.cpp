@@ -49,9 +49,7 @@ class PreferenceTest : public MainWindowTest {
     user::Click(opener);
     EXPECT_TRUE(ran);
   }
-  static void Click(QWidget* w) {
-    user::Click(w, QPoint(6, w->height() / 2));
-  }
+  static void Click(QWidget* w) { user::Click(w, QPoint(6, w->height() / 2)); }
   // A real click on the item of `folder` (its parent is opened first).
   static void ClickFolder(TfmDirectory& browser, const QString& folder) {
     ASSERT_TRUE(browser.SelectFolder(QFileInfo(folder).path()));
@@ -256,8 +254,7 @@ TEST_F(PreferenceTest, TheBrowserShowsFoldersMadeAndHidesFoldersRemovedSinceItsL
   WhileOpen<TfmDirectory>(main_->btnBrows, [&](TfmDirectory& b) {
     ClickFolder(b, home + "/made-while-closed");
     QTreeWidgetItem* homeItem = b.stview_selectdir->topLevelItem(0);
-    for (int i = 0; i < homeItem->childCount(); ++i)
-      EXPECT_NE(homeItem->child(i)->text(0), "old");
+    for (int i = 0; i < homeItem->childCount(); ++i) EXPECT_NE(homeItem->child(i)->text(0), "old");
     Click(b.btnOk);
   });
   EXPECT_EQ(QDir::cleanPath(main_->edDirectory->text()),

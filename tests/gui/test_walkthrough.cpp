@@ -143,7 +143,7 @@ TEST(Walkthrough, AFormatPickedTwiceATrimByDragAndStartConvertEveryFileAsChosen)
   const TXWindow trim = x.WaitForWindow("Trim", 902);
   ASSERT_TRUE(trim.Found());
   std::this_thread::sleep_for(1500ms);  // the file opens in the window's player
-  TTrimRange range;  // the bar's arithmetic, to know where its thumbs are
+  TTrimRange range;                     // the bar's arithmetic, to know where its thumbs are
   range.SetBar(838, 16);
   range.SetDuration(std::int64_t(TestMedia::ContainerDuration(clips[0]) * 1e6));
   range.Load(0, 0);

@@ -62,7 +62,8 @@ void Drag(QWidget* widget, QPointF from, QPointF to) {
 }
 
 void ClickRow(TfrmWaterMark& editor, int row) {
-  user::Click(editor.lsbox->viewport(), editor.lsbox->visualItemRect(editor.lsbox->item(row)).center());
+  user::Click(editor.lsbox->viewport(),
+              editor.lsbox->visualItemRect(editor.lsbox->item(row)).center());
 }
 
 // Pixels of a layer's part of the canvas as painted.
@@ -290,7 +291,9 @@ TEST_F(WaterMarkTest, BothKnobsOfThePeriodBarDragAndANewTextStartsInTheDesktopsS
   ASSERT_EQ(bar->Max(), 6);
   ASSERT_EQ(bar->PositionU(), 6);
   const int y = bar->height() / 2;
-  const auto knob = [&](int position) { return QPoint(bar->ThumbRectAt(position).center().x(), y); };
+  const auto knob = [&](int position) {
+    return QPoint(bar->ThumbRectAt(position).center().x(), y);
+  };
   user::Drag(bar, knob(0), knob(2), 8);
   EXPECT_EQ(bar->PositionL(), 2);
   user::Drag(bar, knob(6), knob(4), 8);

@@ -26,8 +26,8 @@ class OpenWithDesktopTest : public ::testing::Test {
   static long long TimedOpen(const std::string& target, bool& opened) {
     const auto start = std::chrono::steady_clock::now();
     opened = OpenWithDesktop(target);
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - start)
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
         .count();
   }
   std::optional<std::string> old_, oldPath_;
@@ -52,8 +52,8 @@ TEST_F(OpenWithDesktopTest, AHandlerThatFailsOrIsMissingIsAFailure) {
 }
 
 TEST_F(OpenWithDesktopTest, AHandlerThatSucceedsOrStaysOpenIsASuccess) {
-  const std::string mark = std::filesystem::temp_directory_path() /
-                           ("quor-open-" + std::to_string(::getpid()));
+  const std::string mark =
+      std::filesystem::temp_directory_path() / ("quor-open-" + std::to_string(::getpid()));
   bool opened = false;
   SetEnv("QUOR_OPEN_COMMAND", "echo >'" + mark + "'");
   TimedOpen("/tmp", opened);

@@ -36,8 +36,7 @@ void Press(QWidget* widget, QPoint at, Qt::MouseButton button, Qt::KeyboardModif
   QTest::mousePress(WindowOf(widget), button, modifiers, InWindow(widget, at));
 }
 
-void Release(QWidget* widget, QPoint at, Qt::MouseButton button,
-             Qt::KeyboardModifiers modifiers) {
+void Release(QWidget* widget, QPoint at, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
   QTest::mouseRelease(WindowOf(widget), button, modifiers, InWindow(widget, at));
 }
 

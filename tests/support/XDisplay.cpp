@@ -23,7 +23,9 @@ std::string FindProgram(const std::string& program) {
 }
 
 // Lets the program under test handle what it was just sent.
-void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(60)); }
+void Settle() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(60));
+}
 
 }  // namespace
 
@@ -40,8 +42,8 @@ TXDisplay::~TXDisplay() {
 
 bool TXDisplay::Start() {
   // The server picks a free display and writes its number to standard output.
-  if (!server_.Start(FindProgram("Xvfb"), {"-displayfd", "1", "-screen", "0", "1280x900x24",
-                                           "-nolisten", "tcp"}))
+  if (!server_.Start(FindProgram("Xvfb"),
+                     {"-displayfd", "1", "-screen", "0", "1280x900x24", "-nolisten", "tcp"}))
     return false;
   if (!server_.WaitFor([this] { return server_.Out().find('\n') != std::string::npos; },
                        std::chrono::seconds(20)))
@@ -51,9 +53,8 @@ bool TXDisplay::Start() {
 }
 
 bool TXDisplay::Xdo(const std::vector<std::string>& args) {
-  const TChildResult r =
-      TChildProcess::Run(FindProgram("xdotool"), args, {{"DISPLAY", name_}},
-                         std::chrono::seconds(20));
+  const TChildResult r = TChildProcess::Run(FindProgram("xdotool"), args, {{"DISPLAY", name_}},
+                                            std::chrono::seconds(20));
   last_ = r.Out + r.Err;
   Settle();
   return r.Status == 0;
@@ -121,11 +122,14 @@ void TXDisplay::Drag(int fromX, int fromY, int toX, int toY, int step) {
   MoveTo(fromX, fromY);
   Xdo({"mousedown", "1"});
   const int n = std::max(1, std::max(std::abs(toX - fromX), std::abs(toY - fromY)) / step);
-  for (int i = 1; i <= n; ++i)
-    MoveTo(fromX + (toX - fromX) * i / n, fromY + (toY - fromY) * i / n);
+  for (int i = 1; i <= n; ++i) MoveTo(fromX + (toX - fromX) * i / n, fromY + (toY - fromY) * i / n);
   Xdo({"mouseup", "1"});
 }
 
-void TXDisplay::Key(const std::string& keys) { Xdo({"key", keys}); }
+void TXDisplay::Key(const std::string& keys) {
+  Xdo({"key", keys});
+}
 
-void TXDisplay::Type(const std::string& text) { Xdo({"type", "--delay", "40", text}); }
+void TXDisplay::Type(const std::string& text) {
+  Xdo({"type", "--delay", "40", text});
+}

@@ -173,8 +173,10 @@ void TFormatListBox::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Space:
       if (list_.ValidRow(current_)) {
         const TFormatRow& row = list_.Row(current_);
-        if (row.Info.IsGroup) Toggle(current_);
-        else if (row.Info.IsFormat) emit Picked(Q(row.Text), row.Info.Code);
+        if (row.Info.IsGroup)
+          Toggle(current_);
+        else if (row.Info.IsFormat)
+          emit Picked(Q(row.Text), row.Info.Code);
       }
       break;
     case Qt::Key_Escape:

@@ -71,11 +71,10 @@ void TfrmPreference::CreateFolderRow() {
   connect(edtSnapDirectory, &QLineEdit::textChanged, this,
           [this](const QString& text) { edit_.SetFolder(S(text)); });
   connect(btnBrows, &QPushButton::clicked, this, &TfrmPreference::Browse);
-  connect(btnOpen, &QPushButton::clicked, this,
-          [this] {
-            if (!OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())))
-              ui_->ShowWarning("Warning", NotOpenedText(S(edtSnapDirectory->text())));
-          });
+  connect(btnOpen, &QPushButton::clicked, this, [this] {
+    if (!OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())))
+      ui_->ShowWarning("Warning", NotOpenedText(S(edtSnapDirectory->text())));
+  });
 }
 
 void TfrmPreference::CreateSnapshotChoices() {

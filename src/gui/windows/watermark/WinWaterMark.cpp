@@ -327,10 +327,8 @@ void TfrmWaterMark::ConnectItemControls() {
   };
   connect(btnOk, &QPushButton::clicked, this, &TfrmWaterMark::Ok);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmWaterMark::Cancel);
-  connect(btnHelp, &QPushButton::clicked, this,
-          [this] {
-            const std::string address = source_.HelpAddress + "watermark.html";
-            if (!platform::OpenWithDesktop(address))
-              ui_.ShowWarning("Warning", NotOpenedText(address));
-          });
+  connect(btnHelp, &QPushButton::clicked, this, [this] {
+    const std::string address = source_.HelpAddress + "watermark.html";
+    if (!platform::OpenWithDesktop(address)) ui_.ShowWarning("Warning", NotOpenedText(address));
+  });
 }
