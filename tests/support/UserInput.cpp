@@ -84,13 +84,15 @@ void Wheel(QWidget* widget, QPoint at, int notches) {
 }
 
 QString Hover(QWidget* widget, QPoint at, int ms) {
+  // A tip still on show fades out first, so the one read is the new one.
   QToolTip::hideText();
+  if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, ms)) return {};
   const QPoint target = Resolve(widget, at);
   // Coming from a pixel away, so the widget sees the pointer arrive.
   MoveTo(widget, target + QPoint(1, 1));
   MoveTo(widget, target);
-  QTest::qWaitFor([] { return QToolTip::isVisible(); }, ms);
-  return QToolTip::isVisible() ? QToolTip::text() : QString();
+  if (!QTest::qWaitFor([] { return QToolTip::isVisible(); }, ms)) return {};
+  return QToolTip::text();
 }
 
 }  // namespace user

@@ -83,7 +83,8 @@ void TfrmMain::CreatePreview() {
   SetUpBar(trcPreview);
   trcPreview->SetMax(trcPreview->width());
   trcPreview->SetTickInterval(1);
-  trcPreview->installEventFilter(this);
+  // Its release reaches the window's application-wide filter; a filter of its
+  // own as well would seek twice.
   trcPreview->OnMouseDown = [this](TTrackBar2*, Qt::MouseButton button, Qt::KeyboardModifiers,
                                    int x, int) {
     if (button == Qt::LeftButton) SeekBarPressed(x);
