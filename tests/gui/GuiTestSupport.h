@@ -90,8 +90,10 @@ inline int FormatRowOf(const TFormatListBox& list, int code, bool group) {
 inline void ClickFormatRow(TFormatListBox& list, int code) {
   const int header = FormatRowOf(list, code / 100, true);
   ASSERT_GE(header, 0);
-  if (list.List().Row(header).Info.Collapsed)
+  if (list.List().Row(header).Info.Collapsed) {
+    list.EnsureVisible(header);  // scrolled to, as a person would
     user::Click(list.viewport(), list.RowRect(header).topLeft() + QPoint(8, 10));
+  }
   const int row = FormatRowOf(list, code, false);
   ASSERT_GE(row, 0);
   list.EnsureVisible(row);

@@ -194,6 +194,16 @@ TEST_F(ProgressWindowTest, StartRunsTheBatchThroughTheWindowToOutputsThatOpenAga
   EXPECT_TRUE(main_->btnStart->isEnabled());
 }
 
+TEST_F(ProgressWindowTest, AnOutputFolderNothingOpensAfterTheLastFileIsSaidSo) {
+  platform::SetEnv("QUOR_OPEN_COMMAND", "exit 3;");
+  AddByClick({Clip(1.0)});
+  StartAndWatch([](TfrmProgress&) {});
+  ASSERT_EQ(Notices().size(), 2u);
+  EXPECT_TRUE(Notices()[0].Completed) << Notices()[0].ErrorMessage;
+  ASSERT_EQ(ui_.Warnings.size(), 1u);
+  EXPECT_EQ(ui_.Warnings[0].Text, NotOpenedText(out_));
+}
+
 TEST_F(ProgressWindowTest, CancelInTheSecondFileKeepsItsPartAndStartsNoThird) {
   // A first batch, stopped after the user changed both choices: the folder
   // is asked for again at the next show, the shut-down is kept.
