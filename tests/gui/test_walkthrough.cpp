@@ -54,7 +54,9 @@ class TShownFormatList {
     FillFormatList(list_, names_, settingsFile);
   }
   // Opens the format's group by its glyph when closed, then clicks its row.
+  // Home first scrolls the list to its top, wherever it was left.
   void Pick(TXDisplay& x, int code) {
+    x.Key("Home");
     const int header = Find(code / 100, true);
     ASSERT_GE(header, 0);
     if (list_.Row(header).Info.Collapsed) {
@@ -164,7 +166,8 @@ TEST(Walkthrough, AFormatPickedTwiceATrimByDragAndStartConvertEveryFileAsChosen)
   x.Click(main.X + 469 + 44, main.Y + 66 + 23);
   const std::string out = Stored(settings, "settings", "OutPutDir");
   const auto outputOf = [&](const std::string& clip) {
-    return out + std::filesystem::path(clip).stem().string() + "_(new).avi";
+    return (std::filesystem::path(out) / std::filesystem::path(clip).stem()).string() +
+           "_(new).avi";
   };
   ASSERT_TRUE(WaitUntil(
       [&] {

@@ -87,10 +87,16 @@ std::vector<TXWindow> TXDisplay::Visible(const std::string& title) {
 TXWindow TXDisplay::WaitForWindow(const std::string& title, int width,
                                   std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  TXWindow last;
   do {
+    TXWindow now;
     for (const TXWindow& w : Visible(title))
-      if (width <= 0 || w.Width == width) return w;
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      if (width <= 0 || w.Width == width) now = w;
+    // A window may be placed again just after it shows: only a place seen
+    // twice in a row counts.
+    if (now.Found() && now.Id == last.Id && now.X == last.X && now.Y == last.Y) return now;
+    last = now;
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
   } while (std::chrono::steady_clock::now() < deadline);
   return {};
 }
