@@ -194,8 +194,13 @@ TEST_F(TrimWindowTest, FilesWithoutDurationPictureOrEndingEarlyLeaveItUsable) {
   const int cutRow = AddFile(TestMedia::Truncated(MediaSpec::Mkv().Seconds(4), 0.5));
   Show();
   ASSERT_TRUE(WaitFor([&] { return trim_->imgbtnPlay->isEnabled(); }, 15000));
+  // Play starts it again from the start; a short rest of the file may end
+  // again before the click's events are all handled, so either is seen.
+  const std::int64_t parked = trim_->Player().Position();
   user::Click(trim_->imgbtnPlay);
-  EXPECT_FALSE(trim_->imgbtnPlay->isEnabled());
+  EXPECT_TRUE(WaitFor(
+      [&] { return !trim_->imgbtnPlay->isEnabled() || trim_->Player().Position() > parked; },
+      5000));
   PressRange(700);
   user::Click(trim_->btnOk);
   EXPECT_GT(Record(cutRow).TrimLength, 0);
