@@ -39,7 +39,8 @@ class TXDisplay {
   // ":N", for DISPLAY.
   const std::string& Name() const { return name_; }
 
-  // The first visible window whose title is exactly `title` (and, when
+  // Titles are regular expressions matched against the whole title.
+  // The first visible window whose title matches `title` (and, when
   // `width` is above 0, that wide), waiting up to `timeout` for it to show.
   TXWindow WaitForWindow(const std::string& title, int width = 0,
                          std::chrono::milliseconds timeout = std::chrono::seconds(20));
