@@ -88,6 +88,11 @@ bool OpenOutputFolder(const std::string& settingsFile) {
   return platform::OpenWithDesktop(folder);
 }
 
+std::string NotOpenedText(const std::string& folderOrAddress) {
+  return "Nothing on this desktop could open " + folderOrAddress +
+         ". Install a file manager or a web browser, or open it yourself.";
+}
+
 // ---- TBatchDriver ----------------------------------------------------------
 
 TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext context)
@@ -438,7 +443,8 @@ void TBatchDriver::RunEndActions() {
   if (endActionsRun_ || !progressView_ || batch_.Done() < batch_.Count()) return;
   endActionsRun_ = true;
   if (!lastFileGood_ || cancelled_) return;
-  if (progressView_->OpenFolderChecked()) OpenOutputFolder(context_.SettingsFile);
+  if (progressView_->OpenFolderChecked() && !OpenOutputFolder(context_.SettingsFile))
+    progressView_->ShowNotice(NotOpenedText(TAppSettings(context_.SettingsFile).OutPutDir()));
   if (progressView_->ShutDownChecked()) platform::ShutDownComputer();
 }
 

@@ -80,6 +80,8 @@ std::string BatchSummaryText(const TBatchSummary& summary);
 // The main window's "Open": opens OutPutDir of the settings file with the
 // desktop's handler when the folder text is longer than 2 characters.
 bool OpenOutputFolder(const std::string& settingsFile);
+// Said when nothing on the desktop opened a folder or an address.
+std::string NotOpenedText(const std::string& folderOrAddress);
 
 class TBatchDriver {
  public:

@@ -71,6 +71,9 @@ class IProgressView {
   // A checked file Start left out of the batch (it cannot be read any more,
   // or its output cannot be made), before the window is shown.
   virtual void FileLeftOut(const std::string& /*source*/, const std::string& /*text*/) {}
+  // Something the user asked for at the end did not happen (the output
+  // folder could not be opened).
+  virtual void ShowNotice(const std::string& /*text*/) {}
   // The two end-of-batch choices.
   virtual bool OpenFolderChecked() const = 0;
   virtual bool ShutDownChecked() const = 0;

@@ -49,6 +49,7 @@ constexpr TSourceColumn kSourceColumns[] = {{"Source", 140},
                                             {"Trimmed Length", 90},
                                             {"Destination File", 120},
                                             {"Progress", 60}};
+constexpr int kProgressColumn = 4;
 
 class TSourceList {
  public:

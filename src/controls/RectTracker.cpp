@@ -112,8 +112,12 @@ void TCustomRectTracker::paintEvent(QPaintEvent*) {
   dashes.setDashPattern({2, 2});
   canvas.setPen(dashes);
   canvas.drawRect(frame);
-  for (const Handle& h : Handles(width(), height()))
-    canvas.fillRect(QRect(h.second, QSize(kHandleSize, kHandleSize)), Qt::black);
+  // Black handles in a light rim, so that they show on a dark picture too.
+  for (const Handle& h : Handles(width(), height())) {
+    const QRect handle(h.second, QSize(kHandleSize, kHandleSize));
+    canvas.fillRect(handle.adjusted(-1, -1, 1, 1), Qt::white);
+    canvas.fillRect(handle, Qt::black);
+  }
 }
 
 void TCustomRectTracker::mousePressEvent(QMouseEvent* event) {

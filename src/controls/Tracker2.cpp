@@ -288,12 +288,16 @@ QRect TTrackBar2::ThumbRectAt(int position) const {
   return QRect(QPoint(width() / 2 - s.width() / 2, along), s);
 }
 
+bool TTrackBar2::HitsThumbs() const {
+  return thumbStyle_ != tsUserDrawn || dragDrawnThumbs_;
+}
+
 QRect TTrackBar2::LowerThumbRect() const {
-  return thumbStyle_ == tsUserDrawn ? QRect() : ThumbRectAt(positionL_);
+  return HitsThumbs() ? ThumbRectAt(positionL_) : QRect();
 }
 
 QRect TTrackBar2::UpperThumbRect() const {
-  return thumbStyle_ == tsUserDrawn || !secondThumb_ ? QRect() : ThumbRectAt(positionU_);
+  return HitsThumbs() && secondThumb_ ? ThumbRectAt(positionU_) : QRect();
 }
 
 QRect TTrackBar2::LineRect() const {

@@ -107,7 +107,11 @@ class TTrackBar2 : public QWidget {
   int ThumbOffset() const;
   int TrackOffset() const { return trackOffset_; }
   QRect TrackRect() const { return trackRect_; }
-  // Hit rectangles of the built-in thumbs; empty for user-drawn thumbs.
+  // A user-drawn thumb never starts a drag unless this is set; then it is hit
+  // where it is drawn and follows the mouse like a built-in one.
+  bool DragDrawnThumbs() const { return dragDrawnThumbs_; }
+  void SetDragDrawnThumbs(bool v) { dragDrawnThumbs_ = v; }
+  // Hit rectangles of the thumbs; empty for user-drawn thumbs that do not drag.
   QRect LowerThumbRect() const;
   QRect UpperThumbRect() const;
   // Where a thumb at the given position is drawn (for every thumb style).
@@ -152,6 +156,7 @@ class TTrackBar2 : public QWidget {
  private:
   bool Horizontal() const { return orientation_ == toHorizontal; }
   bool RectangleThumb() const;
+  bool HitsThumbs() const;
   bool PointerThumb() const;
   qint64 Range() const;
   int ScalePoint(int position) const;
@@ -185,6 +190,7 @@ class TTrackBar2 : public QWidget {
   TThumbStyle thumbStyle_ = tsRaisedRectangle;
   QColor thumbColor_;
   bool ditherThumb_ = true;
+  bool dragDrawnThumbs_ = false;
   bool ctl3D_ = true;
   bool trackingL_ = false;
   bool trackingU_ = false;

@@ -1,9 +1,11 @@
 #include "editing/WmText.h"
 
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,15 @@ QColor ToQColor(TColor color) {
 TWmFont FontFieldsOf(const TWmRec& item) {
   if (item.Font) return *item.Font;
   return TWmFont{{}, kDefaultFontPoints, 0, clWindowText};
+}
+
+QString DefaultTextFamily(const QStringList& families) {
+  if (families.isEmpty()) return {};
+  QFont sans;
+  sans.setStyleHint(QFont::SansSerif);
+  sans.setFamily(QStringLiteral("sans-serif"));
+  const QString family = QFontInfo(sans).family();
+  return families.contains(family) ? family : families.front();
 }
 
 QFont MakeFont(const TWmFont& fields) {

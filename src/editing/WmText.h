@@ -32,6 +32,10 @@ QColor ToQColor(TColor color);
 // The item's font, or the default one when it has none.
 TWmFont FontFieldsOf(const TWmRec& item);
 QFont MakeFont(const TWmFont& fields);
+// The family a new text starts in: the desktop's sans-serif family when it is
+// among `families`, else the first of them (which may be a symbol font); empty
+// for no families. Needs a QGuiApplication.
+QString DefaultTextFamily(const QStringList& families);
 // True when a QGuiApplication runs in the process.
 bool HaveGuiApplication();
 

@@ -19,6 +19,7 @@
 #include "gui/common/QtHandOver.h"
 #include "gui/windows/main/winMain.h"
 #include "platform/Environment.h"
+#include "support/UserInput.h"
 
 // Answers boxes like TDefaultUserInteraction, but the answer to questions
 // can be set.
@@ -75,14 +76,6 @@ class MainWindowTest : public ::testing::Test {
   std::unique_ptr<TfrmMain> main_;
 };
 
-// A click as a real mouse makes it: through the top-level window, so the
-// press passes the application's event filters before it reaches `widget`
-// (`pos` is in the widget's coordinates).
-inline void ClickAsUser(QWidget* widget, const QPoint& pos) {
-  QWidget* top = widget->window();
-  QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, pos));
-}
-
 // The row of a format, or with `group` of its group's header, in an open
 // format list; -1 when there is none.
 inline int FormatRowOf(const TFormatListBox& list, int code, bool group) {
@@ -97,11 +90,13 @@ inline int FormatRowOf(const TFormatListBox& list, int code, bool group) {
 inline void ClickFormatRow(TFormatListBox& list, int code) {
   const int header = FormatRowOf(list, code / 100, true);
   ASSERT_GE(header, 0);
-  if (list.List().Row(header).Info.Collapsed)
-    ClickAsUser(list.viewport(), list.RowRect(header).topLeft() + QPoint(8, 10));
+  if (list.List().Row(header).Info.Collapsed) {
+    list.EnsureVisible(header);  // scrolled to, as a person would
+    user::Click(list.viewport(), list.RowRect(header).topLeft() + QPoint(8, 10));
+  }
   const int row = FormatRowOf(list, code, false);
   ASSERT_GE(row, 0);
   list.EnsureVisible(row);
-  ClickAsUser(list.viewport(), list.RowRect(row).center());
+  user::Click(list.viewport(), list.RowRect(row).center());
   ASSERT_FALSE(list.isVisible());
 }

@@ -114,7 +114,7 @@ class BatchEndTest : public MainWindowTest {
       });
       watch.start();
     }
-    QTest::mouseClick(main_->btnStart, Qt::LeftButton);
+    user::Click(main_->btnStart);
     ASSERT_TRUE(WaitFor([&] { return ended_; }, 50000));
   }
   bool ended_ = false;

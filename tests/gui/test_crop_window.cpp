@@ -18,7 +18,7 @@ namespace {
 MediaSpec Vga() { return MediaSpec::Mp4().Size(640, 480).Seconds(4); }
 
 void Arrow(QSpinBox* box, Qt::Key key, int times = 1) {
-  for (int i = 0; i < times; ++i) QTest::keyClick(box, key);
+  for (int i = 0; i < times; ++i) user::Key(box, key);
 }
 
 QImage ToImage(const TBitmap& b) {
@@ -68,7 +68,7 @@ TEST_F(CropWindowTest, MarginsSetInTheViewAreStoredInEvenSourcePixels) {
   ASSERT_TRUE(WaitFor([&] { return crop_->imgOutput->Picture().height() == 480 - 48; }));
   EXPECT_EQ(crop_->imgOutput->Picture().width(), 640 - 4);
 
-  QTest::mouseClick(crop_->btnOk, Qt::LeftButton);
+  user::Click(crop_->btnOk);
   EXPECT_FALSE(crop_->isVisible());
   const TlvFilesRecord& r = Record(row);
   EXPECT_EQ(r.CropUpView, 31);
@@ -84,12 +84,12 @@ TEST_F(CropWindowTest, MarginsSetInTheViewAreStoredInEvenSourcePixels) {
   EXPECT_EQ(Band(), QRect(12, 32, 399, 270));
   EXPECT_EQ(crop_->spedUp->value(), 31);
   // Default and Reset put the band back over the whole picture.
-  QTest::mouseClick(crop_->btnDefault, Qt::LeftButton);
+  user::Click(crop_->btnDefault);
   EXPECT_EQ(Band(), QRect(9, 1, 402, 301));
   EXPECT_EQ(crop_->spedUp->value(), 0);
   EXPECT_EQ(crop_->SourceCropMargins(), TCropMargins{});
   // Cancel keeps the record.
-  QTest::mouseClick(crop_->btnCancel, Qt::LeftButton);
+  user::Click(crop_->btnCancel);
   EXPECT_EQ(Record(row).CropTop, 48);
 }
 
@@ -147,11 +147,11 @@ TEST_F(CropWindowTest, EffectsShowInTheOutputAndResetReturnsThePlainFrame) {
   Show();
   // The spin box and the bar follow each other.
   crop_->spedBrightness->selectAll();
-  QTest::keyClicks(crop_->spedBrightness, "400");
+  user::Type(crop_->spedBrightness, "400");
   EXPECT_EQ(crop_->trcBrightness->PositionL(), 400);
   crop_->trcContrast->SetPositionL(-20);
   EXPECT_EQ(crop_->spedContrast->value(), -20);
-  QTest::mouseClick(crop_->imgbtnpause, Qt::LeftButton);
+  user::Click(crop_->imgbtnpause);
   Idle(250);
   const TBitmap frame = crop_->FrameCopy();
   ASSERT_FALSE(frame.Empty());
@@ -162,14 +162,14 @@ TEST_F(CropWindowTest, EffectsShowInTheOutputAndResetReturnsThePlainFrame) {
   EXPECT_NE(crop_->imgOutput->Picture(), plain);
   EXPECT_EQ(crop_->imgPreview->Picture(), plain);  // the source view stays plain
 
-  QTest::mouseClick(crop_->btnEffectReset, Qt::LeftButton);
+  user::Click(crop_->btnEffectReset);
   EXPECT_EQ(crop_->Effects(), TPictureEffects{});
   EXPECT_EQ(crop_->spedSaturation->value(), 255);
   ASSERT_TRUE(WaitFor([&] { return crop_->imgOutput->Picture() == plain; }, 1000));
 
   crop_->trcExposure->SetPositionL(-30);
   crop_->trcSaturation->SetPositionL(0);
-  QTest::mouseClick(crop_->btnOk, Qt::LeftButton);
+  user::Click(crop_->btnOk);
   EXPECT_EQ(Record(row).Brightness, 255);
   EXPECT_EQ(Record(row).Exposure, -30);
   EXPECT_EQ(Record(row).Saturation, 0);
@@ -187,12 +187,44 @@ TEST_F(CropWindowTest, VolumeAndMuteAreWrittenAtOnce) {
   crop_->trcVolume->SetPositionL(40);
   EXPECT_EQ(settings.Volume(), 40);
   EXPECT_EQ(crop_->Player().AudioVolume(), 40);
-  QTest::mousePress(crop_->imgbtnMute, Qt::LeftButton);
-  QTest::mouseRelease(crop_->imgbtnMute, Qt::LeftButton);
+  user::Press(crop_->imgbtnMute);
+  user::Release(crop_->imgbtnMute);
   EXPECT_EQ(settings.Mute(), 1);
   EXPECT_TRUE(crop_->Player().Mute());
-  QTest::mouseClick(crop_->btnCancel, Qt::LeftButton);
+  user::Click(crop_->btnCancel);
   EXPECT_EQ(settings.Volume(), 40);  // Cancel does not take it back
+}
+
+namespace {
+
+// Pixels of `image` inside `r` that are near white.
+int LightPixels(const QImage& image, const QRect& r) {
+  int count = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (image.rect().contains(x, y) && qGray(image.pixel(x, y)) > 200) ++count;
+  return count;
+}
+
+}  // namespace
+
+// On the picture and the window's dark blue, both the band's black
+// handles and the blue speaker stand out by a light rim.
+TEST_F(CropWindowTest, TheHandlesAndTheMuteButtonShowOnDarkGround) {
+  AddClip(Vga());
+  Show();
+  const QImage window = crop_->grab().toImage();
+  const QRect band = crop_->RectTracker->geometry();
+  const QPoint corner = crop_->RectTracker->mapTo(crop_, QPoint(0, 0));
+  const int s = TCustomRectTracker::kHandleSize;
+  // The bottom-right handle: black inside, light just around it.
+  const QPoint handle = corner + QPoint(band.width() - s, band.height() - s);
+  EXPECT_LT(qGray(window.pixel(handle + QPoint(2, 2))), 40);
+  EXPECT_GE(LightPixels(window, QRect(handle - QPoint(1, 1), QSize(s + 2, 1))), s);
+  QToolButton* mute = crop_->imgbtnMute;
+  const QRect button(mute->mapTo(crop_, QPoint(0, 0)), mute->size());
+  EXPECT_GT(LightPixels(window, button), 20);
+  user::Click(crop_->btnCancel);
 }
 
 TEST_F(CropWindowTest, WithoutAPictureTheWindowSaysSoAndStoresNoCrop) {
@@ -206,7 +238,7 @@ TEST_F(CropWindowTest, WithoutAPictureTheWindowSaysSoAndStoresNoCrop) {
   EXPECT_FALSE(crop_->spedUp->isEnabled());
   EXPECT_FALSE(crop_->trcBrightness->isEnabled());
   EXPECT_FALSE(crop_->imgPreview->Message().isEmpty());
-  QTest::mouseClick(crop_->btnOk, Qt::LeftButton);
+  user::Click(crop_->btnOk);
   EXPECT_EQ(Record(sound).CropTop, 0);
   EXPECT_EQ(Record(sound).CropUpView, 0);
   EXPECT_EQ(Record(sound).Brightness, 256);  // the bars' first positions
@@ -223,7 +255,7 @@ TEST_F(CropWindowTest, WithoutAPictureTheWindowSaysSoAndStoresNoCrop) {
   EXPECT_FALSE(crop_->imgbtnpause->isEnabled());
   Idle(250);
   EXPECT_TRUE(crop_->imgPreview->Picture().isNull());
-  QTest::mouseClick(crop_->btnOk, Qt::LeftButton);
+  user::Click(crop_->btnOk);
   EXPECT_EQ(Record(gone).CropLeftView, 0);
   EXPECT_EQ(Record(gone).CropLeft, 0);
 }
@@ -241,8 +273,8 @@ TEST_F(CropWindowTest, ClosingWhileOpeningOrSeekingNeitherHangsNorCrashes) {
   Drag(crop_->trcPreview, {20, 12}, {300, 12}, 40);
   crop_->close();  // the seek still settling
   Show();
-  QTest::mouseClick(crop_->imgbtnStop, Qt::LeftButton);
-  QTest::mouseClick(crop_->imgbtnPlay, Qt::LeftButton);
+  user::Click(crop_->imgbtnStop);
+  user::Click(crop_->imgbtnPlay);
   delete crop_;  // while the file opens again
   crop_ = nullptr;
   Show();

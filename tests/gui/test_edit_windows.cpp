@@ -62,8 +62,8 @@ TEST_F(EditMenuTest, TrimIsKeptCropIsNewAndBothStopThePreview) {
   Open<TfrmCrop>(main_->actCrop, [&](TfrmCrop& w) {
     crop = &w;
     w.trcVolume->SetPositionL(30);
-    QTest::mousePress(w.imgbtnMute, Qt::LeftButton);
-    QTest::mouseRelease(w.imgbtnMute, Qt::LeftButton);
+    user::Press(w.imgbtnMute);
+    user::Release(w.imgbtnMute);
   });
   EXPECT_EQ(main_->trcVolume->PositionL(), 30);
   EXPECT_TRUE(main_->imgbtnMute->property("muted").toBool());
@@ -84,7 +84,7 @@ TEST_F(EditMenuTest, ATrimmedCroppedBrightenedClipConvertsAsTheWindowsShowedIt) 
     Click(w.trcPosition, {693, 10});  // 685 / 822 x 6 s: 5 s
     EXPECT_EQ(w.edtStart->text(), "0:00:02");
     EXPECT_EQ(w.edtTrimLength->text(), "0:00:05");
-    QTest::mouseClick(w.btnOk, Qt::LeftButton);
+    user::Click(w.btnOk);
   });
   Open<TfrmCrop>(main_->actCrop, [&](TfrmCrop& w) {
     // 20 view pixels off each side of the 402 x 301 picture: 16 source pixels.
@@ -92,9 +92,9 @@ TEST_F(EditMenuTest, ATrimmedCroppedBrightenedClipConvertsAsTheWindowsShowedIt) 
     Drag(band, {2, 2}, {22, 22});
     Drag(band, {band->width() - 3, band->height() - 3}, {band->width() - 23, band->height() - 23});
     w.spedBrightness->selectAll();
-    QTest::keyClicks(w.spedBrightness, "400");
+    user::Type(w.spedBrightness, "400");
     EXPECT_EQ(w.SourceCropMargins(), (TCropMargins{16, 16, 16, 16}));
-    QTest::mouseClick(w.btnOk, Qt::LeftButton);
+    user::Click(w.btnOk);
   });
   const TlvFilesRecord& r = Record(row);
   EXPECT_EQ(r.TrimStart, 2 * kSecond);
@@ -103,7 +103,7 @@ TEST_F(EditMenuTest, ATrimmedCroppedBrightenedClipConvertsAsTheWindowsShowedIt) 
   EXPECT_EQ(r.CropRight, 16);
   EXPECT_EQ(r.Brightness, 400);
 
-  QTest::mouseClick(main_->btnStart, Qt::LeftButton);
+  user::Click(main_->btnStart);
   ASSERT_TRUE(WaitFor(
       [&] {
         return !main_->Batch().Notices().empty() && main_->Batch().Notices().back().TaskIndex == -1;

@@ -28,7 +28,7 @@ class FileInfoTest : public EditWindowTest {
           [&] { return (w = qobject_cast<TfrmFileInfo*>(QApplication::activeModalWidget())); }));
       inside(*w);
       ran = true;
-      QTest::mouseClick(w->btn1, Qt::LeftButton);
+      user::Click(w->btn1);
       EXPECT_FALSE(w->isVisible());
     });
     main_->mnuEdit->aboutToShow();  // the menu's entries as a user would find them

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -43,7 +44,7 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
     ++dialogs;
     return files + QStringList{files[0]};  // a duplicate in the same dialog
   };
-  QTest::mouseClick(main_->btnAdd, Qt::LeftButton);
+  user::Click(main_->btnAdd);
   EXPECT_EQ(dialogs, 1);
   ASSERT_EQ(main_->SourceList().Count(), 3);
   QAbstractItemModel* model = main_->ListView()->model();
@@ -64,8 +65,7 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
 
   // The drawn check box toggles under a click.
   const QRect first = main_->ListView()->visualRect(model->index(1, 0));
-  QTest::mouseClick(main_->ListView()->viewport(), Qt::LeftButton, {},
-                    first.topLeft() + QPoint(8, 10));
+  user::Click(main_->ListView()->viewport(), first.topLeft() + QPoint(8, 10));
   EXPECT_FALSE(main_->SourceList().Row(1).Checked);
 
   // With the last row selected Next is off and Previous on.
@@ -83,7 +83,7 @@ TEST_F(MainWindowTest, UnreadableFilesAreNamedOnceAndTheRestAdded) {
     return Clips(1) << QString::fromStdString(garbage)
                     << QString::fromStdString(TestMedia::MissingFile());
   };
-  QTest::mouseClick(main_->btnAdd, Qt::LeftButton);
+  user::Click(main_->btnAdd);
   EXPECT_EQ(main_->SourceList().Count(), 1);
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_NE(ui_.Warnings[0].Text.find(garbage), std::string::npos);
@@ -93,14 +93,14 @@ TEST_F(MainWindowTest, RemoveSelectsTheNeighbourAndTheLastRemovalEmptiesTheView)
   main_->ChooseFiles = [] { return Clips(3); };
   main_->AddFiles();
   main_->SelectRow(2);
-  QTest::mouseClick(main_->btnRemove, Qt::LeftButton);
+  user::Click(main_->btnRemove);
   EXPECT_EQ(main_->SourceList().Count(), 2);
   EXPECT_EQ(main_->SourceList().Selected(), 1);
   main_->SelectRow(0);
-  QTest::mouseClick(main_->btnRemove, Qt::LeftButton);
+  user::Click(main_->btnRemove);
   EXPECT_EQ(main_->SourceList().Selected(), 0);
   EXPECT_TRUE(Cell(*main_, 0, 0).endsWith(".mkv"));
-  QTest::mouseClick(main_->btnRemove, Qt::LeftButton);
+  user::Click(main_->btnRemove);
   EXPECT_TRUE(main_->SourceList().Empty());
   EXPECT_EQ(main_->ListView()->model()->columnCount(), 1);
   EXPECT_TRUE(main_->ListView()->isHeaderHidden());
@@ -114,7 +114,7 @@ TEST_F(MainWindowTest, PlayOnAnEmptyListAddsThenPlaysTheFirstRow) {
     ++dialogs;
     return Clips(2);
   };
-  QTest::mouseClick(main_->imgbtnPlay, Qt::LeftButton);
+  user::Click(main_->imgbtnPlay);
   EXPECT_EQ(dialogs, 1);
   ASSERT_EQ(main_->SourceList().Count(), 2);
   EXPECT_EQ(main_->SourceList().Selected(), 0);
@@ -128,14 +128,14 @@ TEST_F(MainWindowTest, PlayOnAnEmptyListAddsThenPlaysTheFirstRow) {
   ASSERT_TRUE(WaitFor([&] { return !main_->PreviewPanel()->LastPicture().isNull(); }));
 
   // Pause, then Play resumes the same file without opening it again.
-  QTest::mouseClick(main_->imgbtnPause, Qt::LeftButton);
+  user::Click(main_->imgbtnPause);
   EXPECT_TRUE(main_->PausedByUser());
   EXPECT_TRUE(main_->imgbtnPlay->isEnabled());
-  QTest::mouseClick(main_->imgbtnPlay, Qt::LeftButton);
+  user::Click(main_->imgbtnPlay);
   EXPECT_FALSE(main_->PausedByUser());
   EXPECT_FALSE(main_->Player().Paused());
 
-  QTest::mouseClick(main_->imgbtnStop, Qt::LeftButton);
+  user::Click(main_->imgbtnStop);
   EXPECT_FALSE(main_->Player().FileOpen());
   EXPECT_EQ(main_->lblTime->text(), kStoppedClockText);
   EXPECT_EQ(main_->lblPTS->text(), kStoppedClockText);
@@ -160,11 +160,9 @@ TEST_F(MainWindowTest, DraggingTheSeekBarFollowsTheMouseAndSeeksOnceOnRelease) {
   ASSERT_TRUE(WaitFor([&] { return main_->Player().Position() > 300000; }));
   TTrackBar2* bar = main_->trcPreview;
   const int y = bar->height() / 2;
-  QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(20, y));
+  user::Press(bar, QPoint(20, y));
   EXPECT_TRUE(main_->Seeking());
-  QMouseEvent move(QEvent::MouseMove, QPointF(280, y), bar->mapToGlobal(QPointF(280, y)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(bar, &move);
+  user::MoveTo(bar, QPoint(280, y));
   const int dragged = DragPosition(280, bar->width(), 6, bar->Max());
   EXPECT_EQ(bar->PositionL(), dragged);
   // Position reports keep arriving while the button is held; the thumb stays.
@@ -172,7 +170,7 @@ TEST_F(MainWindowTest, DraggingTheSeekBarFollowsTheMouseAndSeeksOnceOnRelease) {
   Idle(600);
   EXPECT_EQ(bar->PositionL(), dragged);
   EXPECT_LT(main_->Player().Position(), before + 1500000);  // no seek yet
-  QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(280, y));
+  user::Release(bar, QPoint(280, y));
   const std::int64_t target = SeekTargetUs(dragged, bar->Max(), main_->PreviewDuration());
   ASSERT_TRUE(
       WaitFor([&] { return std::llabs(main_->Player().Position() - target) < 700000; }, 5000));
@@ -186,11 +184,11 @@ TEST_F(MainWindowTest, TwoSnapshotsOverwriteTheFilesAndOpenTheFolder) {
   main_->AddFiles();
   main_->PlayPreview();
   ASSERT_TRUE(WaitFor([&] { return !main_->PreviewPanel()->LastPicture().isNull(); }));
-  QTest::mouseClick(main_->imgbtnPause, Qt::LeftButton);
-  QTest::mouseClick(main_->imgbtnSnap, Qt::LeftButton);
+  user::Click(main_->imgbtnPause);
+  user::Click(main_->imgbtnSnap);
   const auto first = std::filesystem::last_write_time(snaps + "Snapshot_full.jpg");
   Idle(20);
-  QTest::mouseClick(main_->imgbtnSnap, Qt::LeftButton);
+  user::Click(main_->imgbtnSnap);
   for (const char* name :
        {"Snapshot_full.bmp", "Snapshot_small.bmp", "Snapshot_full.jpg", "Snapshot_small.jpg"})
     EXPECT_TRUE(std::filesystem::exists(snaps + name)) << name;
@@ -212,7 +210,7 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   main_->ChooseFiles = [] { return Clips(1); };
   main_->AddFiles();
   TFormatListBox* list = main_->FormatList();
-  QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);
+  user::Click(main_->imgbtn1);
   ASSERT_TRUE(list->isVisible());
   const int rows = list->List().Count();
   EXPECT_EQ(list->height(), FormatListHeight(rows));
@@ -221,13 +219,12 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   // Open every group by its glyph, then the list is resized at the next click.
   for (int row = list->List().Count() - 1; row >= 0; --row)
     if (list->List().Row(row).Info.IsGroup && list->List().Row(row).Info.Collapsed)
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->RowRect(row).topLeft() + QPoint(8, 10));
+      user::Click(list->viewport(), list->RowRect(row).topLeft() + QPoint(8, 10));
   const int opened = list->List().Count();
   EXPECT_EQ(opened, 21);
-  QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);  // closes
+  user::Click(main_->imgbtn1);  // closes
   EXPECT_FALSE(list->isVisible());
-  QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);
+  user::Click(main_->imgbtn1);
   EXPECT_EQ(list->height(), FormatListHeight(opened));
   EXPECT_EQ(list->height(), 440);
 
@@ -238,12 +235,9 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   ASSERT_GE(avi, 0);
   list->EnsureVisible(avi);
   const QPoint at = list->RowRect(avi).center();
-  QTest::mouseMove(list->viewport(), at);
-  QMouseEvent hover(QEvent::MouseMove, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
-                    Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-  QApplication::sendEvent(list->viewport(), &hover);
+  user::MoveTo(list->viewport(), at);
   EXPECT_EQ(list->CurrentRow(), avi);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  user::Click(list->viewport(), at);
   EXPECT_FALSE(list->isVisible());
   TAppSettings settings(main_->SettingsFile());
   EXPECT_EQ(settings.FormatCode(), 104);
@@ -252,9 +246,9 @@ TEST_F(MainWindowTest, TheFormatListOpensUpwardsAndAPickStoresBothKeys) {
   EXPECT_TRUE(Cell(*main_, 0, 3).endsWith("_(new).avi"));
 
   // A press anywhere else closes the list; the group states survive.
-  QTest::mouseClick(main_->edt1, Qt::LeftButton);
+  user::Click(main_->edt1);
   ASSERT_TRUE(list->isVisible());
-  QTest::mouseClick(main_->ListView()->viewport(), Qt::LeftButton, {}, QPoint(200, 200));
+  user::Click(main_->ListView()->viewport(), QPoint(200, 200));
   EXPECT_FALSE(list->isVisible());
   main_->CloseWithoutQuestion();
   EXPECT_EQ(platform::ReadIniString(main_->SettingsFile(), "lstformat", "1", ""), "0");
@@ -266,7 +260,7 @@ TEST_F(MainWindowTest, ExitAnsweredNoLeavesEverythingRunning) {
   main_->PlayPreview();
   ASSERT_TRUE(WaitFor([&] { return main_->Player().Position() > 0; }));
   ui_.Answer = false;
-  QTest::mouseClick(main_->btnExit, Qt::LeftButton);
+  user::Click(main_->btnExit);
   ASSERT_EQ(ui_.Questions.size(), 1u);
   EXPECT_EQ(ui_.Questions[0].Caption, "Warning");
   EXPECT_EQ(ui_.Questions[0].Text, "Do you really want to exit?");
@@ -275,19 +269,19 @@ TEST_F(MainWindowTest, ExitAnsweredNoLeavesEverythingRunning) {
   ASSERT_TRUE(WaitFor([&] { return main_->Player().Position() > position; }));
 
   ui_.Answer = true;
-  QTest::mouseClick(main_->btnClose, Qt::LeftButton);
+  user::Click(main_->btnClose);
   EXPECT_FALSE(main_->isVisible());
   EXPECT_FALSE(main_->Player().FileOpen());
 }
 
 TEST_F(MainWindowTest, BrowseRefusesShortAndUnwritableFolders) {
   main_->ChooseFolder = [](const QString&) { return QString("/ab"); };
-  QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
+  user::Click(main_->btnBrows);
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_EQ(ui_.Warnings[0].Text, "The path /ab is not a valid directory.");
 
   main_->ChooseFolder = [](const QString&) { return QString("/proc/1"); };
-  QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
+  user::Click(main_->btnBrows);
   ASSERT_EQ(ui_.Warnings.size(), 2u);
   EXPECT_EQ(ui_.Warnings[1].Text.rfind("You login as ", 0), 0u);
   EXPECT_NE(ui_.Warnings[1].Text.find(" .You don't have permission to write to directory:/proc/1"),
@@ -297,7 +291,7 @@ TEST_F(MainWindowTest, BrowseRefusesShortAndUnwritableFolders) {
 
   const std::string good = scratch_.Sub("out");
   main_->ChooseFolder = [&](const QString&) { return QString::fromStdString(good); };
-  QTest::mouseClick(main_->btnBrows, Qt::LeftButton);
+  user::Click(main_->btnBrows);
   EXPECT_EQ(TAppSettings(main_->SettingsFile()).OutPutDir(), good);
   EXPECT_EQ(main_->edDirectory->text().toStdString(), good);
   EXPECT_EQ(ui_.Warnings.size(), 2u);
@@ -313,7 +307,7 @@ TEST_F(MainWindowTest, AFileDeletedAfterAddFailsAtPlayWithAMessage) {
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_TRUE(main_->imgbtnPlay->isEnabled());
   // The list stays usable.
-  QTest::mouseClick(main_->btnClear, Qt::LeftButton);
+  user::Click(main_->btnClear);
   EXPECT_TRUE(main_->SourceList().Empty());
 }
 
@@ -329,8 +323,8 @@ TEST_F(MainWindowTest, VolumeAndMuteAreStoredAndAnOutOfRangeVolumeShowsAs64) {
   main_->trcVolume->SetPositionL(100);
   EXPECT_EQ(settings.Volume(), 100);
   EXPECT_EQ(main_->Player().AudioVolume(), 100);
-  QTest::mousePress(main_->imgbtnMute, Qt::LeftButton);
-  QTest::mouseRelease(main_->imgbtnMute, Qt::LeftButton);
+  user::Press(main_->imgbtnMute);
+  user::Release(main_->imgbtnMute);
   EXPECT_EQ(settings.Mute(), 1);
   EXPECT_TRUE(main_->Player().Mute());
 }
@@ -341,7 +335,7 @@ TEST_F(MainWindowTest, TheEditMenuNeedsASelectedRow) {
     EXPECT_TRUE(main_->actEditAdd->isEnabled());
     main_->mnuEdit->close();
   });
-  QTest::mouseClick(main_->btnEdit, Qt::LeftButton);
+  user::Click(main_->btnEdit);
   main_->ChooseFiles = [] { return Clips(1); };
   main_->AddFiles();
   QTimer::singleShot(50, main_.get(), [this] {
@@ -349,7 +343,7 @@ TEST_F(MainWindowTest, TheEditMenuNeedsASelectedRow) {
     EXPECT_TRUE(main_->actEditStart->isEnabled());
     main_->mnuEdit->close();
   });
-  QTest::mouseClick(main_->btnEdit, Qt::LeftButton);
+  user::Click(main_->btnEdit);
 }
 
 TEST_F(MainWindowTest, TheErrorDisplayWarnsForEngineErrorsAndStaysSilentForAccessViolations) {
@@ -366,16 +360,15 @@ TEST_F(MainWindowTest, TheErrorDisplayWarnsForEngineErrorsAndStaysSilentForAcces
 TEST_F(MainWindowTest, TheTitleAreaMovesTheFramelessWindowAndDoubleClickShowsTheStoredFormat) {
   QWidget* title = main_->lbl_appname->parentWidget();
   const QPoint before = main_->pos();
-  QTest::mousePress(title, Qt::LeftButton, {}, QPoint(300, 10));
-  QMouseEvent drag(QEvent::MouseMove, QPointF(340, 30), title->mapToGlobal(QPointF(340, 30)),
-                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(title, &drag);
-  QTest::mouseRelease(title, Qt::LeftButton, {}, QPoint(340, 30));
+  user::Press(title, QPoint(300, 10));
+  user::MoveTo(title, QPoint(340, 30));
+  // The title moved with the pointer, which is on the same spot of it.
+  user::Release(title, QPoint(300, 10));
   EXPECT_EQ(main_->pos(), before + QPoint(40, 20));
 
   TAppSettings(main_->SettingsFile()).SetFormatName("MP3 MPEG Layer-3 Audio (*.mp3)");
   main_->edt1->setText("something else");
-  QTest::mouseDClick(main_->edt1, Qt::LeftButton);
+  user::DoubleClick(main_->edt1);
   EXPECT_EQ(main_->edt1->text(), "MP3 MPEG Layer-3 Audio (*.mp3)");
   ASSERT_TRUE(main_->FormatList()->isVisible());
   // The stored format's row is selected when its group is open.
@@ -400,4 +393,148 @@ TEST_F(MainWindowTest, ASettingsFileWithGarbageShowsTheDefaults) {
   ASSERT_EQ(main_->SourceList().Count(), 1);
   EXPECT_FALSE(Cell(*main_, 0, 3).isEmpty());
   EXPECT_TRUE(ui_.Warnings.empty());
+}
+
+// ---- the real mouse and keyboard: what the window system hands the window ----
+
+namespace {
+
+// Clicks `entry` of `menu` once `opener` has opened it.
+void ClickMenuEntry(QWidget* opener, QMenu* menu, const QString& entry) {
+  QTimer::singleShot(0, menu, [menu, entry] {
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000));
+    for (QAction* action : menu->actions())
+      if (action->text() == entry) user::Click(menu, menu->actionGeometry(action).center());
+  });
+  user::Click(opener);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, TheFormatPickerToggleAndEveryGroupToggleSizeTheListToItsRows) {
+  TFormatListBox* list = main_->FormatList();
+  for (QWidget* opener : std::initializer_list<QWidget*>{main_->edt1, main_->imgbtn1}) {
+    user::Click(opener);
+    ASSERT_TRUE(list->isVisible());
+    user::Click(opener);  // a second click only closes it
+    EXPECT_FALSE(list->isVisible());
+  }
+  user::Click(main_->imgbtn1);
+  const auto sizedToRows = [&] {
+    return list->height() == FormatListHeight(list->List().Count()) &&
+           list->geometry().bottom() + 1 == main_->edt1->geometry().top();
+  };
+  EXPECT_TRUE(sizedToRows());
+  int toggled = 0;
+  for (int row = list->List().Count() - 1; row >= 0; --row) {
+    if (!list->List().Row(row).Info.IsGroup || !list->List().Row(row).Info.Collapsed) continue;
+    user::Click(list->viewport(), list->RowRect(row).topLeft() + QPoint(8, 10));
+    ++toggled;
+    EXPECT_TRUE(sizedToRows()) << "after opening group row " << row;
+  }
+  ASSERT_GT(toggled, 0);
+  ASSERT_TRUE(list->isVisible());
+  EXPECT_EQ(list->height(), 440);  // 21 rows, every one in sight
+  EXPECT_EQ(list->RowAt(list->RowRect(20).center()), 20);
+  EXPECT_LE(list->RowRect(20).bottom(), list->viewport()->height());
+
+  // Home and End move to the ends; Space on a header closes its group.
+  user::Key(list, Qt::Key_End);
+  EXPECT_EQ(list->CurrentRow(), list->List().Count() - 1);
+  user::Key(list, Qt::Key_Home);
+  EXPECT_EQ(list->CurrentRow(), 0);
+  user::Key(list, Qt::Key_Space);
+  EXPECT_LT(list->List().Count(), 21);
+  EXPECT_TRUE(sizedToRows());
+  user::Key(list, Qt::Key_Escape);
+  EXPECT_FALSE(list->isVisible());
+}
+
+TEST_F(MainWindowTest, TheRowShownSelectedIsTheRowTheEditMenuUsesAndSpaceTicksIt) {
+  main_->AddFileList(Clips(2));
+  QTreeView* view = main_->ListView();
+  QAbstractItemModel* model = view->model();
+  user::Click(view->viewport(), view->visualRect(model->index(1, 1)).center());
+  EXPECT_EQ(main_->SourceList().Selected(), 1);
+
+  // Below the last row: nothing shows selected, so nothing is chosen.
+  user::Click(view->viewport(), QPoint(200, view->viewport()->height() - 10));
+  EXPECT_TRUE(view->selectionModel()->selectedRows().isEmpty());
+  EXPECT_EQ(main_->SourceList().Selected(), -1);
+  bool checked = false;
+  QTimer::singleShot(50, main_.get(), [&] {
+    EXPECT_FALSE(main_->actCrop->isEnabled());
+    EXPECT_FALSE(main_->actTrim->isEnabled());
+    EXPECT_FALSE(main_->actWaterMark->isEnabled());
+    EXPECT_TRUE(main_->actEditAdd->isEnabled());
+    checked = true;
+    main_->mnuEdit->close();
+  });
+  user::Click(main_->btnEdit);
+  EXPECT_TRUE(checked);
+
+  // Space ticks and clears the selected row's box, and only that one.
+  user::Click(view->viewport(), view->visualRect(model->index(0, 2)).center());
+  ASSERT_EQ(main_->SourceList().Selected(), 0);
+  user::Key(view, Qt::Key_Space);
+  EXPECT_FALSE(main_->SourceList().Row(0).Checked);
+  EXPECT_TRUE(main_->SourceList().Row(1).Checked);
+  user::Key(view, Qt::Key_Space);
+  EXPECT_TRUE(main_->SourceList().Row(0).Checked);
+  EXPECT_EQ(main_->SourceList().Selected(), 0);
+}
+
+TEST_F(MainWindowTest, NamesKeepTheirEndsAndAFailedRowTellsWhyOnHoverAndDoubleClick) {
+  const std::string folder = scratch_.Sub("a-folder-with-a-name-long-enough-to-fill-the-column");
+  for (const char* name : {"holiday-one.mp4", "holiday-two.mp4"})
+    std::filesystem::copy_file(Clips(1)[0].toStdString(), folder + name);
+  main_->AddFileList({QString::fromStdString(folder + "holiday-one.mp4"),
+                      QString::fromStdString(folder + "holiday-two.mp4")});
+  QTreeView* view = main_->ListView();
+  QAbstractItemModel* model = view->model();
+  const int width = view->columnWidth(0) - 22;
+  const QString first = SourceCellText(view->fontMetrics(), Cell(*main_, 0, 0), 0, width);
+  const QString second = SourceCellText(view->fontMetrics(), Cell(*main_, 1, 0), 0, width);
+  EXPECT_NE(first, second);
+  EXPECT_TRUE(first.endsWith("one.mp4")) << first.toStdString();
+  EXPECT_LT(first.size(), Cell(*main_, 0, 0).size());
+  EXPECT_TRUE(first.startsWith("/")) << first.toStdString();
+  // The Progress cell keeps its own text, cut at the end.
+  const QString cut = SourceCellText(view->fontMetrics(), "Check failed because", kProgressColumn,
+                                     view->columnWidth(kProgressColumn) - 8);
+  EXPECT_TRUE(cut.startsWith("Che")) << cut.toStdString();
+
+  // The full path and the whole reason are a hover away.
+  main_->activateWindow();
+  const QRect name = view->visualRect(model->index(0, 0));
+  EXPECT_EQ(user::Hover(view->viewport(), name.center()).toStdString(), folder + "holiday-one.mp4");
+  const std::string reason = "the output holds no video stream although the format needs one";
+  main_->SourceList().SetProgress(1, "Check failed", reason);
+  const QRect progress = view->visualRect(model->index(1, kProgressColumn));
+  EXPECT_EQ(user::Hover(view->viewport(), progress.center()).toStdString(), reason);
+  user::DoubleClick(view->viewport(), progress.center());
+  ASSERT_EQ(ui_.Messages.size(), 1u);
+  EXPECT_NE(ui_.Messages[0].Text.find(reason), std::string::npos);
+  EXPECT_FALSE(main_->Player().FileOpen());  // the reason, not the preview
+  // Elsewhere on the row a double-click still plays.
+  user::DoubleClick(view->viewport(), view->visualRect(model->index(1, 1)).center());
+  EXPECT_TRUE(WaitFor([&] { return main_->Player().FileOpen(); }));
+}
+
+TEST_F(MainWindowTest, OpenAndHelpSaySoWhenNothingOnTheDesktopOpensThem) {
+  platform::SetEnv("QUOR_OPEN_COMMAND", "exit 3;");
+  const std::string folder = TAppSettings(main_->SettingsFile()).OutPutDir();
+  user::Click(main_->btnOpen);
+  ASSERT_EQ(ui_.Warnings.size(), 1u);
+  EXPECT_EQ(ui_.Warnings[0].Text, NotOpenedText(folder));
+  ClickMenuEntry(main_->menubtnHelp, main_->mnuHelp, "&Help");
+  ASSERT_EQ(ui_.Warnings.size(), 2u);
+  EXPECT_NE(ui_.Warnings[1].Text.find("http"), std::string::npos);
+
+  // With an opener that works nothing is said.
+  platform::SetEnv("QUOR_OPEN_COMMAND", scratch_.Path() + "open.sh");
+  user::Click(main_->btnOpen);
+  EXPECT_EQ(ui_.Warnings.size(), 2u);
+  ASSERT_TRUE(WaitFor([&] { return !Opened().empty(); }));
+  EXPECT_EQ(Opened().back(), folder);
 }

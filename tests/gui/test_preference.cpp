@@ -4,6 +4,7 @@
 // through the real folder tree, and a folder declared to lie on a disc.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,12 +47,10 @@ class PreferenceTest : public MainWindowTest {
       ran = true;
       if (w->isVisible()) w->reject();
     });
-    QTest::mouseClick(opener, Qt::LeftButton);
+    user::Click(opener);
     EXPECT_TRUE(ran);
   }
-  static void Click(QWidget* w) {
-    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
-  }
+  static void Click(QWidget* w) { user::Click(w, QPoint(6, w->height() / 2)); }
   // A real click on the item of `folder` (its parent is opened first).
   static void ClickFolder(TfmDirectory& browser, const QString& folder) {
     ASSERT_TRUE(browser.SelectFolder(QFileInfo(folder).path()));
@@ -63,7 +62,7 @@ class PreferenceTest : public MainWindowTest {
       if (TfmDirectory::PathOf(parent->child(i)) == folder) item = parent->child(i);
     ASSERT_TRUE(item) << folder.toStdString();
     tree->scrollToItem(item);
-    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(item).center());
+    user::Click(tree->viewport(), tree->visualItemRect(item).center());
     ASSERT_EQ(tree->currentItem(), item);
   }
   std::string Stored(const std::string& key) const {
@@ -161,12 +160,12 @@ TEST_F(PreferenceTest, OneSizeAndOneFormatStayCheckedAndTheQualityControlsFollow
     // Typed into the spin box, the bar follows; keys on the bar, the box.
     d.spedCmp->setFocus();
     d.spedCmp->selectAll();
-    QTest::keyClicks(d.spedCmp, "75");
+    user::Type(d.spedCmp, "75");
     EXPECT_EQ(d.trcCmp->value(), 75);
     d.trcCmp->setFocus();
-    QTest::keyClick(d.trcCmp, Qt::Key_End);
+    user::Key(d.trcCmp, Qt::Key_End);
     EXPECT_EQ(d.spedCmp->value(), 100);
-    QTest::keyClick(d.trcCmp, Qt::Key_Left);
+    user::Key(d.trcCmp, Qt::Key_Left);
     EXPECT_EQ(d.spedCmp->value(), 99);
 
     Click(d.ckBmp);
@@ -246,12 +245,12 @@ TEST_F(PreferenceTest, BrowsPicksInTheFolderTreeAndStoresAtOnce) {
       ASSERT_EQ(tree->currentItem(), tree->topLevelItem(0));
       EXPECT_TRUE(b.btnOk->isEnabled());
       // Keys open home and walk into its only visible folder and below.
-      QTest::keyClick(tree, Qt::Key_Right);
+      user::Key(tree, Qt::Key_Right);
       ASSERT_EQ(tree->currentItem()->childCount(), 1);  // folders only, no hidden ones
-      QTest::keyClick(tree, Qt::Key_Down);
+      user::Key(tree, Qt::Key_Down);
       EXPECT_EQ(tree->currentItem()->text(0), "pics");
-      QTest::keyClick(tree, Qt::Key_Right);
-      QTest::keyClick(tree, Qt::Key_Down);
+      user::Key(tree, Qt::Key_Right);
+      user::Key(tree, Qt::Key_Down);
       EXPECT_EQ(TfmDirectory::PathOf(tree->currentItem()), chosen);
       Click(b.btnOk);
       EXPECT_FALSE(b.isVisible());
@@ -279,6 +278,25 @@ TEST_F(PreferenceTest, BrowsPicksInTheFolderTreeAndStoresAtOnce) {
   EXPECT_EQ(Stored("SnapOutPutDir"), home_ + "pics");
 }
 
+TEST_F(PreferenceTest, TheBrowserShowsFoldersMadeAndHidesFoldersRemovedSinceItsLastShow) {
+  scratch_.Sub("home/old");
+  const QString home = QString::fromStdString(home_).chopped(1);
+  WhileOpen<TfmDirectory>(main_->btnBrows, [&](TfmDirectory& b) {
+    ClickFolder(b, home + "/old");
+    Click(b.btnCancel);
+  });
+  std::filesystem::remove(home_ + "old");
+  const std::string made = scratch_.Sub("home/made-while-closed");
+  WhileOpen<TfmDirectory>(main_->btnBrows, [&](TfmDirectory& b) {
+    ClickFolder(b, home + "/made-while-closed");
+    QTreeWidgetItem* homeItem = b.stview_selectdir->topLevelItem(0);
+    for (int i = 0; i < homeItem->childCount(); ++i) EXPECT_NE(homeItem->child(i)->text(0), "old");
+    Click(b.btnOk);
+  });
+  EXPECT_EQ(QDir::cleanPath(main_->edDirectory->text()),
+            QDir::cleanPath(QString::fromStdString(made)));
+}
+
 TEST_F(PreferenceTest, TheBrowserRefusesADiscFolderAndOkFollowsTheSelection) {
   const std::string disc = scratch_.Sub("home/disc");
   const std::string gone = scratch_.Sub("home/gone");
@@ -298,10 +316,10 @@ TEST_F(PreferenceTest, TheBrowserRefusesADiscFolderAndOkFollowsTheSelection) {
 
     // A folder removed since the tree listed it cannot be chosen.
     std::filesystem::remove(gone);
-    QTest::keyClick(b.stview_selectdir, Qt::Key_Down);
+    user::Key(b.stview_selectdir, Qt::Key_Down);
     EXPECT_EQ(TfmDirectory::PathOf(b.stview_selectdir->currentItem()), home + "/gone");
     EXPECT_FALSE(b.btnOk->isEnabled());
-    QTest::keyClick(b.stview_selectdir, Qt::Key_Down);
+    user::Key(b.stview_selectdir, Qt::Key_Down);
     EXPECT_TRUE(b.btnOk->isEnabled());
     Click(b.btnOk);
   });

@@ -99,7 +99,7 @@ class ProgressWindowTest : public MainWindowTest {
       for (const auto& f : files) list << QString::fromStdString(f);
       return list;
     };
-    QTest::mouseClick(main_->btnAdd, Qt::LeftButton);
+    user::Click(main_->btnAdd);
     ASSERT_EQ(main_->SourceList().Count(), int(files.size()));
   }
 
@@ -107,7 +107,7 @@ class ProgressWindowTest : public MainWindowTest {
   // is closed, and clicks the format's row.
   void PickFormatByClicks(int code) {
     TFormatListBox* list = main_->FormatList();
-    QTest::mouseClick(main_->imgbtn1, Qt::LeftButton);
+    user::Click(main_->imgbtn1);
     ASSERT_TRUE(list->isVisible());
     ClickFormatRow(*list, code);
     ASSERT_EQ(TAppSettings(main_->SettingsFile()).FormatCode(), code);
@@ -124,7 +124,7 @@ class ProgressWindowTest : public MainWindowTest {
       if (window && window->isVisible()) step(*window);
     });
     watch.start();
-    QTest::mouseClick(main_->btnStart, Qt::LeftButton);
+    user::Click(main_->btnStart);
     watch.stop();
     ASSERT_TRUE(
         WaitFor([&] { return !Notices().empty() && Notices().back().TaskIndex == -1; }, 50000));
@@ -166,7 +166,7 @@ TEST_F(ProgressWindowTest, StartRunsTheBatchThroughTheWindowToOutputsThatOpenAga
       EXPECT_FALSE(w.ckShutDown->isChecked());
       EXPECT_TRUE(w.btnPause->isEnabled());
       EXPECT_FALSE(w.btnResume->isEnabled());
-      QTest::mouseClick(w.ckShutDown, Qt::LeftButton);
+      user::Click(w.ckShutDown);
     }
     sawSecond |= w.lblProgress->text() == "[2/3]";
     sawTitle |= w.Caption().startsWith("Progress - ") && w.Caption().endsWith("%");
@@ -205,16 +205,26 @@ TEST_F(ProgressWindowTest, StartRunsTheBatchThroughTheWindowToOutputsThatOpenAga
   EXPECT_TRUE(main_->btnStart->isEnabled());
 }
 
+TEST_F(ProgressWindowTest, AnOutputFolderNothingOpensAfterTheLastFileIsSaidSo) {
+  platform::SetEnv("QUOR_OPEN_COMMAND", "exit 3;");
+  AddByClick({Clip(1.0)});
+  StartAndWatch([](TfrmProgress&) {});
+  ASSERT_EQ(Notices().size(), 2u);
+  EXPECT_TRUE(Notices()[0].Completed) << Notices()[0].ErrorMessage;
+  ASSERT_EQ(ui_.Warnings.size(), 1u);
+  EXPECT_EQ(ui_.Warnings[0].Text, NotOpenedText(out_));
+}
+
 TEST_F(ProgressWindowTest, CancelInTheSecondFileKeepsItsPartAndStartsNoThird) {
   // A first batch, stopped after the user changed both choices: the folder
   // is asked for again at the next show, the shut-down is kept.
   AddByClick({LongClip()});
   StartAndWatch([&](TfrmProgress& w) {
-    if (w.ckOpen->isChecked()) QTest::mouseClick(w.ckOpen, Qt::LeftButton);
-    if (!w.ckShutDown->isChecked()) QTest::mouseClick(w.ckShutDown, Qt::LeftButton);
-    QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+    if (w.ckOpen->isChecked()) user::Click(w.ckOpen);
+    if (!w.ckShutDown->isChecked()) user::Click(w.ckShutDown);
+    user::Click(w.btnCancel);
   });
-  QTest::mouseClick(main_->btnClear, Qt::LeftButton);
+  user::Click(main_->btnClear);
 
   const std::vector<std::string> clips = {Clip(1.0), LongClip(), Clip(1.4)};
   AddByClick(clips);
@@ -227,7 +237,7 @@ TEST_F(ProgressWindowTest, CancelInTheSecondFileKeepsItsPartAndStartsNoThird) {
     }
     if (!cancelled && w.lblProgress->text() == "[2/3]" && w.progbarFile->value() > 0) {
       cancelled = true;
-      QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+      user::Click(w.btnCancel);
     }
   });
   ASSERT_TRUE(cancelled);
@@ -261,7 +271,7 @@ TEST_F(ProgressWindowTest, PauseHoldsTheFileResumeGoesOnAndCancelWhilePausedClos
   QString sizeWhenPaused;
   StartAndWatch([&](TfrmProgress& w) {
     if (stage == Running && w.progbarFile->value() > 0) {
-      QTest::mouseClick(w.btnPause, Qt::LeftButton);
+      user::Click(w.btnPause);
       EXPECT_FALSE(w.btnPause->isEnabled());
       EXPECT_TRUE(w.btnResume->isEnabled());
       // Reports already on their way may still come; then nothing moves.
@@ -269,14 +279,14 @@ TEST_F(ProgressWindowTest, PauseHoldsTheFileResumeGoesOnAndCancelWhilePausedClos
       sizeWhenPaused = w.lblSize->text();
       Idle(400);
       EXPECT_EQ(w.lblSize->text(), sizeWhenPaused);
-      QTest::mouseClick(w.btnResume, Qt::LeftButton);
+      user::Click(w.btnResume);
       EXPECT_TRUE(w.btnPause->isEnabled());
       EXPECT_FALSE(w.btnResume->isEnabled());
       stage = Paused;
     } else if (stage == Paused && w.lblSize->text() != sizeWhenPaused) {
       stage = Resumed;
-      QTest::mouseClick(w.btnPause, Qt::LeftButton);
-      QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+      user::Click(w.btnPause);
+      user::Click(w.btnCancel);
       stage = Done;
     }
   });
@@ -295,9 +305,9 @@ TEST_F(ProgressWindowTest, EscapeAndTheCloseButtonStopTheBatch) {
       if (closed || w.progbarFile->value() <= 0) return;
       closed = true;
       if (escape)
-        QTest::keyClick(&w, Qt::Key_Escape);
+        user::Key(&w, Qt::Key_Escape);
       else
-        QTest::mouseClick(w.btnClose, Qt::LeftButton);
+        user::Click(w.btnClose);
     });
     EXPECT_TRUE(closed);
     ASSERT_EQ(Notices().size(), 2u) << escape;
@@ -317,12 +327,12 @@ TEST_F(ProgressWindowTest, SnapshotSavesTheFrameAndThePictureAsShownWithoutOpeni
     if (taken || w.ShownPicture().Empty() || main_->Batch().PreviewCount() == 0) return;
     w.TimerTick();
     taken = true;
-    QTest::mouseClick(w.imgbtnSnap, Qt::LeftButton);
+    user::Click(w.imgbtnSnap);
     // A folder that cannot be made: the user is told, and the default one
     // is made, stored and used.
     TAppSettings(main_->SettingsFile()).SetSnapOutPutDir(unmakeable);
-    QTest::mouseClick(w.imgbtnSnap, Qt::LeftButton);
-    QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+    user::Click(w.imgbtnSnap);
+    user::Click(w.btnCancel);
   });
   ASSERT_TRUE(taken);
   const std::string fallback = home_ + "videoconverter";
@@ -378,7 +388,7 @@ TEST_F(ProgressWindowTest, EndingTheProgramDuringABatchStopsItAndClosesTheWindow
     main_->CloseWithoutQuestion();
   });
   watch.start();
-  QTest::mouseClick(main_->btnStart, Qt::LeftButton);
+  user::Click(main_->btnStart);
   watch.stop();
   ASSERT_TRUE(ended);
   EXPECT_FALSE(main_->isVisible());

@@ -61,7 +61,7 @@ class SettingsDialogTest : public MainWindowTest {
   // clicks the format's row.
   void PickByClicks(int code) {
     TFormatListBox* list = dlg_->lst1;
-    if (!list->isVisible()) QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
+    if (!list->isVisible()) user::Click(dlg_->imgbtn1);
     ASSERT_TRUE(list->isVisible());
     ClickFormatRow(*list, code);
     EXPECT_EQ(dlg_->CurrentFormatCode(), code);
@@ -71,7 +71,7 @@ class SettingsDialogTest : public MainWindowTest {
   // Types into a box as the keyboard does, then leaves it with Tab.
   void TypeAndLeave(QComboBox* box, const QString& keys) {
     Replace(box, "");
-    QTest::keyClicks(box, keys);
+    user::Type(box, keys);
     Leave(box);
   }
   // Puts text into a box the way a paste does (past the key filter).
@@ -80,7 +80,7 @@ class SettingsDialogTest : public MainWindowTest {
     box->lineEdit()->selectAll();
     box->lineEdit()->insert(text);
   }
-  static void Leave(QComboBox* box) { QTest::keyClick(box, Qt::Key_Tab); }
+  static void Leave(QComboBox* box) { user::Key(box, Qt::Key_Tab); }
   // Chooses an item with a click in the box's open list.
   static void ChooseByClick(QComboBox* box, const QString& text) {
     const int index = box->findText(text);
@@ -88,8 +88,7 @@ class SettingsDialogTest : public MainWindowTest {
     box->showPopup();
     QAbstractItemView* view = box->view();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      view->visualRect(view->model()->index(index, 0)).center());
+    user::Click(view->viewport(), view->visualRect(view->model()->index(index, 0)).center());
     EXPECT_EQ(box->currentIndex(), index);
   }
 
@@ -118,10 +117,10 @@ TEST_F(SettingsDialogTest, TheMainWindowOpensItModallyAndOnlyOkStores) {
     field = seen->edt1->text();
     selectedRow = seen->lst1->CurrentRow();
     volume = seen->cmbVolume->currentText();
-    QTest::mouseClick(seen->btnCancel, Qt::LeftButton);
+    user::Click(seen->btnCancel);
   });
   const std::string before = SettingsText();
-  QTest::mouseClick(main_->btnSettings, Qt::LeftButton);
+  user::Click(main_->btnSettings);
   ASSERT_TRUE(seen);
   EXPECT_EQ(seen->size(), QSize(475, 370));
   EXPECT_EQ(seen->windowTitle(), "Settings");
@@ -135,9 +134,9 @@ TEST_F(SettingsDialogTest, TheMainWindowOpensItModallyAndOnlyOkStores) {
   TfrmSettings* again = nullptr;
   QTimer::singleShot(0, [&] {
     again = qobject_cast<TfrmSettings*>(QApplication::activeModalWidget());
-    if (again) QTest::mouseClick(again->btnOk, Qt::LeftButton);
+    if (again) user::Click(again->btnOk);
   });
-  QTest::mouseClick(main_->btnOptions, Qt::LeftButton);
+  user::Click(main_->btnOptions);
   EXPECT_EQ(again, seen);  // created once and kept
   EXPECT_EQ(Stored("settings", "FormatName"), "iPod Video MPEG-4");
   EXPECT_EQ(Stored("settings", "FormatCode"), "1");
@@ -151,24 +150,23 @@ TEST_F(SettingsDialogTest, TheFormatListOpensDownwardsAndAPickRefillsTheBoxes) {
   Open();
   TFormatListBox* list = dlg_->lst1;
   EXPECT_FALSE(list->isVisible());
-  QTest::mouseClick(dlg_->edt1, Qt::LeftButton);
+  user::Click(dlg_->edt1);
   ASSERT_TRUE(list->isVisible());
   EXPECT_EQ(list->geometry().top(), dlg_->edt1->geometry().bottom());
   EXPECT_EQ(list->width(), 331);
   EXPECT_EQ(list->height(), 80);  // three closed groups: three rows and one more
   EXPECT_TRUE(list->hasFocus());
   // A press elsewhere in the dialog closes it.
-  QTest::mouseClick(dlg_->grpAudio, Qt::LeftButton, {}, QPoint(5, 60));
+  user::Click(dlg_->grpAudio, QPoint(5, 60));
   EXPECT_FALSE(list->isVisible());
 
   // Every group open: the rows outgrow the list, which stops at 247 pixels.
-  QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
+  user::Click(dlg_->imgbtn1);
   for (int group = 2; group >= 0; --group)
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->RowRect(RowOf(group, true)).topLeft() + QPoint(8, 10));
-  QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
+    user::Click(list->viewport(), list->RowRect(RowOf(group, true)).topLeft() + QPoint(8, 10));
+  user::Click(dlg_->imgbtn1);
   EXPECT_FALSE(list->isVisible());
-  QTest::mouseClick(dlg_->imgbtn1, Qt::LeftButton);
+  user::Click(dlg_->imgbtn1);
   EXPECT_EQ(list->height(), 247);
 
   PickByClicks(200);
@@ -178,6 +176,37 @@ TEST_F(SettingsDialogTest, TheFormatListOpensDownwardsAndAPickRefillsTheBoxes) {
   EXPECT_EQ(dlg_->cmbSamplerate->maxVisibleItems(), dlg_->cmbSamplerate->count());
   // Nothing is written before Ok.
   EXPECT_EQ(Stored("settings", "FormatCode"), "<none>");
+}
+
+TEST_F(SettingsDialogTest, TheFieldAndArrowToggleTheListAndEveryGroupToggleSizesIt) {
+  Open();
+  TFormatListBox* list = dlg_->lst1;
+  for (QWidget* opener : std::initializer_list<QWidget*>{dlg_->edt1, dlg_->imgbtn1}) {
+    user::Click(opener);
+    ASSERT_TRUE(list->isVisible());
+    user::Click(opener);  // a second click only closes it
+    EXPECT_FALSE(list->isVisible());
+  }
+  user::Click(dlg_->imgbtn1);
+  const auto sizedToRows = [&] {
+    return list->height() == GroupedListHeight(list->List().Count(), kSettingsListCap) &&
+           list->geometry().top() == dlg_->edt1->geometry().bottom();
+  };
+  for (int group = 2; group >= 0; --group) {
+    list->EnsureVisible(RowOf(group, true));
+    user::Click(list->viewport(), list->RowRect(RowOf(group, true)).topLeft() + QPoint(8, 10));
+    EXPECT_TRUE(sizedToRows()) << "after opening group " << group;
+  }
+  EXPECT_EQ(list->height(), 247);
+  // Closing a group by a double-click on its header shrinks the list again.
+  user::DoubleClick(list->viewport(), list->RowRect(RowOf(0, true)).center());
+  EXPECT_TRUE(sizedToRows());
+
+  user::Key(list, Qt::Key_End);
+  EXPECT_EQ(list->CurrentRow(), list->List().Count() - 1);
+  user::Key(list, Qt::Key_Home);
+  EXPECT_EQ(list->CurrentRow(), 0);
+  EXPECT_TRUE(list->isVisible());
 }
 
 TEST_F(SettingsDialogTest, TheVideoGroupIsOffForAFormatWithoutVideoEncoders) {
@@ -214,7 +243,7 @@ TEST_F(SettingsDialogTest, ATypedFrameSizeReturnsWhenTheDialogOpensButNotAfterAP
 
   // Ok stores no zoom for a box without a choice, and -1 for the boxes
   // without one.
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_EQ(Stored("formatInfo104", "paraZoom"), "center");
   EXPECT_EQ(Stored("formatInfo104", "iVideoEncoder"), "-1");
@@ -262,24 +291,24 @@ TEST_F(SettingsDialogTest, KeyFiltersBeepAndSayWhy) {
   PickByClicks(104);
   QComboBox* size = dlg_->cmbVideoSize;
   Replace(size, "");
-  QTest::keyClicks(size, "64a0x4xX80");
+  user::Type(size, "64a0x4xX80");
   EXPECT_EQ(size->currentText(), "640x480");
   EXPECT_EQ(ui_.Beeps, 3);
   EXPECT_TRUE(ui_.Messages.empty());
-  QTest::keyClick(size, Qt::Key_Backspace);
+  user::Key(size, Qt::Key_Backspace);
   EXPECT_EQ(size->currentText(), "640x48");
 
   QComboBox* rate = dlg_->cmbVideoBitRate;
   Replace(rate, "");
-  QTest::keyClicks(rate, "12.5");
+  user::Type(rate, "12.5");
   EXPECT_EQ(rate->currentText(), "125");
   EXPECT_EQ(ui_.Beeps, 4);
   ASSERT_EQ(ui_.Messages.size(), 1u);
   EXPECT_EQ(MessageTexts()[0], std::string(kCaption) + "|Please enter numerical.");
   // Typed text never becomes an item, and the box does not complete it.
-  QTest::keyClicks(rate, "0");
+  user::Type(rate, "0");
   EXPECT_EQ(rate->currentText(), "1250");
-  QTest::keyClick(rate, Qt::Key_Tab);
+  user::Key(rate, Qt::Key_Tab);
   EXPECT_EQ(rate->findText("1250"), -1);
 }
 
@@ -289,11 +318,11 @@ TEST_F(SettingsDialogTest, PastedLineBreaksNeverReachTheSettingsFile) {
   QApplication::clipboard()->setText("500\n600");
   QComboBox* rate = dlg_->cmbSamplerate;
   Replace(rate, "");
-  QTest::keyClick(rate, Qt::Key_V, Qt::ControlModifier);
+  user::Key(rate, Qt::Key_V, Qt::ControlModifier);
   Leave(rate);
   const std::string text = rate->currentText().toStdString();
   EXPECT_EQ(CheckBoxText(ckSampleRate, text).Verdict, TBoxCheck::bcAccepted) << text;
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_EQ(Stored("formatInfo104", "paraSampleRate"), text);
   EXPECT_EQ(Stored("settings", "FormatCode"), "104");
@@ -304,20 +333,20 @@ TEST_F(SettingsDialogTest, ARefusalOnTheWayToOkHoldsOkOnce) {
   PickByClicks(104);
   // The press on Ok leaves the box: its refusal keeps the dialog open.
   Replace(dlg_->cmbVideoBitRate, "0");
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
   EXPECT_TRUE(dlg_->isVisible());
   EXPECT_EQ(ui_.Messages.size(), 1u);
   EXPECT_EQ(dlg_->cmbVideoBitRate->currentText(), "256");
 
   // Enter in a box presses Ok without leaving the box; the check still runs.
   Replace(dlg_->cmbAudioBitRate, "abc");
-  QTest::keyClick(dlg_->cmbAudioBitRate, Qt::Key_Return);
+  user::Key(dlg_->cmbAudioBitRate, Qt::Key_Return);
   EXPECT_TRUE(dlg_->isVisible());
   EXPECT_EQ(ui_.Messages.size(), 2u);
 
   // Cancel stores nothing, so leaving a box for it checks nothing.
   Replace(dlg_->cmbSamplerate, "abc");
-  QTest::mouseClick(dlg_->btnCancel, Qt::LeftButton);
+  user::Click(dlg_->btnCancel);
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_EQ(ui_.Messages.size(), 2u);
   EXPECT_EQ(Stored("settings", "FormatCode"), "<none>");
@@ -326,8 +355,8 @@ TEST_F(SettingsDialogTest, ARefusalOnTheWayToOkHoldsOkOnce) {
   Open();
   PickByClicks(104);
   Replace(dlg_->cmbVideoBitRate, "0");
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
+  user::Click(dlg_->btnOk);
   EXPECT_FALSE(dlg_->isVisible());
   EXPECT_EQ(Stored("formatInfo104", "paraVideoBitRate"), "256");
   EXPECT_EQ(Stored("formatInfo104", "iVideoBitRate"), "1");
@@ -343,7 +372,7 @@ TEST_F(SettingsDialogTest, DefaultChoosesTheFactoryItemsAndWritesNothing) {
   EXPECT_EQ(dlg_->cmbVideoSize->currentText(), "720x576");
   EXPECT_EQ(dlg_->cmbZoom->currentText(), "Pan and Scan");
   const std::string before = SettingsText();
-  QTest::mouseClick(dlg_->btnDefault, Qt::LeftButton);
+  user::Click(dlg_->btnDefault);
   EXPECT_EQ(dlg_->cmbVideoSize->currentText(), "320x240");
   EXPECT_EQ(dlg_->cmbVideoBitRate->currentText(), "768");
   EXPECT_EQ(dlg_->cmbFrameRate->currentText(), "25");
@@ -366,7 +395,7 @@ TEST_F(SettingsDialogTest, OkStoresTheDialogListsGroupsAndRebuildsTheMainList) {
   ChooseByClick(dlg_->cmbVideoEncoder, "H264");
   ChooseByClick(dlg_->cmbZoom, "Letterbox");
   ChooseByClick(dlg_->cmbVolume, "150%");
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
   EXPECT_EQ(Stored("formatInfo103", "Description"), "H.264/MPEG-4 AVC Video (*.mp4)");
   EXPECT_EQ(Stored("formatInfo103", "paraVideoEncoder"), "libx264");
   EXPECT_EQ(Stored("formatInfo103", "paraGop"), "250");  // the tuning copy
@@ -426,7 +455,7 @@ TEST_F(SettingsDialogTest, WhatOkStoresIsWhatStartConverts) {
   ChooseByClick(dlg_->cmbZoom, "Full screen");
   TypeAndLeave(dlg_->cmbVideoSize, "320x240");
   TypeAndLeave(dlg_->cmbVideoBitRate, "500");
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
   ASSERT_FALSE(dlg_->isVisible());
   const std::string avi = convert();
   EXPECT_EQ(avi.substr(avi.size() - 4), ".avi");
@@ -441,7 +470,7 @@ TEST_F(SettingsDialogTest, WhatOkStoresIsWhatStartConverts) {
   PickByClicks(200);
   TypeAndLeave(dlg_->cmbSamplerate, "22050");
   ChooseByClick(dlg_->cmbChannel, "mono 1 channel");
-  QTest::mouseClick(dlg_->btnOk, Qt::LeftButton);
+  user::Click(dlg_->btnOk);
   ASSERT_FALSE(dlg_->isVisible());
   const std::string mp3 = convert();
   EXPECT_EQ(mp3.substr(mp3.size() - 4), ".mp3");

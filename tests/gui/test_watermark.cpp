@@ -4,9 +4,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -54,22 +54,16 @@ std::unique_ptr<TWmRec> StoredText(const std::string& text, int start, int end) 
   return item;
 }
 
-void SendMouse(QWidget* widget, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
-  QMouseEvent event(type, at, widget->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
-  QApplication::sendEvent(widget, &event);
-}
-
 // Drags with the left button from `from` to `to` in a few steps.
 void Drag(QWidget* widget, QPointF from, QPointF to) {
-  SendMouse(widget, QEvent::MouseButtonPress, from, Qt::LeftButton);
-  for (int step = 1; step <= 4; ++step)
-    SendMouse(widget, QEvent::MouseMove, from + (to - from) * step / 4.0, Qt::LeftButton);
-  SendMouse(widget, QEvent::MouseButtonRelease, to, Qt::NoButton);
+  const QPointF d = to - from;
+  const int step = std::max(1, int(std::max(std::abs(d.x()), std::abs(d.y())) / 4));
+  user::Drag(widget, from.toPoint(), to.toPoint(), step);
 }
 
 void ClickRow(TfrmWaterMark& editor, int row) {
-  QTest::mouseClick(editor.lsbox->viewport(), Qt::LeftButton, {},
-                    editor.lsbox->visualItemRect(editor.lsbox->item(row)).center());
+  user::Click(editor.lsbox->viewport(),
+              editor.lsbox->visualItemRect(editor.lsbox->item(row)).center());
 }
 
 // Pixels of a layer's part of the canvas as painted.
@@ -149,7 +143,7 @@ TEST_F(WaterMarkTest, ANewTextIsTransparentAndEditedInPlaceAndRestyled) {
   TfrmWaterMark& editor = Open(Clip(3));
   EXPECT_TRUE(editor.rb1->isChecked());  // "Background color" before the first item
   EXPECT_FALSE(editor.trcTextTran->isEnabled());
-  QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
+  user::Click(editor.btnAddText);
   ASSERT_EQ(editor.Layers().Count(), 1);
   const TWmItemRec& item = editor.Layers().Item(0);
   EXPECT_EQ(item.Caption(), "Add Text");
@@ -167,20 +161,20 @@ TEST_F(WaterMarkTest, ANewTextIsTransparentAndEditedInPlaceAndRestyled) {
   ASSERT_TRUE(editor.edt1->isVisible());
   const QRect row = editor.lsbox->RowRectInList(0);
   EXPECT_EQ(editor.edt1->geometry(), QRect(21, row.top() + 2, editor.lsbox->width() - 25, 20));
-  QTest::keyClicks(editor.edt1, "Hello");
+  user::Type(editor.edt1, "Hello");
   EXPECT_EQ(editor.lsbox->item(0)->text(), "Hello");
   EXPECT_EQ(item.Layer.Location.size(), QSizeF(MeasureText("Hello", *item.Rec.Font)));
-  QTest::keyClick(editor.edt1, Qt::Key_Return);
+  user::Key(editor.edt1, Qt::Key_Return);
   EXPECT_FALSE(editor.edt1->isVisible());
 
   const QPointF corner = item.Layer.Location.topLeft();
-  QTest::mouseClick(editor.ckBold, Qt::LeftButton);
+  user::Click(editor.ckBold);
   EXPECT_TRUE(item.Rec.Font->Style & fsBold);
   editor.cbFontSize->setCurrentText("40");
   EXPECT_EQ(item.Rec.Font->Size, 40);
   EXPECT_EQ(item.Layer.Location.topLeft(), corner);
   EXPECT_EQ(item.Layer.Location.size(), QSizeF(MeasureText("Hello", *item.Rec.Font)));
-  QTest::mouseClick(editor.rb1, Qt::LeftButton);
+  user::Click(editor.rb1);
   EXPECT_TRUE(item.Rec.BackOpaque);
   EXPECT_TRUE(editor.cbBackColor->isEnabled());
   EXPECT_EQ(item.Layer.Bitmap.pixelColor(0, 0), QColor(0, 128, 0));
@@ -194,7 +188,7 @@ TEST_F(WaterMarkTest, PicturesAreRefusedWithAMessageAndCancellingTheDialogKeepsT
   TfrmWaterMark& editor = Open(Clip(4));
   editor.ChooseImageFile = [] { return QString(); };
   const std::int64_t before = editor.Player().Position();
-  QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
+  user::Click(editor.btnAddImage);
   EXPECT_EQ(editor.Layers().Count(), 0);
   EXPECT_TRUE(ui_.Warnings.empty());
   EXPECT_TRUE(WaitFor([&] { return editor.Player().Position() > before + 300000; }));
@@ -207,7 +201,7 @@ TEST_F(WaterMarkTest, PicturesAreRefusedWithAMessageAndCancellingTheDialogKeepsT
   for (const std::string& bad :
        {dir.filePath("missing.bmp").toStdString(), empty, TestMedia::Garbage(2048)}) {
     next = QString::fromStdString(bad);
-    QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
+    user::Click(editor.btnAddImage);
   }
   EXPECT_EQ(editor.Layers().Count(), 0);
   EXPECT_EQ(editor.lsbox->count(), 0);
@@ -216,7 +210,7 @@ TEST_F(WaterMarkTest, PicturesAreRefusedWithAMessageAndCancellingTheDialogKeepsT
   EXPECT_FALSE(editor.trcTextHoriz->isEnabled());
 
   next = QString::fromStdString(Picture(dir, "logo.png", 64, 48, Qt::blue));
-  QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
+  user::Click(editor.btnAddImage);
   ASSERT_EQ(editor.Layers().Count(), 1);
   EXPECT_EQ(editor.Layers().Item(0).Layer.Location.size(), QSizeF(64, 48));
   EXPECT_TRUE(editor.trcTextHoriz->isEnabled());
@@ -268,21 +262,21 @@ TEST_F(WaterMarkTest, AnItemWhoseStartIsItsEndShowsForOneSecond) {
 TEST_F(WaterMarkTest, DeleteSelectsTheRowAboveOrTheNewFirstAndTheLastDeleteDisablesTheControls) {
   TfrmWaterMark& editor = Open(Clip(3));
   for (const char* caption : {"a", "b", "c"}) {
-    QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
+    user::Click(editor.btnAddText);
     editor.edt1->selectAll();
-    QTest::keyClicks(editor.edt1, caption);
+    user::Type(editor.edt1, caption);
   }
   ClickRow(editor, 0);
-  QTest::mouseClick(editor.btnDelete, Qt::LeftButton);
+  user::Click(editor.btnDelete);
   ASSERT_EQ(editor.lsbox->count(), 2);
   EXPECT_EQ(editor.lsbox->currentRow(), 0);
   EXPECT_EQ(editor.Layers().Item(editor.Layers().Selected()).Caption(), "b");
   ClickRow(editor, 1);
-  QTest::mouseClick(editor.btnDelete, Qt::LeftButton);
+  user::Click(editor.btnDelete);
   EXPECT_EQ(editor.lsbox->currentRow(), 0);
   EXPECT_EQ(editor.Layers().Item(0).Caption(), "b");
   EXPECT_TRUE(editor.trcRange->isEnabled());
-  QTest::mouseClick(editor.btnDelete, Qt::LeftButton);
+  user::Click(editor.btnDelete);
   EXPECT_EQ(editor.Layers().Count(), 0);
   for (QWidget* w : std::initializer_list<QWidget*>{editor.trcTextHoriz, editor.trcTextTran,
                                                     editor.trcRange, editor.btnStartUp1, editor.rb1,
@@ -290,9 +284,33 @@ TEST_F(WaterMarkTest, DeleteSelectsTheRowAboveOrTheNewFirstAndTheLastDeleteDisab
     EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
 }
 
+TEST_F(WaterMarkTest, BothKnobsOfThePeriodBarDragAndANewTextStartsInTheDesktopsSansSerif) {
+  TfrmWaterMark& editor = Open(Clip(6));
+  user::Click(editor.btnAddText);
+  TTrackBar2* bar = editor.trcRange;
+  ASSERT_EQ(bar->Max(), 6);
+  ASSERT_EQ(bar->PositionU(), 6);
+  const int y = bar->height() / 2;
+  const auto knob = [&](int position) {
+    return QPoint(bar->ThumbRectAt(position).center().x(), y);
+  };
+  user::Drag(bar, knob(0), knob(2), 8);
+  EXPECT_EQ(bar->PositionL(), 2);
+  user::Drag(bar, knob(6), knob(4), 8);
+  EXPECT_EQ(bar->PositionU(), 4);
+  EXPECT_EQ(editor.edtStart->text(), "0:00:02");
+  EXPECT_EQ(editor.edtEnd->text(), "0:00:04");
+
+  // Not the first installed family (a symbol font on many desktops) but the
+  // one the desktop reads as sans-serif.
+  EXPECT_EQ(editor.cbFont->currentText(), DefaultTextFamily(QFontDatabase::families()));
+  if (QFontDatabase::families().contains("DejaVu Sans"))
+    EXPECT_EQ(editor.cbFont->currentText(), "DejaVu Sans");
+}
+
 TEST_F(WaterMarkTest, SlidersMoveOnlyALayerInsideTheirRangeAndFollowADrag) {
   TfrmWaterMark& editor = Open(Clip(3));
-  QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
+  user::Click(editor.btnAddText);
   QRectF& location = editor.Layers().Item(0).Layer.Location;
   location.moveTopLeft(QPointF(-40, 50));
   editor.ClickRow(0);
@@ -321,12 +339,13 @@ TEST_F(WaterMarkTest, SlidersMoveOnlyALayerInsideTheirRangeAndFollowADrag) {
   const QRectF band = mapping.ToControl(location);
   Drag(editor.ImgView, QPointF(band.right(), band.center().y()),
        QPointF(band.right() + 20, band.center().y()));
-  EXPECT_NEAR(location.width(), size.width() + 2 * 20 / mapping.Scale(), 1e-6);
+  // A pointer lands on whole pixels: the edge follows it to within one.
+  EXPECT_NEAR(location.width(), size.width() + 2 * 20 / mapping.Scale(), 2 / mapping.Scale());
   EXPECT_NEAR(location.center().x(), middle.x(), 1e-6);
   EXPECT_EQ(location.height(), size.height());
 
   // A click on the canvas outside every layer keeps the selection.
-  QTest::mouseClick(editor.ImgView, Qt::LeftButton, {}, QPoint(2, 2));
+  user::Click(editor.ImgView, QPoint(2, 2));
   EXPECT_EQ(editor.Layers().Selected(), 0);
 }
 
@@ -336,17 +355,17 @@ TEST_F(WaterMarkTest, OkWritesTheRowsInListOrderAndCancelLeavesTheRecord) {
   editor.ChooseImageFile = [&] {
     return QString::fromStdString(Picture(dir, "logo.png", 30, 20, Qt::green));
   };
-  QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
-  QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
+  user::Click(editor.btnAddText);
+  user::Click(editor.btnAddImage);
   editor.Layers().Item(1).Layer.Location.moveTopLeft(QPointF(100.5, 41.5));
   editor.ClickRow(1);
   editor.trcTextTran->setValue(77);
-  QTest::mouseClick(editor.btnStartUpEndDown, Qt::LeftButton);
-  QTest::mouseClick(editor.btnStartUp1, Qt::LeftButton);
-  QTest::mouseClick(editor.btnUp, Qt::LeftButton);
+  user::Click(editor.btnStartUpEndDown);
+  user::Click(editor.btnStartUp1);
+  user::Click(editor.btnUp);
   EXPECT_EQ(editor.lsbox->item(0)->text().toStdString(), editor.Layers().Item(0).Caption());
   EXPECT_EQ(editor.Layers().Selected(), 0);
-  QTest::mouseClick(editor.btnOk, Qt::LeftButton);
+  user::Click(editor.btnOk);
   EXPECT_FALSE(editor.isVisible());
   EXPECT_FALSE(editor.Player().FileOpen());
 
@@ -368,10 +387,10 @@ TEST_F(WaterMarkTest, OkWritesTheRowsInListOrderAndCancelLeavesTheRecord) {
   // A second editor shows both; what it changes is dropped at Cancel.
   TfrmWaterMark& again = Open(Clip(3));
   ASSERT_EQ(again.lsbox->count(), 2);
-  QTest::mouseClick(again.btnAddText, Qt::LeftButton);
-  QTest::mouseClick(again.btnDelete, Qt::LeftButton);
-  QTest::mouseClick(again.btnDelete, Qt::LeftButton);
-  QTest::mouseClick(again.btnCancel, Qt::LeftButton);
+  user::Click(again.btnAddText);
+  user::Click(again.btnDelete);
+  user::Click(again.btnDelete);
+  user::Click(again.btnCancel);
   EXPECT_EQ(Record().Watermarks.size(), 2u);
   EXPECT_EQ(Record().Watermarks[0]->ImageAlpha, 77);
 }
@@ -381,14 +400,13 @@ TEST_F(WaterMarkTest, PlayPauseThePreviewBarTheEndOfTheFileAndHelp) {
   EXPECT_FALSE(editor.imgbtnPlay->isEnabled());
   EXPECT_EQ(editor.lblPTS->text(), "0:00:02");
   EXPECT_EQ(editor.trcPreview->Max(), 2);
-  QTest::mouseClick(editor.imgbtnpause, Qt::LeftButton);
+  user::Click(editor.imgbtnpause);
   EXPECT_TRUE(editor.Player().Paused());
   EXPECT_TRUE(editor.imgbtnPlay->isEnabled());
   EXPECT_FALSE(editor.imgbtnpause->isEnabled());
 
   // A click on the bar while paused seeks there and stays paused.
-  QTest::mouseClick(editor.trcPreview, Qt::LeftButton, {},
-                    QPoint(editor.trcPreview->width() * 3 / 4, 10));
+  user::Click(editor.trcPreview, QPoint(editor.trcPreview->width() * 3 / 4, 10));
   EXPECT_TRUE(editor.Seeking());
   EXPECT_TRUE(WaitFor([&] { return !editor.Seeking(); }, 3000));
   EXPECT_TRUE(editor.Player().Paused());
@@ -397,25 +415,25 @@ TEST_F(WaterMarkTest, PlayPauseThePreviewBarTheEndOfTheFileAndHelp) {
   EXPECT_TRUE(WaitFor([&] { return editor.Player().Position() >= 900000; }, 3000))
       << editor.Player().Position();
 
-  QTest::mouseClick(editor.imgbtnPlay, Qt::LeftButton);
+  user::Click(editor.imgbtnPlay);
   EXPECT_FALSE(editor.Player().Paused());
   // At the end the player goes back to the start and waits for Play; Play
   // then shows the frames on the canvas again.
   ASSERT_TRUE(WaitFor([&] { return editor.imgbtnPlay->isEnabled(); }, 8000));
   EXPECT_FALSE(editor.HasFrameCopy());
   EXPECT_FALSE(editor.trcPreview->isEnabled());
-  QTest::mouseClick(editor.imgbtnPlay, Qt::LeftButton);
+  user::Click(editor.imgbtnPlay);
   EXPECT_TRUE(editor.HasFrameCopy());
   EXPECT_TRUE(WaitFor([&] { return editor.Player().Position() > 300000; }));
 
-  QTest::mouseClick(editor.btnHelp, Qt::LeftButton);
+  user::Click(editor.btnHelp);
   EXPECT_TRUE(WaitFor([&] { return !Opened().empty(); }));
   EXPECT_EQ(Opened().front(), "https://quor.example.org/help/watermark.html");
 }
 
 TEST_F(WaterMarkTest, RowsDeletedWhileThePlayerDrawsThemNeverCrash) {
   TfrmWaterMark& editor = Open(Clip(4));
-  for (int i = 0; i < 6; ++i) QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
+  for (int i = 0; i < 6; ++i) user::Click(editor.btnAddText);
   QElapsedTimer clock;
   clock.start();
   int rounds = 0;
@@ -473,13 +491,13 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
   TfrmWaterMark& editor = Open(clip);
   // A red text at 40 pixels (30 points) shown in seconds 1 and 2, over the
   // grey lower half.
-  QTest::mouseClick(editor.btnAddText, Qt::LeftButton);
+  user::Click(editor.btnAddText);
   editor.edt1->selectAll();
-  QTest::keyClicks(editor.edt1, "MMMM");
-  QTest::keyClick(editor.edt1, Qt::Key_Return);
+  user::Type(editor.edt1, "MMMM");
+  user::Key(editor.edt1, Qt::Key_Return);
   editor.cbFontColor->SetSelected(clRed);
   editor.cbFontSize->setCurrentText("30");
-  QTest::mouseClick(editor.ckBold, Qt::LeftButton);
+  user::Click(editor.ckBold);
   editor.trcTextTran->setValue(255);
   editor.trcTextHoriz->setValue(10);
   editor.trcTextVert->setValue(150);
@@ -489,12 +507,12 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
   editor.ChooseImageFile = [&] {
     return QString::fromStdString(Picture(dir, "tint.png", 64, 48, tint));
   };
-  QTest::mouseClick(editor.btnAddImage, Qt::LeftButton);
+  user::Click(editor.btnAddImage);
   editor.trcTextTran->setValue(128);
   editor.trcTextHoriz->setValue(230);
   editor.trcTextVert->setValue(170);
   editor.trcRange->SetPositionU(3);
-  QTest::mouseClick(editor.btnOk, Qt::LeftButton);
+  user::Click(editor.btnOk);
   ASSERT_EQ(Record().Watermarks.size(), 2u);
   const TWmRec& text = *Record().Watermarks[0];
   EXPECT_EQ(std::tie(text.TextLeft, text.TextTop, text.StartTime, text.EndTime),

@@ -9,6 +9,7 @@
 #include "gui/windows/dialogs/WinAbout.h"
 #include "gui/windows/dialogs/WinCover.h"
 #include "gui/windows/main/winMain.h"
+#include "support/UserInput.h"
 
 QUOR_SHOT(0, main) {
   QStringList files;
@@ -27,8 +28,7 @@ QUOR_SHOT(1, main_formats) {
   ctx.Main.ShowFormatList(false);
   for (int row = 0; row < list->List().Count(); ++row)
     if (list->List().Row(row).Info.IsGroup && list->List().Row(row).Info.Code == 1) {
-      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                        list->RowRect(row).topLeft() + QPoint(8, 10));
+      user::Click(list->viewport(), list->RowRect(row).topLeft() + QPoint(8, 10));
       break;
     }
   ctx.Main.ShowFormatList(false);

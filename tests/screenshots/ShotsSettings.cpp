@@ -9,6 +9,7 @@
 #include "gui/widgets/FormatListBox.h"
 #include "gui/windows/settings/WinSettings.h"
 #include "gui/windows/main/winMain.h"
+#include "support/UserInput.h"
 
 namespace {
 
@@ -55,8 +56,7 @@ QUOR_SHOT(23, settings_formats) {
   dialog->ShowFormatList();
   TFormatListBox* list = dialog->lst1;
   const int header = list->List().FindRow("General Video formates");
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->RowRect(header).topLeft() + QPoint(8, 10));
+  user::Click(list->viewport(), list->RowRect(header).topLeft() + QPoint(8, 10));
   dialog->ShowFormatList();
   list->SelectName("AVI Video (*.avi)");
   ctx.Settle(200);

@@ -77,6 +77,17 @@ void TFormatListBox::RowsChanged() {
   viewport()->update();
 }
 
+void TFormatListBox::Toggle(int row) {
+  ToggleGroup(list_, row, names_);
+  RowsChanged();
+  emit RowCountChanged();
+}
+
+void TFormatListBox::MoveCurrent(int row) {
+  SetCurrentRow(std::clamp(row, 0, list_.Count() - 1));
+  EnsureVisible(current_);
+}
+
 void TFormatListBox::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   RowsChanged();
@@ -130,41 +141,42 @@ void TFormatListBox::mousePressEvent(QMouseEvent* event) {
   const int row = RowAt(pos);
   if (row < 0) return;
   const int x = pos.x() - kRowInset;
+  const int count = list_.Count();
   auto picked = PressFormatRow(list_, row, x, names_);
   RowsChanged();
   SetCurrentRow(row);
+  if (list_.Count() != count) emit RowCountChanged();
   if (picked) emit Picked(Q(picked->Text), picked->Info.Code);
 }
 
 void TFormatListBox::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
-  if (list_.ValidRow(current_) && list_.Row(current_).Info.IsGroup) {
-    ToggleGroup(list_, current_, names_);
-    RowsChanged();
-  }
+  if (list_.ValidRow(current_) && list_.Row(current_).Info.IsGroup) Toggle(current_);
 }
 
 void TFormatListBox::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Up:
-      SetCurrentRow(std::max(0, current_ - 1));
-      EnsureVisible(current_);
+      MoveCurrent(current_ - 1);
       break;
     case Qt::Key_Down:
-      SetCurrentRow(std::min(list_.Count() - 1, current_ + 1));
-      EnsureVisible(current_);
+      MoveCurrent(current_ + 1);
+      break;
+    case Qt::Key_Home:
+      MoveCurrent(0);
+      break;
+    case Qt::Key_End:
+      MoveCurrent(list_.Count() - 1);
       break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
       if (list_.ValidRow(current_)) {
         const TFormatRow& row = list_.Row(current_);
-        if (row.Info.IsGroup) {
-          ToggleGroup(list_, current_, names_);
-          RowsChanged();
-        } else if (row.Info.IsFormat) {
+        if (row.Info.IsGroup)
+          Toggle(current_);
+        else if (row.Info.IsFormat)
           emit Picked(Q(row.Text), row.Info.Code);
-        }
       }
       break;
     case Qt::Key_Escape:

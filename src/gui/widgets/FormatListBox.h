@@ -46,6 +46,9 @@ class TFormatListBox : public QAbstractScrollArea {
   // A format row was pressed (the window stores it and closes the list).
   void Picked(const QString& name, int code);
   void ClosedByKey();
+  // A group opened or closed, so the list has a new number of rows (the
+  // window sizes the list to them again).
+  void RowCountChanged();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -57,6 +60,8 @@ class TFormatListBox : public QAbstractScrollArea {
 
  private:
   void RowsChanged();
+  void Toggle(int row);
+  void MoveCurrent(int row);
   void PaintRow(QPainter& painter, int row) const;
 
   TFormatList list_;

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QDragEnterEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -136,7 +137,7 @@ void TSourceListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
   }
   painter->setPen(QColor(0x10, 0x26, 0x4a));
   const QString text =
-      option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, textRect.width());
+      SourceCellText(option.fontMetrics, index.data().toString(), index.column(), textRect.width());
   painter->drawText(textRect, index.data(Qt::TextAlignmentRole).toInt(), text);
   painter->restore();
 }
@@ -175,6 +176,13 @@ TSourceListView::TSourceListView(QWidget* parent) : QTreeView(parent) {
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setDropIndicatorShown(false);
+}
+
+QString SourceCellText(const QFontMetrics& metrics, const QString& text, int column, int width) {
+  // Rows of one folder differ only at the end of their paths: cut in the
+  // middle so that the file names stay readable (the full path is the tip).
+  const bool name = column == 0 || column == 3;
+  return metrics.elidedText(text, name ? Qt::ElideMiddle : Qt::ElideRight, width);
 }
 
 QStringList LocalDroppedFiles(const QList<QUrl>& urls) {
@@ -223,4 +231,17 @@ void TSourceListView::paintEvent(QPaintEvent* event) {
 void TSourceListView::mousePressEvent(QMouseEvent* event) {
   QTreeView::mousePressEvent(event);
   if (event->button() == Qt::RightButton) emit RightPressed(event->globalPosition().toPoint());
+}
+
+// Space ticks or clears the selected row's check box, as in any list of
+// check boxes.
+void TSourceListView::keyPressEvent(QKeyEvent* event) {
+  const QModelIndexList rows = selectionModel()->selectedRows();
+  if (event->key() != Qt::Key_Space || event->modifiers() != Qt::NoModifier || rows.isEmpty()) {
+    QTreeView::keyPressEvent(event);
+    return;
+  }
+  const QModelIndex box = rows.front().siblingAtColumn(0);
+  const bool checked = box.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+  model()->setData(box, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
 }

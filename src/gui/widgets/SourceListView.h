@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
+class QFontMetrics;
+
 class TSourceList;
 
 class TSourceListModel : public QAbstractTableModel {
@@ -63,10 +65,15 @@ class TSourceListView : public QTreeView {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 };
+
+// A cell's text as drawn in `width` pixels: names (source and destination)
+// lose their middle, other cells their end.
+QString SourceCellText(const QFontMetrics& metrics, const QString& text, int column, int width);
 
 // The local files among dropped addresses.
 QStringList LocalDroppedFiles(const QList<QUrl>& urls);

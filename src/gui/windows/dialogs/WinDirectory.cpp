@@ -68,6 +68,8 @@ void TfmDirectory::SetUserInteraction(IUserInteraction* ui) {
 QString TfmDirectory::Choose(const QString& start) {
   result_.clear();
   setFixedSize(kWidth, kHeight);
+  // Folders made or removed since the last time show as they are now.
+  for (QTreeWidgetItem* top : {home_, root_}) Forget(top);
   if (QWidget* owner = parentWidget()) move(owner->window()->geometry().center() - rect().center());
   if (start.isEmpty() || !SelectFolder(start)) SelectFolder(PathOf(home_));
   UpdateOk();
@@ -90,6 +92,13 @@ QTreeWidgetItem* TfmDirectory::AddFolderItem(QTreeWidgetItem* parent, const QStr
   // each item offers to open until it is opened and found empty.
   item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   return item;
+}
+
+void TfmDirectory::Forget(QTreeWidgetItem* item) {
+  item->setExpanded(false);
+  qDeleteAll(item->takeChildren());
+  item->setData(0, kFilledRole, false);
+  item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
 }
 
 void TfmDirectory::FillItem(QTreeWidgetItem* item) {

@@ -47,6 +47,8 @@ class TfmDirectory : public QDialog {
   QTreeWidgetItem* AddFolderItem(QTreeWidgetItem* parent, const QString& path, const QString& text);
   // Lists the item's sub-folders the first time it is opened.
   void FillItem(QTreeWidgetItem* item);
+  // Drops what was listed under a top item, so it is read again.
+  void Forget(QTreeWidgetItem* item);
   QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& name);
   void UpdateOk();
   void TakeSelected();

@@ -11,6 +11,7 @@
 #include <QSlider>
 #include <QSpinBox>
 
+#include "app/BatchDriver.h"
 #include "app/BatchJobs.h"
 #include "app/FolderChoice.h"
 #include "app/GlobalUnit.h"
@@ -65,8 +66,10 @@ void TfrmPreference::CreateFolderRow() {
   connect(edtSnapDirectory, &QLineEdit::textChanged, this,
           [this](const QString& text) { edit_.SetFolder(S(text)); });
   connect(btnBrows, &QPushButton::clicked, this, &TfrmPreference::Browse);
-  connect(btnOpen, &QPushButton::clicked, this,
-          [this] { OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())); });
+  connect(btnOpen, &QPushButton::clicked, this, [this] {
+    if (!OpenSnapshotFolder(settingsFile_, S(edtSnapDirectory->text())))
+      ui_->ShowWarning("Warning", NotOpenedText(S(edtSnapDirectory->text())));
+  });
 }
 
 void TfrmPreference::CreateSnapshotChoices() {

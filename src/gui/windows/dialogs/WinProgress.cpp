@@ -219,6 +219,10 @@ bool TfrmProgress::ShutDownChecked() const {
   return ckShutDown->isChecked();
 }
 
+void TfrmProgress::ShowNotice(const std::string& text) {
+  if (ui_) ui_->ShowWarning("Warning", text);
+}
+
 void TfrmProgress::Pause() {
   if (batch_) batch_->Pause();
   btnPause->setEnabled(false);

@@ -49,6 +49,7 @@ class TfrmProgress : public QDialog, public IProgressView {
   void TaskEnded(const TTerminateInfo& info) override;
   bool OpenFolderChecked() const override;
   bool ShutDownChecked() const override;
+  void ShowNotice(const std::string& text) override;
 
   // ---- actions (buttons) ----
   void Pause();

@@ -254,7 +254,10 @@ void TfrmMain::ShowAbout() {
   frmAbout_->exec();
 }
 
-void TfrmMain::OpenHelp() { platform::OpenWithDesktop(settings_->HelpAddress()); }
+void TfrmMain::OpenHelp() {
+  const std::string address = settings_->HelpAddress();
+  if (!platform::OpenWithDesktop(address)) ui_->ShowWarning("Warning", NotOpenedText(address));
+}
 
 void TfrmMain::LoadMediaLibraries() {
   // A failure only goes to the hidden log: the converter and the player

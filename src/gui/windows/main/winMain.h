@@ -117,6 +117,8 @@ class TfrmMain : public QWidget, public IBatchListView {
   void TakeSnapshot();
   void ShowFormatList(bool movePointer, bool resize = true);
   void CloseFormatList();
+  void SizeFormatList();
+  bool ShowProgressReason(int row, int column);
   void PickFormat(const QString& name, int code);
   void BrowseOutputFolder();
   void OpenOutputFolder();

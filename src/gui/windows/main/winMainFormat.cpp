@@ -54,6 +54,7 @@ void TfrmMain::CreateFormatPicker() {
   });
   connect(lst1_, &TFormatListBox::Picked, this, &TfrmMain::PickFormat);
   connect(lst1_, &TFormatListBox::ClosedByKey, this, &TfrmMain::CloseFormatList);
+  connect(lst1_, &TFormatListBox::RowCountChanged, this, &TfrmMain::SizeFormatList);
   connect(btnOptions, &QPushButton::clicked, this, [this] {
     lst1_->SaveGroupStates(SettingsFile());
     ShowSettingsDialog();
@@ -67,11 +68,7 @@ void TfrmMain::ReloadFormat() {
 
 void TfrmMain::ShowFormatList(bool movePointer, bool resize) {
   lst1_->SelectName(TAppSettings(SettingsFile()).FormatName());
-  if (resize || !lst1_->isVisible()) {
-    const int height = FormatListHeight(lst1_->List().Count());
-    // The list opens upwards: its bottom edge on the field's top.
-    lst1_->setGeometry(edt1->x(), edt1->y() - height, edt1->width(), height);
-  }
+  if (resize || !lst1_->isVisible()) SizeFormatList();
   lst1_->show();
   lst1_->raise();
   lst1_->setFocus();
@@ -80,6 +77,15 @@ void TfrmMain::ShowFormatList(bool movePointer, bool resize) {
     const QRect row = lst1_->RowRect(lst1_->CurrentRow());
     QCursor::setPos(lst1_->viewport()->mapToGlobal(row.center()));
   }
+}
+
+// Also after every group that opens or closes, so the rows never hide behind
+// a scroll bar while there is room for them.
+void TfrmMain::SizeFormatList() {
+  const int height = FormatListHeight(lst1_->List().Count());
+  // The list opens upwards: its bottom edge on the field's top.
+  lst1_->setGeometry(edt1->x(), edt1->y() - height, edt1->width(), height);
+  lst1_->EnsureVisible(lst1_->CurrentRow());
 }
 
 void TfrmMain::CloseFormatList() {
@@ -121,4 +127,7 @@ void TfrmMain::BrowseOutputFolder() {
   list_.RefreshDestinations(ui_);
 }
 
-void TfrmMain::OpenOutputFolder() { ::OpenOutputFolder(SettingsFile()); }
+void TfrmMain::OpenOutputFolder() {
+  if (!::OpenOutputFolder(SettingsFile()))
+    ui_->ShowWarning("Warning", NotOpenedText(TAppSettings(SettingsFile()).OutPutDir()));
+}

@@ -54,6 +54,10 @@ void TfrmMain::CreateList() {
   lvFIles_->setHeaderHidden(true);
   connect(lvFIles_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this] { ListSelectionChanged(); });
+  // A click below the rows clears the selection but keeps the current row:
+  // the row the edit windows use is the one shown selected.
+  connect(lvFIles_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { ListSelectionChanged(); });
   connect(lvFIles_, &TSourceListView::RightPressed, this, [this](const QPoint& pos) {
     UpdateEditMenu();
     openMenu_ = mnuEdit;
@@ -62,6 +66,7 @@ void TfrmMain::CreateList() {
   });
   connect(lvFIles_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (!index.isValid()) return;
+    if (ShowProgressReason(index.row(), index.column())) return;
     SelectRow(index.row());
     OpenPreview();
   });
@@ -164,9 +169,19 @@ void TfrmMain::SelectRow(int row) {
 }
 
 void TfrmMain::ListSelectionChanged() {
-  const QModelIndex current = lvFIles_->selectionModel()->currentIndex();
-  list_.Select(current.isValid() ? current.row() : -1);
+  const QModelIndexList rows = lvFIles_->selectionModel()->selectedRows();
+  list_.Select(rows.isEmpty() ? -1 : rows.front().row());
   UpdatePreviousNext();
+}
+
+// The Progress cell is too narrow for why a file failed; a double-click on
+// it shows the whole reason (a tip shows it too).
+bool TfrmMain::ShowProgressReason(int row, int column) {
+  if (column != kProgressColumn || row < 0 || row >= list_.Count()) return false;
+  const TSourceRow& source = list_.Row(row);
+  if (source.ProgressTip.empty()) return false;
+  ui_->ShowInformation(source.Progress, source.Caption + "\n\n" + source.ProgressTip);
+  return true;
 }
 
 void TfrmMain::EnableButtons(unsigned buttons) {

@@ -158,5 +158,6 @@ void TfrmMain::TakeSnapshot() {
   const TSnapshotResult result = ::TakeSnapshot(full, small, SettingsFile(), ui_);
   if (!result.Failed.empty())
     ui_->ShowWarning("Warning", "Cannot write the snapshot " + result.Failed.front() + ".");
-  if (!result.Written.empty()) platform::OpenWithDesktop(result.Folder);
+  if (!result.Written.empty() && !platform::OpenWithDesktop(result.Folder))
+    ui_->ShowWarning("Warning", NotOpenedText(result.Folder));
 }

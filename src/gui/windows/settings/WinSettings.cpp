@@ -74,6 +74,7 @@ void TfrmSettings::CreateFormatPicker() {
   connect(imgbtn1, &QToolButton::clicked, this, toggle);
   connect(lst1, &TFormatListBox::Picked, this, &TfrmSettings::PickFormat);
   connect(lst1, &TFormatListBox::ClosedByKey, this, &TfrmSettings::CloseFormatList);
+  connect(lst1, &TFormatListBox::RowCountChanged, this, &TfrmSettings::SizeFormatList);
   connect(edt1, &QLineEdit::textChanged, this, &TfrmSettings::FormatFieldChanged);
 }
 
@@ -157,14 +158,18 @@ void TfrmSettings::Initialise() {
 
 void TfrmSettings::ShowFormatList(bool resize) {
   lst1->SelectName(currentName_);
-  if (resize || !lst1->isVisible()) {
-    // Opens downwards, overlapping the field's bottom edge by one pixel.
-    const int height = GroupedListHeight(lst1->List().Count(), kSettingsListCap);
-    lst1->setGeometry(edt1->x(), edt1->geometry().bottom(), edt1->width(), height);
-  }
+  if (resize || !lst1->isVisible()) SizeFormatList();
   lst1->show();
   lst1->raise();
   lst1->setFocus();
+  lst1->EnsureVisible(lst1->CurrentRow());
+}
+
+// Also after every group that opens or closes.
+void TfrmSettings::SizeFormatList() {
+  // Opens downwards, overlapping the field's bottom edge by one pixel.
+  const int height = GroupedListHeight(lst1->List().Count(), kSettingsListCap);
+  lst1->setGeometry(edt1->x(), edt1->geometry().bottom(), edt1->width(), height);
   lst1->EnsureVisible(lst1->CurrentRow());
 }
 

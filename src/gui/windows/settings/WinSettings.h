@@ -48,6 +48,7 @@ class TfrmSettings : public QDialog {
 
   void ShowFormatList(bool resize = true);
   void CloseFormatList();
+  void SizeFormatList();
   void PickFormat(const QString& name, int code);
 
   // Controls, named as the program's documentation names them.

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include "app/BatchDriver.h"
 #include "controls/Tracker2.h"
 #include "editing/WmColors.h"
 #include "gui/widgets/ColorBox.h"
@@ -204,6 +205,8 @@ void TfrmWaterMark::CreateTimeControls() {
                 kCanvasLeft, 506, 400, 32);
   label->setWordWrap(false);
   trcRange = MakeBar(this, "trcRange", QRect(kCanvasLeft, 540, kCanvasWidth, 24), true);
+  // Its two knobs look like handles, so they drag like handles.
+  trcRange->SetDragDrawnThumbs(true);
   trcRange->SetMin(0);
   trcRange->SetMax(1);
   trcRange->SetPositionU(1);
@@ -271,6 +274,8 @@ void TfrmWaterMark::ConnectItemControls() {
 
   connect(btnOk, &QPushButton::clicked, this, &TfrmWaterMark::Ok);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmWaterMark::Cancel);
-  connect(btnHelp, &QPushButton::clicked, this,
-          [this] { platform::OpenWithDesktop(source_.HelpAddress + "watermark.html"); });
+  connect(btnHelp, &QPushButton::clicked, this, [this] {
+    const std::string address = source_.HelpAddress + "watermark.html";
+    if (!platform::OpenWithDesktop(address)) ui_.ShowWarning("Warning", NotOpenedText(address));
+  });
 }

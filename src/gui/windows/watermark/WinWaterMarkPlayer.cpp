@@ -1,6 +1,7 @@
 // The watermark editor's player: opening the source, its file-open, state
 // and hook handlers, the preview bar and the play buttons, and closing.
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -8,6 +9,7 @@
 #include <QSlider>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/FilesRecord.h"
@@ -17,6 +19,7 @@
 #include "editing/FrameEffects.h"
 #include "editing/WmColors.h"
 #include "editing/WmPreview.h"
+#include "editing/WmText.h"
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/probe/AVProbe.h"
 #include "gui/widgets/ColorBox.h"
@@ -92,7 +95,8 @@ void TfrmWaterMark::showEvent(QShowEvent* event) {
   trcTextVert->setRange(0, 100);
   for (int size = kSmallestFontSize; size <= kLargestFontSize; ++size)
     cbFontSize->addItem(QString::number(size));
-  cbFont->setCurrentIndex(0);
+  const QString family = DefaultTextFamily(QFontDatabase::families());
+  cbFont->setCurrentIndex(std::max(0, cbFont->findText(family)));
   cbFontSize->setCurrentText(QString::number(kDefaultFontSize));
   cbFontColor->SetSelected(clBlue);
   cbBackColor->SetSelected(clGreen);
