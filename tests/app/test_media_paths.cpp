@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/MediaPaths.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "engine/probe/ReadableExtensions.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 #include "app/PreviewRules.h"
 #include "app/Snapshot.h"
 #include "app/UserInteraction.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
 

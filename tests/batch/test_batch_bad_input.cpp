@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "platform/Environment.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"

@@ -13,7 +13,7 @@
 #include "app/FirstStart.h"
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "engine/common/MainThread.h"
 #include "engine/component/FFmpegVCL.h"
 #include "platform/Environment.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "profiles/FormatCatalog.h"

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/BatchJobs.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
 #include "support/MediaFactory.h"

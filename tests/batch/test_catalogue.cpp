@@ -20,7 +20,7 @@ extern "C" {
 }
 
 #include "app/GlobalUnit.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "engine/libav/FFmpegApi.h"
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"

@@ -21,7 +21,7 @@
 
 #include "app/BatchDriver.h"
 #include "app/FilesRecord.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "profiles/FormatProfile.h"
 #include "support/EditPattern.h"
 #include "support/MediaFactory.h"

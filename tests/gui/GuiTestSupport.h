@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/UserInteraction.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "gui/widgets/FormatListBox.h"
 #include "gui/common/QtHandOver.h"
 #include "gui/windows/main/winMain.h"

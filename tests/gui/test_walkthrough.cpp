@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/PreviewRules.h"
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "editing/TrimRange.h"
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"

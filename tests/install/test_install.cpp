@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "batch/BatchTestSupport.h"
+#include "support/BatchTestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
 

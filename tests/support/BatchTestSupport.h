@@ -1,4 +1,4 @@
-// Shared by the batch tests: a scratch folder that is removed afterwards,
+// Shared by the batch, end-to-end and window tests: a scratch folder that is removed afterwards,
 // recorders of the two batch views, and a fixture with a first-started
 // settings folder, a source list and the main-thread hand-over.
 #pragma once
