@@ -525,8 +525,13 @@ void TCustomFFmpeg::EndOfConversion() {
     if (!file->HeaderWritten || file->TrailerWritten) continue;
     int err = FF.av_write_trailer(file->Ctx);
     file->TrailerWritten = true;
-    if (err < 0)
+    if (err < 0) {
+      // A muxer that moves its index to the front reads the file back by
+      // name at the end: a folder gone since is named as such, not by the
+      // bare error of that read.
+      CheckOutputsInPlace();
       throw FFmpegException(WriteErrorText(ErrorText("av_write_trailer()", err), file->Name, err));
+    }
   }
   Report(true, -1);
   CloseCodecs();
