@@ -7,6 +7,7 @@
 #include <QToolButton>
 
 #include "EditTestSupport.h"
+#include "support/ModalWindow.h"
 #include "app/GlobalUnit.h"
 #include "controls/RectTracker.h"
 #include "controls/Tracker2.h"
@@ -18,11 +19,6 @@ namespace {
 
 constexpr std::int64_t kSecond = 1000000;
 
-template <class W>
-W* ModalWindow() {
-  return qobject_cast<W*>(QApplication::activeModalWidget());
-}
-
 }  // namespace
 
 class EditMenuTest : public EditWindowTest {
@@ -31,17 +27,10 @@ class EditMenuTest : public EditWindowTest {
   // closed by it.
   template <class W>
   void Open(QAction* action, const std::function<void(W&)>& inside) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      ASSERT_TRUE(WaitFor([] { return ModalWindow<W>() != nullptr; }));
-      W* w = ModalWindow<W>();
-      ASSERT_TRUE(WaitFor([&] { return w->Player().Position() >= 0 || !w->Player().FileOpen(); }));
-      inside(*w);
-      ran = true;
-      if (w->isVisible()) w->reject();
-    });
-    action->trigger();
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(WhileModal<W>([action] { action->trigger(); }, [&](W& w) {
+      ASSERT_TRUE(WaitFor([&] { return w.Player().Position() >= 0 || !w.Player().FileOpen(); }));
+      inside(w);
+    }));
   }
 };
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "EditTestSupport.h"
+#include "support/ModalWindow.h"
 #include "gui/windows/dialogs/WinFileInfo.h"
 
 namespace {
@@ -21,20 +22,14 @@ class FileInfoTest : public EditWindowTest {
   // Opens the window through the Edit menu's entry and runs `inside` while
   // it is up; Ok closes it.
   void WhileOpen(const std::function<void(TfrmFileInfo&)>& inside) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      TfrmFileInfo* w = nullptr;
-      ASSERT_TRUE(WaitFor(
-          [&] { return (w = qobject_cast<TfrmFileInfo*>(QApplication::activeModalWidget())); }));
-      inside(*w);
-      ran = true;
-      user::Click(w->btn1);
-      EXPECT_FALSE(w->isVisible());
-    });
     main_->mnuEdit->aboutToShow();  // the menu's entries as a user would find them
     ASSERT_TRUE(main_->actInfo->isEnabled());
-    main_->actInfo->trigger();
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(WhileModal<TfrmFileInfo>([this] { main_->actInfo->trigger(); },
+                                         [&](TfrmFileInfo& w) {
+                                           inside(w);
+                                           user::Click(w.btn1);
+                                           EXPECT_FALSE(w.isVisible());
+                                         }));
   }
   // A copy of `clip` whose full path has exactly `length` characters.
   std::string CopyNamed(const std::string& clip, size_t length) {

@@ -20,6 +20,7 @@
 #include <sstream>
 
 #include "GuiTestSupport.h"
+#include "support/ModalWindow.h"
 #include "app/FolderChoice.h"
 #include "app/GlobalUnit.h"
 #include "gui/windows/dialogs/WinDirectory.h"
@@ -38,17 +39,7 @@ class PreferenceTest : public MainWindowTest {
   // window is closed afterwards if `inside` left it open.
   template <class W>
   static void WhileOpen(QWidget* opener, const std::function<void(W&)>& inside) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      W* w = nullptr;
-      ASSERT_TRUE(
-          WaitFor([&] { return (w = qobject_cast<W*>(QApplication::activeModalWidget())); }));
-      inside(*w);
-      ran = true;
-      if (w->isVisible()) w->reject();
-    });
-    user::Click(opener);
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(WhileModal<W>([opener] { user::Click(opener); }, inside));
   }
   static void Click(QWidget* w) { user::Click(w, QPoint(6, w->height() / 2)); }
   // A real click on the item of `folder` (its parent is opened first).
