@@ -405,7 +405,11 @@ TEST_F(ProgressWindowTest, TwoAtOnceShowTheBatchAndPauseHoldsBoth) {
   AddByClick({Clip(3.4), Clip(3.6), Clip(1.0)});
   PickFormatByClicks(kAviCode);
   const TSourceList& rows = main_->SourceList();
-  auto moving = [&](int row) { return rows.Row(row).Progress.ends_with("%"); };
+  // A row in progress, not one already finished at "100%".
+  auto moving = [&](int row) {
+    const std::string& progress = rows.Row(row).Progress;
+    return progress.ends_with("%") && progress != "100%";
+  };
   enum { Running, Paused, Resumed } stage = Running;
   bool sawBatch = false, held = false;
   StartAndWatch([&](TfrmProgress& w) {
