@@ -5,7 +5,7 @@ BUILD_TYPE ?= RelWithDebInfo
 CMAKE_ARGS ?=
 JOBS ?= 2
 
-.PHONY: all deps configure build test run bench fuzz screenshots install package clean
+.PHONY: all deps configure build test run bench fuzz screenshots install package clean format
 
 all: build
 
@@ -44,6 +44,10 @@ bench: build
 # Each fuzz target for FUZZ_SECONDS (default 300) in build-fuzz.
 fuzz: deps
 	@bash scripts/fuzz.sh build-fuzz $(FUZZ_SECONDS)
+
+# Rewrites every C and C++ file as .clang-format says (CI checks it).
+format:
+	@bash scripts/check-format.sh --fix
 
 clean:
 	rm -rf $(BUILD)

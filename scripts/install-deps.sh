@@ -10,7 +10,7 @@ packages=(
   libswscale-dev libswresample-dev libsdl2-dev libturbojpeg0-dev
   qt6-base-dev qt6-svg-dev libgl-dev xvfb xauth
   desktop-file-utils lintian dpkg-dev file fonts-dejavu-core xdg-utils
-  clang libclang-rt-dev ccache xdotool mediainfo x11-utils
+  clang clang-format libclang-rt-dev ccache xdotool mediainfo x11-utils
 )
 
 missing=()

@@ -32,13 +32,13 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include "CatalogueRuns.h"
 #include "engine/component/FFmpegVCL.h"
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/libav/FrameConverter.h"
 #include "support/MediaFactory.h"
-#include "CatalogueRuns.h"
 
 namespace {
 

@@ -50,9 +50,8 @@ int main(int argc, char** argv) {
   Picture(overlay, 2);
   const TBitmap pristine = frame;
 
-  const double memcpyTime = BestSeconds(reps, [&] {
-    std::memcpy(copy.Bits(), frame.Bits(), frame.ByteSize());
-  });
+  const double memcpyTime =
+      BestSeconds(reps, [&] { std::memcpy(copy.Bits(), frame.Bits(), frame.ByteSize()); });
   // Alternating settings keep the frame from converging to a flat colour.
   int turn = 0;
   const double colorTime = BestSeconds(reps, [&] {

@@ -400,9 +400,12 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
     return;
   }
   const int row = RowOfTask(info.TaskIndex);
-  if (info.Completed && check.Passed) ++summary_.Converted;
-  else if (info.Failed || info.Completed) ++summary_.Failed;
-  else ++summary_.Stopped;
+  if (info.Completed && check.Passed)
+    ++summary_.Converted;
+  else if (info.Failed || info.Completed)
+    ++summary_.Failed;
+  else
+    ++summary_.Stopped;
   // A file too short to report anything still fills the bar as it ends.
   const bool shown = batch_.Shown() < 0 || info.TaskIndex == batch_.Shown();
   batch_.Ended(info.TaskIndex);

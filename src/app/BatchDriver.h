@@ -69,10 +69,10 @@ TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount,
 std::string ShortFileLabel(const std::string& caption);
 // How a batch ended, for the desktop notification.
 struct TBatchSummary {
-  int Converted = 0;  // completed and passed the output check
-  int Failed = 0;     // failed, or completed but failed the check
-  int Stopped = 0;    // stopped by the user
-  std::string Folder; // the output folder
+  int Converted = 0;   // completed and passed the output check
+  int Failed = 0;      // failed, or completed but failed the check
+  int Stopped = 0;     // stopped by the user
+  std::string Folder;  // the output folder
 };
 // "2 files converted, 1 failed." and where they are.
 std::string BatchSummaryText(const TBatchSummary& summary);
@@ -216,7 +216,7 @@ class TBatchDriver {
   std::vector<TTerminateInfo> notices_;
   TBitmap previewBitmap_;
   int previewCount_ = 0;
-  bool running_ = false;  // from starting the tasks to the final notice
+  bool running_ = false;       // from starting the tasks to the final notice
   bool cancelled_ = false;     // the user stopped this batch
   bool lastFileGood_ = false;  // the last file in list order completed and passed
   bool endActionsRun_ = false;

@@ -32,12 +32,12 @@ class IBatchListView {
 
 // The labels of the progress window for one progress report.
 struct TProgressTexts {
-  int Percent = -1;     // 0..100; -1 when the expected length is unknown
-  std::string Elapsed;  // "12 Second"
-  std::string Length;   // "60 Second"; "" when unknown
-  std::string Size;     // "2048 kb"
-  std::string Counter;  // "[1/3]"
-  std::string File;     // the source, shortened to fit the label
+  int Percent = -1;       // 0..100; -1 when the expected length is unknown
+  std::string Elapsed;    // "12 Second"
+  std::string Length;     // "60 Second"; "" when unknown
+  std::string Size;       // "2048 kb"
+  std::string Counter;    // "[1/3]"
+  std::string File;       // the source, shortened to fit the label
   std::string TimeLeft;   // "0:53 left"; "" until an estimate can be made
   int BatchPercent = -1;  // the share of the whole batch done, 0..100; -1 unknown
   // The batch as a whole: "2 of 6 done", how many files convert now, and

@@ -4,13 +4,9 @@
 #include "app/UserInteraction.h"
 #include "platform/Folders.h"
 
-bool FolderSelectable(const std::string& folder) {
-  return platform::DirectoryExists(folder);
-}
+bool FolderSelectable(const std::string& folder) { return platform::DirectoryExists(folder); }
 
-bool FolderAcceptable(const std::string& folder) {
-  return !platform::IsOpticalDiscFolder(folder);
-}
+bool FolderAcceptable(const std::string& folder) { return !platform::IsOpticalDiscFolder(folder); }
 
 bool StoreBrowsedFolder(const std::string& settingsFile, TFolderSetting which,
                         const std::string& folder, IUserInteraction& ui) {

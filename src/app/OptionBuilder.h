@@ -42,8 +42,8 @@ TSourceStreams ReadSourceStreams(TCustomAVProbe& probe);
 
 // Where the builder reads from and whom it asks.
 struct TBuildContext {
-  std::string SettingsFile;  // the application settings file
-  std::string ProfileFile;   // the format profile (only read)
+  std::string SettingsFile;        // the application settings file
+  std::string ProfileFile;         // the format profile (only read)
   IUserInteraction* Ui = nullptr;  // borrowed; nullptr answers like TDefaultUserInteraction
 };
 

@@ -13,15 +13,12 @@ TPlaybackControl::TPlaybackControl(TFFPlayer& player, const TPlaybackRules& rule
 TPlaybackButtons TPlaybackControl::Buttons() const {
   const bool seekable = durationUs_ > 0;
   switch (mode_) {
-    case TPlayMode::Playing:
-      return {false, true, true, seekable};
-    case TPlayMode::Paused:
-      return {true, false, true, seekable};
+    case TPlayMode::Playing: return {false, true, true, seekable};
+    case TPlayMode::Paused: return {true, false, true, seekable};
     case TPlayMode::Ended:
       if (rules_.EndKeepsStopAndBar) return {true, false, true, seekable};
       return {};
-    case TPlayMode::Stopped:
-      break;
+    case TPlayMode::Stopped: break;
   }
   return {};
 }
@@ -39,9 +36,7 @@ TPlaybackControl::TPlayStep TPlaybackControl::Play() {
   return TPlayStep::Resumed;
 }
 
-void TPlaybackControl::Opened(bool ok) {
-  mode_ = ok ? TPlayMode::Playing : TPlayMode::Stopped;
-}
+void TPlaybackControl::Opened(bool ok) { mode_ = ok ? TPlayMode::Playing : TPlayMode::Stopped; }
 
 bool TPlaybackControl::Pause() {
   if (!player_.FileOpen()) return false;
@@ -73,12 +68,9 @@ void TPlaybackControl::FileOpened(std::int64_t durationUs) {
 std::optional<int> TPlaybackControl::BarPosition(std::int64_t ptsUs, int barMax) const {
   if (seekPending_) return std::nullopt;
   switch (rules_.Rounding) {
-    case TBarRounding::Truncate:
-      return SeekBarPositionTruncated(barMax, ptsUs, durationUs_);
-    case TBarRounding::KeepWithoutDuration:
-      return PreviewBarPosition(barMax, ptsUs, durationUs_);
-    case TBarRounding::Round:
-      break;
+    case TBarRounding::Truncate: return SeekBarPositionTruncated(barMax, ptsUs, durationUs_);
+    case TBarRounding::KeepWithoutDuration: return PreviewBarPosition(barMax, ptsUs, durationUs_);
+    case TBarRounding::Round: break;
   }
   return SeekBarPosition(barMax, ptsUs, durationUs_);
 }
@@ -100,8 +92,7 @@ bool TPlaybackControl::StateReported(TPlayState state) {
       if (!rules_.FollowPlayerReports || player_.FileOpen()) return false;
       mode_ = TPlayMode::Stopped;
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -54,9 +54,7 @@ bool TPreferenceEdit::Store() const {
   return settings.SetPriority(values_.Priority) && ok;
 }
 
-bool TPreferenceEdit::Chosen(TSnapChoice choice) const {
-  return values_.*kBoxes[choice];
-}
+bool TPreferenceEdit::Chosen(TSnapChoice choice) const { return values_.*kBoxes[choice]; }
 
 bool TPreferenceEdit::Choose(TSnapChoice choice, bool on) {
   // Each box's partner is the other one of its pair.

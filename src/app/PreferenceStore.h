@@ -15,8 +15,8 @@ struct TPreferences {
   bool FullSize = true;
   bool Bmp = true;
   bool Jpg = true;
-  int Quality = 30;  // JPEG quality 1..100
-  int Priority = 1;  // 0 idle, 1 normal, 2 lower, 3 lowest; -1 none chosen
+  int Quality = 30;     // JPEG quality 1..100
+  int Priority = 1;     // 0 idle, 1 normal, 2 lower, 3 lowest; -1 none chosen
   int FilesAtOnce = 0;  // 0 Auto, else 1..16
 };
 

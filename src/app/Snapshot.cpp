@@ -18,7 +18,6 @@ void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(std::uint8_t(value >> (8 * i)));
 }
 
-
 }  // namespace
 
 bool SaveBitmapFile(const TBitmap& bitmap, const std::string& path) {
@@ -61,7 +60,7 @@ bool SaveJpegFile(const TBitmap& bitmap, const std::string& path, int quality) {
                              bitmap.Height(), TJPF_BGR, &jpeg, &size, TJSAMP_420,
                              std::clamp(quality, 1, 100), TJFLAG_ACCURATEDCT);
   const bool ok = rc == 0 && platform::WriteFileAtomically(
-                                  path, std::string_view(reinterpret_cast<char*>(jpeg), size));
+                                 path, std::string_view(reinterpret_cast<char*>(jpeg), size));
   tjFree(jpeg);
   return ok;
 }

@@ -26,9 +26,9 @@ TBitmap StretchBitmap(const TBitmap& source, int width, int height);
 std::string SnapshotFolder(const std::string& settingsFile, IUserInteraction* ui);
 
 struct TSnapshotResult {
-  std::string Folder;               // ends in "/"
-  std::vector<std::string> Written; // full paths, in the order written
-  std::vector<std::string> Failed;  // files that could not be written
+  std::string Folder;                // ends in "/"
+  std::vector<std::string> Written;  // full paths, in the order written
+  std::vector<std::string> Failed;   // files that could not be written
 };
 // Saves "Snapshot_full.bmp", "Snapshot_small.bmp", "Snapshot_full.jpg" and
 // "Snapshot_small.jpg", each only when both of its choices (size and kind)

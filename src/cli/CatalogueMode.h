@@ -25,10 +25,10 @@
 struct TCatalogueCommandLine {
   bool ListFormats = false;
   bool Quiet = false;
-  int FormatCode = -1;     // -1: the chosen format of the settings file
-  std::string OutputDir;   // "": the output folder of the settings file
-  bool Save = false;       // --save: FormatCode and OutputDir are stored, not for this run only
-  int Jobs = 0;            // files converted at once: 0 Auto, else 1..16
+  int FormatCode = -1;    // -1: the chosen format of the settings file
+  std::string OutputDir;  // "": the output folder of the settings file
+  bool Save = false;      // --save: FormatCode and OutputDir are stored, not for this run only
+  int Jobs = 0;           // files converted at once: 0 Auto, else 1..16
   std::optional<std::int64_t> TrimStartUs;
   std::optional<std::int64_t> TrimLengthUs;
   bool HasCrop = false;

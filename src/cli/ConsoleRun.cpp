@@ -2,11 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -129,9 +129,7 @@ void TProgressLine::End() {
 // second signal ends the program at once, unfinished file and all.
 TInterruptWatch::TInterruptWatch() : watch_([](int) {}, true) {}
 
-bool TInterruptWatch::Interrupted() {
-  return platform::TSignalWatch::FirstSignal() != 0;
-}
+bool TInterruptWatch::Interrupted() { return platform::TSignalWatch::FirstSignal() != 0; }
 
 int StoppedExitCode() {
   const int signal = platform::TSignalWatch::FirstSignal();

@@ -12,9 +12,10 @@ namespace {
 // Options of the vocabulary that take no value.
 const std::set<std::string>& Switches() {
   static const std::set<std::string> names = {
-      "an",     "vn",        "sn",      "y",      "shortest", "copyts",      "xerror",   "intra",
-      "psnr",   "vstats",    "qphist",  "sameq",  "force_fps", "isync",      "dump",     "hex",
-      "re",     "newvideo",  "newaudio", "newsubtitle", "deinterlace", "loop_input", "benchmark"};
+      "an",        "vn",          "sn",          "y",          "shortest", "copyts",
+      "xerror",    "intra",       "psnr",        "vstats",     "qphist",   "sameq",
+      "force_fps", "isync",       "dump",        "hex",        "re",       "newvideo",
+      "newaudio",  "newsubtitle", "deinterlace", "loop_input", "benchmark"};
   return names;
 }
 

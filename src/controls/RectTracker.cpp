@@ -30,21 +30,15 @@ std::array<Handle, 8> Handles(int w, int h) {
 Qt::CursorShape CursorFor(TCustomRectTracker::TDragMode mode) {
   switch (mode) {
     case TCustomRectTracker::dmTopLeft:
-    case TCustomRectTracker::dmBottomRight:
-      return Qt::SizeFDiagCursor;
+    case TCustomRectTracker::dmBottomRight: return Qt::SizeFDiagCursor;
     case TCustomRectTracker::dmTopRight:
-    case TCustomRectTracker::dmBottomLeft:
-      return Qt::SizeBDiagCursor;
+    case TCustomRectTracker::dmBottomLeft: return Qt::SizeBDiagCursor;
     case TCustomRectTracker::dmLeft:
-    case TCustomRectTracker::dmRight:
-      return Qt::SizeHorCursor;
+    case TCustomRectTracker::dmRight: return Qt::SizeHorCursor;
     case TCustomRectTracker::dmTop:
-    case TCustomRectTracker::dmBottom:
-      return Qt::SizeVerCursor;
-    case TCustomRectTracker::dmMove:
-      return Qt::SizeAllCursor;
-    case TCustomRectTracker::dmNone:
-      break;
+    case TCustomRectTracker::dmBottom: return Qt::SizeVerCursor;
+    case TCustomRectTracker::dmMove: return Qt::SizeAllCursor;
+    case TCustomRectTracker::dmNone: break;
   }
   return Qt::ArrowCursor;
 }
@@ -137,16 +131,12 @@ void TCustomRectTracker::mousePressEvent(QMouseEvent* event) {
 QRect TCustomRectTracker::DraggedBounds(int dx, int dy, const QPoint& at) {
   int l = x(), t = y(), w = width(), h = height();
   switch (dragMode_) {
-    case dmLeft:
-      MoveLeadingEdge(l, w, dx);
-      break;
+    case dmLeft: MoveLeadingEdge(l, w, dx); break;
     case dmRight:
       MoveTrailingEdge(w, dx);
       lastX_ = at.x();
       break;
-    case dmTop:
-      MoveLeadingEdge(t, h, dy);
-      break;
+    case dmTop: MoveLeadingEdge(t, h, dy); break;
     case dmBottom:
       MoveTrailingEdge(h, dy);
       lastY_ = at.y();
@@ -175,8 +165,7 @@ QRect TCustomRectTracker::DraggedBounds(int dx, int dy, const QPoint& at) {
       l += dx;
       t += dy;
       break;
-    case dmNone:
-      break;
+    case dmNone: break;
   }
   return QRect(l, t, w, h);
 }

@@ -47,14 +47,10 @@ bool ParseName(QString name, ArtSize& size, Pointing& pointing, bool& mask) {
 bool Inside(Pointing p, const QSize& img, int x, int y) {
   if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) return false;
   switch (p) {
-    case Pointing::Up:
-      return y >= std::abs(x - (img.width() - 1) / 2);
-    case Pointing::Down:
-      return img.height() - 1 - y >= std::abs(x - (img.width() - 1) / 2);
-    case Pointing::Left:
-      return x >= std::abs(y - (img.height() - 1) / 2);
-    case Pointing::Right:
-      return img.width() - 1 - x >= std::abs(y - (img.height() - 1) / 2);
+    case Pointing::Up: return y >= std::abs(x - (img.width() - 1) / 2);
+    case Pointing::Down: return img.height() - 1 - y >= std::abs(x - (img.width() - 1) / 2);
+    case Pointing::Left: return x >= std::abs(y - (img.height() - 1) / 2);
+    case Pointing::Right: return img.width() - 1 - x >= std::abs(y - (img.height() - 1) / 2);
   }
   return false;
 }

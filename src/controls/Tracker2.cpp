@@ -18,9 +18,7 @@ const QColor kBlack(0, 0, 0);
 const QColor kSilver(192, 192, 192);
 const QColor kGrey(128, 128, 128);
 
-int ClampToInt(qint64 v) {
-  return int(std::clamp<qint64>(v, INT_MIN, INT_MAX));
-}
+int ClampToInt(qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); }
 
 // A one-pixel frame lit from the top left.
 void DrawEdge(QPainter& canvas, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
@@ -42,9 +40,7 @@ void DrawBevel(QPainter& canvas, const QRect& r, bool raised) {
   }
 }
 
-int Mod8(int v) {
-  return ((v % 8) + 8) % 8;
-}
+int Mod8(int v) { return ((v % 8) + 8) % 8; }
 
 // Replaces the region of the centre pixel's colour with the dither pattern,
 // aligned to the widget so that thumb and track dither line up.
@@ -244,13 +240,9 @@ qint64 TTrackBar2::Range() const {
   return r == 0 ? 1 : r;
 }
 
-int TTrackBar2::UsableLength() const {
-  return (Horizontal() ? width() : height()) - thumbSize_;
-}
+int TTrackBar2::UsableLength() const { return (Horizontal() ? width() : height()) - thumbSize_; }
 
-int TTrackBar2::ThumbOffset() const {
-  return RectangleThumb() ? thumbSize_ / 4 : thumbSize_ / 2;
-}
+int TTrackBar2::ThumbOffset() const { return RectangleThumb() ? thumbSize_ / 4 : thumbSize_ / 2; }
 
 // Distance of a position from the leading end of the scale. The scale is
 // measured from Min (horizontal) or from Max (vertical, Max at the top), so a
@@ -288,9 +280,7 @@ QRect TTrackBar2::ThumbRectAt(int position) const {
   return QRect(QPoint(width() / 2 - s.width() / 2, along), s);
 }
 
-bool TTrackBar2::HitsThumbs() const {
-  return thumbStyle_ != tsUserDrawn || dragDrawnThumbs_;
-}
+bool TTrackBar2::HitsThumbs() const { return thumbStyle_ != tsUserDrawn || dragDrawnThumbs_; }
 
 QRect TTrackBar2::LowerThumbRect() const {
   return HitsThumbs() ? ThumbRectAt(positionL_) : QRect();
@@ -339,9 +329,7 @@ int TTrackBar2::ValueAt(const QPoint& p) const {
   return ClampToInt(Horizontal() ? min_ + best : max_ - best);
 }
 
-QSize TTrackBar2::sizeHint() const {
-  return Horizontal() ? QSize(500, 50) : QSize(50, 500);
-}
+QSize TTrackBar2::sizeHint() const { return Horizontal() ? QSize(500, 50) : QSize(50, 500); }
 
 // ---- images ---------------------------------------------------------------
 
@@ -441,9 +429,7 @@ void TTrackBar2::DrawTicks(QPainter& canvas) {
 void TTrackBar2::DrawTickAt(QPainter& canvas, int s, int across, int p) {
   const int x = Horizontal() ? s : across, y = Horizontal() ? across : s;
   switch (tickStyle_) {
-    case tiUserDrawn:
-      DoDrawTick(canvas, x, y, p);
-      break;
+    case tiUserDrawn: DoDrawTick(canvas, x, y, p); break;
     case tiLine:
       if (Horizontal())
         canvas.fillRect(x, y, 1, tickSize_, tickColor_);
@@ -525,23 +511,13 @@ void TTrackBar2::keyPressEvent(QKeyEvent* event) {
   const bool upper = secondThumb_ && (event->modifiers() & Qt::ShiftModifier);
   bool handled = true;
   switch (event->key()) {
-    case Qt::Key_PageUp:
-      AdjustPosition(upper, largeChange_);
-      break;
-    case Qt::Key_PageDown:
-      AdjustPosition(upper, -largeChange_);
-      break;
+    case Qt::Key_PageUp: AdjustPosition(upper, largeChange_); break;
+    case Qt::Key_PageDown: AdjustPosition(upper, -largeChange_); break;
     case Qt::Key_Left:
-    case Qt::Key_Down:
-      AdjustPosition(upper, -smallChange_);
-      break;
+    case Qt::Key_Down: AdjustPosition(upper, -smallChange_); break;
     case Qt::Key_Up:
-    case Qt::Key_Right:
-      AdjustPosition(upper, smallChange_);
-      break;
-    default:
-      handled = false;
-      break;
+    case Qt::Key_Right: AdjustPosition(upper, smallChange_); break;
+    default: handled = false; break;
   }
   if (OnKeyDown) OnKeyDown(this, event->key(), event->modifiers());
   if (handled)

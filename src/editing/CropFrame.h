@@ -34,7 +34,6 @@ struct TCropMargins {
   bool operator==(const TCropMargins&) const = default;
 };
 
-
 // A picture of sw x sh stretched into `area` keeping its shape: the full
 // width with the top and bottom moved in, or the full height with the sides
 // moved in (by half the spare room, rounded half to even). An empty source

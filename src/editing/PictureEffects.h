@@ -19,9 +19,7 @@ struct TPictureEffects {
 // Brightness 255, contrast 0, saturation 255, exposure 0.
 inline constexpr TPictureEffects kNeutralEffects{};
 
-inline bool TPictureEffects::Neutral() const {
-  return *this == kNeutralEffects;
-}
+inline bool TPictureEffects::Neutral() const { return *this == kNeutralEffects; }
 inline bool TPictureEffects::ChangesColors() const {
   return Brightness != kNeutralEffects.Brightness || Contrast != kNeutralEffects.Contrast ||
          Saturation != kNeutralEffects.Saturation;

@@ -81,12 +81,9 @@ void CopyRegion(const TBitmap& frame, const QRect& area, TBitmap& out) {
 bool TWatermarkRenderer::Draw(TBitmap& frame, const TWmRec& item, std::size_t slot) {
   if (frame.Empty()) return false;
   switch (item.Kind) {
-    case TWmRec::wkText:
-      return DrawText(frame, item, slot);
-    case TWmRec::wkImage:
-      return DrawImage(frame, item);
-    default:
-      return false;
+    case TWmRec::wkText: return DrawText(frame, item, slot);
+    case TWmRec::wkImage: return DrawImage(frame, item);
+    default: return false;
   }
 }
 

@@ -50,11 +50,11 @@ class TWatermarkRenderer {
   };
   struct TTextLayer {
     TTextKey Key;
-    QRect Visible;     // the box's part inside the frame, frame pixels
-    QRect Ink;         // where glyphs cover anything, frame pixels
-    QImage Coverage;   // premultiplied glyphs over Visible
-    TBitmap Box;       // opaque boxes: background and text over Visible
-    TBitmap Scratch;   // transparent boxes: frame under Ink with the text
+    QRect Visible;    // the box's part inside the frame, frame pixels
+    QRect Ink;        // where glyphs cover anything, frame pixels
+    QImage Coverage;  // premultiplied glyphs over Visible
+    TBitmap Box;      // opaque boxes: background and text over Visible
+    TBitmap Scratch;  // transparent boxes: frame under Ink with the text
   };
 
   bool DrawText(TBitmap& frame, const TWmRec& item, std::size_t slot);

@@ -59,13 +59,9 @@ QRectF CentredResize(const QRectF& old, TWmGrip grip, QPointF pointer) {
   double halfW = old.width() / 2, halfH = old.height() / 2;
   switch (grip) {
     case TWmGrip::Left:
-    case TWmGrip::Right:
-      halfW = std::abs(pointer.x() - centre.x());
-      break;
+    case TWmGrip::Right: halfW = std::abs(pointer.x() - centre.x()); break;
     case TWmGrip::Top:
-    case TWmGrip::Bottom:
-      halfH = std::abs(pointer.y() - centre.y());
-      break;
+    case TWmGrip::Bottom: halfH = std::abs(pointer.y() - centre.y()); break;
     case TWmGrip::TopLeft:
     case TWmGrip::TopRight:
     case TWmGrip::BottomLeft:
@@ -74,8 +70,7 @@ QRectF CentredResize(const QRectF& old, TWmGrip grip, QPointF pointer) {
       halfH = std::abs(pointer.y() - centre.y());
       break;
     case TWmGrip::None:
-    case TWmGrip::Move:
-      return old;
+    case TWmGrip::Move: return old;
   }
   halfW = std::max(halfW, 2.0);
   halfH = std::max(halfH, 2.0);

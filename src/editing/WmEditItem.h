@@ -26,7 +26,7 @@ struct TWmLayer {
 };
 
 struct TWmItemRec {
-  TWmRec Rec;      // Kind, text or file, font, colours, window of seconds
+  TWmRec Rec;  // Kind, text or file, font, colours, window of seconds
   TWmLayer Layer;
 
   bool IsText() const { return Rec.Kind == TWmRec::wkText; }

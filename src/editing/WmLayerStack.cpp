@@ -35,8 +35,10 @@ bool TWmLayerStack::MoveUp(int row) {
   std::lock_guard lock(mutex_);
   if (row <= 0 || row >= int(rows_.size())) return false;
   std::swap(rows_[std::size_t(row)], rows_[std::size_t(row - 1)]);
-  if (selected_ == row) selected_ = row - 1;
-  else if (selected_ == row - 1) selected_ = row;
+  if (selected_ == row)
+    selected_ = row - 1;
+  else if (selected_ == row - 1)
+    selected_ = row;
   return true;
 }
 

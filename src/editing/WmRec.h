@@ -31,8 +31,8 @@ enum TFontStyle : unsigned { fsBold = 1u, fsItalic = 2u, fsUnderline = 4u, fsStr
 
 struct TWmFont {
   std::string Name;
-  int Size = 0;          // points
-  unsigned Style = 0;    // TFontStyle bits
+  int Size = 0;        // points
+  unsigned Style = 0;  // TFontStyle bits
   TColor Color = clWindowText;
 
   bool operator==(const TWmFont&) const = default;
@@ -65,12 +65,12 @@ class TWmRec {
   std::string ImageFile;
   std::int32_t ImageLeft = 0;
   std::int32_t ImageTop = 0;
-  std::int32_t ImageWidth = 0;   // size on the editor canvas only
+  std::int32_t ImageWidth = 0;  // size on the editor canvas only
   std::int32_t ImageHeight = 0;
   std::int32_t ImageAlpha = 0;
   std::int32_t Kind = wkText;
-  std::int32_t StartTime = 0;    // whole seconds, inclusive
-  std::int32_t EndTime = 0;      // whole seconds, inclusive
+  std::int32_t StartTime = 0;  // whole seconds, inclusive
+  std::int32_t EndTime = 0;    // whole seconds, inclusive
 
   // True when a frame at `ptsUs` microseconds lies in the item's window:
   // the time truncated to whole seconds is within StartTime..EndTime.

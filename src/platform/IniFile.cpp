@@ -136,8 +136,7 @@ std::string ResolvedTarget(const std::string& file) {
 
 // Writes the lines to a temporary file beside `file` and renames it over
 // `file`; the old content stays intact when anything fails.
-bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>& lines,
-                         bool bom) {
+bool SaveLinesAtomically(const std::string& file, const std::vector<std::string>& lines, bool bom) {
   std::string text = bom ? kByteOrderMark : "";
   for (const auto& l : lines) {
     text += l;

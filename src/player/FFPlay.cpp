@@ -33,7 +33,9 @@ bool TryLockFor(std::unique_lock<std::mutex>& lock, int ms) {
 
 }  // namespace
 
-TFFPlayer::TFFPlayer() { eventThread_ = std::thread([this] { EventThreadMain(); }); }
+TFFPlayer::TFFPlayer() {
+  eventThread_ = std::thread([this] { EventThreadMain(); });
+}
 
 TFFPlayer::~TFFPlayer() {
   {
@@ -212,9 +214,7 @@ void TFFPlayer::RunPlayLoop() {
 // False when the loop must end.
 bool TFFPlayer::HandleLoopEvent(const TLoopEvent& ev) {
   switch (ev.Kind) {
-    case leQuit:
-      CloseFile();
-      return false;
+    case leQuit: CloseFile(); return false;
     case leRefresh:
       if (engine_->HandleRefresh()) CheckPosition();
       return true;
@@ -223,9 +223,7 @@ bool TFFPlayer::HandleLoopEvent(const TLoopEvent& ev) {
       engine_->HandleRedisplay();
       return true;
     case leExpose:
-    case leAspect:
-      engine_->HandleRedisplay();
-      return true;
+    case leAspect: engine_->HandleRedisplay(); return true;
   }
   return true;
 }

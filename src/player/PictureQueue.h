@@ -49,8 +49,8 @@ struct TSlotQueue {
 };
 
 struct TPicture {
-  double Pts = 0;      // seconds
-  double Target = 0;   // display time on the NowSeconds() clock
+  double Pts = 0;     // seconds
+  double Target = 0;  // display time on the NowSeconds() clock
   std::int64_t Pos = -1;
   AVFrame* Frame = nullptr;  // owned reference; null until first filled
 };

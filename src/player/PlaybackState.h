@@ -59,9 +59,9 @@ struct TPlaybackState {
   std::atomic<int> SeekFlags{0};
   std::atomic<bool> SeekWhilePaused{false};
 
-  std::atomic<bool> Eof{false};          // end of input reached and every queue drained
-  std::atomic<bool> EndReported{false};  // psEnd was reported for this end
-  std::atomic<bool> Reading{false};      // the read thread is inside a blocking read
+  std::atomic<bool> Eof{false};            // end of input reached and every queue drained
+  std::atomic<bool> EndReported{false};    // psEnd was reported for this end
+  std::atomic<bool> Reading{false};        // the read thread is inside a blocking read
   std::atomic<bool> StalePictures{false};  // a seek happened: drop pictures decoded before it
   std::atomic<bool> RefreshPending{false};
   bool ImageSequence = false;

@@ -39,7 +39,7 @@ struct TEngineOptions {
   bool DisableAudio = false;
   bool DisableVideo = false;
   bool DisableDisplay = false;
-  int FrameWidth = 0;   // raw inputs only; 0 = from the file
+  int FrameWidth = 0;  // raw inputs only; 0 = from the file
   int FrameHeight = 0;
 };
 

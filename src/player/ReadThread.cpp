@@ -173,8 +173,7 @@ bool TPlayerEngine::OpenStream(int index) {
       subtitles_ = std::make_unique<TSubtitleDecoder>(s);
       subtitles_->Start();
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

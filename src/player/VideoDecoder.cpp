@@ -85,11 +85,8 @@ bool TVideoDecoder::TakeDecodedFrame() {
 bool TVideoDecoder::FeedDecoder() {
   TPacketKind kind = state_.Video.Queue.Get(packet_, true);
   switch (kind) {
-    case pkNone:
-      return false;
-    case pkFlush:
-      OnFlush();
-      return true;
+    case pkNone: return false;
+    case pkFlush: OnFlush(); return true;
     case pkEmpty:
       // Delayed pictures come out only once the decoder knows the stream ended.
       if (!drained_) {

@@ -60,7 +60,7 @@ class TVideoOutput {
   bool waveHasStart_ = false;
 
   std::mutex shownMutex_;
-  AVFrame* shown_ = nullptr;  // under shownMutex_
-  double shownPts_ = 0;       // under shownMutex_
+  AVFrame* shown_ = nullptr;           // under shownMutex_
+  double shownPts_ = 0;                // under shownMutex_
   TFrameConverter snapshotConverter_;  // under shownMutex_
 };

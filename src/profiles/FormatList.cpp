@@ -103,7 +103,8 @@ bool SaveGroupStates(const TFormatList& list, const std::string& settingsFile) {
   for (const auto& row : list.Rows()) {
     if (!row.Info.IsGroup) continue;
     ok = platform::WriteIniString(settingsFile, kGroupStateSection, std::to_string(row.Info.Code),
-                                  row.Info.Collapsed ? "1" : "0") && ok;
+                                  row.Info.Collapsed ? "1" : "0") &&
+         ok;
   }
   return ok;
 }

@@ -69,7 +69,7 @@ struct TFormatRowLook {
   bool Bold = false;
   int GlyphIndex = -1;  // expand glyph (16 x 16): 0 collapsed, 1 expanded; -1 none
   int GlyphX = 1;
-  int IconIndex = -1;   // group icon (20 x 20) by group number; -1 none
+  int IconIndex = -1;  // group icon (20 x 20) by group number; -1 none
   int IconX = 20;
   int TextX = 25;
   int TextY = 2;

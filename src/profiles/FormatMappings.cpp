@@ -25,14 +25,16 @@ bool Contains(const std::array<const char*, N>& names, const std::string& key) {
 }
 
 const std::array<TNamePair, 3> kVideoRenamed = {{
-    {"mpeg-4", "mpeg4"}, {"xvid", "libxvid"}, {"h264", "libx264"},
+    {"mpeg-4", "mpeg4"},
+    {"xvid", "libxvid"},
+    {"h264", "libx264"},
 }};
 
 // Display names that already are encoder names.
 const std::array<const char*, 24> kVideoSame = {
-    "3gp",  "3g2",        "mov",        "wmv1",    "wmv2",     "wmv3",  "flv",      "swf",
-    "msmpeg4", "msmpeg4v1", "msmpeg4v2", "mpeg1video", "mpeg2video", "h263", "h263p", "rawvideo",
-    "rv10", "rv20",       "dvvideo",    "huffyuv", "ljpeg",    "mjpeg", "svq1",     "zlib",
+    "3gp",     "3g2",       "mov",       "wmv1",       "wmv2",       "wmv3",  "flv",   "swf",
+    "msmpeg4", "msmpeg4v1", "msmpeg4v2", "mpeg1video", "mpeg2video", "h263",  "h263p", "rawvideo",
+    "rv10",    "rv20",      "dvvideo",   "huffyuv",    "ljpeg",      "mjpeg", "svq1",  "zlib",
 };
 
 const std::array<TNamePair, 20> kAudioRenamed = {{
@@ -63,7 +65,9 @@ const std::array<const char*, 8> kAudioSame = {
 };
 
 const std::array<TNamePair, 3> kChannels = {{
-    {"as source", "as source"}, {"mono 1 channel", "1"}, {"stereo 2 channels", "2"},
+    {"as source", "as source"},
+    {"mono 1 channel", "1"},
+    {"stereo 2 channels", "2"},
 }};
 
 const std::array<int, 12> kVolumePercents = {25,  50,  75,  100, 125, 150,

@@ -8,8 +8,8 @@
 namespace {
 
 const char* const kChoiceKeyNames[ckChoiceKeyCount] = {
-    "VideoSize",    "VideoBitRate", "FrameRate", "VideoEncoder", "AudioBitRate",
-    "SampleRate",   "AudioEncoder", "Channel",   "Volume",
+    "VideoSize",  "VideoBitRate", "FrameRate", "VideoEncoder", "AudioBitRate",
+    "SampleRate", "AudioEncoder", "Channel",   "Volume",
 };
 
 const char* const kTuningKeyNames[tkTuningKeyCount] = {
@@ -29,8 +29,8 @@ bool TuningPasses(TTuningKey key, const std::string& value) {
 
 // Ok writes the indexes in the dialog's box order, not the profile's.
 constexpr TChoiceKey kIndexWriteOrder[ckChoiceKeyCount] = {
-    ckVideoSize,  ckVideoBitRate, ckVideoEncoder, ckFrameRate,    ckSampleRate,
-    ckAudioBitRate, ckChannel,    ckVolume,       ckAudioEncoder,
+    ckVideoSize,    ckVideoBitRate, ckVideoEncoder, ckFrameRate,    ckSampleRate,
+    ckAudioBitRate, ckChannel,      ckVolume,       ckAudioEncoder,
 };
 
 // Ok's writes for one section, applied in order and saved with one file

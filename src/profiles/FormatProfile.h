@@ -91,9 +91,9 @@ class TFormatProfile {
   std::optional<std::vector<std::string>> Choices(TChoiceKey key) const;
   int DefaultIndex(TChoiceKey key) const;  // default 0
   // Fallbacks for a source value outside the list's range.
-  std::string ParaVideoBitRate() const;  // default "256"
-  std::string ParaSampleRate() const;    // default "44100"
-  std::string ParaAudioBitRate() const;  // default "128"
+  std::string ParaVideoBitRate() const;      // default "256"
+  std::string ParaSampleRate() const;        // default "44100"
+  std::string ParaAudioBitRate() const;      // default "128"
   std::string Tuning(TTuningKey key) const;  // default ""
   // The tuning values that pass their tests, as stored, in copy order.
   std::vector<std::pair<std::string, std::string>> H264TuningCopy() const;

@@ -113,8 +113,7 @@ TBoxCheck CheckBoxText(TChoiceKey box, const std::string& text) {
     case ckSampleRate:
       if (text == kAsSource || PositiveWhole(text, whole)) return {};
       return Invalid("Audio SampleRate is not a valid value!");
-    default:
-      return {};
+    default: return {};
   }
 }
 

@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "app/MediaPaths.h"
-#include "support/BatchTestSupport.h"
 #include "engine/probe/ReadableExtensions.h"
+#include "support/BatchTestSupport.h"
 
 namespace fs = std::filesystem;
 

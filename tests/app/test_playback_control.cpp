@@ -18,9 +18,7 @@ namespace {
 
 constexpr std::int64_t kSecond = 1000000;
 
-TPlaybackRules MainRules() {
-  return {};
-}
+TPlaybackRules MainRules() { return {}; }
 
 TPlaybackRules EditRules() {
   TPlaybackRules rules;

@@ -8,9 +8,9 @@
 #include "app/PreviewRules.h"
 #include "app/Snapshot.h"
 #include "app/UserInteraction.h"
-#include "support/BatchTestSupport.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
+#include "support/BatchTestSupport.h"
 
 #include <turbojpeg.h>
 

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "support/BatchTestSupport.h"
 #include "platform/Environment.h"
+#include "support/BatchTestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
 

@@ -13,12 +13,12 @@
 #include "app/FirstStart.h"
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
-#include "support/BatchTestSupport.h"
 #include "engine/common/MainThread.h"
 #include "engine/component/FFmpegVCL.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
 #include "profiles/FormatCatalog.h"
+#include "support/BatchTestSupport.h"
 #include "support/MediaFactory.h"
 
 namespace {

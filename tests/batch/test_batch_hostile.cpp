@@ -7,10 +7,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/BatchTestSupport.h"
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "profiles/FormatCatalog.h"
+#include "support/BatchTestSupport.h"
 #include "support/MediaFactory.h"
 
 namespace {

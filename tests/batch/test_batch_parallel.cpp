@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "app/BatchJobs.h"
-#include "support/BatchTestSupport.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
+#include "support/BatchTestSupport.h"
 #include "support/MediaFactory.h"
 
 namespace {
@@ -29,13 +29,9 @@ std::string ReadAll(const std::string& path) {
 }
 
 // Long enough for a file beside it to start and end meanwhile.
-std::string LongClip() {
-  return TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(12));
-}
+std::string LongClip() { return TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(12)); }
 
-bool IsPercent(const std::string& cell) {
-  return !cell.empty() && cell.back() == '%';
-}
+bool IsPercent(const std::string& cell) { return !cell.empty() && cell.back() == '%'; }
 
 class BatchParallel : public BatchRunTest {
  protected:

@@ -20,10 +20,10 @@ extern "C" {
 }
 
 #include "app/GlobalUnit.h"
-#include "support/BatchTestSupport.h"
 #include "engine/libav/FFmpegApi.h"
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
+#include "support/BatchTestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/EditPattern.h"
 #include "support/MediaFactory.h"
@@ -191,8 +191,8 @@ TEST_F(CatalogueCli, ZoomModesGiveTheBuildersFrames) {
     EXPECT_TRUE(IsBlack(PixelAt(bmp, x, 12, 2)));
     EXPECT_TRUE(IsBlack(PixelAt(bmp, x, 227, 2)));
   }
-  EXPECT_TRUE(ColourNear(PixelAt(bmp, 40, 97, 2), BandColour(0)));   // red band, shifted down
-  EXPECT_FALSE(IsBlack(PixelAt(bmp, 300, 200, 2)));                  // grey lower half
+  EXPECT_TRUE(ColourNear(PixelAt(bmp, 40, 97, 2), BandColour(0)));  // red band, shifted down
+  EXPECT_FALSE(IsBlack(PixelAt(bmp, 300, 200, 2)));                 // grey lower half
   std::filesystem::remove(Output(clip, "avi"));
 
   SetFormatKeys(104, {{"parazoom", "full"}});

@@ -23,11 +23,11 @@ extern "C" {
 }
 
 #include "app/GlobalUnit.h"
-#include "support/BatchTestSupport.h"
 #include "engine/libav/FFmpegApi.h"
 #include "engine/probe/AVProbe.h"
 #include "engine/probe/OutputCheck.h"
 #include "platform/IniFile.h"
+#include "support/BatchTestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
 
@@ -38,9 +38,7 @@ namespace {
 constexpr double kClipSeconds = 2.0;
 constexpr double kDurationTolerance = 0.15;
 
-MediaSpec Clip() {
-  return MediaSpec::Mp4().Size(176, 144).Seconds(kClipSeconds);
-}
+MediaSpec Clip() { return MediaSpec::Mp4().Size(176, 144).Seconds(kClipSeconds); }
 
 // A program found on the search path; "" when there is none.
 std::string OnPath(const std::string& name) {
@@ -193,9 +191,7 @@ struct TFormatCase {
   const char* AudioCodec;
 };
 
-void PrintTo(const TFormatCase& c, std::ostream* os) {
-  *os << "format " << c.Code;
-}
+void PrintTo(const TFormatCase& c, std::ostream* os) { *os << "format " << c.Code; }
 
 class EveryFormat : public ::testing::TestWithParam<TFormatCase> {
  protected:

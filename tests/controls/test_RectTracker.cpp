@@ -88,9 +88,9 @@ TEST_F(RectTrackerTest, EachHandleMovesItsEdges) {
     QRect expected;  // after a drag of (+7, +5) from (100, 100, 65, 65)
   };
   const Case cases[] = {
-      {T::dmLeft, {107, 100, 58, 65}},      {T::dmRight, {100, 100, 72, 65}},
-      {T::dmTop, {100, 105, 65, 60}},       {T::dmBottom, {100, 100, 65, 70}},
-      {T::dmTopLeft, {107, 105, 58, 60}},   {T::dmTopRight, {100, 105, 72, 60}},
+      {T::dmLeft, {107, 100, 58, 65}},       {T::dmRight, {100, 100, 72, 65}},
+      {T::dmTop, {100, 105, 65, 60}},        {T::dmBottom, {100, 100, 65, 70}},
+      {T::dmTopLeft, {107, 105, 58, 60}},    {T::dmTopRight, {100, 105, 72, 60}},
       {T::dmBottomLeft, {107, 100, 58, 70}}, {T::dmBottomRight, {100, 100, 72, 70}},
       {T::dmMove, {107, 105, 65, 65}},
   };

@@ -21,8 +21,8 @@
 
 #include "app/BatchDriver.h"
 #include "app/FilesRecord.h"
-#include "support/BatchTestSupport.h"
 #include "profiles/FormatProfile.h"
+#include "support/BatchTestSupport.h"
 #include "support/EditPattern.h"
 #include "support/MediaFactory.h"
 
@@ -40,9 +40,7 @@ struct TFamily {
   int Code;                             // format code of the catalogue
   int FixedWidth = 0, FixedHeight = 0;  // 0: the source's size
 };
-inline void PrintTo(const TFamily& f, std::ostream* os) {
-  *os << f.Name;
-}
+inline void PrintTo(const TFamily& f, std::ostream* os) { *os << f.Name; }
 
 // One format of every container family the program writes.
 inline const std::vector<TFamily>& Families() {

@@ -19,9 +19,7 @@ namespace {
 
 class EditFamilies : public EditTest, public ::testing::WithParamInterface<TFamily> {};
 
-int Clamp(double v) {
-  return int(std::clamp(v, 0.0, 255.0));
-}
+int Clamp(double v) { return int(std::clamp(v, 0.0, 255.0)); }
 
 // The effects as written for the program: saturation pulls each channel
 // toward or away from the pixel's grey, brightness then contrast (pivot 170)

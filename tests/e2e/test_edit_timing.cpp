@@ -18,9 +18,7 @@ namespace {
 
 const Rgb kRed{230, 30, 30}, kBlue{30, 30, 230}, kYellow{230, 230, 30}, kMagenta{255, 0, 255};
 
-bool Within(int n, int first, int last) {
-  return n >= first && n <= last;
-}
+bool Within(int n, int first, int last) { return n >= first && n <= last; }
 
 class EditFamilies : public EditTest, public ::testing::WithParamInterface<TFamily> {};
 
@@ -84,9 +82,7 @@ struct TSource {
   const char* Name;
   MediaSpec Spec;
 };
-void PrintTo(const TSource& s, std::ostream* os) {
-  *os << s.Name;
-}
+void PrintTo(const TSource& s, std::ostream* os) { *os << s.Name; }
 
 MediaSpec WithBFrames(MediaSpec spec) {
   spec.BFrames = 2;

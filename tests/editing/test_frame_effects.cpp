@@ -95,7 +95,7 @@ TEST(AdjustColors, ContrastExtremes) {
 
 TEST(AdjustColors, SaturationPullsTowardOrAwayFromGrey) {
   EXPECT_EQ(Colors({10, 20, 90}, 256, 0, 0), (Bgr{40, 40, 40}));
-  EXPECT_EQ(Colors({0, 1, 1}, 256, 0, 0), (Bgr{0, 0, 0}));        // grey truncates
+  EXPECT_EQ(Colors({0, 1, 1}, 256, 0, 0), (Bgr{0, 0, 0}));         // grey truncates
   EXPECT_EQ(Colors({10, 20, 90}, 256, 0, 512), (Bgr{0, 0, 140}));  // 2c - g, clamped
   EXPECT_EQ(Colors({10, 20, 90}, 256, 0, 255), (Bgr{10, 20, 90}));
 }
@@ -246,8 +246,8 @@ void ExpectOverlay(int dw, int dh, int sw, int sh, int ox, int oy, int alpha) {
       Bgr want{100, 50, 0};
       if (sx >= 0 && sy >= 0 && sx < sw && sy < sh)
         want = {Blend(100, sx, alpha), Blend(50, sy, alpha), Blend(0, 200, alpha)};
-      ASSERT_EQ(At(dest, x, y), want) << "pixel " << x << "," << y << " overlay at " << ox << ","
-                                      << oy << " alpha " << alpha;
+      ASSERT_EQ(At(dest, x, y), want)
+          << "pixel " << x << "," << y << " overlay at " << ox << "," << oy << " alpha " << alpha;
     }
 }
 
@@ -255,15 +255,15 @@ void ExpectOverlay(int dw, int dh, int sw, int sh, int ox, int oy, int alpha) {
 
 TEST(BlendOverlay, ClipsAtEveryEdgeAndMapsPixels) {
   ExpectOverlay(40, 20, 10, 6, 0, 0, 128);
-  ExpectOverlay(40, 20, 10, 6, -3, -2, 128);    // first rows and columns skipped
+  ExpectOverlay(40, 20, 10, 6, -3, -2, 128);  // first rows and columns skipped
   ExpectOverlay(40, 20, 15, 15, -10, -10, 77);
-  ExpectOverlay(40, 20, 10, 6, 35, 17, 200);    // cut at the right and bottom
-  ExpectOverlay(40, 20, 60, 30, -5, -4, 255);   // larger than the frame
-  ExpectOverlay(37, 9, 37, 9, 0, 0, 1);         // widths that leave a tail
-  ExpectOverlay(40, 20, 10, 6, 40, 0, 128);     // entirely outside: nothing
+  ExpectOverlay(40, 20, 10, 6, 35, 17, 200);   // cut at the right and bottom
+  ExpectOverlay(40, 20, 60, 30, -5, -4, 255);  // larger than the frame
+  ExpectOverlay(37, 9, 37, 9, 0, 0, 1);        // widths that leave a tail
+  ExpectOverlay(40, 20, 10, 6, 40, 0, 128);    // entirely outside: nothing
   ExpectOverlay(40, 20, 10, 6, -10, 0, 128);
   ExpectOverlay(40, 20, 10, 6, 0, -6, 128);
-  ExpectOverlay(40, 20, 10, 6, 5, 5, 0);        // alpha 0: unchanged
+  ExpectOverlay(40, 20, 10, 6, 5, 5, 0);  // alpha 0: unchanged
 }
 
 TEST(BlendOverlay, AlphaExtremesAndEmptyBitmaps) {

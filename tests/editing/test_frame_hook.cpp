@@ -21,9 +21,7 @@ namespace {
 
 constexpr std::int64_t Second = 1000000;
 
-TBitmap Flat(int w, int h, int grey) {
-  return Filled(w, h, {grey, grey, grey});
-}
+TBitmap Flat(int w, int h, int grey) { return Filled(w, h, {grey, grey, grey}); }
 
 // Every pixel distinct enough to tell where a picture was taken from.
 TBitmap Ramp(int w, int h) {
@@ -42,9 +40,12 @@ TDiff Compare(const TBitmap& before, const TBitmap& after, const QRect& box) {
   for (int y = 0; y < before.Height(); ++y)
     for (int x = 0; x < before.Width(); ++x) {
       const bool changed = !(At(before, x, y) == At(after, x, y));
-      if (!box.contains(x, y)) d.ChangedOutside += changed;
-      else if (changed) ++d.ChangedInside;
-      else ++d.SameInside;
+      if (!box.contains(x, y))
+        d.ChangedOutside += changed;
+      else if (changed)
+        ++d.ChangedInside;
+      else
+        ++d.SameInside;
     }
   return d;
 }

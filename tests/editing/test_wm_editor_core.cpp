@@ -380,8 +380,8 @@ TEST(WmPreview, BarArithmeticAndTheCropOutline) {
   const Bgr green{0, 128, 0}, grey{50, 50, 50};
   EXPECT_EQ(At(frame, 9, 40), green);
   EXPECT_EQ(At(frame, 10, 40), green);
-  EXPECT_EQ(At(frame, 11, 40), grey);   // inside: untouched
-  EXPECT_EQ(At(frame, 8, 40), grey);    // outside: untouched
+  EXPECT_EQ(At(frame, 11, 40), grey);  // inside: untouched
+  EXPECT_EQ(At(frame, 8, 40), grey);   // outside: untouched
   EXPECT_EQ(At(frame, 50, 7), green);
   EXPECT_EQ(At(frame, 80, 40), green);
   EXPECT_EQ(At(frame, 50, 76), green);
@@ -397,9 +397,10 @@ TEST(WmPreview, BarArithmeticAndTheCropOutline) {
 
 TEST(WmColors, TheNamedColoursComeInTheDesktopsOrder) {
   const auto& colours = NamedColors();
-  const char* first[] = {"Black", "Maroon", "Green",  "Olive",   "Navy", "Purple", "Teal",
-                         "Gray",  "Silver", "Red",    "Lime",    "Yellow", "Blue", "Fuchsia",
-                         "Aqua",  "White",  "Money Green", "Sky Blue", "Cream", "Medium Gray"};
+  const char* first[] = {"Black",  "Maroon",      "Green",    "Olive",   "Navy",
+                         "Purple", "Teal",        "Gray",     "Silver",  "Red",
+                         "Lime",   "Yellow",      "Blue",     "Fuchsia", "Aqua",
+                         "White",  "Money Green", "Sky Blue", "Cream",   "Medium Gray"};
   ASSERT_GT(colours.size(), std::size(first));
   for (std::size_t i = 0; i < std::size(first); ++i) EXPECT_STREQ(colours[i].Name, first[i]);
   EXPECT_EQ(colours[9].Color, 0x0000FFu);   // red in 0x00BBGGRR

@@ -19,16 +19,9 @@ struct TTarget {
   const char* Options;
 };
 const TTarget kTargets[] = {
-    {"out.mp4", ""},
-    {"out.mp3", ""},
-    {"out.avi", ""},
-    {"out.wav", ""},
-    {"out.ogg", ""},
-    {"out.mkv", "acodec=ac3"},
-    {"out.mpg", ""},
-    {"out.flv", ""},
-    {"out.3gp", "s=176x144"},
-    {"out.wma", ""},
+    {"out.mp4", ""},          {"out.mp3", ""},           {"out.avi", ""}, {"out.wav", ""},
+    {"out.ogg", ""},          {"out.mkv", "acodec=ac3"}, {"out.mpg", ""}, {"out.flv", ""},
+    {"out.3gp", "s=176x144"}, {"out.wma", ""},
 };
 constexpr std::size_t kTargetCount = std::size(kTargets);
 constexpr const char* kOutputSizeCap = "fs=4000000";

@@ -14,11 +14,11 @@
 #include <string>
 
 #include "app/UserInteraction.h"
-#include "support/BatchTestSupport.h"
-#include "gui/widgets/FormatListBox.h"
 #include "gui/common/QtHandOver.h"
+#include "gui/widgets/FormatListBox.h"
 #include "gui/windows/main/winMain.h"
 #include "platform/Environment.h"
+#include "support/BatchTestSupport.h"
 #include "support/UserInput.h"
 
 // Answers boxes like TDefaultUserInteraction, but the answer to questions
@@ -60,7 +60,9 @@ class MainWindowTest : public ::testing::Test {
   static bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
     return WaitWithEvents(done, ms);
   }
-  static void Idle(int ms) { WaitWithEvents([] { return false; }, ms); }
+  static void Idle(int ms) {
+    WaitWithEvents([] { return false; }, ms);
+  }
   // Lines the "open" command received.
   std::vector<std::string> Opened() const {
     std::vector<std::string> lines;

@@ -4,11 +4,11 @@
 // session bus).
 #include <QAbstractItemModel>
 #include <QDBusConnection>
-#include <QToolButton>
-#include <QStandardPaths>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 #include <atomic>
 #include <mutex>

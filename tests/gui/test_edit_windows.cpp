@@ -7,13 +7,13 @@
 #include <QToolButton>
 
 #include "EditTestSupport.h"
-#include "support/ModalWindow.h"
 #include "app/GlobalUnit.h"
 #include "controls/RectTracker.h"
 #include "controls/Tracker2.h"
 #include "gui/windows/edit/WinCrop.h"
 #include "gui/windows/edit/WinTrim.h"
 #include "platform/IniFile.h"
+#include "support/ModalWindow.h"
 
 namespace {
 
@@ -27,10 +27,13 @@ class EditMenuTest : public EditWindowTest {
   // closed by it.
   template <class W>
   void Open(QAction* action, const std::function<void(W&)>& inside) {
-    EXPECT_TRUE(WhileModal<W>([action] { action->trigger(); }, [&](W& w) {
-      ASSERT_TRUE(WaitFor([&] { return w.Player().Position() >= 0 || !w.Player().FileOpen(); }));
-      inside(w);
-    }));
+    EXPECT_TRUE(WhileModal<W>([action] { action->trigger(); },
+                              [&](W& w) {
+                                ASSERT_TRUE(WaitFor([&] {
+                                  return w.Player().Position() >= 0 || !w.Player().FileOpen();
+                                }));
+                                inside(w);
+                              }));
   }
 };
 

@@ -12,8 +12,8 @@
 #include <filesystem>
 
 #include "EditTestSupport.h"
-#include "support/ModalWindow.h"
 #include "gui/windows/dialogs/WinFileInfo.h"
+#include "support/ModalWindow.h"
 
 namespace {
 

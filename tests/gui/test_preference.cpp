@@ -20,12 +20,12 @@
 #include <sstream>
 
 #include "GuiTestSupport.h"
-#include "support/ModalWindow.h"
 #include "app/FolderChoice.h"
 #include "app/GlobalUnit.h"
 #include "gui/windows/dialogs/WinDirectory.h"
 #include "gui/windows/dialogs/WinPreference.h"
 #include "platform/IniFile.h"
+#include "support/ModalWindow.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <csignal>
 #include <sys/types.h>
+#include <csignal>
 
 #include "support/MediaFactory.h"
 

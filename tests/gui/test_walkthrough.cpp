@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "app/PreviewRules.h"
-#include "support/BatchTestSupport.h"
 #include "editing/TrimRange.h"
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "profiles/FormatList.h"
+#include "support/BatchTestSupport.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
 #include "support/XDisplay.h"
@@ -31,9 +31,7 @@ using namespace std::chrono_literals;
 constexpr const char* kTitle = "Quor MP4 to AVI Converter";
 constexpr int kRowHeight = 20;
 
-std::string QuorPath() {
-  return QCoreApplication::applicationDirPath().toStdString() + "/quor";
-}
+std::string QuorPath() { return QCoreApplication::applicationDirPath().toStdString() + "/quor"; }
 
 // Turns until `done` holds; false after `timeout`.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -527,10 +527,12 @@ TEST_F(WaterMarkTest, WhatOkStoresIsWhatTheConversionDraws) {
   // The same path as Start, without the progress window.
   main_->Batch().SetProgressView(nullptr);
   ASSERT_TRUE(main_->Batch().Start());
-  ASSERT_TRUE(WaitFor([&] {
-    const auto& n = main_->Batch().Notices();
-    return !n.empty() && n.back().TaskIndex == -1;
-  }, 60000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const auto& n = main_->Batch().Notices();
+        return !n.empty() && n.back().TaskIndex == -1;
+      },
+      60000));
   ASSERT_TRUE(main_->Batch().Notices().front().Completed)
       << main_->Batch().Notices().front().ErrorMessage;
   const std::string output = main_->Batch().OutputFiles().front();

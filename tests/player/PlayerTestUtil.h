@@ -98,7 +98,8 @@ inline bool WaitFor(TQueuedHandOver& ho, const std::function<bool()>& done, int 
 }
 
 inline void PumpFor(TQueuedHandOver& ho, int ms) {
-  WaitFor(ho, [] { return false; }, ms);
+  WaitFor(
+      ho, [] { return false; }, ms);
 }
 
 // A fixture with a player, a recording display and a hand-over whose main
@@ -116,7 +117,8 @@ class PlayerTest : public ::testing::Test {
   }
   bool OpenClip(const std::string& path) { return player.Open(path, &display); }
   bool WaitPictures(int n, int ms = 5000) {
-    return WaitFor(handOver, [&] { return display.Count() >= n; }, ms);
+    return WaitFor(
+        handOver, [&] { return display.Count() >= n; }, ms);
   }
 
   TQueuedHandOver handOver;

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 #include <memory>
+#include <thread>
 
 #include "PlayerTestUtil.h"
 
@@ -92,7 +92,8 @@ TEST_F(PlayerTest, SeekWhilePausedShowsTheTargetAndStaysPaused) {
   for (std::int64_t target : {std::int64_t(1920000), std::int64_t(480000)}) {
     player.Seek(target, 1, true);
     int expected = int(target / 40000);
-    EXPECT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() == expected; }, 2000))
+    EXPECT_TRUE(WaitFor(
+        handOver, [&] { return display.LastNumber() == expected; }, 2000))
         << "shown " << display.LastNumber() << ", wanted " << expected;
     EXPECT_TRUE(player.Paused());
     std::int64_t pts = -1;
@@ -112,7 +113,8 @@ TEST_F(PlayerTest, TheLastOfQuickSeeksWins) {
   player.Pause();
   for (std::int64_t target = 400000; target < 2400000; target += 400000) player.Seek(target, 1);
   player.Seek(2400000, 1, true);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() == 60; }, 2000))
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return display.LastNumber() == 60; }, 2000))
       << "shown " << display.LastNumber();
   EXPECT_TRUE(player.Paused());
 }
@@ -121,12 +123,14 @@ TEST_F(PlayerTest, SeekBeyondTheEndGoesToTheEnd) {
   ASSERT_TRUE(OpenClip(Clip3s()));
   ASSERT_TRUE(WaitPictures(1));
   player.Seek(60000000, 0, true);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return log.Count(psEnd) == 1; }, 3000));
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return log.Count(psEnd) == 1; }, 3000));
 }
 
 TEST_F(PlayerTest, EndWithVideoIsReportedOnce) {
   ASSERT_TRUE(OpenClip(TestMedia::Get(MediaSpec::Mp4().Seconds(2))));
-  ASSERT_TRUE(WaitFor(handOver, [&] { return log.Count(psEnd) >= 1; }, 5000));
+  ASSERT_TRUE(WaitFor(
+      handOver, [&] { return log.Count(psEnd) >= 1; }, 5000));
   PumpFor(handOver, 600);
   EXPECT_EQ(log.Count(psEnd), 1);
   EXPECT_FALSE(player.Paused()) << "the file stays open at its end";
@@ -138,7 +142,8 @@ TEST_F(PlayerTest, EndOfAudioOnlyIsReportedRepeatedly) {
   EXPECT_EQ(log.FrameWidth, -1);
   EXPECT_EQ(log.FrameHeight, -1);
   ASSERT_TRUE(WaitPictures(1)) << "the wave display draws";
-  ASSERT_TRUE(WaitFor(handOver, [&] { return log.Count(psEnd) >= 3; }, 5000));
+  ASSERT_TRUE(WaitFor(
+      handOver, [&] { return log.Count(psEnd) >= 3; }, 5000));
   std::int64_t pts = 0;
   EXPECT_TRUE(player.CurrentFrame(pts).Empty());
   EXPECT_EQ(pts, -1);
@@ -151,7 +156,8 @@ TEST_F(PlayerTest, StepShowsOnePictureAndPausesAgain) {
   PumpFor(handOver, 200);
   int before = display.LastNumber();
   player.Step();
-  EXPECT_TRUE(WaitFor(handOver, [&] { return player.Paused(); }, 1000));
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return player.Paused(); }, 1000));
   PumpFor(handOver, 300);
   EXPECT_GT(display.LastNumber(), before);
   EXPECT_LE(display.LastNumber(), before + 3);
@@ -227,7 +233,8 @@ TEST_F(PlayerTest, DamagedFilesPlayOrFailCleanly) {
   for (const std::string& path : {TestMedia::Corrupted(MediaSpec::Mp4().Seconds(2)),
                                   TestMedia::Truncated(MediaSpec::Mkv().Seconds(2), 0.5)}) {
     if (OpenClip(path)) {
-      WaitFor(handOver, [&] { return log.Count(psEnd) > 0; }, 4000);
+      WaitFor(
+          handOver, [&] { return log.Count(psEnd) > 0; }, 4000);
       auto t = Clock::now();
       player.Stop(true);
       EXPECT_LT(ElapsedMs(t), 1000) << path;
@@ -303,7 +310,8 @@ TEST_F(PlayerTest, SeekToTheStartAndAspectChangesWhilePaused) {
   });
   ASSERT_TRUE(OpenClip(Clip3s()));
   EXPECT_EQ(player.ScreenWidth(), 400);
-  ASSERT_TRUE(WaitFor(handOver, [&] { return display.LastNumber() >= 20; }, 3000));
+  ASSERT_TRUE(WaitFor(
+      handOver, [&] { return display.LastNumber() >= 20; }, 3000));
   player.Pause();
   // At or before 0 the ranged seek has an empty range; the plain seek moves.
   player.Seek(-5, 0, true);
@@ -337,7 +345,8 @@ TEST_F(PlayerTest, WaveDisplayDrawsTheToneAndEventsCanStayOffTheMainThread) {
     for (int y = 0; y < waves.Height(); ++y) white += waves.ScanLine(y)[x * 3] == 255;
   // Two channel bands with a 0.5-level sine: far more than the separator line.
   EXPECT_GT(white, waves.Width() * 20);
-  EXPECT_TRUE(WaitFor(handOver, [&] { return bool(*offMain); }, 1000));
+  EXPECT_TRUE(WaitFor(
+      handOver, [&] { return bool(*offMain); }, 1000));
 }
 
 // Names the library would misread or that are no valid UTF-8 play as the
@@ -350,7 +359,10 @@ TEST_F(PlayerTest, UnusualFileNamesPlay) {
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1));
-  const std::string names[] = {"Grüße 日本 🎬.mp4", "Gr\xfc\xdf" "e.mp4", "take:1.mp4"};
+  const std::string names[] = {"Grüße 日本 🎬.mp4",
+                               "Gr\xfc\xdf"
+                               "e.mp4",
+                               "take:1.mp4"};
   for (const std::string& name : names) fs::copy_file(clip, dir / name);
 
   const fs::path before = fs::current_path();

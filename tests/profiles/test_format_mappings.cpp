@@ -51,7 +51,7 @@ TEST(VolumeMapping, OnlyOfferedPercentages) {
   EXPECT_EQ(VolumeToEngine("25%"), "64");
   EXPECT_EQ(VolumeToEngine("100%"), "256");
   EXPECT_EQ(VolumeToEngine("400%"), "1024");
-  EXPECT_EQ(VolumeToEngine("250x"), "640");  // any unit character
+  EXPECT_EQ(VolumeToEngine("250x"), "640");       // any unit character
   EXPECT_EQ(VolumeToEngine("150\u2030"), "384");  // a multi-byte one too
   EXPECT_FALSE(VolumeToEngine("110%"));
   EXPECT_FALSE(VolumeToEngine("150"));  // the last digit is taken as the unit

@@ -44,9 +44,9 @@ bool IsVideoFormat(int code) { return code < 200; }
 // family names it, an MPEG-2 target writes DVD streams, anything else is
 // guessed from the output file's extension.
 const AVOutputFormat* MuxerOf(const TFormatProfile& p) {
-  static const std::set<std::string> videoFamilies = {"ipod", "3gp", "3g2", "avi", "psp", "mov",
+  static const std::set<std::string> videoFamilies = {"ipod", "3gp", "3g2",    "avi", "psp", "mov",
                                                       "vcd",  "flv", "mpegts", "vob", "asf", "dv"};
-  static const std::set<std::string> audioFamilies = {"amr", "ac3", "asf", "aiff", "au", "voc",
+  static const std::set<std::string> audioFamilies = {"amr",  "ac3", "asf", "aiff",     "au", "voc",
                                                       "flac", "flv", "avi", "matroska", "mmf"};
   const std::string family = profiles::LowerCase(p.Format());
   const auto& known = IsVideoFormat(p.Code()) ? videoFamilies : audioFamilies;

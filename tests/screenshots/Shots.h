@@ -32,7 +32,7 @@ using TShotFunction = std::function<void(TShotContext&)>;
 // Registers a shot; `order` sorts them (the main window first).
 int RegisterShot(int order, const char* name, TShotFunction shot);
 
-#define QUOR_SHOT(order, name) \
-  static void Shot_##name(TShotContext& ctx); \
+#define QUOR_SHOT(order, name)                                                       \
+  static void Shot_##name(TShotContext& ctx);                                        \
   static const int kShotRegistered_##name = RegisterShot(order, #name, Shot_##name); \
   static void Shot_##name(TShotContext& ctx)

@@ -23,6 +23,4 @@ QUOR_SHOT(45, fileinfo) {
   ShowInfo(ctx, ctx.Clips[1], "fileinfo");
 }
 
-QUOR_SHOT(46, fileinfo_audio) {
-  ShowInfo(ctx, TestMedia::Get(MediaSpec::Mp3()), "fileinfo-audio");
-}
+QUOR_SHOT(46, fileinfo_audio) { ShowInfo(ctx, TestMedia::Get(MediaSpec::Mp3()), "fileinfo-audio"); }

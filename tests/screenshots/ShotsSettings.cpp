@@ -7,8 +7,8 @@
 
 #include "Shots.h"
 #include "gui/widgets/FormatListBox.h"
-#include "gui/windows/settings/WinSettings.h"
 #include "gui/windows/main/winMain.h"
+#include "gui/windows/settings/WinSettings.h"
 #include "support/UserInput.h"
 
 namespace {

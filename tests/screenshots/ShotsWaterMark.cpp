@@ -7,8 +7,8 @@
 
 #include "Shots.h"
 #include "app/UserInteraction.h"
-#include "gui/windows/watermark/WinWaterMark.h"
 #include "gui/windows/main/winMain.h"
+#include "gui/windows/watermark/WinWaterMark.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "Shots.h"
 #include "app/GlobalUnit.h"
 #include "engine/libav/FFmpegLoader.h"
-#include "gui/program/Application.h"
 #include "gui/common/QtHandOver.h"
 #include "gui/common/Theme.h"
+#include "gui/program/Application.h"
 #include "gui/windows/main/winMain.h"
 #include "platform/Environment.h"
 #include "support/MediaFactory.h"
@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
   platform::SetEnv("HOME", (outDir + "/home").toStdString());
   QDir().mkpath(outDir + "/home");
   platform::SetEnv("SDL_AUDIODRIVER", "dummy");
-  platform::SetEnv("QUOR_OPEN_COMMAND", "true");  // snapshots and folders open nothing
+  platform::SetEnv("QUOR_OPEN_COMMAND", "true");      // snapshots and folders open nothing
   platform::SetEnv("QUOR_SHUTDOWN_COMMAND", "true");  // and a batch never powers off
 
   TQuorApplication app(argc, argv);

@@ -11,17 +11,17 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <thread>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/BatchDriver.h"
-#include "engine/component/FFmpegVCL.h"
 #include "app/FirstStart.h"
 #include "app/GlobalUnit.h"
 #include "app/SourceList.h"
 #include "engine/common/MainThread.h"
+#include "engine/component/FFmpegVCL.h"
 #include "platform/Environment.h"
 
 class TScratchFolder {

@@ -16,15 +16,11 @@ Rgb PixelOf(const TBitmap& bmp, int x, int y) {
   return {p[2], p[1], p[0]};
 }
 
-int Luma(const Rgb& c) {
-  return (c.R * 299 + c.G * 587 + c.B * 114) / 1000;
-}
+int Luma(const Rgb& c) { return (c.R * 299 + c.G * 587 + c.B * 114) / 1000; }
 
 // Steps are measured in brightness: colour is kept at half the resolution
 // (and placed by each scaler its own way), brightness at full.
-int Distance(const Rgb& a, const Rgb& b) {
-  return std::abs(Luma(a) - Luma(b));
-}
+int Distance(const Rgb& a, const Rgb& b) { return std::abs(Luma(a) - Luma(b)); }
 
 // Average colour of the pixels whose centres lie in `a`, clipped to the
 // bitmap (at least the pixel under the area's centre).
@@ -47,9 +43,7 @@ Rgb Average(const TBitmap& bmp, const TArea& a) {
 
 // Row or column k/8 of a picture `size` long, rounded up: the first pixel
 // of a part that starts there.
-int Eighth(int size, int k) {
-  return (k * size + 7) / 8;
-}
+int Eighth(int size, int k) { return (k * size + 7) / 8; }
 
 // The first pixel of cell i of `count` cells over [from, to).
 int CellStart(int from, int to, int i, int count) {
@@ -100,9 +94,7 @@ TArea EditFreeBand(int w, int h) {
   return {0, double(Eighth(h, 6)), double(w), double(h - Eighth(h, 6))};
 }
 
-Rgb EditPatchColour(int patch) {
-  return kPatches[std::clamp(patch, 0, EditPatchCount - 1)];
-}
+Rgb EditPatchColour(int patch) { return kPatches[std::clamp(patch, 0, EditPatchCount - 1)]; }
 
 void DrawEditPattern(TBitmap& bmp, int n) {
   const int w = bmp.Width(), h = bmp.Height();
@@ -141,9 +133,7 @@ int ReadEditFrameNumber(const TBitmap& out, const TPictureMap& map) {
   return n;
 }
 
-bool IsBlack(const Rgb& c) {
-  return c.R < 40 && c.G < 40 && c.B < 40;
-}
+bool IsBlack(const Rgb& c) { return c.R < 40 && c.G < 40 && c.B < 40; }
 
 TArea PictureArea(const TBitmap& out) {
   const int w = out.Width(), h = out.Height();

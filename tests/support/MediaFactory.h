@@ -44,8 +44,8 @@
 // What to write. Chain the setters on one of the presets:
 //   MediaSpec::Avi().Size(321, 241).Seconds(1.5)
 struct MediaSpec {
-  std::string Format = "mp4";       // muxer short name: mp4, avi, matroska, mpegts, wav, mp3, ...
-  std::string Extension;            // empty: the muxer's first extension
+  std::string Format = "mp4";  // muxer short name: mp4, avi, matroska, mpegts, wav, mp3, ...
+  std::string Extension;       // empty: the muxer's first extension
   std::string VideoCodec = "libx264";  // encoder name; empty = no video stream
   std::string AudioCodec = "aac";      // encoder name; empty = no audio stream
   std::string SubtitleCodec;           // text subtitle encoder ("subrip" for Matroska,
@@ -53,27 +53,27 @@ struct MediaSpec {
                                        // "Cue <n>" at every whole second n, shown 0.5 s.
   int Width = 320;
   int Height = 240;
-  int FpsNum = 25;                  // frame rate as a fraction (29.97 = 30000/1001)
+  int FpsNum = 25;  // frame rate as a fraction (29.97 = 30000/1001)
   int FpsDen = 1;
-  double Duration = 2.0;            // seconds of picture and of sound
+  double Duration = 2.0;  // seconds of picture and of sound
   int SampleRate = 44100;
-  int Channels = 2;                 // 6 = 5.1
+  int Channels = 2;  // 6 = 5.1
   double ToneHz = 440.0;
-  double ToneLevel = 0.5;           // peak, 0..1 of full scale
-  int VideoBitRate = 0;             // bit/s; 0 = the generator's quality default
-  int BFrames = 0;                  // B-frames between references (reordered time stamps)
-  int AudioBitRate = 0;             // bit/s; 0 = the encoder's default
-  std::string PixelFormat;          // empty = the encoder's first supported format
+  double ToneLevel = 0.5;   // peak, 0..1 of full scale
+  int VideoBitRate = 0;     // bit/s; 0 = the generator's quality default
+  int BFrames = 0;          // B-frames between references (reordered time stamps)
+  int AudioBitRate = 0;     // bit/s; 0 = the encoder's default
+  std::string PixelFormat;  // empty = the encoder's first supported format
   std::map<std::string, std::string> Metadata;  // file tags (title, artist, ...)
-  std::string Language;             // "language" tag of every stream when not empty
-  bool Interlaced = false;          // odd rows show the next frame's pattern (a later
-                                    // field), so the moving square combs at its edges
-  bool Noise = false;               // grain over the bottom half, different in every
-                                    // frame, so an encoder needs all the bits it is given
-  bool EditPattern = false;         // the edit pattern of EditPattern.h instead of the
-                                    // one described above
-  int VideoDelay = 0;               // frames: the first picture's time stamp (the sound
-                                    // still starts at 0), a video stream that starts late
+  std::string Language;                         // "language" tag of every stream when not empty
+  bool Interlaced = false;                      // odd rows show the next frame's pattern (a later
+                                                // field), so the moving square combs at its edges
+  bool Noise = false;                           // grain over the bottom half, different in every
+                       // frame, so an encoder needs all the bits it is given
+  bool EditPattern = false;  // the edit pattern of EditPattern.h instead of the
+                             // one described above
+  int VideoDelay = 0;        // frames: the first picture's time stamp (the sound
+                             // still starts at 0), a video stream that starts late
 
   // Presets (2 s, 320x240 at 25 fps, 44.1 kHz stereo 440 Hz unless said).
   static MediaSpec Mp4();        // H.264 + AAC in MP4
@@ -85,22 +85,62 @@ struct MediaSpec {
   static MediaSpec AudioOnly();  // AAC in MP4 without video
   static MediaSpec VideoOnly();  // H.264 in MP4 without audio
 
-  MediaSpec& Size(int w, int h) { Width = w; Height = h; return *this; }
-  MediaSpec& Fps(int num, int den = 1) { FpsNum = num; FpsDen = den; return *this; }
-  MediaSpec& Seconds(double s) { Duration = s; return *this; }
-  MediaSpec& Audio(int rate, int channels) { SampleRate = rate; Channels = channels; return *this; }
-  MediaSpec& Tone(double hz, double level) { ToneHz = hz; ToneLevel = level; return *this; }
-  MediaSpec& NoVideo() { VideoCodec.clear(); return *this; }
-  MediaSpec& NoAudio() { AudioCodec.clear(); return *this; }
-  MediaSpec& Subtitles(const std::string& codec) { SubtitleCodec = codec; return *this; }
+  MediaSpec& Size(int w, int h) {
+    Width = w;
+    Height = h;
+    return *this;
+  }
+  MediaSpec& Fps(int num, int den = 1) {
+    FpsNum = num;
+    FpsDen = den;
+    return *this;
+  }
+  MediaSpec& Seconds(double s) {
+    Duration = s;
+    return *this;
+  }
+  MediaSpec& Audio(int rate, int channels) {
+    SampleRate = rate;
+    Channels = channels;
+    return *this;
+  }
+  MediaSpec& Tone(double hz, double level) {
+    ToneHz = hz;
+    ToneLevel = level;
+    return *this;
+  }
+  MediaSpec& NoVideo() {
+    VideoCodec.clear();
+    return *this;
+  }
+  MediaSpec& NoAudio() {
+    AudioCodec.clear();
+    return *this;
+  }
+  MediaSpec& Subtitles(const std::string& codec) {
+    SubtitleCodec = codec;
+    return *this;
+  }
   MediaSpec& Tag(const std::string& key, const std::string& value) {
     Metadata[key] = value;
     return *this;
   }
-  MediaSpec& Interlace() { Interlaced = true; return *this; }
-  MediaSpec& Grainy() { Noise = true; return *this; }
-  MediaSpec& ForEdits() { EditPattern = true; return *this; }
-  MediaSpec& VideoLate(int frames) { VideoDelay = frames; return *this; }
+  MediaSpec& Interlace() {
+    Interlaced = true;
+    return *this;
+  }
+  MediaSpec& Grainy() {
+    Noise = true;
+    return *this;
+  }
+  MediaSpec& ForEdits() {
+    EditPattern = true;
+    return *this;
+  }
+  MediaSpec& VideoLate(int frames) {
+    VideoDelay = frames;
+    return *this;
+  }
 
   // Stable text of every field; the cache name is derived from it.
   std::string Key() const;
@@ -163,7 +203,7 @@ bool DecodeFrame(const std::string& path, int index, TBitmap& out);
 bool DecodeFrameAt(const std::string& path, std::int64_t timeUs, TBitmap& out);
 
 struct VideoStats {
-  bool Ok = false;           // a video stream was found and decoded
+  bool Ok = false;  // a video stream was found and decoded
   int Width = 0, Height = 0;
   int Frames = 0;            // decoded frames
   double FirstPts = 0;       // seconds, of the first decoded frame
@@ -176,7 +216,7 @@ struct VideoStats {
 VideoStats ScanVideo(const std::string& path);
 
 struct AudioStats {
-  bool Ok = false;           // an audio stream was found and decoded
+  bool Ok = false;  // an audio stream was found and decoded
   int SampleRate = 0, Channels = 0;
   std::int64_t Samples = 0;  // per channel
   double Duration = 0;       // Samples / SampleRate, seconds

@@ -226,8 +226,8 @@ bool ForEachFrame(const std::string& path,
     if (!ToBitmap(f, bmp)) return false;
     // A picture without a time (the last one of some files) follows the one before.
     const double t = f->best_effort_timestamp != AV_NOPTS_VALUE ? in.Seconds(f) - origin
-                     : any                                       ? last + step
-                                                                 : 0.0;
+                     : any                                      ? last + step
+                                                                : 0.0;
     any = true;
     last = t;
     return onFrame(bmp, t);

@@ -23,9 +23,7 @@ std::string FindProgram(const std::string& program) {
 }
 
 // Lets the program under test handle what it was just sent.
-void Settle() {
-  std::this_thread::sleep_for(std::chrono::milliseconds(60));
-}
+void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(60)); }
 
 }  // namespace
 
@@ -110,9 +108,7 @@ bool TXDisplay::WaitForWindowGone(const std::string& title, std::chrono::millise
   return false;
 }
 
-void TXDisplay::MoveTo(int x, int y) {
-  Xdo({"mousemove", std::to_string(x), std::to_string(y)});
-}
+void TXDisplay::MoveTo(int x, int y) { Xdo({"mousemove", std::to_string(x), std::to_string(y)}); }
 
 void TXDisplay::Click(int x, int y) {
   MoveTo(x, y);
@@ -132,10 +128,6 @@ void TXDisplay::Drag(int fromX, int fromY, int toX, int toY, int step) {
   Xdo({"mouseup", "1"});
 }
 
-void TXDisplay::Key(const std::string& keys) {
-  Xdo({"key", keys});
-}
+void TXDisplay::Key(const std::string& keys) { Xdo({"key", keys}); }
 
-void TXDisplay::Type(const std::string& text) {
-  Xdo({"type", "--delay", "40", text});
-}
+void TXDisplay::Type(const std::string& text) { Xdo({"type", "--delay", "40", text}); }

@@ -42,12 +42,12 @@ class TBandWorkers {
   const int threads_;
   std::vector<std::thread> helpers_;
   std::mutex mutex_;
-  std::condition_variable wake_;   // helpers: a run started or stop
-  std::condition_variable idle_;   // caller: the last job ended
+  std::condition_variable wake_;  // helpers: a run started or stop
+  std::condition_variable idle_;  // caller: the last job ended
   const TJob* job_ = nullptr;
   int count_ = 0;
-  int next_ = 0;      // next job index to hand out
-  int running_ = 0;   // jobs handed out and not ended
+  int next_ = 0;     // next job index to hand out
+  int running_ = 0;  // jobs handed out and not ended
   std::uint64_t run_ = 0;
   bool stop_ = false;
   std::exception_ptr error_;

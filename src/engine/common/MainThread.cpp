@@ -8,12 +8,8 @@ namespace {
 std::atomic<IMainThreadHandOver*> g_handOver{nullptr};
 }
 
-void SetMainThreadHandOver(IMainThreadHandOver* handOver) {
-  g_handOver = handOver;
-}
-IMainThreadHandOver* MainThreadHandOver() {
-  return g_handOver;
-}
+void SetMainThreadHandOver(IMainThreadHandOver* handOver) { g_handOver = handOver; }
+IMainThreadHandOver* MainThreadHandOver() { return g_handOver; }
 
 void RunOnMainThread(const std::function<void()>& call) {
   IMainThreadHandOver* h = g_handOver;
@@ -65,9 +61,7 @@ struct TQueuedHandOver::Pending {
 
 TQueuedHandOver::TQueuedHandOver() : owner_(std::this_thread::get_id()) {}
 
-bool TQueuedHandOver::IsMainThread() const {
-  return std::this_thread::get_id() == owner_;
-}
+bool TQueuedHandOver::IsMainThread() const { return std::this_thread::get_id() == owner_; }
 
 void TQueuedHandOver::RunAndWait(const std::function<void()>& call) {
   if (IsMainThread()) {

@@ -37,4 +37,3 @@ class TManualEvent {
   std::condition_variable cond_;
   bool set_;
 };
-

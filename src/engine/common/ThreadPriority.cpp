@@ -1,9 +1,9 @@
 #include "engine/common/ThreadPriority.h"
 
-#include <cerrno>
 #include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <cerrno>
 
 int NiceIncrement(TThreadPriority priority) {
   switch (priority) {

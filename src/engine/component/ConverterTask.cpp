@@ -40,9 +40,7 @@ void TFFmpeg::AttachInputProbe(int index) {
   probe->Attach(InputFile(index));
 }
 
-bool TFFmpeg::TaskCompleted() const {
-  return Completed() && !TaskFailed();
-}
+bool TFFmpeg::TaskCompleted() const { return Completed() && !TaskFailed(); }
 
 bool TFFmpeg::TaskFailed() const {
   std::lock_guard lock(stateMutex_);

@@ -19,9 +19,7 @@ struct TNoticeQueue::State {
 
 TNoticeQueue::TNoticeQueue() : state_(std::make_shared<State>()) {}
 
-TNoticeQueue::~TNoticeQueue() {
-  Close();
-}
+TNoticeQueue::~TNoticeQueue() { Close(); }
 
 void TNoticeQueue::Start() {
   std::lock_guard lock(state_->mutex);

@@ -1,8 +1,8 @@
 // The packet loop: choosing the input, reading and correcting packets,
 // decoding, stream copy, writing through the bitstream filters, join
 // segments and the end of a conversion.
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <thread>

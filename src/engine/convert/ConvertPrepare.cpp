@@ -43,9 +43,7 @@ bool IsDvMuxer(const AVOutputFormat* format) {
 }
 
 // Muxers that cannot write sound alone: DV frames carry it beside a picture.
-bool MuxerNeedsVideo(const AVOutputFormat* format) {
-  return IsDvMuxer(format);
-}
+bool MuxerNeedsVideo(const AVOutputFormat* format) { return IsDvMuxer(format); }
 
 bool HasStream(const TOutputFile& file, AVMediaType type) {
   for (const auto& s : file.Streams)
@@ -238,10 +236,8 @@ void TCustomFFmpeg::SetUpCopy(TOutputStream& ost) {
       if (options_.AudioVolume != 256)
         throw FFmpegException("-acodec copy and -vol are incompatible (frames are not decoded)");
       break;
-    case AVMEDIA_TYPE_SUBTITLE:
-      break;
-    default:
-      throw FFmpegException("invalid codec_type of output stream");
+    case AVMEDIA_TYPE_SUBTITLE: break;
+    default: throw FFmpegException("invalid codec_type of output stream");
   }
   AVCodecParameters* out = ost.St->codecpar;
   std::uint32_t wantedTag = ost.Enc->codec_tag;
@@ -330,8 +326,7 @@ void TCustomFFmpeg::SetUpEncode(TOutputStream& ost) {
       }
       break;
     }
-    default:
-      throw FFmpegException("invalid codec_type of output stream");
+    default: throw FFmpegException("invalid codec_type of output stream");
   }
   ost.EncodingNeeded = true;
   ist.DecodingNeeded = true;

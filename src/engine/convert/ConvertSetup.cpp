@@ -299,8 +299,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
         file->Decoders[i] = forced[2];
         if (o.SubtitleDisable) st->discard = AVDISCARD_ALL;
         break;
-      default:
-        break;
+      default: break;
     }
   }
 

@@ -69,22 +69,22 @@ std::string Fmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
 struct TInputFile {
   ~TInputFile();
   std::string Name;
-  AVFormatContext* Ctx = nullptr;      // closed by the destructor
-  std::int64_t TsOffset = 0;           // µs added to every packet time
+  AVFormatContext* Ctx = nullptr;  // closed by the destructor
+  std::int64_t TsOffset = 0;       // µs added to every packet time
   std::array<double, MaxStreams> TsScale{};
   // The source's own time line: a packet time less the offset that the
   // opening (and a join) added, as the stream's time base rounds it, less
   // the container's start, is its time from the source's start. Kept apart
   // from TsOffset, which a time-stamp discontinuity changes, so that this
   // time line stays continuous.
-  std::int64_t SourceOffset = 0;       // µs
-  std::int64_t SourceStart = 0;        // µs
+  std::int64_t SourceOffset = 0;         // µs
+  std::int64_t SourceStart = 0;          // µs
   std::vector<const AVCodec*> Decoders;  // per stream: forced by name, or null
   // Loop state.
   bool EndReached = false;
   bool NoPacket = false;
-  int FirstStream = 0;                 // index of its first record in the input table
-  int StreamCount = 0;                 // streams when the table was built
+  int FirstStream = 0;  // index of its first record in the input table
+  int StreamCount = 0;  // streams when the table was built
 };
 
 // One input stream of a run.
@@ -92,38 +92,38 @@ struct TInputStream {
   int FileIndex = 0;
   int StreamIndex = 0;
   AVStream* St = nullptr;
-  const AVCodec* Decoder = nullptr;    // entry; null = registered decoder
-  TCodecContextPtr Dec;                // opened decoder
+  const AVCodec* Decoder = nullptr;  // entry; null = registered decoder
+  TCodecContextPtr Dec;              // opened decoder
   bool Discard = true;
   bool DecodingNeeded = false;
   std::int64_t RateEmuStart = 0;
-  std::int64_t NextPts = INT64_MIN;    // µs
-  std::int64_t Pts = 0;                // µs
+  std::int64_t NextPts = INT64_MIN;  // µs
+  std::int64_t Pts = 0;              // µs
   bool IsStart = true;
   bool PastRecordingTime = false;
   bool Flushed = false;
   bool MultiFrameWarned = false;
   float Quality = 0;
-  TDeinterlacer Deinterlacer;          // "deinterlace": ahead of the hooks
+  TDeinterlacer Deinterlacer;  // "deinterlace": ahead of the hooks
 };
 
 // One output stream: created with its output file, completed by the
 // preparation of a run.
 struct TOutputStream {
   ~TOutputStream();
-  int FileIndex = 0;                   // index of its output file
-  int Index = 0;                       // stream index inside the file
+  int FileIndex = 0;  // index of its output file
+  int Index = 0;      // stream index inside the file
   AVStream* St = nullptr;
   AVMediaType Type = AVMEDIA_TYPE_UNKNOWN;
-  bool Copy = false;                   // stream copy instead of encoding
-  const AVCodec* Encoder = nullptr;    // entry; null = registered encoder
-  TCodecContextPtr Enc;                // encoder context (settings, then opened)
+  bool Copy = false;                 // stream copy instead of encoding
+  const AVCodec* Encoder = nullptr;  // entry; null = registered encoder
+  TCodecContextPtr Enc;              // encoder context (settings, then opened)
   bool EncoderOpen = false;
   bool EncoderFlushed = false;
-  int Mpeg4Level = 0;                  // written into the encoder's headers; 0: left alone
-  std::string BitstreamFilters;        // "name[=opts],..." from the pending chain
+  int Mpeg4Level = 0;            // written into the encoder's headers; 0: left alone
+  std::string BitstreamFilters;  // "name[=opts],..." from the pending chain
   TBsfPtr Bsf;
-  float Quality = 0;                   // "qscale" x 118, or from the packets
+  float Quality = 0;  // "qscale" x 118, or from the packets
 
   // Run state.
   TInputStream* Source = nullptr;
@@ -132,9 +132,9 @@ struct TOutputStream {
   bool EncodingNeeded = false;
   bool Active = true;
   std::int64_t FrameNumber = 0;
-  std::int64_t PacketsOut = 0;         // encoded packets received (video)
-  std::int64_t SyncOpts = 0;           // encoder time-base units expected so far
-  double CurrentTime = 0;              // seconds of the last written packet end
+  std::int64_t PacketsOut = 0;  // encoded packets received (video)
+  std::int64_t SyncOpts = 0;    // encoder time-base units expected so far
+  double CurrentTime = 0;       // seconds of the last written packet end
   std::int64_t LastVideoPts = INT64_MIN;
   TFramePtr LastPicture;  // video: the last picture encoded
   bool WroteSomething = false;
@@ -148,7 +148,7 @@ struct TOutputStream {
   TGraphPtr Graph;
   AVFilterContext* FilterSrc = nullptr;
   AVFilterContext* FilterSink = nullptr;
-  std::string VideoFilters;            // the user chain of this stream
+  std::string VideoFilters;  // the user chain of this stream
 
   // Audio: conversion to the encoder's format, sample FIFO, encoder clock.
   bool ResampleNeeded = false;
@@ -162,12 +162,12 @@ struct TOutputStream {
   // of any other size can leave it two samples short, which it does not
   // survive (the process aborts).
   std::vector<int> AudioFrameSizes;
-  std::int64_t AudioTimeShift = 0;     // added to packet times (AudioTimeShift())
-  std::int64_t AudioNextPts = 0;       // samples handed to the encoder
-  std::vector<std::uint8_t> Work;      // subtitle encoding buffer
+  std::int64_t AudioTimeShift = 0;  // added to packet times (AudioTimeShift())
+  std::int64_t AudioNextPts = 0;    // samples handed to the encoder
+  std::vector<std::uint8_t> Work;   // subtitle encoding buffer
 
   // Quality of the last encoded video packet (from its side data).
-  int LastQuality = -1;                // lambda units
+  int LastQuality = -1;  // lambda units
   int LastPictType = 0;
   std::array<std::uint64_t, 4> LastErrors{};
   std::array<std::uint64_t, 4> TotalErrors{};
@@ -181,8 +181,8 @@ struct TOutputFile {
   ~TOutputFile();
   bool GotPackets() const;  // some stream of it wrote a packet
   std::string Name;
-  AVFormatContext* Ctx = nullptr;      // freed by the destructor (file closed)
-  TOutputTarget Target;                // where Ctx->pb writes until it is kept
+  AVFormatContext* Ctx = nullptr;  // freed by the destructor (file closed)
+  TOutputTarget Target;            // where Ctx->pb writes until it is kept
   std::vector<std::unique_ptr<TOutputStream>> Streams;
   std::int64_t Preload = -1;  // µs for the muxer's "preload" option; -1: the muxer has none
   bool HeaderWritten = false;

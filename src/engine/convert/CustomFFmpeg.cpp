@@ -3,9 +3,9 @@
 // ConvertSetup.cpp, the run in ConvertPrepare/ConvertLoop/…Output.cpp.
 #include "engine/convert/CustomFFmpeg.h"
 
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdio>
-#include <unistd.h>
 
 #include "engine/common/FFmpegException.h"
 #include "engine/convert/ConvertStreams.h"

@@ -22,8 +22,8 @@ struct TVHookPicture {
 
 extern "C" {
 typedef int (*TVHookConfigure)(void** ctx, int argc, char* argv[]);
-typedef void (*TVHookProcess)(void* ctx, TVHookPicture* picture, int pixFmt, int width,
-                              int height, std::int64_t pts);
+typedef void (*TVHookProcess)(void* ctx, TVHookPicture* picture, int pixFmt, int width, int height,
+                              std::int64_t pts);
 typedef void (*TVHookRelease)(void* ctx);
 }
 

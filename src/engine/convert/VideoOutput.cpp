@@ -45,8 +45,7 @@ void TCustomFFmpeg::PreProcessVideoFrame(TInputStream& ist, AVFrame* frame) {
 std::int64_t TCustomFFmpeg::SourceTime(const TInputStream& ist) const {
   const TInputFile& file = *inputFiles_[size_t(ist.FileIndex)];
   std::int64_t pts = ist.Pts;
-  const double scale =
-      ist.StreamIndex < MaxStreams ? file.TsScale[size_t(ist.StreamIndex)] : 0.0;
+  const double scale = ist.StreamIndex < MaxStreams ? file.TsScale[size_t(ist.StreamIndex)] : 0.0;
   if (scale != 0) pts = std::llrint(double(pts) / scale);
   // The packets got the offset in their own time base, rounded.
   const AVRational tb = ist.St->time_base;

@@ -3,9 +3,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <climits>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/FFmpegLogger.h"
@@ -38,8 +38,8 @@ const TLibraryItem kItems[liLibraryCount] = {
 
 // Dependency order: a library comes after every library it needs (avdevice
 // needs SDL, so SDL from the folder must be there before avdevice asks for it).
-const TLibraryIndex kLoadOrder[liLibraryCount] = {liCRT, liAVUtil, liSWResample, liSWScale,
-    liAVCodec, liAVFormat, liAVFilter, liSDL, liAVDevice};
+const TLibraryIndex kLoadOrder[liLibraryCount] = {
+    liCRT, liAVUtil, liSWResample, liSWScale, liAVCodec, liAVFormat, liAVFilter, liSDL, liAVDevice};
 
 struct MissingSymbol : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -91,8 +91,7 @@ void ForEachSlot(TLibraryIndex index, Visit&& visit) {
     case liSWResample:
 #include "engine/libav/api/swresample.inc"
       break;
-    default:
-      break;
+    default: break;
   }
 #undef QUOR_API
 }

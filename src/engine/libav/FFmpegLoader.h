@@ -34,27 +34,27 @@ constexpr TLibrarySet LibBit(TLibraryIndex i) { return TLibrarySet(1) << i; }
 
 // What the converter needs; the probe and the player name their own sets.
 constexpr TLibrarySet ConverterLibraries = LibBit(liAVCodec) | LibBit(liAVFilter) |
-    LibBit(liAVFormat) | LibBit(liAVUtil) | LibBit(liSWScale) | LibBit(liCRT) |
-    LibBit(liSWResample);
-constexpr TLibrarySet ProbeLibraries = LibBit(liAVCodec) | LibBit(liAVFormat) |
-    LibBit(liAVUtil) | LibBit(liSWScale) | LibBit(liCRT);
+                                           LibBit(liAVFormat) | LibBit(liAVUtil) |
+                                           LibBit(liSWScale) | LibBit(liCRT) | LibBit(liSWResample);
+constexpr TLibrarySet ProbeLibraries =
+    LibBit(liAVCodec) | LibBit(liAVFormat) | LibBit(liAVUtil) | LibBit(liSWScale) | LibBit(liCRT);
 constexpr TLibrarySet PlayerLibraries = ConverterLibraries | LibBit(liSDL);
 constexpr TLibrarySet AllLibraries = (TLibrarySet(1) << liLibraryCount) - 1;
 
 // Constant description of one library.
 struct TLibraryItem {
   TLibraryIndex Index;
-  const char* Name;   // base name, e.g. "avcodec"
-  int Version;        // major version (soname), -1 when the name carries none
+  const char* Name;      // base name, e.g. "avcodec"
+  int Version;           // major version (soname), -1 when the name carries none
   const char* FileName;  // the file loaded when the status names none
 };
 
 // Per-library state.
 struct TLibraryStatus {
   TLibraryIndex Index;
-  std::string FileName;   // empty: the item's file name; otherwise used unchanged
-  void* Handle = nullptr; // dlopen handle
-  bool Loaded = false;    // the function table is resolved
+  std::string FileName;    // empty: the item's file name; otherwise used unchanged
+  void* Handle = nullptr;  // dlopen handle
+  bool Loaded = false;     // the function table is resolved
 };
 
 class TFFmpegLoader {

@@ -15,8 +15,8 @@ namespace {
 
 std::atomic<TFFLogger*> g_current{nullptr};
 
-const char* const kLevelNames[] = {"quiet", "panic", "fatal", "error",
-                                   "warning", "info", "verbose", "debug"};
+const char* const kLevelNames[] = {"quiet",   "panic", "fatal",   "error",
+                                   "warning", "info",  "verbose", "debug"};
 
 // The library hands us C varargs on its own threads: nothing may unwind
 // through it.

@@ -57,8 +57,8 @@ struct TLogInfo {
   std::string LogMsg;
 };
 
-using TLogEvent = std::function<void(const void* sender, std::uint32_t threadID,
-                                     TLogLevel logLevel, const std::string& logMsg)>;
+using TLogEvent = std::function<void(const void* sender, std::uint32_t threadID, TLogLevel logLevel,
+                                     const std::string& logMsg)>;
 // A sink sees every delivered message, on the thread that logged it.
 using TLogSink = std::function<void(const TLogInfo& info)>;
 

@@ -385,8 +385,7 @@ void TFrameConverter::FinishDrawnPicture() {
             std::memcpy(out.data[p] + ptrdiff_t(y / 2) * out.linesize[p],
                         src.data[p] + ptrdiff_t(y / 2) * src.linesize[p], size_t(chromaBytes));
           break;
-        case TBitmap::TRowState::Taken:
-          break;
+        case TBitmap::TRowState::Taken: break;
       }
     }
   });

@@ -132,7 +132,7 @@ class TFrameConverter : private TBitmap::TSource {
 
   std::unique_ptr<TBitmap> bitmap_;
   std::unique_ptr<TBandWorkers> workers_;  // made on first use
-  std::uint8_t* buffer_ = nullptr;  // media-library memory
+  std::uint8_t* buffer_ = nullptr;         // media-library memory
   int bufferSize_ = 0;
   TPicture bufferPic_;  // the buffer as a BGR picture of the bitmap's size
   TPicture last_;       // the picture last converted (not owned)

@@ -48,9 +48,7 @@ std::string FollowLinks(const std::string& name) {
 
 }  // namespace
 
-TOutputTarget::~TOutputTarget() {
-  RemoveOwnFiles();
-}
+TOutputTarget::~TOutputTarget() { RemoveOwnFiles(); }
 
 int TOutputTarget::Open(const std::string& name, AVIOContext** pb) {
   *pb = nullptr;

@@ -21,10 +21,14 @@ bool IsValidUtf8(const std::string& s) {
     if (c < 0x80) continue;
     int extra;
     unsigned cp, min;
-    if ((c & 0xE0) == 0xC0) extra = 1, cp = c & 0x1F, min = 0x80;
-    else if ((c & 0xF0) == 0xE0) extra = 2, cp = c & 0x0F, min = 0x800;
-    else if ((c & 0xF8) == 0xF0) extra = 3, cp = c & 0x07, min = 0x10000;
-    else return false;
+    if ((c & 0xE0) == 0xC0)
+      extra = 1, cp = c & 0x1F, min = 0x80;
+    else if ((c & 0xF0) == 0xE0)
+      extra = 2, cp = c & 0x0F, min = 0x800;
+    else if ((c & 0xF8) == 0xF0)
+      extra = 3, cp = c & 0x07, min = 0x10000;
+    else
+      return false;
     if (end - p < extra) return false;
     for (int i = 0; i < extra; ++i, ++p) {
       if ((*p & 0xC0) != 0x80) return false;

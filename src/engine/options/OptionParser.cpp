@@ -19,15 +19,9 @@ using THandler = std::function<void(TOptionParser& p, TOptionState& s, const std
                                     const std::string& value)>;
 
 // A Boolean option is on for every value but "0" (an empty value included).
-bool Bool(const std::string& v) {
-  return v != "0";
-}
-int Int(const std::string& v) {
-  return StrToIntStrict(v);
-}
-float Float(const std::string& v) {
-  return static_cast<float>(StrToFloatStrict(v));
-}
+bool Bool(const std::string& v) { return v != "0"; }
+int Int(const std::string& v) { return StrToIntStrict(v); }
+float Float(const std::string& v) { return static_cast<float>(StrToFloatStrict(v)); }
 
 std::string ShortNumber(double v) {
   char text[32];
@@ -351,9 +345,7 @@ void TOptionParser::SetSubtitleCodec(const std::string& value) {
   SetCodecName(state_.SubtitleCodecName, state_.SubtitleStreamCopy, value);
 }
 
-void TOptionParser::SetVideoFilters(const std::string& value) {
-  state_.VideoFilters = value;
-}
+void TOptionParser::SetVideoFilters(const std::string& value) { state_.VideoFilters = value; }
 
 void TOptionParser::SetRecordingTime(std::int64_t us) {
   state_.RecordingTime = us;
@@ -366,9 +358,7 @@ void TOptionParser::SetStartTime(std::int64_t us) {
   state_.StartTime = us;
 }
 
-void TOptionParser::SetTimestamp(std::int64_t unixSeconds) {
-  state_.RecordTimestamp = unixSeconds;
-}
+void TOptionParser::SetTimestamp(std::int64_t unixSeconds) { state_.RecordTimestamp = unixSeconds; }
 
 void TOptionParser::SetFileFormat(const std::string& value) {
   if (value == "pgmyuv") {

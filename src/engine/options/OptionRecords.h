@@ -35,67 +35,67 @@ struct TStreamInfo {
 };
 
 struct TInputOptions {
-  std::string FileName;                 // AddTask fills it when empty
-  std::string FileFormat;               // "f"
+  std::string FileName;                   // AddTask fills it when empty
+  std::string FileFormat;                 // "f"
   std::int64_t StartTime = OptionNoTime;  // microseconds; "ss"
-  std::int32_t ProgramID = -1;          // "programid" when >= 0
-  std::string ExtraOptions;             // option lines (SplitOptionText)
+  std::int32_t ProgramID = -1;            // "programid" when >= 0
+  std::string ExtraOptions;               // option lines (SplitOptionText)
 };
 
 struct TOutputOptions {
-  std::string FileName;                 // SetOutputFile fills it when empty
-  std::string FileFormat;               // "f"
-  std::int32_t PacketSize = -1;         // "packetsize" when > 0
-  std::int32_t MuxRate = -1;            // "muxrate" when > 0
-  float MuxDelay = -1.0f;               // seconds; "muxdelay" when > 0
-  float MuxPreload = -1.0f;             // seconds; "muxpreload" when > 0
-  std::string AudioCodec;               // default audio codec ("acodec")
-  std::string AudioPreset;              // default audio preset ("apre")
-  bool DisableAudio = false;            // "an"
-  std::int32_t AudioVolume = -1;        // "vol" when >= 0
-  std::int32_t AudioChannels = -1;      // "ac" when > 0
-  std::int32_t AudioSampleRate = -1;    // "ar" when > 0
-  std::int32_t AudioBitRate = -1;       // bit/s; "ab" when > 0
+  std::string FileName;                     // SetOutputFile fills it when empty
+  std::string FileFormat;                   // "f"
+  std::int32_t PacketSize = -1;             // "packetsize" when > 0
+  std::int32_t MuxRate = -1;                // "muxrate" when > 0
+  float MuxDelay = -1.0f;                   // seconds; "muxdelay" when > 0
+  float MuxPreload = -1.0f;                 // seconds; "muxpreload" when > 0
+  std::string AudioCodec;                   // default audio codec ("acodec")
+  std::string AudioPreset;                  // default audio preset ("apre")
+  bool DisableAudio = false;                // "an"
+  std::int32_t AudioVolume = -1;            // "vol" when >= 0
+  std::int32_t AudioChannels = -1;          // "ac" when > 0
+  std::int32_t AudioSampleRate = -1;        // "ar" when > 0
+  std::int32_t AudioBitRate = -1;           // bit/s; "ab" when > 0
   std::int32_t AudioBitRateTolerance = -1;  // "abt" when > 0
-  std::string AudioLanguage;            // "alang", always
-  std::int32_t AudioSync = 0;           // "async", always
-  std::string AudioTag;                 // "atag" when not empty
-  std::string VideoCodec;               // default video codec ("vcodec")
-  std::string VideoPreset;              // default video preset ("vpre")
-  bool DisableVideo = false;            // "vn"
-  std::string FrameRate;                // "r" when not empty
-  std::string FrameSize;                // default frame size ("s")
-  std::string FrameAspectRatio;         // "aspect" when not empty
-  std::int32_t CropTop = -1;            // "croptop" when > 0
-  std::int32_t CropBottom = -1;         // "cropbottom" when > 0
-  std::int32_t CropLeft = -1;           // "cropleft" when > 0
-  std::int32_t CropRight = -1;          // "cropright" when > 0
-  std::int32_t GopSize = -1;            // "g" when > 0
-  std::int32_t VideoBitRate = -1;       // bit/s; "vb" when > 0
-  std::int32_t VideoMaxRate = -1;       // "maxrate" when > 0
-  std::int32_t VideoMinRate = -1;       // "minrate" when > 0
+  std::string AudioLanguage;                // "alang", always
+  std::int32_t AudioSync = 0;               // "async", always
+  std::string AudioTag;                     // "atag" when not empty
+  std::string VideoCodec;                   // default video codec ("vcodec")
+  std::string VideoPreset;                  // default video preset ("vpre")
+  bool DisableVideo = false;                // "vn"
+  std::string FrameRate;                    // "r" when not empty
+  std::string FrameSize;                    // default frame size ("s")
+  std::string FrameAspectRatio;             // "aspect" when not empty
+  std::int32_t CropTop = -1;                // "croptop" when > 0
+  std::int32_t CropBottom = -1;             // "cropbottom" when > 0
+  std::int32_t CropLeft = -1;               // "cropleft" when > 0
+  std::int32_t CropRight = -1;              // "cropright" when > 0
+  std::int32_t GopSize = -1;                // "g" when > 0
+  std::int32_t VideoBitRate = -1;           // bit/s; "vb" when > 0
+  std::int32_t VideoMaxRate = -1;           // "maxrate" when > 0
+  std::int32_t VideoMinRate = -1;           // "minrate" when > 0
   std::int32_t VideoBitRateTolerance = -1;  // "bt" when > 0
-  std::int32_t VideoBufSize = -1;       // "bufsize" when > 0
-  std::int32_t VideoSync = -1;          // "vsync", always
-  std::string VideoTag;                 // "vtag" when not empty
-  std::string VideoFilters;             // default video filter chain ("vf")
-  std::string VideoLanguage;            // "vlang", always
-  std::string SubtitleCodec;            // default subtitle codec ("scodec")
-  std::string SubtitlePreset;           // default subtitle preset ("spre")
-  bool DisableSubtitle = false;         // "sn"
-  std::string SubtitleLanguage;         // "slang", always
-  bool InputSync = false;               // "isync", always
-  bool CopyTimestamps = false;          // "copyts"
-  std::int64_t StartTime = OptionNoTime;  // microseconds; "ss" when set
+  std::int32_t VideoBufSize = -1;           // "bufsize" when > 0
+  std::int32_t VideoSync = -1;              // "vsync", always
+  std::string VideoTag;                     // "vtag" when not empty
+  std::string VideoFilters;                 // default video filter chain ("vf")
+  std::string VideoLanguage;                // "vlang", always
+  std::string SubtitleCodec;                // default subtitle codec ("scodec")
+  std::string SubtitlePreset;               // default subtitle preset ("spre")
+  bool DisableSubtitle = false;             // "sn"
+  std::string SubtitleLanguage;             // "slang", always
+  bool InputSync = false;                   // "isync", always
+  bool CopyTimestamps = false;              // "copyts"
+  std::int64_t StartTime = OptionNoTime;    // microseconds; "ss" when set
   std::int64_t Duration =
       OptionNoTime;  // microseconds; "t" when set (also the task's total duration)
   TStreamInfo Metadata;
-  std::int32_t Target = 0;              // 0 none, 1 "vcd", 2 "svcd", 3 "dvd"
-  std::int32_t TargetNorm = 0;          // 0 "auto", 1 "pal", 2 "ntsc", other "auto"
-  std::int32_t TargetDefaultNorm = 1;   // when "auto" cannot decide: 1 "pal", other "ntsc"
-  bool CustomHook = false;              // route decoded video frames through OnCustomHook
-  bool Join = false;                    // passed to the output opener
-  std::string ExtraOptions;             // option lines (SplitOptionText)
+  std::int32_t Target = 0;             // 0 none, 1 "vcd", 2 "svcd", 3 "dvd"
+  std::int32_t TargetNorm = 0;         // 0 "auto", 1 "pal", 2 "ntsc", other "auto"
+  std::int32_t TargetDefaultNorm = 1;  // when "auto" cannot decide: 1 "pal", other "ntsc"
+  bool CustomHook = false;             // route decoded video frames through OnCustomHook
+  bool Join = false;                   // passed to the output opener
+  std::string ExtraOptions;            // option lines (SplitOptionText)
 };
 
 // Give every field its default. The defaults above are the same, so a fresh
@@ -105,7 +105,7 @@ void InitOutputOptions(TOutputOptions& options);
 
 // One option as the engine's dispatcher takes it.
 struct TOptionLine {
-  std::string Name;   // lower case
+  std::string Name;  // lower case
   std::string Value;
   bool operator==(const TOptionLine&) const = default;
 };

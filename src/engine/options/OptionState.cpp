@@ -5,9 +5,7 @@
 
 namespace {
 
-bool ValidType(AVMediaType type) {
-  return type >= 0 && type < MediaTypeCount;
-}
+bool ValidType(AVMediaType type) { return type >= 0 && type < MediaTypeCount; }
 
 // Copies one option's current value; the typed paths keep full precision
 // where a round trip through text would not.
@@ -49,9 +47,7 @@ void CopyOneOption(void* source, void* target, const AVOption* o) {
 
 }  // namespace
 
-TGenericOptionStore::~TGenericOptionStore() {
-  Free();
-}
+TGenericOptionStore::~TGenericOptionStore() { Free(); }
 
 void TGenericOptionStore::Free() {
   // Once the libraries are gone the contexts can only be dropped.
@@ -101,14 +97,10 @@ AVCodecContext* TGenericOptionStore::CodecContext(AVMediaType type) const {
 
 int TGenericOptionStore::TypeMask(AVMediaType type) {
   switch (type) {
-    case AVMEDIA_TYPE_VIDEO:
-      return OptMaskVideo;
-    case AVMEDIA_TYPE_AUDIO:
-      return OptMaskAudio;
-    case AVMEDIA_TYPE_SUBTITLE:
-      return OptMaskSubtitle;
-    default:
-      return 0;
+    case AVMEDIA_TYPE_VIDEO: return OptMaskVideo;
+    case AVMEDIA_TYPE_AUDIO: return OptMaskAudio;
+    case AVMEDIA_TYPE_SUBTITLE: return OptMaskSubtitle;
+    default: return 0;
   }
 }
 

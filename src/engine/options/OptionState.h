@@ -36,12 +36,12 @@ struct AVDictionary;
 struct SwsContext;
 
 // Table sizes.
-constexpr int MaxStreams = 20;       // per-file stream tables (itsscale, streamid)
-constexpr int MaxFiles = 20;         // input and output files of one task
-constexpr int MaxStreamMaps = 400;   // "map" entries
-constexpr int MaxMetaDataMaps = 20;  // "map_meta_data" entries
+constexpr int MaxStreams = 20;         // per-file stream tables (itsscale, streamid)
+constexpr int MaxFiles = 20;           // input and output files of one task
+constexpr int MaxStreamMaps = 400;     // "map" entries
+constexpr int MaxMetaDataMaps = 20;    // "map_meta_data" entries
 constexpr int MaxAudioVolume = 65536;  // "vol": 256 times the loudness
-constexpr int MediaTypeCount = 5;    // video, audio, data, subtitle, attachment
+constexpr int MediaTypeCount = 5;      // video, audio, data, subtitle, attachment
 
 constexpr std::int64_t UnlimitedRecordingTime = INT64_MAX;
 constexpr int UnlimitedFrames = INT32_MAX;
@@ -168,7 +168,7 @@ struct TPendingOptions {
   // opened; false when it is the input's own, which then only says that the
   // picture keeps the input's pixel shape through crops and scaling.
   bool FrameAspectGiven = false;
-  int FramePixFmt = -1;        // "pix_fmt"; -1 = none (AVPixelFormat)
+  int FramePixFmt = -1;  // "pix_fmt"; -1 = none (AVPixelFormat)
   int CropTop = 0, CropBottom = 0, CropLeft = 0, CropRight = 0;
   AVRational FrameRate{0, 0};               // "r"; 0/0 = none
   float VideoQScale = 0;                    // "qscale"; 0 = none
@@ -205,12 +205,12 @@ struct TPendingOptions {
   // "ac" (or a target) asked for AudioChannels; otherwise they are the
   // input's, and an encoder that cannot take that many gets its nearest.
   bool AudioChannelsGiven = false;
-  int AudioSampleFmt = -1;               // "sample_fmt"; -1 = none (AVSampleFormat)
-  std::string AudioCodecName;            // "acodec"; empty = none
-  bool AudioStreamCopy = false;          // "acodec copy"
-  std::uint32_t AudioCodecTag = 0;       // "atag"
-  std::string AudioLanguage;             // "alang"
-  int AudioVolume = 256;                 // "vol"; 256 = unchanged, at most MaxAudioVolume
+  int AudioSampleFmt = -1;          // "sample_fmt"; -1 = none (AVSampleFormat)
+  std::string AudioCodecName;       // "acodec"; empty = none
+  bool AudioStreamCopy = false;     // "acodec copy"
+  std::uint32_t AudioCodecTag = 0;  // "atag"
+  std::string AudioLanguage;        // "alang"
+  int AudioVolume = 256;            // "vol"; 256 = unchanged, at most MaxAudioVolume
 
   // ---- subtitles ----
   bool SubtitleDisable = false;        // "sn"

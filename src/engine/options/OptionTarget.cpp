@@ -61,9 +61,7 @@ constexpr TTargetSettings Targets[] = {
 };
 
 // Frames per second x 1000, rounded, as the norm tables know them.
-long RateKey(AVRational rate) {
-  return std::lround(av_q2d(rate) * 1000);
-}
+long RateKey(AVRational rate) { return std::lround(av_q2d(rate) * 1000); }
 
 int NormOfRate(long key) {
   if (key == 25000) return nmPal;

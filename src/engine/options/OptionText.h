@@ -11,4 +11,3 @@ inline std::string TrimOptionText(const std::string& s) {
   if (b == std::string::npos) return {};
   return s.substr(b, s.find_last_not_of(blanks) - b + 1);
 }
-

@@ -33,9 +33,9 @@ struct TFileStreamInfo {
   std::int64_t Duration = -1;   // microseconds; -1 when unknown
   std::int32_t BitRate = -1;    // bit/s
   std::int64_t TimeStamp =
-      -1;  // seconds since 1970-01-01 ("creation_time"); 0 when the file has none
-  std::int32_t Year = -1;       // 0 when the file has none
-  std::int32_t Track = -1;      // 0 when the file has none
+      -1;                   // seconds since 1970-01-01 ("creation_time"); 0 when the file has none
+  std::int32_t Year = -1;   // 0 when the file has none
+  std::int32_t Track = -1;  // 0 when the file has none
   std::string Title;
   std::string Author;  // "author", else "artist"
   std::string Copyright;
@@ -48,15 +48,15 @@ struct TFileStreamInfo {
 // empty; a failed query leaves them so.
 struct TAudioStreamInfo {
   std::string Language;
-  std::string CodecName;            // "decoder(long name)"
-  std::int64_t StartTimeRaw = -1;   // stream ticks
-  std::int64_t StartTime = -1;      // microseconds; -1 when unset
-  std::int64_t DurationRaw = -1;    // stream ticks
-  std::int64_t Duration = -1;       // microseconds; -1 when unset
+  std::string CodecName;           // "decoder(long name)"
+  std::int64_t StartTimeRaw = -1;  // stream ticks
+  std::int64_t StartTime = -1;     // microseconds; -1 when unset
+  std::int64_t DurationRaw = -1;   // stream ticks
+  std::int64_t Duration = -1;      // microseconds; -1 when unset
   std::int32_t BitRate = -1;
   std::int32_t Channels = -1;
   std::int32_t SampleRate = -1;
-  std::int32_t SampleFormat = -1;   // AVSampleFormat
+  std::int32_t SampleFormat = -1;  // AVSampleFormat
 };
 
 struct TVideoStreamInfo {
@@ -69,9 +69,9 @@ struct TVideoStreamInfo {
   std::int32_t BitRate = -1;
   std::int32_t Height = -1;
   std::int32_t Width = -1;
-  float DisplayAspect = -1.0f;      // sample aspect x width / height
-  std::int32_t PixelFormat = -1;    // AVPixelFormat
-  std::int32_t FrameRateNum = -1;   // the stream's real base frame rate
+  float DisplayAspect = -1.0f;     // sample aspect x width / height
+  std::int32_t PixelFormat = -1;   // AVPixelFormat
+  std::int32_t FrameRateNum = -1;  // the stream's real base frame rate
   std::int32_t FrameRateDen = -1;
 };
 

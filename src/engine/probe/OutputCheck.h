@@ -18,7 +18,7 @@ struct TOutputCheck {
 };
 
 struct TOutputExpectation {
-  std::int64_t DurationUs = -1;          // what the conversion should last; < 0: not checked
+  std::int64_t DurationUs = -1;  // what the conversion should last; < 0: not checked
   std::int64_t DurationToleranceUs = 500000;
   std::int64_t StartSkewLimitUs = 100000;  // sound against picture
   std::int64_t DecodeSpanUs = 1000000;     // how much of the start and of the end is decoded

@@ -7,8 +7,8 @@
 #include <QScrollBar>
 
 #include "gui/common/QtUserInteraction.h"
-#include "gui/widgets/RowPainting.h"
 #include "gui/common/Theme.h"
+#include "gui/widgets/RowPainting.h"
 
 namespace {
 
@@ -63,7 +63,8 @@ void TFormatListBox::EnsureVisible(int row) {
   if (!list_.ValidRow(row)) return;
   QScrollBar* bar = verticalScrollBar();
   const int top = row * kFormatRowHeight;
-  if (top < bar->value()) bar->setValue(top);
+  if (top < bar->value())
+    bar->setValue(top);
   else if (top + kFormatRowHeight > bar->value() + viewport()->height())
     bar->setValue(top + kFormatRowHeight - viewport()->height());
 }
@@ -156,18 +157,10 @@ void TFormatListBox::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TFormatListBox::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
-    case Qt::Key_Up:
-      MoveCurrent(current_ - 1);
-      break;
-    case Qt::Key_Down:
-      MoveCurrent(current_ + 1);
-      break;
-    case Qt::Key_Home:
-      MoveCurrent(0);
-      break;
-    case Qt::Key_End:
-      MoveCurrent(list_.Count() - 1);
-      break;
+    case Qt::Key_Up: MoveCurrent(current_ - 1); break;
+    case Qt::Key_Down: MoveCurrent(current_ + 1); break;
+    case Qt::Key_Home: MoveCurrent(0); break;
+    case Qt::Key_End: MoveCurrent(list_.Count() - 1); break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
     case Qt::Key_Space:
@@ -179,19 +172,15 @@ void TFormatListBox::keyPressEvent(QKeyEvent* event) {
           emit Picked(Q(row.Text), row.Info.Code);
       }
       break;
-    case Qt::Key_Escape:
-      emit ClosedByKey();
-      break;
-    default:
-      QAbstractScrollArea::keyPressEvent(event);
+    case Qt::Key_Escape: emit ClosedByKey(); break;
+    default: QAbstractScrollArea::keyPressEvent(event);
   }
 }
 
 namespace {
 
 bool PressIsOn(const QWidget* widget, const QPoint& globalPos) {
-  return widget && widget->isVisible() &&
-         widget->rect().contains(widget->mapFromGlobal(globalPos));
+  return widget && widget->isVisible() && widget->rect().contains(widget->mapFromGlobal(globalPos));
 }
 
 }  // namespace

@@ -107,14 +107,11 @@ void TPlaybackPanel::ResetClocks() {
 
 void TPlaybackPanel::Play() {
   switch (control_.Play()) {
-    case TPlaybackControl::TPlayStep::Resumed:
-      ShowButtons();
-      break;
+    case TPlaybackControl::TPlayStep::Resumed: ShowButtons(); break;
     case TPlaybackControl::TPlayStep::OpenFile:
       if (OnOpenFile) OnOpenFile();
       break;
-    case TPlaybackControl::TPlayStep::None:
-      break;
+    case TPlaybackControl::TPlayStep::None: break;
   }
 }
 
@@ -163,9 +160,7 @@ int TPlaybackPanel::DragTo(int x) const {
   return DragPosition(x, c_.Bar->width(), look_.SeekReserve, c_.Bar->Max());
 }
 
-void TPlaybackPanel::StartSettle() {
-  settle_.start(control_.SettleMs());
-}
+void TPlaybackPanel::StartSettle() { settle_.start(control_.SettleMs()); }
 
 void TPlaybackPanel::BarPressed(int x) {
   settle_.stop();

@@ -1,12 +1,12 @@
 #include "gui/widgets/SourceListView.h"
 
-#include <QHeaderView>
 #include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QUrl>
 #include <QPainter>
+#include <QUrl>
 
 #include "app/SourceList.h"
 #include "gui/common/QtUserInteraction.h"
@@ -52,8 +52,7 @@ QVariant TSourceListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= list_.Count()) return {};
   const TSourceRow& row = list_.Row(index.row());
   switch (role) {
-    case Qt::DisplayRole:
-      return Q(Cell(row, index.column()));
+    case Qt::DisplayRole: return Q(Cell(row, index.column()));
     case Qt::ToolTipRole:
       if (index.column() == 4 && !row.ProgressTip.empty()) return Q(row.ProgressTip);
       return Q(index.column() == 0 ? row.Caption : Cell(row, index.column()));
@@ -63,8 +62,7 @@ QVariant TSourceListModel::data(const QModelIndex& index, int role) const {
     case Qt::TextAlignmentRole:
       return int(Qt::AlignVCenter |
                  (index.column() == 0 || index.column() == 3 ? Qt::AlignLeft : Qt::AlignRight));
-    default:
-      return {};
+    default: return {};
   }
 }
 

@@ -28,13 +28,9 @@ TTitleBar::TTitleBar(QWidget* window, const QString& caption) : QWidget(window) 
   connect(close_, &QToolButton::clicked, window, &QWidget::close);
 }
 
-void TTitleBar::SetCaption(const QString& caption) {
-  caption_->setText(caption);
-}
+void TTitleBar::SetCaption(const QString& caption) { caption_->setText(caption); }
 
-QString TTitleBar::Caption() const {
-  return caption_->text();
-}
+QString TTitleBar::Caption() const { return caption_->text(); }
 
 // The desktop moves the window where it can (Wayland lets only the
 // compositor move windows); elsewhere the window follows the pointer.

@@ -16,8 +16,8 @@
 #include <QWidget>
 
 #include <atomic>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -46,12 +46,12 @@ class TPlayerWidget : public QWidget, public IDisplayTarget {
  private:
   mutable std::mutex pictureMutex_;
   std::vector<std::uint8_t> pixels_;  // BGR rows of rowSize_ bytes, under pictureMutex_
-  int pictureWidth_ = 0;      // under pictureMutex_
-  int pictureHeight_ = 0;     // under pictureMutex_
-  int rowSize_ = 0;           // under pictureMutex_
-  TDisplayRect rect_;         // under pictureMutex_
-  int displayWidth_ = 0;      // under pictureMutex_
-  int displayHeight_ = 0;     // under pictureMutex_
+  int pictureWidth_ = 0;              // under pictureMutex_
+  int pictureHeight_ = 0;             // under pictureMutex_
+  int rowSize_ = 0;                   // under pictureMutex_
+  TDisplayRect rect_;                 // under pictureMutex_
+  int displayWidth_ = 0;              // under pictureMutex_
+  int displayHeight_ = 0;             // under pictureMutex_
   std::atomic<bool> dirty_{false};
   QTimer repaintTimer_;
   std::atomic<int> clientWidth_{0};

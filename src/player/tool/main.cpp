@@ -48,7 +48,10 @@ class TPlayWindow : public QWidget {
   void keyPressEvent(QKeyEvent* e) override {
     switch (e->key()) {
       case Qt::Key_Space:
-        if (player_.Paused()) player_.Resume(); else player_.Pause();
+        if (player_.Paused())
+          player_.Resume();
+        else
+          player_.Pause();
         break;
       case Qt::Key_Period: player_.Step(); break;
       case Qt::Key_Left: player_.Seek(std::max<std::int64_t>(position_ - 5000000, 0), 1); break;

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <map>
 
-#include "engine/convert/ConvertTestUtil.h"
 #include "engine/common/FFmpegException.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/convert/FrameHookModules.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/libav/MediaUtils.h"

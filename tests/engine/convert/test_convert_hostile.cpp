@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <limits>
 
-#include "engine/convert/ConvertTestUtil.h"
 #include "engine/common/FFmpegException.h"
 #include "engine/convert/AudioOutput.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/probe/AVProbe.h"
 

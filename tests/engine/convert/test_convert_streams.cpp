@@ -1,8 +1,8 @@
 // Conversions that exercise the stream paths: copy, frame-rate sync, audio
 // conversion and sync, crop and scale, join.
-#include "engine/convert/ConvertTestUtil.h"
 #include "engine/convert/AudioOutput.h"
 #include "engine/convert/ConvertStreams.h"
+#include "engine/convert/ConvertTestUtil.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "engine/libav/MediaUtils.h"
 

@@ -25,7 +25,8 @@ void Process(void* ctx, Picture* picture, int pixFmt, int width, int height, int
   (void)pts;
   const FillContext* c = ctx;
   for (int y = height / 2; y < height; ++y)
-    for (int x = 0; x < width; ++x) picture->data[0][y * picture->linesize[0] + x] = (uint8_t)c->value;
+    for (int x = 0; x < width; ++x)
+      picture->data[0][y * picture->linesize[0] + x] = (uint8_t)c->value;
 }
 
 void Release(void* ctx) { free(ctx); }

@@ -91,8 +91,8 @@ TEST(FrameConverter, YuvPictureConvertedTopRowFirst) {
   const TBitmap& bmp = *conv.Bitmap();
   ASSERT_EQ(bmp.Width(), 64);
   ASSERT_EQ(bmp.Height(), 48);
-  ExpectPixel(bmp, 10, 5, 0, 0, 255);   // top: red
-  ExpectPixel(bmp, 50, 40, 0, 0, 0);    // bottom: black
+  ExpectPixel(bmp, 10, 5, 0, 0, 255);  // top: red
+  ExpectPixel(bmp, 50, 40, 0, 0, 0);   // bottom: black
 }
 
 TEST(FrameConverter, DrawingOnTheBitmapReachesTheYuvSource) {

@@ -151,9 +151,12 @@ TEST_F(LoggerTest, PartialLinesOfConcurrentThreadsStaySeparate) {
   t2.join();
   int x = 0, y = 0;
   for (const std::string& line : capture.Lines()) {
-    if (line == "x-a-x-b") ++x;
-    else if (line == "y-a-y-b") ++y;
-    else ADD_FAILURE() << "mixed line: " << line;
+    if (line == "x-a-x-b")
+      ++x;
+    else if (line == "y-a-y-b")
+      ++y;
+    else
+      ADD_FAILURE() << "mixed line: " << line;
   }
   EXPECT_EQ(x, 200);
   EXPECT_EQ(y, 200);

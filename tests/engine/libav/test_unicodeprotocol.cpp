@@ -86,7 +86,9 @@ TEST(UnicodeNames, WhichNamesNeedTheProtocol) {
   EXPECT_FALSE(NameNeedsProtocol("/home/u/Grüße 日本 🎬.mp4"));
   EXPECT_EQ(NameForLibrary("/home/u/Grüße.mp4"), "/home/u/Grüße.mp4");
 
-  const std::string latin1 = "/home/u/Gr\xfc\xdf" "e.mp4";  // not UTF-8
+  const std::string latin1 =
+      "/home/u/Gr\xfc\xdf"
+      "e.mp4";  // not UTF-8
   EXPECT_TRUE(NameNeedsProtocol(latin1));
   EXPECT_EQ(NameForLibrary(latin1), "unicode:utf8:" + latin1);
   EXPECT_EQ(DisplayName(NameForLibrary(latin1)), latin1);

@@ -35,8 +35,8 @@ struct TPair {
         Bgr1(size_t(width) * 3 + 64, kGuard) {}
   // `single`: the last row of an odd height, passed as both members.
   yuv_rows::TRowPair ToBgrArgs(bool single) {
-    return {Y0.data(), single ? Y0.data() : Y1.data(), U.data(), V.data(), Bgr0.data(),
-            single ? Bgr0.data() : Bgr1.data(), Width};
+    return {Y0.data(),   single ? Y0.data() : Y1.data(),     U.data(), V.data(),
+            Bgr0.data(), single ? Bgr0.data() : Bgr1.data(), Width};
   }
   yuv_rows::TBgrPair FromBgrArgs(bool single) {
     return {Bgr0.data(), single ? Bgr0.data() : Bgr1.data(),

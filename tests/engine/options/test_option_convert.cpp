@@ -35,9 +35,7 @@ TVideoFacts VideoFacts(const std::string& path) {
   return f;
 }
 
-bool UnusedOptionReported(const TLogCapture& log) {
-  return log.Contains("not used by");
-}
+bool UnusedOptionReported(const TLogCapture& log) { return log.Contains("not used by"); }
 
 }  // namespace
 

@@ -6,9 +6,7 @@
 
 namespace {
 
-AVCodecContext* Ctx(TOptionTestHost& h, AVMediaType t) {
-  return h.State.Generic.CodecContext(t);
-}
+AVCodecContext* Ctx(TOptionTestHost& h, AVMediaType t) { return h.State.Generic.CodecContext(t); }
 
 }  // namespace
 

@@ -88,7 +88,7 @@ TEST(OptionRecords, FieldsApplyInTableOrderUnderTheirConditions) {
   TOutputOptions out;
   out.FileFormat = "avi";
   out.MuxDelay = 0.7f;
-  out.AudioVolume = 0;  // 0 is a volume: mute
+  out.AudioVolume = 0;    // 0 is a volume: mute
   out.AudioChannels = 0;  // 0 channels is not set
   out.VideoBitRate = 800000;
   out.CropLeft = 8;
@@ -102,9 +102,9 @@ TEST(OptionRecords, FieldsApplyInTableOrderUnderTheirConditions) {
     for (const auto& l : lines) n.push_back(l.Name);
     return n;
   }();
-  const std::vector<std::string> expected{"f",     "muxdelay", "vol",    "alang", "async", "vn",
-                                          "cropleft", "vb",    "vsync",  "vlang", "slang", "isync",
-                                          "ss",    "t"};
+  const std::vector<std::string> expected{"f",     "muxdelay", "vol", "alang", "async",
+                                          "vn",    "cropleft", "vb",  "vsync", "vlang",
+                                          "slang", "isync",    "ss",  "t"};
   EXPECT_EQ(names, expected);
   EXPECT_EQ(lines[1].Value, "0.7");
   EXPECT_EQ(lines[2].Value, "0");

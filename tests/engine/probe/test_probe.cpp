@@ -221,9 +221,13 @@ TEST(Probe, FailedQueriesLeaveResetValuesAndSayWhy) {
 }
 
 TEST(Probe, FileRecordAndTagsOfAClip) {
-  const std::string clip =
-      TestMedia::Get(MediaSpec::Mp3().Seconds(0.5).Tag("title", "Synthetic").Tag("artist", "Nobody")
-                         .Tag("date", "2009-05-01").Tag("track", "3/12").Tag("genre", "Noise"));
+  const std::string clip = TestMedia::Get(MediaSpec::Mp3()
+                                              .Seconds(0.5)
+                                              .Tag("title", "Synthetic")
+                                              .Tag("artist", "Nobody")
+                                              .Tag("date", "2009-05-01")
+                                              .Tag("track", "3/12")
+                                              .Tag("genre", "Noise"));
   TAVProbe p;
   ASSERT_TRUE(p.Open(clip));
   TFileStreamInfo f;
@@ -365,8 +369,9 @@ TEST(Probe, HandMadeContextShowsEveryLineForm) {
   EXPECT_EQ(lines[13], "  Metadata:");
   EXPECT_EQ(lines[14], "    title           : Song");
   EXPECT_STARTS(lines[15], "Stream #0(eng), 1/90000: Video: mpeg4");
-  EXPECT_HAS(lines[15], ", PAR 16:11 DAR 64:33, 29.97 fps, 29.97 tbr, 90k tbn, "
-                        "StartTime: -0.040000, Duration: 00:00:02.000");
+  EXPECT_HAS(lines[15],
+             ", PAR 16:11 DAR 64:33, 29.97 fps, 29.97 tbr, 90k tbn, "
+             "StartTime: -0.040000, Duration: 00:00:02.000");
   // A time base without denominator counts whole seconds.
   EXPECT_STARTS(lines[16],
                 "Stream #2(fre), 1/0: Subtitle: subrip, StartTime: 5.000000, Duration: N/A");

@@ -61,9 +61,7 @@ TfmDirectory::TfmDirectory(QWidget* owner) : QDialog(owner), qtUi_(this), ui_(&q
   });
 }
 
-void TfmDirectory::SetUserInteraction(IUserInteraction* ui) {
-  ui_ = ui ? ui : &qtUi_;
-}
+void TfmDirectory::SetUserInteraction(IUserInteraction* ui) { ui_ = ui ? ui : &qtUi_; }
 
 QString TfmDirectory::Choose(const QString& start) {
   result_.clear();

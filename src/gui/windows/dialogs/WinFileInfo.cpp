@@ -59,13 +59,9 @@ TfrmFileInfo::TfrmFileInfo(QWidget* owner) : QDialog(owner), qtUi_(this), ui_(&q
   connect(btn1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-TfrmFileInfo::~TfrmFileInfo() {
-  CloseFileInfo(vcl_);
-}
+TfrmFileInfo::~TfrmFileInfo() { CloseFileInfo(vcl_); }
 
-void TfrmFileInfo::SetUserInteraction(IUserInteraction* ui) {
-  ui_ = ui ? ui : &qtUi_;
-}
+void TfrmFileInfo::SetUserInteraction(IUserInteraction* ui) { ui_ = ui ? ui : &qtUi_; }
 
 QLineEdit* TfrmFileInfo::AddField(QWidget* group, const char* name, const QString& label, int row) {
   const int y = 24 + row * kRowHeight;

@@ -48,9 +48,7 @@ TfrmPreference::TfrmPreference(std::string settingsFile, QWidget* owner)
   CreateButtons();
 }
 
-void TfrmPreference::SetUserInteraction(IUserInteraction* ui) {
-  ui_ = ui ? ui : &qtUi_;
-}
+void TfrmPreference::SetUserInteraction(IUserInteraction* ui) { ui_ = ui ? ui : &qtUi_; }
 
 void TfrmPreference::CreateFolderRow() {
   auto* group = new QGroupBox("Snapshot", this);

@@ -129,9 +129,7 @@ void TfrmProgress::SetCaption(const QString& caption) {
   setWindowTitle(caption);
 }
 
-QString TfrmProgress::Caption() const {
-  return title_->Caption();
-}
+QString TfrmProgress::Caption() const { return title_->Caption(); }
 
 void TfrmProgress::Reset() {
   for (QLabel* label : {lblTime, lblTimeLeft, lblLength, lblSize, lblProgress, lblOutput, lblBatch})
@@ -202,22 +200,16 @@ void TfrmProgress::PlaceTimeLeft() {
                            kLabelHeight);
 }
 
-void TfrmProgress::SetFilePercent(int percent) {
-  progbarFile->setValue(percent);
-}
+void TfrmProgress::SetFilePercent(int percent) { progbarFile->setValue(percent); }
 
 void TfrmProgress::TaskEnded(const TTerminateInfo&) {
   // The next file makes its own estimate.
   lblTimeLeft->clear();
 }
 
-bool TfrmProgress::OpenFolderChecked() const {
-  return ckOpen->isChecked();
-}
+bool TfrmProgress::OpenFolderChecked() const { return ckOpen->isChecked(); }
 
-bool TfrmProgress::ShutDownChecked() const {
-  return ckShutDown->isChecked();
-}
+bool TfrmProgress::ShutDownChecked() const { return ckShutDown->isChecked(); }
 
 void TfrmProgress::ShowNotice(const std::string& text) {
   if (ui_) ui_->ShowWarning("Warning", text);

@@ -29,9 +29,7 @@ TEditPlayback::TEditPlayback(const TPlaybackPanel::TControls& controls,
   };
 }
 
-TEditPlayback::~TEditPlayback() {
-  Shutdown();
-}
+TEditPlayback::~TEditPlayback() { Shutdown(); }
 
 void TEditPlayback::SetDisplay(IDisplayTarget* display, int width, int height) {
   display_ = display;

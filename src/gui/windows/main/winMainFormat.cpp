@@ -10,10 +10,10 @@
 #include "app/FolderChoice.h"
 #include "app/OptionBuilder.h"
 #include "app/PreviewRules.h"
+#include "gui/common/Theme.h"
 #include "gui/widgets/ClickField.h"
 #include "gui/widgets/DialogParts.h"
 #include "gui/widgets/FormatListBox.h"
-#include "gui/common/Theme.h"
 #include "gui/windows/main/winMain.h"
 
 void TfrmMain::CreateFormatPicker() {
@@ -41,16 +41,20 @@ void TfrmMain::CreateFormatPicker() {
   lst1_->hide();
 
   field->OnClick = [this] {
-    if (lst1_->isVisible()) CloseFormatList();
-    else ShowFormatList(true);
+    if (lst1_->isVisible())
+      CloseFormatList();
+    else
+      ShowFormatList(true);
   };
   field->OnDoubleClick = [this] {
     edt1->setText(QString::fromStdString(TAppSettings(SettingsFile()).FormatName()));
     ShowFormatList(false, false);
   };
   connect(imgbtn1, &QToolButton::clicked, this, [this] {
-    if (lst1_->isVisible()) CloseFormatList();
-    else ShowFormatList(false);
+    if (lst1_->isVisible())
+      CloseFormatList();
+    else
+      ShowFormatList(false);
   });
   connect(lst1_, &TFormatListBox::Picked, this, &TfrmMain::PickFormat);
   connect(lst1_, &TFormatListBox::ClosedByKey, this, &TfrmMain::CloseFormatList);

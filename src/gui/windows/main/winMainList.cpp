@@ -13,14 +13,12 @@
 
 #include "app/MediaPaths.h"
 #include "app/PreviewRules.h"
-#include "engine/probe/ReadableExtensions.h"
 #include "engine/libav/FFmpegLoader.h"
+#include "engine/probe/ReadableExtensions.h"
 #include "gui/widgets/SourceListView.h"
 #include "gui/windows/main/winMain.h"
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 QString TfrmMain::AddFileFilter() {
   QStringList patterns;
@@ -159,8 +157,8 @@ void TfrmMain::SelectRow(int row) {
   const int selected = list_.Selected();
   if (selected >= 0) {
     const QModelIndex index = model_->index(selected, 0);
-    lvFIles_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                           QItemSelectionModel::Rows);
+    lvFIles_->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     lvFIles_->scrollTo(index);
   } else {
     lvFIles_->selectionModel()->clearSelection();

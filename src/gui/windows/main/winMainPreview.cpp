@@ -11,10 +11,10 @@
 #include "app/Snapshot.h"
 #include "controls/Tracker2.h"
 #include "engine/libav/FFmpegLoader.h"
+#include "gui/common/QtHandOver.h"
 #include "gui/widgets/EditBars.h"
 #include "gui/widgets/PictureButton.h"
 #include "gui/widgets/PlaybackPanel.h"
-#include "gui/common/QtHandOver.h"
 #include "gui/windows/main/winMain.h"
 #include "platform/Shell.h"
 #include "player/qt/PlayerWidget.h"
@@ -84,8 +84,8 @@ void TfrmMain::CreatePreviewPanel() {
                                            .Mute = imgbtnMute};
   const TPlaybackPanel::TLook look{kSeekThumbWidth / 2, (kMutePictureWidth + 1) / 2,
                                    kMutePictureWidth};
-  preview_ = std::make_unique<TPlaybackPanel>(player_, controls, TPlaybackRules{}, look,
-                                              SettingsFile());
+  preview_ =
+      std::make_unique<TPlaybackPanel>(player_, controls, TPlaybackRules{}, look, SettingsFile());
   preview_->SetDisplaySize(kPanelWidth, kPanelHeight);
   preview_->OnOpenFile = [this] { OpenPreview(); };
   preview_->OnFileOpened = [this](std::int64_t duration, int frameWidth, int frameHeight) {

@@ -5,15 +5,15 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "gui/windows/edit/WinCrop.h"
 #include "gui/windows/dialogs/WinDirectory.h"
 #include "gui/windows/dialogs/WinFileInfo.h"
 #include "gui/windows/dialogs/WinPreference.h"
 #include "gui/windows/dialogs/WinProgress.h"
-#include "gui/windows/settings/WinSettings.h"
+#include "gui/windows/edit/WinCrop.h"
 #include "gui/windows/edit/WinTrim.h"
-#include "gui/windows/watermark/WinWaterMark.h"
 #include "gui/windows/main/winMain.h"
+#include "gui/windows/settings/WinSettings.h"
+#include "gui/windows/watermark/WinWaterMark.h"
 
 TfrmSettings* TfrmMain::SettingsDialog() {
   if (!frmSettings_) {

@@ -9,9 +9,9 @@
 #include <QToolButton>
 
 #include "app/SettingsStore.h"
+#include "gui/common/Theme.h"
 #include "gui/widgets/ClickField.h"
 #include "gui/widgets/FormatListBox.h"
-#include "gui/common/Theme.h"
 
 namespace {
 
@@ -66,8 +66,10 @@ void TfrmSettings::CreateFormatPicker() {
   lst1->hide();
 
   const auto toggle = [this] {
-    if (lst1->isVisible()) CloseFormatList();
-    else ShowFormatList();
+    if (lst1->isVisible())
+      CloseFormatList();
+    else
+      ShowFormatList();
   };
   field->OnClick = toggle;
   field->OnDoubleClick = [this] { ShowFormatList(false); };
@@ -233,11 +235,8 @@ bool TfrmSettings::eventFilter(QObject* watched, QEvent* event) {
         CloseFormatList();
       break;
     }
-    case QEvent::ApplicationDeactivate:
-      CloseFormatList();
-      break;
-    default:
-      break;
+    case QEvent::ApplicationDeactivate: CloseFormatList(); break;
+    default: break;
   }
   return QDialog::eventFilter(watched, event);
 }

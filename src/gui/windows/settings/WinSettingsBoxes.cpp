@@ -100,8 +100,10 @@ void TfrmSettings::FillBoxes(TFillMode mode) {
     box->clear();
     for (const auto& item : fill.Items) box->addItem(Q(item));
     box->setMaxVisibleItems(std::max(1, box->count()));
-    if (fill.Text) ShowText(box, Q(*fill.Text));
-    else SelectItem(box, fill.Index);
+    if (fill.Text)
+      ShowText(box, Q(*fill.Text));
+    else
+      SelectItem(box, fill.Index);
   }
   if (boxes.Zoom) SelectItem(cmbZoom, *boxes.Zoom);
   EnableGroups(boxes);
@@ -147,15 +149,12 @@ bool TfrmSettings::FilterKey(TChoiceKey key, QKeyEvent* event) {
   if (!typed) return true;
   for (const char32_t c : text.toUcs4()) {
     switch (FilterBoxKey(key, S(boxes_[key]->currentText()), c)) {
-      case TKeyVerdict::kvPass:
-        continue;
+      case TKeyVerdict::kvPass: continue;
       case TKeyVerdict::kvMessage:
         Ui().ShowMessage(MessageCaption(), kNumericalMessage);
         Ui().Beep();
         return false;
-      case TKeyVerdict::kvBeep:
-        Ui().Beep();
-        return false;
+      case TKeyVerdict::kvBeep: Ui().Beep(); return false;
     }
   }
   return true;
@@ -178,8 +177,7 @@ bool TfrmSettings::CheckBox(TChoiceKey key) {
   QComboBox* box = boxes_[key];
   const TBoxCheck check = CheckBoxText(key, S(box->currentText()));
   switch (check.Verdict) {
-    case TBoxCheck::bcAccepted:
-      return true;
+    case TBoxCheck::bcAccepted: return true;
     case TBoxCheck::bcInvalid:
       Ui().ShowMessage(MessageCaption(), check.Message);
       SelectItem(box, ResetIndex(box->count()));

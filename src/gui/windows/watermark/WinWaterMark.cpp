@@ -17,10 +17,10 @@
 #include "app/BatchDriver.h"
 #include "controls/Tracker2.h"
 #include "editing/WmColors.h"
+#include "gui/common/Theme.h"
 #include "gui/widgets/ColorBox.h"
 #include "gui/widgets/DialogParts.h"
 #include "gui/widgets/EditBars.h"
-#include "gui/common/Theme.h"
 #include "gui/windows/watermark/WmCanvas.h"
 #include "gui/windows/watermark/WmItemList.h"
 #include "platform/Shell.h"
@@ -28,13 +28,13 @@
 
 namespace {
 
-constexpr int kLeft = 12;          // the item column
+constexpr int kLeft = 12;  // the item column
 constexpr int kColumnWidth = 320;
-constexpr int kCanvasLeft = 344;   // the canvas column
+constexpr int kCanvasLeft = 344;  // the canvas column
 constexpr int kCanvasTop = 40;
 constexpr int kCanvasWidth = 592;
 constexpr int kCanvasHeight = 427;
-constexpr int kFieldLeft = 100;    // font fields after their labels
+constexpr int kFieldLeft = 100;  // font fields after their labels
 
 QLineEdit* MakeShowEdit(QWidget* parent, const char* name, int x, int y, int w) {
   auto* edit = new QLineEdit(parent);

@@ -63,8 +63,8 @@ void TfrmWaterMark::BindPlayerEvents() {
   rules.PlayAfterEndResumes = true;
   rules.Rounding = TBarRounding::KeepWithoutDuration;
   const TPlaybackPanel::TLook look{double((trcPreview->ThumbSize() + 1) / 2)};
-  playback_ = std::make_unique<TPlaybackPanel>(player_, controls, rules, look,
-                                               source_.SettingsFile);
+  playback_ =
+      std::make_unique<TPlaybackPanel>(player_, controls, rules, look, source_.SettingsFile);
   playback_->SetDisplaySize(imgPreview->width(), imgPreview->height());
   playback_->SetFollowPositionReports(false);
   playback_->TimeText = [](std::int64_t us) {

@@ -10,22 +10,16 @@ const QColor kBandColour(30, 30, 30);
 
 Qt::CursorShape CursorFor(TWmGrip grip) {
   switch (grip) {
-    case TWmGrip::Move:
-      return Qt::SizeAllCursor;
+    case TWmGrip::Move: return Qt::SizeAllCursor;
     case TWmGrip::Left:
-    case TWmGrip::Right:
-      return Qt::SizeHorCursor;
+    case TWmGrip::Right: return Qt::SizeHorCursor;
     case TWmGrip::Top:
-    case TWmGrip::Bottom:
-      return Qt::SizeVerCursor;
+    case TWmGrip::Bottom: return Qt::SizeVerCursor;
     case TWmGrip::TopLeft:
-    case TWmGrip::BottomRight:
-      return Qt::SizeFDiagCursor;
+    case TWmGrip::BottomRight: return Qt::SizeFDiagCursor;
     case TWmGrip::TopRight:
-    case TWmGrip::BottomLeft:
-      return Qt::SizeBDiagCursor;
-    case TWmGrip::None:
-      break;
+    case TWmGrip::BottomLeft: return Qt::SizeBDiagCursor;
+    case TWmGrip::None: break;
   }
   return Qt::ArrowCursor;
 }

@@ -65,8 +65,8 @@ class TWmCanvas : public QWidget {
 
   TWmLayerStack& layers_;
   mutable std::mutex frameMutex_;
-  TBitmap frame_;               // under frameMutex_
-  QSize frameSize_;             // under frameMutex_
+  TBitmap frame_;    // under frameMutex_
+  QSize frameSize_;  // under frameMutex_
   std::atomic<bool> dirty_{false};
   QTimer repaintTimer_;
 
