@@ -9,6 +9,7 @@
 #include "platform/Environment.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -18,10 +19,6 @@ namespace {
 class GlobalUnit : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("quor_global_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
     fs::create_directories(root_ / "home");
     oldHome_ = platform::GetEnv("HOME");
     oldAppData_ = platform::GetEnv("QUOR_APPDATA");
@@ -32,7 +29,6 @@ class GlobalUnit : public ::testing::Test {
   void TearDown() override {
     Restore("HOME", oldHome_);
     Restore("QUOR_APPDATA", oldAppData_);
-    fs::remove_all(root_);
   }
   static void Restore(const std::string& name, const std::optional<std::string>& v) {
     v ? platform::SetEnv(name, *v) : platform::UnsetEnv(name);
@@ -42,7 +38,8 @@ class GlobalUnit : public ::testing::Test {
     return platform::ReadIniString(settings_, "settings", key, "<absent>");
   }
 
-  fs::path root_;
+  TTestFolder folder_;
+  const std::filesystem::path root_{folder_.Path()};
   std::string settings_;
   std::optional<std::string> oldHome_, oldAppData_;
 };

@@ -33,7 +33,7 @@ TEST(MediaPaths, TheProbeReadsTheUsualExtensionsWhateverTheirCase) {
 }
 
 TEST(MediaPaths, FoldersGiveTheirMediaFilesInNameOrderWithoutHiddenFolders) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   const std::string root = scratch.Path() + "drop";
   for (const char* f : {"b.mp4", "a.MKV", "notes.txt", "sub/c.avi", "sub/deeper/d.wav",
                         ".hidden/x.mp4", "sub/.cache/y.mp4", ".visible-file.mp4"})
@@ -57,7 +57,7 @@ TEST(MediaPaths, FoldersGiveTheirMediaFilesInNameOrderWithoutHiddenFolders) {
 }
 
 TEST(MediaPaths, AHugeFolderStopsAtTheLimitAndAnUnreadableOneIsNamed) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   const std::string root = scratch.Path() + "many";
   fs::create_directories(root);
   for (int i = 0; i < 3000; ++i) std::ofstream(root + "/note" + std::to_string(i) + ".txt") << "x";

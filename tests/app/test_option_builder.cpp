@@ -14,6 +14,7 @@
 #include "platform/IniFile.h"
 #include "profiles/FormatCatalog.h"
 #include "profiles/FormatProfile.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -42,11 +43,6 @@ class TFixedAnswer : public TDefaultUserInteraction {
 class OptionBuilder : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("quor_builder_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
-    fs::create_directories(root_);
     context_.SettingsFile = (root_ / "settings.ini").string();
     context_.ProfileFile = (root_ / "profile.ini").string();
     context_.Ui = &ui_;
@@ -75,7 +71,6 @@ class OptionBuilder : public ::testing::Test {
     source_.AudioBitRate = 128000;
     record_.Zoom = "full";
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void Profile(const std::vector<std::pair<std::string, std::string>>& values) {
     ASSERT_TRUE(platform::WriteIniStrings(context_.ProfileFile, kSection, values));
@@ -107,7 +102,8 @@ class OptionBuilder : public ::testing::Test {
     return ValueInChoiceRange(TFormatProfile(context_.ProfileFile, kCode), kind, value);
   }
 
-  fs::path root_;
+  TTestFolder folder_;
+  const std::filesystem::path root_{folder_.Path()};
   TDefaultUserInteraction ui_;
   TBuildContext context_;
   TlvFilesRecord record_;

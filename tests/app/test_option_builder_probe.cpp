@@ -13,6 +13,7 @@
 #include "engine/probe/AVProbe.h"
 #include "platform/IniFile.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -21,8 +22,6 @@ namespace {
 class OptionBuilderProbe : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() / ("quor_builder_probe_" + std::to_string(::getpid()));
-    fs::create_directories(root_);
     context_.SettingsFile = (root_ / "settings.ini").string();
     context_.ProfileFile = (root_ / "profile.ini").string();
     context_.Ui = &ui_;
@@ -35,7 +34,6 @@ class OptionBuilderProbe : public ::testing::Test {
                                            {"paraVideoSize", "as source"},
                                            {"paraSampleRate", "as source"}}));
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   void Build(const std::string& clip, const std::string& zoom) {
     TAVProbe probe;
@@ -45,7 +43,8 @@ class OptionBuilderProbe : public ::testing::Test {
     BuildConversionOptions(context_, record, 7, out_, probe, in_);
   }
 
-  fs::path root_;
+  TTestFolder folder_;
+  const std::filesystem::path root_{folder_.Path()};
   TDefaultUserInteraction ui_;
   TBuildContext context_;
   TOutputOptions out_;

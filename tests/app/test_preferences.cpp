@@ -12,6 +12,7 @@
 #include "app/UserInteraction.h"
 #include "platform/Environment.h"
 #include "platform/IniFile.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -20,10 +21,6 @@ namespace {
 class Preferences : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("quor_prefs_" + std::to_string(::getpid()) + "_" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root_);
     fs::create_directories(root_ / "home");
     oldHome_ = platform::GetEnv("HOME");
     platform::SetEnv("HOME", (root_ / "home").string());
@@ -31,14 +28,14 @@ class Preferences : public ::testing::Test {
   }
   void TearDown() override {
     oldHome_ ? platform::SetEnv("HOME", *oldHome_) : platform::UnsetEnv("HOME");
-    fs::remove_all(root_);
   }
   std::string Stored(const std::string& key) const {
     return platform::ReadIniString(settings_, "settings", key, "<absent>");
   }
   std::string DefaultFolder() const { return (root_ / "home" / "videoconverter").string(); }
 
-  fs::path root_;
+  TTestFolder folder_;
+  const std::filesystem::path root_{folder_.Path()};
   std::string settings_;
   std::optional<std::string> oldHome_;
 };

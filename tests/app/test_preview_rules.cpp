@@ -95,7 +95,7 @@ class SnapshotTest : public ::testing::Test {
     snapDir_ = scratch_.Sub("snaps");
     TAppSettings(settings_).SetSnapOutPutDir(snapDir_);
   }
-  TScratchFolder scratch_;
+  TTestFolder scratch_;
   std::string settings_;
   std::string snapDir_;
   TDefaultUserInteraction ui_;

@@ -6,6 +6,7 @@
 
 #include "app/SettingsStore.h"
 #include "platform/IniFile.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -13,20 +14,13 @@ namespace {
 
 class SettingsStore : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quor_store_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    settings_ = (dir_ / "settings.ini").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { settings_ = (dir_ / "settings.ini").string(); }
   std::string Stored(const std::string& section, const std::string& key) const {
     return platform::ReadIniString(settings_, section, key, "<none>");
   }
 
-  fs::path dir_;
+  TTestFolder folder_;
+  const std::filesystem::path dir_{folder_.Path()};
   std::string settings_;
 };
 

@@ -173,7 +173,7 @@ TEST_F(BatchBadInput, AFullDiskStopsTheFileWithAMessageAndKeepsTheEarlierOutputs
 // The same through the command-line converter with a file size limit, which
 // needs no privileges: a write past it fails as on a full disk.
 TEST(BatchBadInputCli, AFileSizeLimitStopsTheFileThatReachesItAndKeepsTheOthers) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   const std::string out = scratch.Sub("out"), appData = scratch.Sub("appdata");
   const std::string first = Clip(1.0), second = LongClip();
   TChildProcess child;

@@ -31,7 +31,7 @@ std::string Clip(double seconds, int width = 176, int height = 144) {
 }  // namespace
 
 TEST(FirstStartTest, SeedsEveryFormatOnceAndKeepsWhatTheUserChose) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   TGlobalObject global;
   global.SetSettingsFile(scratch.Path() + kSettingsFileName);
   global.SetFormatFile(scratch.Path() + kFormatFileName);
@@ -54,7 +54,7 @@ TEST(FirstStartTest, SeedsEveryFormatOnceAndKeepsWhatTheUserChose) {
 }
 
 TEST(FirstStartTest, WithoutAProfileNothingIsSeeded) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   TGlobalObject global;
   global.SetSettingsFile(scratch.Path() + kSettingsFileName);
   global.SetFormatFile(scratch.Path() + kFormatFileName);

@@ -90,7 +90,7 @@ class CatalogueCli : public ::testing::Test {
     return out_ + name + "_(new)." + ext;
   }
 
-  TScratchFolder scratch_;
+  TTestFolder scratch_;
   std::string appData_, out_;
 };
 

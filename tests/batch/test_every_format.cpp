@@ -229,7 +229,7 @@ class EveryFormat : public ::testing::TestWithParam<TFormatCase> {
     return copy;
   }
 
-  TScratchFolder scratch_;
+  TTestFolder scratch_;
   std::string appData_, out_;
 };
 
@@ -290,7 +290,7 @@ TEST_P(EveryFormat, TheOutputCheckPassesItAndFailsItsTruncatedCopy) {
 // The iPod format's H.264 choice: the Baseline profile the device plays, at
 // level 3 (up to 640x480), with the index at the front.
 TEST(IpodFormat, H264IsConstrainedBaselineAtLevel3) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   const std::string appData = scratch.Sub("appdata"), out = scratch.Sub("out");
   const TChildProcess::TEnv env = {{"QUOR_APPDATA", appData}};
   ASSERT_EQ(TChildProcess::Run(QUOR_CONVERT, {"--list-formats"}, env).Status, 0);

@@ -13,6 +13,7 @@
 #include "engine/probe/AVProbe.h"
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -20,8 +21,10 @@ TChildResult RunConvert(const std::vector<std::string>& args) {
   return TChildProcess::Run(QUOR_CONVERT, args);
 }
 
+// Outputs go to one folder of the test program's, removed at its exit.
 std::string OutputPath(const std::string& name) {
-  return TestMedia::MediaDir() + "cli_" + std::to_string(::getpid()) + "_" + name;
+  static const TTestFolder folder("quor-cli");
+  return folder.In(name);
 }
 
 class ConvertCli : public ::testing::Test {

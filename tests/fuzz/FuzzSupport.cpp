@@ -11,6 +11,7 @@
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/libav/FFmpegLogger.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace fuzz {
 
@@ -36,18 +37,11 @@ void LoadMediaLibraries() {
   (void)loaded;
 }
 
+// Removed when the fuzzer exits.
 const std::string& ScratchFolder() {
-  // Never destroyed: the exit handler below still needs the name.
-  static const std::string& folder = *new std::string([] {
-    std::string tmpl = (fs::temp_directory_path() / "quor-fuzz-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) std::abort();
-    std::atexit([] {
-      std::error_code ec;
-      fs::remove_all(ScratchFolder(), ec);
-    });
-    return tmpl + "/";
-  }());
-  return folder;
+  static const TTestFolder folder("quor-fuzz");
+  if (folder.Path().empty()) std::abort();
+  return folder.Path();
 }
 
 TInScratchFolder::TInScratchFolder() : previous_(::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {

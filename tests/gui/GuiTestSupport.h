@@ -71,7 +71,7 @@ class MainWindowTest : public ::testing::Test {
     return lines;
   }
 
-  TScratchFolder scratch_;
+  TTestFolder scratch_;
   std::string home_, appData_, opened_;
   TScriptedUi ui_;
   std::unique_ptr<TQtHandOver> handOver_;

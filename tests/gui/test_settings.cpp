@@ -24,6 +24,7 @@
 #include "profiles/FormatList.h"
 #include "profiles/SettingsInput.h"
 #include "support/MediaFactory.h"
+#include "support/ModalWindow.h"
 
 namespace {
 
@@ -111,17 +112,15 @@ TEST_F(SettingsDialogTest, TheMainWindowOpensItModallyAndOnlyOkStores) {
   TfrmSettings* seen = nullptr;
   QString field, volume;
   int selectedRow = 0;
-  QTimer::singleShot(0, [&] {
-    seen = qobject_cast<TfrmSettings*>(QApplication::activeModalWidget());
-    if (!seen) return;
-    field = seen->edt1->text();
-    selectedRow = seen->lst1->CurrentRow();
-    volume = seen->cmbVolume->currentText();
-    user::Click(seen->btnCancel);
-  });
   const std::string before = SettingsText();
-  user::Click(main_->btnSettings);
-  ASSERT_TRUE(seen);
+  ASSERT_TRUE(WhileModal<TfrmSettings>([&] { user::Click(main_->btnSettings); },
+                                       [&](TfrmSettings& window) {
+                                         seen = &window;
+                                         field = window.edt1->text();
+                                         selectedRow = window.lst1->CurrentRow();
+                                         volume = window.cmbVolume->currentText();
+                                         user::Click(window.btnCancel);
+                                       }));
   EXPECT_EQ(seen->size(), QSize(475, 370));
   EXPECT_EQ(seen->windowTitle(), "Settings");
   EXPECT_EQ(field, "Apple iPod Video MPEG-4 Movie (*.mp4)");
@@ -132,11 +131,11 @@ TEST_F(SettingsDialogTest, TheMainWindowOpensItModallyAndOnlyOkStores) {
   // The button beside the format field, then Ok without picking a format:
   // the dialog's own name for the default format becomes the current one.
   TfrmSettings* again = nullptr;
-  QTimer::singleShot(0, [&] {
-    again = qobject_cast<TfrmSettings*>(QApplication::activeModalWidget());
-    if (again) user::Click(again->btnOk);
-  });
-  user::Click(main_->btnOptions);
+  ASSERT_TRUE(WhileModal<TfrmSettings>([&] { user::Click(main_->btnOptions); },
+                                       [&](TfrmSettings& window) {
+                                         again = &window;
+                                         user::Click(window.btnOk);
+                                       }));
   EXPECT_EQ(again, seen);  // created once and kept
   EXPECT_EQ(Stored("settings", "FormatName"), "iPod Video MPEG-4");
   EXPECT_EQ(Stored("settings", "FormatCode"), "1");

@@ -92,7 +92,7 @@ TEST(Walkthrough, AFormatPickedTwiceATrimByDragAndStartConvertEveryFileAsChosen)
   if (!TXDisplay::Available()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
   TXDisplay x;
   ASSERT_TRUE(x.Start());
-  TScratchFolder scratch;
+  TTestFolder scratch;
   const std::string home = scratch.Sub("home"), appData = scratch.Sub("appdata");
   const std::string settings = appData + "quormp4aviconverter.ini";
   const std::vector<std::string> clips = {TestMedia::Get(MediaSpec::Mp4().Seconds(6)),

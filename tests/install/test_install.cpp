@@ -21,7 +21,7 @@ bool HaveProgram(const std::string& name) {
 }  // namespace
 
 TEST(Install, TheInstalledConverterFindsItsDataAndTheDesktopEntryIsValid) {
-  TScratchFolder scratch;
+  TTestFolder scratch;
   const std::string prefix = scratch.Path() + "prefix";
   const std::string install = std::string(QUOR_CMAKE) + " --install " + QUOR_BUILD_DIR +
                               " --prefix " + prefix + " > " + scratch.Path() + "install.log 2>&1";

@@ -6,6 +6,7 @@
 
 #include "platform/Environment.h"
 #include "platform/Folders.h"
+#include "support/TestFolder.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -26,17 +27,11 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
-fs::path FreshDir(const std::string& tag) {
-  fs::path d =
-      fs::temp_directory_path() / ("quor_folders_" + std::to_string(::getpid()) + "_" + tag);
-  fs::remove_all(d);
-  return d;
-}
-
 }  // namespace
 
 TEST(Folders, AppDataFolderComesFromTheEnvironmentAndIsCreated) {
-  fs::path root = FreshDir("appdata");
+  TTestFolder folder;
+  const fs::path root = folder.In("appdata");
   {
     ScopedEnv a("QUOR_APPDATA", (root / "own").string());
     EXPECT_EQ(CommonAppDataFolder(), (root / "own").string() + "/");
@@ -55,11 +50,11 @@ TEST(Folders, AppDataFolderComesFromTheEnvironmentAndIsCreated) {
     EXPECT_EQ(CommonAppDataFolder(), (root / "home" / ".config" / "quor").string() + "/");
     EXPECT_EQ(DefaultVideoFolder(), (root / "home" / "videoconverter").string());
   }
-  fs::remove_all(root);
 }
 
 TEST(Folders, WriteTestNeedsAnExistingWritableFolderAndLeavesNothing) {
-  fs::path d = FreshDir("write");
+  TTestFolder folder;
+  const fs::path d = folder.In("write");
   EXPECT_FALSE(CanCreateFileIn(d.string()));
   EXPECT_FALSE(CanCreateFileIn(""));
   fs::create_directories(d);
@@ -73,11 +68,11 @@ TEST(Folders, WriteTestNeedsAnExistingWritableFolderAndLeavesNothing) {
     EXPECT_FALSE(CanCreateFileIn(d.string()));
     fs::permissions(d, fs::perms(0700));
   }
-  fs::remove_all(d);
 }
 
 TEST(Folders, ForceDirectoriesAndCopyFile) {
-  fs::path d = FreshDir("force");
+  TTestFolder folder;
+  const fs::path d = folder.In("force");
   EXPECT_TRUE(ForceDirectories((d / "a" / "b" / "c").string() + "/"));
   EXPECT_TRUE(DirectoryExists((d / "a" / "b" / "c").string()));
   EXPECT_FALSE(FileExists((d / "a").string()));
@@ -87,7 +82,6 @@ TEST(Folders, ForceDirectoriesAndCopyFile) {
   EXPECT_EQ(fs::file_size(d / "a" / "dst.ini"), 8u);
   EXPECT_FALSE(CopyFile((d / "missing").string(), (d / "a" / "x").string()));
   EXPECT_FALSE(fs::exists(d / "a" / "x"));
-  fs::remove_all(d);
 }
 
 TEST(Folders, IdentityVersionAndDiscTest) {

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/IniFile.h"
+#include "support/TestFolder.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -16,15 +17,7 @@ namespace {
 
 class IniFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quor_ini_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    file_ = (dir_ / "settings.ini").string();
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  void SetUp() override { file_ = (dir_ / "settings.ini").string(); }
 
   void Put(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
   std::string Content() const {
@@ -39,7 +32,8 @@ class IniFile : public ::testing::Test {
     return names;
   }
 
-  fs::path dir_;
+  TTestFolder folder_;
+  const std::filesystem::path dir_{folder_.Path()};
   std::string file_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "platform/Environment.h"
 #include "platform/Shell.h"
+#include "support/TestFolder.h"
 
 using namespace platform;
 
@@ -52,14 +53,13 @@ TEST_F(OpenWithDesktopTest, AHandlerThatFailsOrIsMissingIsAFailure) {
 }
 
 TEST_F(OpenWithDesktopTest, AHandlerThatSucceedsOrStaysOpenIsASuccess) {
-  const std::string mark =
-      std::filesystem::temp_directory_path() / ("quor-open-" + std::to_string(::getpid()));
+  TTestFolder folder;
+  const std::string mark = folder.In("opened");
   bool opened = false;
   SetEnv("QUOR_OPEN_COMMAND", "echo >'" + mark + "'");
   TimedOpen("/tmp", opened);
   EXPECT_TRUE(opened);
   EXPECT_TRUE(std::filesystem::exists(mark));
-  std::filesystem::remove(mark);
   // A browser started in the foreground: the caller goes on after the wait.
   SetEnv("QUOR_OPEN_COMMAND", "sleep 5;");
   const long long ms = TimedOpen("/tmp", opened);

@@ -11,6 +11,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 using namespace std::chrono_literals;
 
@@ -29,12 +30,10 @@ TEST(PlayProgram, SigtermAndSigintEndItWhilePlaying) {
 }
 
 TEST(PlayProgram, ANamedPipeIsRefusedAtOnce) {
-  const std::string fifo =
-      std::filesystem::temp_directory_path() / ("quor-play-" + std::to_string(::getpid()));
-  ::unlink(fifo.c_str());
+  TTestFolder folder;
+  const std::string fifo = folder.In("pipe");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const TChildResult run = TChildProcess::Run(QUOR_PLAY, {fifo}, {}, 30s);
-  ::unlink(fifo.c_str());
   EXPECT_EQ(run.Status, 1);
   EXPECT_NE(run.Err.find("named pipe"), std::string::npos) << run.Err;
 }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "PlayerTestUtil.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -354,10 +355,8 @@ TEST_F(PlayerTest, WaveDisplayDrawsTheToneAndEventsCanStayOffTheMainThread) {
 // name whose first part reads like a protocol.
 TEST_F(PlayerTest, UnusualFileNamesPlay) {
   namespace fs = std::filesystem;
-  const fs::path dir =
-      fs::temp_directory_path() / ("quor_player_names_" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  TTestFolder folder;
+  const fs::path dir = folder.Path();
   const std::string clip = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(1));
   const std::string names[] = {"Grüße 日本 🎬.mp4",
                                "Gr\xfc\xdf"
@@ -383,5 +382,4 @@ TEST_F(PlayerTest, UnusualFileNamesPlay) {
   EXPECT_FALSE(OpenClip("take:2.mp4"));
   EXPECT_FALSE(player.LastErrMsg().empty());
   fs::current_path(before);
-  fs::remove_all(dir);
 }

@@ -1,6 +1,6 @@
-// Shared by the batch, end-to-end and window tests: a scratch folder that is removed afterwards,
-// recorders of the two batch views, and a fixture with a first-started
-// settings folder, a source list and the main-thread hand-over.
+// Shared by the batch, end-to-end and window tests: recorders of the two
+// batch views, and a fixture with a first-started settings folder, a source
+// list and the main-thread hand-over.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,32 +23,7 @@
 #include "engine/common/MainThread.h"
 #include "engine/component/FFmpegVCL.h"
 #include "platform/Environment.h"
-
-class TScratchFolder {
- public:
-  TScratchFolder() {
-    char tmpl[] = "/tmp/quor_batch_XXXXXX";
-    const char* made = ::mkdtemp(tmpl);
-    path_ = made ? std::string(made) + "/" : std::string();
-  }
-  ~TScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  TScratchFolder(const TScratchFolder&) = delete;
-  TScratchFolder& operator=(const TScratchFolder&) = delete;
-
-  // The folder, with a trailing "/".
-  const std::string& Path() const { return path_; }
-  // A sub-folder, created, with a trailing "/".
-  std::string Sub(const std::string& name) const {
-    std::filesystem::create_directories(path_ + name);
-    return path_ + name + "/";
-  }
-
- private:
-  std::string path_;
-};
+#include "support/TestFolder.h"
 
 using Clock = std::chrono::steady_clock;
 
@@ -142,7 +117,7 @@ class BatchTest : public ::testing::Test {
   const std::string& Settings() const { return global_.SettingsFile(); }
   TBuildContext Context() { return {global_.SettingsFile(), global_.FormatFile(), &ui_}; }
 
-  TScratchFolder scratch_;
+  TTestFolder scratch_;
   TGlobalObject global_;
   std::string out_;
   TQueuedHandOver handOver_;

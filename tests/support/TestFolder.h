@@ -1,5 +1,7 @@
 // A scratch folder for one test, removed with everything in it when the
-// object goes, and the whole-file reads and writes such tests make.
+// object goes, and the whole-file reads and writes such tests make. Every
+// test that needs files of its own makes them in one of these: a fresh name
+// per object (mkdtemp), so tests running side by side never share a folder.
 #pragma once
 
 #include <stdlib.h>
@@ -28,6 +30,11 @@ class TTestFolder {
   // The folder with a trailing "/"; empty when it could not be made.
   const std::string& Path() const { return path_; }
   std::string In(const std::string& name) const { return path_ + name; }
+  // A sub-folder, created, with a trailing "/".
+  std::string Sub(const std::string& name) const {
+    std::filesystem::create_directories(path_ + name);
+    return path_ + name + "/";
+  }
   // The names in the folder, hidden ones included, sorted.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;

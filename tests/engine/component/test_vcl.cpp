@@ -20,6 +20,7 @@
 #include "engine/component/FFmpegVCL.h"
 #include "engine/libav/FFmpegLoader.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -28,8 +29,10 @@ using namespace std::chrono_literals;
 // Small and short, so that a run of three tasks takes well under a second.
 MediaSpec SmallClip() { return MediaSpec::Mp4().Size(160, 120).Seconds(1); }
 
+// Outputs go to one folder of the test program's, removed at its exit.
 std::string OutputPath(const std::string& name) {
-  return TestMedia::MediaDir() + "vcl_" + std::to_string(::getpid()) + "_" + name;
+  static const TTestFolder folder("quor-vcl");
+  return folder.In(name);
 }
 
 struct TNotice {

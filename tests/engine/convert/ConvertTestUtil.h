@@ -14,18 +14,16 @@
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/UnicodeProtocol.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace convtest {
 
 using Options = std::vector<std::pair<std::string, std::string>>;
 
+// One folder for the outputs of the whole test program, removed at its exit.
 inline std::string ScratchDir() {
-  static std::string dir = [] {
-    std::string tmpl = "/tmp/quor-convert-XXXXXX";
-    char* made = ::mkdtemp(tmpl.data());
-    return std::string(made ? made : "/tmp") + "/";
-  }();
-  return dir;
+  static const TTestFolder folder("quor-convert");
+  return folder.Path();
 }
 
 inline std::string OutPath(const std::string& name) {

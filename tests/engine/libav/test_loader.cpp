@@ -8,6 +8,7 @@
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/FFmpegLoader.h"
 #include "engine/libav/FFmpegLogger.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -52,9 +53,7 @@ class LoaderFolders : public ::testing::Test {
   void SetUp() override {
     auto& loader = TFFmpegLoader::Instance();
     for (TLibraryIndex i : kMediaLibraries) systemFiles_[i] = SystemFileOf(i);
-    char tmpl[] = "/tmp/quor-loader-XXXXXX";
-    root_ = ::mkdtemp(tmpl);
-    folder_ = root_ + "/LibAV";
+    folder_ = root_.In("LibAV");
     fs::create_directory(folder_);
     loader.Unload(AllLibraries);
   }
@@ -65,7 +64,6 @@ class LoaderFolders : public ::testing::Test {
     for (int i = 0; i < liLibraryCount; ++i) loader.SetFileName(TLibraryIndex(i), "");
     loader.SetLibraryPath(TFFmpegLoader::DefaultLibraryPath());
     ASSERT_TRUE(loader.Load(AllLibraries)) << loader.LastErrMsg();
-    fs::remove_all(root_);
   }
 
   // Links every media library of the system into the folder, except `skip`.
@@ -77,7 +75,8 @@ class LoaderFolders : public ::testing::Test {
     }
   }
 
-  std::string root_, folder_;
+  TTestFolder root_{"quor-loader"};
+  std::string folder_;
   std::string systemFiles_[liLibraryCount];
 };
 

@@ -8,25 +8,11 @@
 #include "engine/common/FFmpegException.h"
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/MediaUtils.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    char tmpl[] = "/tmp/quor-mu-XXXXXX";
-    path_ = ::mkdtemp(tmpl);
-  }
-  ~TempFolder() { fs::remove_all(path_); }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
@@ -116,16 +102,16 @@ TEST(MediaUtils, MetadataValue) {
 }
 
 TEST(MediaUtils, ReadWholeFile) {
-  TempFolder dir;
+  TTestFolder dir;
   const std::string data("abc\0def\n", 8);
-  WriteFile(dir.File("a.bin"), data);
+  WriteFile(dir.In("a.bin"), data);
   std::string got = "stale";
-  EXPECT_EQ(ReadWholeFile(dir.File("a.bin"), got), 0);
+  EXPECT_EQ(ReadWholeFile(dir.In("a.bin"), got), 0);
   EXPECT_EQ(got, data);
-  EXPECT_EQ(ReadWholeFile(dir.File("missing"), got), -1);
+  EXPECT_EQ(ReadWholeFile(dir.In("missing"), got), -1);
   EXPECT_TRUE(got.empty());
-  WriteFile(dir.File("empty"), "");
-  EXPECT_EQ(ReadWholeFile(dir.File("empty"), got), 0);
+  WriteFile(dir.In("empty"), "");
+  EXPECT_EQ(ReadWholeFile(dir.In("empty"), got), 0);
   EXPECT_TRUE(got.empty());
 }
 
@@ -142,21 +128,21 @@ TEST(MediaUtils, PathHelpers) {
   EXPECT_EQ(ExpandFullPath("/../x"), "/x");
   EXPECT_EQ(ExpandFullPath("/a/b/"), "/a/b/");
 
-  TempFolder dir;
-  const std::string name = dir.File("Grüße 日本.mp4");
+  TTestFolder dir;
+  const std::string name = dir.In("Grüße 日本.mp4");
   WriteFile(name, "12345");
   EXPECT_TRUE(FileExists(name));
   EXPECT_EQ(FileSize(name), 5);
   EXPECT_FALSE(FileExists(dir.Path()));
   EXPECT_EQ(FileSize(dir.Path()), -1);
-  EXPECT_FALSE(FileExists(dir.File("missing")));
-  EXPECT_EQ(FileSize(dir.File("missing")), -1);
+  EXPECT_FALSE(FileExists(dir.In("missing")));
+  EXPECT_EQ(FileSize(dir.In("missing")), -1);
 
   const std::string old = GetCurrentFolder();
   ASSERT_TRUE(SetCurrentFolder(dir.Path()));
   EXPECT_EQ(fs::path(GetCurrentFolder()), fs::canonical(dir.Path()));
   EXPECT_EQ(ExpandFullPath("sub/../Grüße 日本.mp4"), GetCurrentFolder() + "/Grüße 日本.mp4");
-  EXPECT_FALSE(SetCurrentFolder(dir.File("missing")));
+  EXPECT_FALSE(SetCurrentFolder(dir.In("missing")));
   ASSERT_TRUE(SetCurrentFolder(old));
 }
 

@@ -6,6 +6,7 @@
 #include "engine/libav/FFmpegApi.h"
 #include "engine/libav/MediaUtils.h"
 #include "engine/libav/UnicodeProtocol.h"
+#include "support/TestFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -17,12 +18,6 @@ constexpr int kSamplesPerPacket = 1000;
 
 class UnicodeFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/quor-uni-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Writes one second of 16-bit mono PCM as WAV through OpenOutputIO. The
   // muxer seeks back at the end to fill in the sizes.
   void WriteWav(const std::string& name) {
@@ -76,7 +71,8 @@ class UnicodeFiles : public ::testing::Test {
     EXPECT_EQ(ic, nullptr);
   }
 
-  std::string dir_;
+  TTestFolder folder_{"quor-uni"};
+  const std::string dir_ = folder_.Path();
 };
 
 }  // namespace
@@ -117,7 +113,7 @@ TEST(UnicodeNames, WhichNamesNeedTheProtocol) {
 }
 
 TEST_F(UnicodeFiles, NonAsciiNameWrittenAndReadThroughOwnIO) {
-  const std::string path = dir_ + "/Grüße 日本.wav";
+  const std::string path = dir_ + "Grüße 日本.wav";
   WriteWav(std::string(UnicodeProtocolPrefix) + path);
   ASSERT_TRUE(FileExists(path));
   // The RIFF size was patched by seeking back over our I/O.
@@ -133,7 +129,7 @@ TEST_F(UnicodeFiles, NonAsciiNameWrittenAndReadThroughOwnIO) {
 }
 
 TEST_F(UnicodeFiles, NameThatIsNotUtf8OpensThroughOwnIO) {
-  const std::string raw = dir_ + "/clip\xff\xfe.wav";
+  const std::string raw = dir_ + "clip\xff\xfe.wav";
   WriteWav(raw);
   ASSERT_TRUE(FileExists(raw));
   ExpectReadable(raw, true);
@@ -141,7 +137,7 @@ TEST_F(UnicodeFiles, NameThatIsNotUtf8OpensThroughOwnIO) {
 
 TEST_F(UnicodeFiles, MissingFileFailsCleanly) {
   AVFormatContext* ic = nullptr;
-  int ret = OpenInputWithName(&ic, std::string(UnicodeProtocolPrefix) + dir_ + "/missing.wav",
+  int ret = OpenInputWithName(&ic, std::string(UnicodeProtocolPrefix) + dir_ + "missing.wav",
                               nullptr, nullptr);
   EXPECT_EQ(ret, AVERROR(ENOENT));
   EXPECT_EQ(ErrorMessage(ret), "No such file or directory");
@@ -149,18 +145,18 @@ TEST_F(UnicodeFiles, MissingFileFailsCleanly) {
 
   // A pre-allocated context is freed on failure, as the library does.
   ic = FF.avformat_alloc_context();
-  EXPECT_LT(OpenInputWithName(&ic, dir_ + "/missing\xff.wav", nullptr, nullptr), 0);
+  EXPECT_LT(OpenInputWithName(&ic, dir_ + "missing\xff.wav", nullptr, nullptr), 0);
   EXPECT_EQ(ic, nullptr);
 
   // Existing file the demuxer cannot read: the context and our I/O are freed.
-  const std::string junk = dir_ + "/junk\xff.bin";
+  const std::string junk = dir_ + "junk\xff.bin";
   std::ofstream(junk) << "no media here";
   ic = nullptr;
   EXPECT_LT(OpenInputWithName(&ic, junk, nullptr, nullptr), 0);
   EXPECT_EQ(ic, nullptr);
 
   AVIOContext* pb = nullptr;
-  EXPECT_LT(OpenOutputIO(&pb, std::string(UnicodeProtocolPrefix) + dir_ + "/no/such/dir.wav",
+  EXPECT_LT(OpenOutputIO(&pb, std::string(UnicodeProtocolPrefix) + dir_ + "no/such/dir.wav",
                          AVIO_FLAG_WRITE),
             0);
   EXPECT_EQ(pb, nullptr);

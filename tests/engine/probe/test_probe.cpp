@@ -15,6 +15,7 @@
 #include "engine/libav/UnicodeProtocol.h"
 #include "engine/probe/AVProbe.h"
 #include "support/MediaFactory.h"
+#include "support/TestFolder.h"
 
 namespace {
 
@@ -445,8 +446,8 @@ TEST(Probe, DamagedButOpenableFilesStillDescribe) {
 
 TEST(Probe, OpensNamesThatAreNotUtf8) {
   const std::string clip = TestMedia::Get(MediaSpec::Wav());
-  const std::string odd =
-      TestMedia::MediaDir() + "probe_\xff\xfe_" + std::to_string(::getpid()) + ".wav";
+  TTestFolder folder;
+  const std::string odd = folder.In("probe_\xff\xfe.wav");
   std::filesystem::copy_file(clip, odd, std::filesystem::copy_options::overwrite_existing);
   TAVProbe p;
   ASSERT_TRUE(p.Open(odd)) << p.LastErrMsg();
@@ -454,7 +455,6 @@ TEST(Probe, OpensNamesThatAreNotUtf8) {
   EXPECT_EQ(p.FileSize(), std::int64_t(std::filesystem::file_size(clip)));
   EXPECT_EQ(Lines(p.FileInfoText())[0], "File Name: " + odd);
   p.Close();
-  std::filesystem::remove(odd);
 }
 
 TEST(Probe, AttachedContextStaysWithItsOwner) {
