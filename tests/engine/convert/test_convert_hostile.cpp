@@ -214,8 +214,9 @@ TEST(ConvertHostile, DamagedMp3IntoMp3EndsWithoutTakingTheProcessDown) {
     SCOPED_TRACE(variant);
     const std::string damaged = TestMedia::Corrupted(MediaSpec::Mp3().Seconds(2), variant);
     const std::string result = Convert(damaged, OutPath("damaged.mp3"), {});
-    if (!result.empty())
+    if (!result.empty()) {
       EXPECT_EQ(result.find("Nothing was converted"), std::string::npos) << result;
+    }
   }
 }
 
