@@ -75,10 +75,7 @@ bool TPlayerEngine::OpenInput() {
     s.OpenError = ret == AVERROR_EXIT ? s.Interrupt.Reason(s.FileName) : ErrorText(s.FileName, ret);
     return false;
   }
-  {
-    std::lock_guard lock(CodecLock());
-    ret = FF.avformat_find_stream_info(s.Format, nullptr);
-  }
+  ret = FindStreamInfo(s.Format);
   if (ret < 0) {
     s.OpenError = ret == AVERROR_EXIT ? s.Interrupt.Reason(s.FileName)
                                       : Format("%s: could not find codec parameters", s.FileName);

@@ -229,10 +229,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& fileName) {
     o.ProgramId = 0;
   }
 
-  {
-    std::lock_guard lock(CodecLock());
-    err = FF.avformat_find_stream_info(ctx, nullptr);
-  }
+  err = FindStreamInfo(ctx);
   if (err == AVERROR_EXIT) {
     SetLastError(interrupt_.Reason(fileName));
     return false;

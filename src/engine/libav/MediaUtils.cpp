@@ -16,6 +16,7 @@
 #include "engine/common/FFmpegException.h"
 #include "engine/common/TextFormat.h"
 #include "engine/libav/FFmpegApi.h"
+#include "engine/libav/FFmpegLoader.h"
 #include "engine/libav/UnicodeProtocol.h"
 #include "platform/Folders.h"
 
@@ -162,6 +163,18 @@ std::string MetadataValue(const AVDictionary* dict, const std::string& key,
   if (!dict || !FF.av_dict_get) return defaultValue;
   const AVDictionaryEntry* e = FF.av_dict_get(dict, key.c_str(), nullptr, 0);
   return (e && e->value) ? std::string(e->value) : defaultValue;
+}
+
+int FindStreamInfo(AVFormatContext* format) {
+  std::vector<AVDictionary*> options(format->nb_streams, nullptr);
+  for (AVDictionary*& dict : options) FF.av_dict_set(&dict, "threads", "1", 0);
+  int found;
+  {
+    std::lock_guard lock(CodecLock());
+    found = FF.avformat_find_stream_info(format, options.empty() ? nullptr : options.data());
+  }
+  for (AVDictionary*& dict : options) FF.av_dict_free(&dict);
+  return found;
 }
 
 int ReadWholeFile(const std::string& path, std::string& content) {

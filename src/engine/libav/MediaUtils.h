@@ -17,6 +17,7 @@ extern "C" {
 struct AVCodecContext;
 struct AVCodecParameters;
 struct AVDictionary;
+struct AVFormatContext;
 }
 
 // The no-time value of 64-bit media times.
@@ -49,6 +50,14 @@ std::string CodecNameText(const AVCodecParameters* par, bool encoder);
 // insensitive), else `defaultValue`.
 std::string MetadataValue(const AVDictionary* dict, const std::string& key,
                           const std::string& defaultValue);
+
+// The stream information of an opened input (avformat_find_stream_info),
+// found under the codec lock. The decoders the library opens to look at the
+// first packets run on one thread each: the facts are the same, and a
+// decoder with a thread per processor would allocate a context per thread
+// for a handful of pictures, which made the look-up twice as slow on small
+// files. The library's result: >= 0 on success, an error code otherwise.
+int FindStreamInfo(AVFormatContext* format);
 
 // Reads a whole file into `content`. 0 on success, -1 when the file cannot be
 // opened or read, -12 when memory runs out.

@@ -169,11 +169,7 @@ bool TCustomAVProbe::Open(const std::string& fileName, const std::string& forceF
   context_ = ic;
   ownsContext_ = true;
   fileName_ = fileName;
-  int found;
-  {
-    std::lock_guard lock(CodecLock());
-    found = FF.avformat_find_stream_info(ic, nullptr);
-  }
+  const int found = FindStreamInfo(ic);
   if (found < 0) {
     lastErrMsg_ = found == AVERROR_EXIT ? interrupt_.Reason(fileName)
                                         : fileName + ": could not find codec parameters";

@@ -175,12 +175,9 @@ TOutputCheck CheckOutput(const std::string& file, const TOutputExpectation& expe
     return result;
   }
   std::unique_ptr<AVFormatContext, TInputCloser> format(raw);
-  {
-    std::lock_guard lock(CodecLock());
-    if (FF.avformat_find_stream_info(format.get(), nullptr) < 0) {
-      result.Reason = "the output's streams cannot be read";
-      return result;
-    }
+  if (FindStreamInfo(format.get()) < 0) {
+    result.Reason = "the output's streams cannot be read";
+    return result;
   }
   std::vector<std::unique_ptr<TStreamDecoder>> decoders;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
