@@ -61,6 +61,13 @@ std::int64_t OutputDurationFor(std::int64_t sourceDuration, std::int64_t trimLen
   return kLongestOutputUs;
 }
 
+std::int64_t ExpectedOutputUs(std::int64_t sourceDuration, const TlvFilesRecord& record) {
+  const std::int64_t asked = OutputDurationFor(sourceDuration, record.TrimLength);
+  if (asked != OptionNoTime && asked > 0) return asked;
+  if (sourceDuration > 0) return sourceDuration - std::max<std::int64_t>(record.TrimStart, 0);
+  return -1;
+}
+
 std::string ShortFileLabel(const std::string& caption) {
   return ShortenedPath(caption, kFullLabelLimit - 1, kLabelHead);
 }
@@ -133,6 +140,8 @@ TBatchDriver::TBatchDriver(TFFmpegVCL& vcl, TSourceList& list, TBuildContext con
 }
 
 TBatchDriver::~TBatchDriver() {
+  // A run still open would never end, and its list could never be cleared.
+  CloseOpenRun();
   vcl_.SetOnProgress(nullptr);
   vcl_.SetOnPreviewBitmap(nullptr);
   vcl_.SetOnCustomHook(nullptr);
@@ -153,11 +162,15 @@ bool TBatchDriver::Start() {
     (context_.Ui ? context_.Ui : &fallback)->ShowWarning("Warning", kNoCheckedRowText);
     return false;
   }
-  taskRows_.clear();
-  outputFiles_.clear();
-  expectedDurations_.clear();
-  expectVideo_.clear();
+  {
+    std::lock_guard lock(tasksMutex_);
+    taskRows_.clear();
+    outputFiles_.clear();
+    expectedDurations_.clear();
+    expectVideo_.clear();
+  }
   threadsWell_.clear();
+  taskGood_.clear();
   skipped_.clear();
   formatCode_ = ChosenFormatCode(context_.SettingsFile, context_.Ui);
   notices_.clear();
@@ -169,8 +182,18 @@ bool TBatchDriver::Start() {
   if (listView_) listView_->StopPreview();
   vcl_.ClearTasks();
 
+  batchRows_.clear();
+  nextRow_ = 0;
   for (int row = 0; row < list_.Count(); ++row)
-    if (list_.Row(row).Checked) PrepareRow(row);
+    if (list_.Row(row).Checked) batchRows_.push_back(row);
+  // A trim past a file's end stops the batch before anything is prepared,
+  // also when that file would only be prepared while others convert (its
+  // length as the list read it; the preparation checks again).
+  for (const int row : batchRows_) CheckTrim(list_.Record(row), list_.Row(row).DurationUs);
+  // The first files decide how many run at once: as many as could.
+  PrepareRows(::FilesAtOnce(FilesAtOnceSetting(), ProcessorCount(), false, int(batchRows_.size())));
+  ChooseFilesAtOnce();
+  if (filesAtOnce_ == 1) PrepareRows(int(batchRows_.size()));
 
   if (taskRows_.empty()) {
     // Every file was left out: a run without tasks would never end.
@@ -235,58 +258,132 @@ bool TBatchDriver::PrepareRow(int row) {
   output.Duration = OutputDurationFor(info.Duration, record.TrimLength);
 
   BuildConversionOptions(context_, record, code, output, probe, input);
-
-  // A file that cannot be read any more fails alone; the others convert.
-  const int task = vcl_.AddTask(input.FileName, &input);
-  if (task < 0) {
-    SkipRow(row, vcl_.LastErrMsg());
-    return false;
-  }
   output.CustomHook = record.HasEffects();
-  // A task without its output would only fail later with a message that
-  // hides the reason; the reason is given now instead.
-  if (!vcl_.SetOutputFile(task, outputName, &output)) {
-    const std::string message = vcl_.LastErrMsg();
-    vcl_.RemoveTask(task);
-    SkipRow(row, message);
+  const bool video =
+      sourceHasVideo && FormatOffersVideo(TFormatProfile(context_.ProfileFile, code));
+  const bool threadsWell = EncoderThreadsWell(output.VideoCodec, OutputHeight(output, probe));
+  return AppendRowTask(row, input, outputName, output, ExpectedOutputUs(info.Duration, record),
+                       video, threadsWell);
+}
+
+bool TBatchDriver::AppendRowTask(int row, TInputOptions& input, const std::string& outputName,
+                                 TOutputOptions& output, std::int64_t expected, bool video,
+                                 bool threadsWell) {
+  // Recorded before the task exists: in a running batch it may start, and
+  // its hook and output check look them up, as soon as it is added.
+  auto record = [&](bool add) {
+    std::lock_guard lock(tasksMutex_);
+    if (add) {
+      taskRows_.push_back(row);
+      outputFiles_.push_back(outputName);
+      expectedDurations_.push_back(expected);
+      expectVideo_.push_back(video);
+    } else {
+      taskRows_.pop_back();
+      outputFiles_.pop_back();
+      expectedDurations_.pop_back();
+      expectVideo_.pop_back();
+    }
+  };
+  record(true);
+  int task = -1;
+  try {
+    // A file that cannot be read any more, or whose output cannot be
+    // created, fails alone with the converter's reason; the others convert.
+    task = vcl_.AppendTask(input.FileName, &input, outputName, &output);
+  } catch (...) {
+    record(false);
+    throw;
+  }
+  if (task < 0) {
+    record(false);
+    // Left out because the user stopped the batch meanwhile: no failure.
+    if (!cancelled_) SkipRow(row, vcl_.LastErrMsg());
     return false;
   }
-  taskRows_.push_back(row);
-  outputFiles_.push_back(outputName);
-  // What the output should last: the length asked for, else the rest of the
-  // source after the trim start.
-  std::int64_t expected = -1;
-  if (output.Duration != OptionNoTime && output.Duration > 0)
-    expected = output.Duration;
-  else if (info.Duration > 0)
-    expected = info.Duration - std::max<std::int64_t>(record.TrimStart, 0);
-  expectedDurations_.push_back(expected);
-  expectVideo_.push_back(sourceHasVideo &&
-                         FormatOffersVideo(TFormatProfile(context_.ProfileFile, code)));
-  threadsWell_.push_back(EncoderThreadsWell(output.VideoCodec, OutputHeight(output, probe)));
+  threadsWell_.push_back(threadsWell);
+  taskGood_.push_back(false);
   return true;
 }
 
+void TBatchDriver::PrepareRows(int tasks) {
+  while (RowsLeft() && int(taskRows_.size()) < tasks) PrepareRow(batchRows_[nextRow_++]);
+}
+
+void TBatchDriver::PrepareAhead() {
+  // As many wait ready as run, so that a file that ends is followed at
+  // once, however long the next one takes to prepare.
+  // The opens pump the hand-over, whose end notices come back here: the
+  // rows are prepared one after another, never one inside another, so that
+  // the converter numbers the tasks as they were recorded.
+  if (preparing_) return;
+  preparing_ = true;
+  struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } done{preparing_};
+  while (openRun_ && !cancelled_ && RowsLeft() && vcl_.PendingCount() < filesAtOnce_) {
+    const int row = batchRows_[nextRow_++];
+    const int task = int(taskRows_.size());
+    bool added = false;
+    try {
+      added = PrepareRow(row);
+    } catch (const std::exception& e) {
+      // Files before it convert already: the file fails alone.
+      SkipRow(row, e.what());
+    }
+    if (!added) {
+      batch_.Drop(task);
+      fileClocks_.erase(fileClocks_.begin() + task);
+    }
+    MarkStarted();
+  }
+  if (!RowsLeft() || cancelled_) CloseOpenRun();
+}
+
+void TBatchDriver::CloseOpenRun() {
+  if (!openRun_) return;
+  openRun_ = false;
+  vcl_.CloseRun();
+}
+
+int TBatchDriver::FilesAtOnceSetting() const {
+  return filesAtOnceSetting_ >= 0 ? filesAtOnceSetting_
+                                  : TAppSettings(context_.SettingsFile).FilesAtOnce();
+}
+
+std::vector<std::int64_t> TBatchDriver::BatchLengths() const {
+  std::vector<std::int64_t> lengths = expectedDurations_;
+  for (size_t k = nextRow_; k < batchRows_.size(); ++k) {
+    const TSourceRow& row = list_.Row(batchRows_[k]);
+    lengths.push_back(ExpectedOutputUs(row.DurationUs, *row.Record));
+  }
+  return lengths;
+}
+
 void TBatchDriver::ChooseFilesAtOnce() {
-  const int setting = filesAtOnceSetting_ >= 0 ? filesAtOnceSetting_
-                                               : TAppSettings(context_.SettingsFile).FilesAtOnce();
   const auto well = std::count(threadsWell_.begin(), threadsWell_.end(), true);
   const bool mostThreadWell = well * 2 > std::int64_t(threadsWell_.size());
-  filesAtOnce_ = ::FilesAtOnce(setting, ProcessorCount(), mostThreadWell, int(taskRows_.size()));
+  const int files = int(taskRows_.size() + (batchRows_.size() - nextRow_));
+  filesAtOnce_ = ::FilesAtOnce(FilesAtOnceSetting(), ProcessorCount(), mostThreadWell, files);
 }
 
 TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
   TOutputCheck check;
   check.Passed = true;
-  if (!outputChecker_ || !info.Completed || info.TaskIndex < 0 ||
-      size_t(info.TaskIndex) >= outputFiles_.size())
-    return check;
+  if (!outputChecker_ || !info.Completed || info.TaskIndex < 0) return check;
   TOutputExpectation expected;
-  expected.DurationUs = expectedDurations_[size_t(info.TaskIndex)];
-  // A conversion that lost the picture the format and the source both have
-  // is no success, whatever the engine says.
-  expected.VideoRequired = expectVideo_[size_t(info.TaskIndex)];
-  return outputChecker_(outputFiles_[size_t(info.TaskIndex)], expected);
+  std::string file;
+  {
+    std::lock_guard lock(tasksMutex_);
+    if (size_t(info.TaskIndex) >= outputFiles_.size()) return check;
+    file = outputFiles_[size_t(info.TaskIndex)];
+    expected.DurationUs = expectedDurations_[size_t(info.TaskIndex)];
+    // A conversion that lost the picture the format and the source both
+    // have is no success, whatever the engine says.
+    expected.VideoRequired = expectVideo_[size_t(info.TaskIndex)];
+  }
+  return outputChecker_(file, expected);
 }
 
 void TBatchDriver::CheckTrim(const TlvFilesRecord& record, std::int64_t duration) const {
@@ -303,21 +400,32 @@ std::int64_t TBatchDriver::NowMs() const {
 }
 
 void TBatchDriver::StartTasks() {
-  const std::int64_t now = NowMs();
-  const int count = int(taskRows_.size());
-  batch_.Reset(expectedDurations_);
+  batch_.Reset(BatchLengths());
   batchClock_ = TFileClock();
-  batchClock_.Start(now);
-  fileClocks_.assign(size_t(count), TFileClock());
-  nextToStart_ = std::min(filesAtOnce_, count);
-  for (int i = 0; i < nextToStart_; ++i) {
-    fileClocks_[size_t(i)].Start(now);
-    batch_.Started(i);
-  }
+  batchClock_.Start(NowMs());
+  fileClocks_.assign(size_t(batch_.Count()), TFileClock());
+  nextToStart_ = 0;
+  endedCount_ = 0;
   cancelled_ = false;
-  lastFileGood_ = false;
   endActionsRun_ = false;
-  vcl_.StartTask(filesAtOnce_);
+  MarkStarted();
+  if (!RowsLeft()) {
+    vcl_.StartTask(filesAtOnce_);
+    return;
+  }
+  openRun_ = true;
+  vcl_.StartOpenRun(filesAtOnce_);
+  PrepareAhead();
+}
+
+void TBatchDriver::MarkStarted() {
+  // Added tasks only: a task being added is recorded a moment before.
+  const int limit = std::min(int(taskGood_.size()), endedCount_ + filesAtOnce_);
+  const std::int64_t now = NowMs();
+  while (!cancelled_ && nextToStart_ < limit) {
+    fileClocks_[size_t(nextToStart_)].Start(now);
+    batch_.Started(nextToStart_++);
+  }
 }
 
 void TBatchDriver::Pause() {
@@ -337,6 +445,7 @@ void TBatchDriver::Resume() {
 void TBatchDriver::Cancel() {
   if (running_) cancelled_ = true;
   vcl_.StopConvert(true);
+  CloseOpenRun();
 }
 
 void TBatchDriver::DetachHandlers() {
@@ -344,12 +453,18 @@ void TBatchDriver::DetachHandlers() {
   vcl_.SetOnProgress(nullptr);
   vcl_.SetOnTerminate(nullptr);
   vcl_.StopConvert(true);
+  CloseOpenRun();
+  std::lock_guard lock(tasksMutex_);
   taskRows_.clear();
 }
 
 int TBatchDriver::RowOfTask(int taskIndex) const {
-  if (taskIndex < 0 || size_t(taskIndex) >= taskRows_.size()) return -1;
-  const int row = taskRows_[size_t(taskIndex)];
+  int row;
+  {
+    std::lock_guard lock(tasksMutex_);
+    if (taskIndex < 0 || size_t(taskIndex) >= taskRows_.size()) return -1;
+    row = taskRows_[size_t(taskIndex)];
+  }
   return row >= 0 && row < list_.Count() ? row : -1;
 }
 
@@ -357,7 +472,7 @@ void TBatchDriver::HandleProgress(const TProgressInfo& info) {
   const int row = RowOfTask(info.TaskIndex);
   if (row < 0) return;
   batch_.Report(info.TaskIndex, info.CurrentDuration, info.TotalDuration);
-  TProgressTexts texts = MakeProgressTexts(info, vcl_.TaskCount(), list_.Row(row).Caption);
+  TProgressTexts texts = MakeProgressTexts(info, batch_.Count(), list_.Row(row).Caption);
   // Every running file's row shows its own share; the window follows one.
   if (texts.Percent >= 0) list_.SetProgress(row, std::to_string(texts.Percent) + "%");
   if (!progressView_ || info.TaskIndex != batch_.Shown() ||
@@ -409,11 +524,8 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
   // A file too short to report anything still fills the bar as it ends.
   const bool shown = batch_.Shown() < 0 || info.TaskIndex == batch_.Shown();
   batch_.Ended(info.TaskIndex);
-  // The converter starts the next file in list order as this one ends.
-  if (!cancelled_ && nextToStart_ < int(fileClocks_.size())) {
-    fileClocks_[size_t(nextToStart_)].Start(NowMs());
-    batch_.Started(nextToStart_++);
-  }
+  ++endedCount_;
+  MarkStarted();
   // A failed file says why in its own cell, not only in the cell's tip:
   // its last percentage would read as a file that is still on its way.
   if (info.Failed && row >= 0 && !info.ErrorMessage.empty())
@@ -432,20 +544,23 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
         list_.SetProgress(row, "100%");
     }
     if (progressView_ && shown) progressView_->SetFilePercent(100);
-    // Only a good last file counts: an output that failed its check is no
-    // finished conversion to show or to shut down after.
-    if (info.TaskIndex + 1 == int(taskRows_.size()) && check.Passed) lastFileGood_ = true;
+    if (check.Passed && size_t(info.TaskIndex) < taskGood_.size())
+      taskGood_[size_t(info.TaskIndex)] = true;
   }
   if (progressView_) progressView_->TaskEnded(info);
+  PrepareAhead();
   RunEndActions();
 }
 
 void TBatchDriver::RunEndActions() {
   // Files end in any order when several run at once: the actions wait for
   // the last of them, and a batch the user stopped has no end to act on.
-  if (endActionsRun_ || !progressView_ || batch_.Done() < batch_.Count()) return;
+  if (endActionsRun_ || !progressView_ || RowsLeft() || batch_.Done() < batch_.Count()) return;
   endActionsRun_ = true;
-  if (!lastFileGood_ || cancelled_) return;
+  // Only a good last file counts: an output that failed its check is no
+  // finished conversion to show or to shut down after.
+  const bool lastFileGood = !taskGood_.empty() && taskGood_.back();
+  if (!lastFileGood || cancelled_) return;
   if (progressView_->OpenFolderChecked() && !OpenOutputFolder(context_.SettingsFile))
     progressView_->ShowNotice(NotOpenedText(TAppSettings(context_.SettingsFile).OutPutDir()));
   if (progressView_->ShutDownChecked()) platform::ShutDownComputer();

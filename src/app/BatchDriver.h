@@ -13,10 +13,17 @@
 // once" setting); each row shows its own progress, the progress window
 // follows the first running file in list order and the batch as a whole,
 // and the end actions run once, after the last file has ended.
+// Side by side, a file is prepared (opened, its options built, its task
+// added) while the files before it convert: Start prepares as many as run
+// at once and as many again to wait, and every file that ends makes room
+// for one more (the converter's open run). One at a time,
+// every file is prepared before the first starts.
 // Threads: everything on the user-interface thread, except the frame hook,
 // which runs on the converter's workers (one call at a time: the converter
-// holds its hook lock) and only reads TaskRows and records (neither changes
-// while the modal progress window runs the batch).
+// holds its hook lock) and reads the task's row and record. A task's row,
+// output and expected length are recorded before the task is added, under
+// the tasks mutex, which the hook and the output check take to read them;
+// records do not change while the modal progress window runs the batch.
 // Terminate notices arrive on the converter's notice thread, which checks
 // the finished output (reading only what Start wrote) and hands the rest
 // over to the user-interface thread, so the program must have installed its
@@ -61,6 +68,9 @@ bool PriorityFromSetting(int setting, TThreadPriority& priority);
 // The output length of a file: its duration D and trim length T against the
 // 30-minute limit; OptionNoTime for no limit.
 std::int64_t OutputDurationFor(std::int64_t sourceDuration, std::int64_t trimLength);
+// What the output of a file should last: the length asked for, else the
+// rest of the source after the trim start; -1 when neither is known.
+std::int64_t ExpectedOutputUs(std::int64_t sourceDuration, const TlvFilesRecord& record);
 // The labels of the progress window for one report; `caption` is the row's.
 TProgressTexts MakeProgressTexts(const TProgressInfo& info, int taskCount,
                                  const std::string& caption);
@@ -99,18 +109,22 @@ class TBatchDriver {
   // program's own effect and watermark rendering (none: frames pass).
   void SetFrameHook(TFrameHookHandler handler) { frameHook_ = std::move(handler); }
 
-  // Prepares a task for every checked row and runs the progress window
-  // (without one, starts the tasks and returns at once).
+  // Prepares a task for every checked row (side by side: for the first
+  // ones) and runs the progress window (without one, starts the tasks and
+  // returns at once).
   // False when no row is checked (the user is told so). A file the converter
   // cannot open any more (removed or made unreadable since Add), or whose
   // output cannot be created, is left out with the converter's message in
   // its "Progress" cell (SkippedRows) and the others convert. Throws
   // EConvertError or FFmpegException when the settings of a file cannot be
-  // turned into options: nothing is converted then, and the tasks added so
-  // far stay until the next Start or Clear.
+  // turned into options, or a trim starts past a file's end: nothing is
+  // converted then, and the tasks added so far stay until the next Start or
+  // Clear. Should a file prepared while others convert fail so, it is left
+  // out like a file that cannot be opened.
   bool Start();
   // The progress window's show step: starts the tasks in list order, as
-  // many at once as FilesAtOnce() says.
+  // many at once as FilesAtOnce() says, and side by side prepares the
+  // files that wait.
   void StartTasks();
   // Pauses and resumes every running file (and one that starts meanwhile).
   void Pause();
@@ -128,7 +142,8 @@ class TBatchDriver {
   // bound, every task is stopped and TaskRows is emptied.
   void DetachHandlers();
 
-  // Task index -> list row, filled by Start.
+  // Task index -> list row, filled as the files are prepared
+  // (user-interface thread).
   const std::vector<int>& TaskRows() const { return taskRows_; }
   // Checked rows Start left out, with the converter's message.
   struct TSkippedRow {
@@ -136,7 +151,8 @@ class TBatchDriver {
     std::string Message;
   };
   const std::vector<TSkippedRow>& SkippedRows() const { return skipped_; }
-  // Task index -> output file, filled by Start.
+  // Task index -> output file, filled as the files are prepared
+  // (user-interface thread).
   const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
   // What checks every completed output before it counts as done: CheckOutput
   // by default; null checks nothing. Runs on the converter's notice thread.
@@ -163,6 +179,25 @@ class TBatchDriver {
  private:
   // False when the row was left out (SkippedRows).
   bool PrepareRow(int row);
+  // Adds the prepared task; false (nothing recorded) when the converter
+  // could not open its input or output.
+  bool AppendRowTask(int row, TInputOptions& input, const std::string& outputName,
+                     TOutputOptions& output, std::int64_t expected, bool video, bool threadsWell);
+  // Prepares the batch's rows in order until `tasks` tasks exist.
+  void PrepareRows(int tasks);
+  // In a side-by-side run: prepares further rows while fewer wait than run,
+  // and ends the converter's list after the last.
+  void PrepareAhead();
+  void CloseOpenRun();
+  bool RowsLeft() const { return nextRow_ < batchRows_.size(); }
+  // Marks the tasks the converter has started: in list order, each as soon
+  // as fewer than FilesAtOnce run.
+  void MarkStarted();
+  // Expected lengths of the whole batch: the prepared tasks' and the rest's
+  // from the list.
+  std::vector<std::int64_t> BatchLengths() const;
+  // The setting this batch follows (-1: the settings file's).
+  int FilesAtOnceSetting() const;
   void SkipRow(int row, const std::string& message);
   void HandleProgress(const TProgressInfo& info);
   void HandlePreview(const TPreviewInfo& info);
@@ -199,14 +234,24 @@ class TBatchDriver {
   std::shared_ptr<TFrameHook> renderer_;
   std::shared_ptr<TLink> link_;
   TFrameHookHandler frameHook_;
+  // Under tasksMutex_ (written only on the user-interface thread):
+  mutable std::mutex tasksMutex_;
   std::vector<int> taskRows_;
   std::vector<std::string> outputFiles_;
   std::vector<std::int64_t>
       expectedDurations_;  // task index -> what the output should last (-1: unknown)
   // Task index -> the format and the source both have video, so the output must.
   std::vector<bool> expectVideo_;
+  // User-interface thread only:
   // Task index -> its encoder keeps several cores busy alone (BatchJobs.h).
   std::vector<bool> threadsWell_;
+  // Task index -> completed and passed its check.
+  std::vector<bool> taskGood_;
+  std::vector<int> batchRows_;  // the checked rows, in list order
+  size_t nextRow_ = 0;          // the first of batchRows_ not prepared yet
+  bool openRun_ = false;        // the converter's list is open for more tasks
+  bool preparing_ = false;      // PrepareAhead is under way
+  int endedCount_ = 0;          // task notices of this batch
   int filesAtOnceSetting_ = -1;
   int filesAtOnce_ = 1;
   int formatCode_ = 0;  // chosen at Start
@@ -216,14 +261,13 @@ class TBatchDriver {
   std::vector<TTerminateInfo> notices_;
   TBitmap previewBitmap_;
   int previewCount_ = 0;
-  bool running_ = false;       // from starting the tasks to the final notice
-  bool cancelled_ = false;     // the user stopped this batch
-  bool lastFileGood_ = false;  // the last file in list order completed and passed
+  bool running_ = false;    // from starting the tasks to the final notice
+  bool cancelled_ = false;  // the user stopped this batch
   bool endActionsRun_ = false;
   std::function<std::int64_t()> nowMs_;
   TBatchProgress batch_;
   TFileClock batchClock_;
   std::vector<TFileClock> fileClocks_;  // task index -> its time, from its start
-  int nextToStart_ = 0;                 // the task the converter starts when one ends
+  int nextToStart_ = 0;                 // the first task not marked started
   TAVProbe* probe_ = nullptr;
 };

@@ -1,9 +1,6 @@
 #include "app/BatchJobs.h"
 
-#include <sched.h>
-
 #include <algorithm>
-#include <thread>
 
 bool EncoderThreadsWell(const std::string& videoCodec, int outputHeight) {
   const bool h264 = videoCodec == "libx264" || videoCodec == "h264";
@@ -19,17 +16,6 @@ int FilesAtOnce(int setting, int cores, bool threadsWell, int taskCount) {
   const int n =
       setting >= 1 && setting <= kMaxFilesAtOnce ? setting : AutoFilesAtOnce(cores, threadsWell);
   return std::max(1, std::min(n, taskCount));
-}
-
-int ProcessorCount() {
-  // The processors this process may run on, which a container or taskset
-  // may hold below what the machine has.
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) {
-    const int n = CPU_COUNT(&set);
-    if (n > 0) return n;
-  }
-  return std::max(1u, std::thread::hardware_concurrency());
 }
 
 std::string FilesAtOnceText(int setting) {
@@ -63,6 +49,12 @@ void TBatchProgress::Ended(int task) {
   t.Ended = true;
   t.Share = 1;
   ++done_;
+}
+
+void TBatchProgress::Drop(int task) {
+  if (!Valid(task) || tasks_[size_t(task)].Started) return;
+  lengths_.erase(lengths_.begin() + task);
+  tasks_.erase(tasks_.begin() + task);
 }
 
 int TBatchProgress::Running() const {

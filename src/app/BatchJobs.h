@@ -34,6 +34,7 @@
 
 #include "app/BatchView.h"
 #include "app/ProgressRules.h"
+#include "engine/common/Processors.h"
 
 // The "files converted at once" setting: 0 is Auto, else 1..16.
 constexpr int kFilesAtOnceAuto = 0;
@@ -51,8 +52,6 @@ int AutoFilesAtOnce(int cores, bool threadsWell);
 // The files to run at once for a stored setting (Auto, or 1..16; anything
 // else counts as Auto), never more than the batch has.
 int FilesAtOnce(int setting, int cores, bool threadsWell, int taskCount);
-// The number of processors this program may use (at least 1).
-int ProcessorCount();
 // The setting as the preferences and the command line show it: "Auto", "3".
 std::string FilesAtOnceText(int setting);
 
@@ -67,6 +66,9 @@ class TBatchProgress {
   void Report(int task, std::int64_t doneUs, std::int64_t totalUs);
   // The task's end notice, whatever the outcome.
   void Ended(int task);
+  // A file that never became a task (it could not be prepared) leaves the
+  // batch; the tasks after it move up one. Nothing for a started one.
+  void Drop(int task);
 
   int Count() const { return int(lengths_.size()); }
   int Done() const { return done_; }

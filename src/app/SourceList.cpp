@@ -45,6 +45,7 @@ TAddResult TSourceList::Add(TCustomFFmpegVCL& vcl, const std::vector<std::string
     TSourceRow row;
     row.Caption = file;
     row.Length = seconds;
+    row.DurationUs = info.Duration;
     row.TrimmedLength = seconds;
     row.DestinationFile = ExtractFileName(displayName);
     row.Record = std::make_unique<TlvFilesRecord>(file, zoom);

@@ -10,6 +10,7 @@
 // keeps every window from changing them, so no lock guards the rows.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -22,12 +23,13 @@ class IBatchListView;
 class IUserInteraction;
 
 struct TSourceRow {
-  std::string Caption;          // the source's full path
-  std::string Length;           // whole seconds of the source
-  std::string TrimmedLength;    // whole seconds after the trim
-  std::string DestinationFile;  // display output name, without folder
-  std::string Progress;         // "" until a batch reports on the row
-  std::string ProgressTip;      // why the row's file failed, when it did
+  std::string Caption;           // the source's full path
+  std::string Length;            // whole seconds of the source
+  std::int64_t DurationUs = -1;  // the source's length when it was added; -1 unknown
+  std::string TrimmedLength;     // whole seconds after the trim
+  std::string DestinationFile;   // display output name, without folder
+  std::string Progress;          // "" until a batch reports on the row
+  std::string ProgressTip;       // why the row's file failed, when it did
   bool Checked = true;
   std::unique_ptr<TlvFilesRecord> Record;
 };

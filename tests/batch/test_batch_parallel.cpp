@@ -278,3 +278,53 @@ TEST_F(BatchParallel, AutoHalvesForHighDefinitionH264Only) {
     EXPECT_EQ(driver_->FilesAtOnce(), std::min(2, AutoFilesAtOnce(cores, threadsWell))) << code;
   }
 }
+
+// Side by side, the files after the first are prepared while those convert:
+// a file removed after Start, before its turn, fails its own row with the
+// reason, and the batch counts one file less. A trim past a file's end
+// still stops the whole batch before anything converts, wherever the file
+// is in the list.
+TEST_F(BatchParallel, FilesPreparedWhileOthersConvertFailAlone) {
+  const std::string late = scratch_.Path() + "late.mp4";
+  std::filesystem::copy_file(Clip(0.8), late);
+  const std::string longer = TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(4));
+  list_->Add(vcl_, {longer, LongClip(), Clip(0.6), Clip(0.7), late}, &ui_);
+  ASSERT_EQ(list_->Count(), 5);
+  driver_->SetFilesAtOnce(2);
+  list_->Record(4).TrimStart = 5000000;
+  try {
+    driver_->Start();
+    ADD_FAILURE() << "a trim past the end of the fifth file was accepted";
+  } catch (const EConvertError& e) {
+    EXPECT_NE(std::string(e.what()).find("at or after its end"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(driver_->Notices().empty());
+  EXPECT_TRUE(std::filesystem::is_empty(out_));
+  vcl_.ClearTasks();
+
+  list_->Record(4).TrimStart = 0;
+  bool removed = false;
+  progress_->CancelWhen = [&](const TRecordingProgressView&) {
+    // Two files run and two wait ready: the fifth is prepared only once
+    // one of the first has ended.
+    if (!removed) removed = std::filesystem::remove(late);
+    return false;
+  };
+  ASSERT_TRUE(driver_->Start());
+  ASSERT_TRUE(removed);
+  ASSERT_EQ(driver_->SkippedRows().size(), 1u);
+  EXPECT_EQ(driver_->SkippedRows()[0].Row, 4);
+  EXPECT_NE(list_->Row(4).Progress.find("late.mp4"), std::string::npos) << list_->Row(4).Progress;
+  EXPECT_EQ(driver_->TaskRows(), (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(driver_->Summary().Converted, 4);
+  EXPECT_EQ(driver_->Summary().Failed, 1);
+  for (int row = 0; row < 4; ++row) EXPECT_EQ(list_->Row(row).Progress, "100%") << row;
+  ASSERT_FALSE(progress_->Texts.empty());
+  EXPECT_NE(progress_->Texts.back().Files.find(" of 4 done"), std::string::npos)
+      << progress_->Texts.back().Files;
+  EXPECT_EQ(progress_->Texts.back().Counter.substr(2), "/4]");
+  // The last file converted is good, so the end actions ran, once.
+  const std::string actions = EndActions();
+  EXPECT_EQ(actions.size(), std::string("open\nshutdown\n").size()) << actions;
+  EXPECT_NE(actions.find("open\n"), std::string::npos) << actions;
+}

@@ -402,7 +402,11 @@ TEST_F(ProgressWindowTest, EndingTheProgramDuringABatchStopsItAndClosesTheWindow
 // the batch, and Pause holds both until Resume.
 TEST_F(ProgressWindowTest, TwoAtOnceShowTheBatchAndPauseHoldsBoth) {
   TAppSettings(main_->SettingsFile()).SetFilesAtOnce(2);
-  AddByClick({Clip(3.4), Clip(3.6), Clip(1.0)});
+  // Long enough for both to be seen half done, however fast the machine.
+  const auto medium = [](double seconds) {
+    return TestMedia::Get(MediaSpec::Mp4().Size(320, 240).Seconds(seconds).Grainy());
+  };
+  AddByClick({medium(6.0), medium(6.2), Clip(1.0)});
   PickFormatByClicks(kAviCode);
   const TSourceList& rows = main_->SourceList();
   // A row in progress, not one already finished at "100%".

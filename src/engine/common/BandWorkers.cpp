@@ -1,5 +1,7 @@
 #include "engine/common/BandWorkers.h"
 
+#include "engine/common/Processors.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -8,7 +10,7 @@ constexpr int kMaxThreads = 4;
 
 int ThreadCount(int wanted) {
   if (wanted > 0) return wanted;
-  return int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxThreads)));
+  return std::min(ProcessorCount(), kMaxThreads);
 }
 }  // namespace
 

@@ -49,6 +49,10 @@ void TCustomFFmpegVCL::CheckNotWorking(const char* operation) const {
     std::lock_guard lock(terminateLock_);
     if (!working_) return;
   }
+  RefuseWhileWorking(operation);
+}
+
+void TCustomFFmpegVCL::RefuseWhileWorking(const char* operation) const {
   // Logged outside the lock: the log handler may wait for the main thread.
   const std::string text = std::string("Cannot ") + operation + " while working.";
   FFLogger().Log(this, llError, text);
@@ -154,7 +158,15 @@ void TCustomFFmpegVCL::SetOnTerminate(TTerminateEvent handler) {
 
 int TCustomFFmpegVCL::AddTask(const std::string& fileName, TInputOptions* inputOptions) {
   CheckNotWorking("AddTask");
-  if (!LibrariesLoaded()) return -1;
+  auto task = NewTask(fileName, inputOptions);
+  if (!task) return -1;
+  std::lock_guard lock(terminateLock_);
+  return PushTask(std::move(task));
+}
+
+std::shared_ptr<TFFmpeg> TCustomFFmpegVCL::NewTask(const std::string& fileName,
+                                                   TInputOptions* inputOptions) {
+  if (!LibrariesLoaded()) return nullptr;
   auto task = std::make_shared<TFFmpeg>();
   try {
     task->ResetTask();
@@ -180,20 +192,52 @@ int TCustomFFmpegVCL::AddTask(const std::string& fileName, TInputOptions* inputO
     }
     if (!task->OpenInputFile(fileName)) {
       SetLastErrMsg(task->LastError());
-      return -1;
+      return nullptr;
     }
     task->AttachInputProbe(slot);
     WireTask(*task, false);
   } catch (const std::exception& e) {
     SetLastErrMsg(e.what());
-    return -1;
+    return nullptr;
   }
-  std::lock_guard lock(terminateLock_);
+  return task;
+}
+
+int TCustomFFmpegVCL::PushTask(std::shared_ptr<TFFmpeg> task) {
   task->SetIndex(int(tasks_.size()));
   tasks_.push_back(std::move(task));
   return int(tasks_.size()) - 1;
 }
 
+int TCustomFFmpegVCL::AppendTask(const std::string& fileName, TInputOptions* inputOptions,
+                                 const std::string& outputName, TOutputOptions* outputOptions) {
+  bool refused;
+  {
+    std::lock_guard lock(terminateLock_);
+    refused = working_ && (!openRun_ || stopped_ || closing_);
+  }
+  if (refused) RefuseWhileWorking("AppendTask");
+  auto task = NewTask(fileName, inputOptions);
+  if (!task || !AddOutput(*task, outputName, outputOptions)) return -1;
+  std::shared_ptr<TFFmpeg> start;
+  int index;
+  {
+    std::lock_guard lock(terminateLock_);
+    // The opens pump the hand-over, whose calls may have stopped the run.
+    if (working_ && (!openRun_ || stopped_ || closing_)) {
+      lastErrMsg_ = "The run was stopped.";
+      return -1;
+    }
+    index = PushTask(task);
+    if (working_) {
+      ++pendingCount_;
+      // Claimed tasks that have not ended yet run (or are on their way).
+      if (nextIndex_ - finishedCount_ < slots_) start = ClaimNext();
+    }
+  }
+  if (start) Launch(start);
+  return index;
+}
 void TCustomFFmpegVCL::WireTask(TFFmpeg& task, bool hook) {
   if (hook) {
     task.OnCustomHook = [this](TCustomFFmpeg& sender, THookInfo& info) {
@@ -217,28 +261,33 @@ bool TCustomFFmpegVCL::SetOutputFile(int taskIndex, const std::string& fileName,
     SetLastErrMsg("Invalid task index " + std::to_string(taskIndex));
     return false;
   }
-  const int slot = task->OutputFileCount();
+  return AddOutput(*task, fileName, outputOptions);
+}
+
+bool TCustomFFmpegVCL::AddOutput(TFFmpeg& task, const std::string& fileName,
+                                 TOutputOptions* outputOptions) {
+  const int slot = task.OutputFileCount();
   if (slot >= MaxFiles) {
     SetLastErrMsg("max output files " + std::to_string(MaxFiles) + " reached");
     return false;
   }
-  TOutputOptions& copy = task->OutputOptions(slot);
+  TOutputOptions& copy = task.OutputOptions(slot);
   try {
     bool join = false;
     std::optional<TOutputRecordApplier> applier;
-    TOptionParser parser = task->Parser();
+    TOptionParser parser = task.Parser();
     if (outputOptions) {
       if (outputOptions->FileName.empty()) outputOptions->FileName = fileName;
       copy = *outputOptions;
       applier.emplace(*outputOptions);
       applier->ApplyBeforeOpen(parser);
-      if (outputOptions->CustomHook) WireTask(*task, true);
+      if (outputOptions->CustomHook) WireTask(task, true);
       join = outputOptions->Join;
     } else {
       InitOutputOptions(copy);
     }
-    if (task->OpenOutputFile(fileName, join) < 0) {
-      SetLastErrMsg(task->LastError());
+    if (task.OpenOutputFile(fileName, join) < 0) {
+      SetLastErrMsg(task.LastError());
       InitOutputOptions(copy);
       return false;
     }
@@ -279,6 +328,8 @@ void TCustomFFmpegVCL::ClearTasks() {
     threaded_ = false;
     working_ = false;
     paused_ = false;
+    openRun_ = false;
+    stopped_ = false;
   }
   // Freed outside the lock: a task waits for its worker, which may still be
   // on its way out of the terminate notice.

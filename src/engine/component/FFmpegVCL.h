@@ -86,7 +86,30 @@ class TCustomFFmpegVCL {
   // Starts the tasks in list order: with threadCount > 0 that many at once on
   // worker threads (returns at once), each ended one making room for the next;
   // with 0 each on the calling thread in turn (returns after the last).
+  // With several at once, each task's decoders share the cores (cores /
+  // threadCount threads each, at least one) instead of taking one per core.
   void StartTask(int threadCount);
+  // An open run, for a batch that prepares its files while the first ones
+  // convert: starts the tasks of the list as StartTask(threadCount) does
+  // (threadCount >= 1), but the list stays open until CloseRun. AppendTask
+  // adds a task to it, and the final notice comes only after CloseRun, once
+  // every task has ended. Throws "Cannot StartTask while working.".
+  void StartOpenRun(int threadCount);
+  // Opens `fileName` as a new task's input and `outputName` as its output,
+  // as AddTask and SetOutputFile do, and appends the task only when both
+  // opened (else -1 with LastErrMsg, and nothing is added). In an open run
+  // the task joins the run and starts at once when fewer than its thread
+  // count run; in any other run it throws "Cannot AppendTask while
+  // working.", as it does once the run was stopped or closed. A stop that
+  // comes while the files open (the opens pump the hand-over) leaves the
+  // task out: -1 with "The run was stopped.".
+  int AppendTask(const std::string& fileName, TInputOptions* inputOptions,
+                 const std::string& outputName, TOutputOptions* outputOptions);
+  // Ends the open run's list: the final notice follows the last task's.
+  // Nothing when no open run works.
+  void CloseRun();
+  // Tasks of the run waiting for a free thread.
+  int PendingCount() const;
   // Pauses every running task; a task started while the run is paused starts
   // paused, so that Pause holds the whole run however many run at once.
   void PauseConvert();
@@ -136,6 +159,14 @@ class TCustomFFmpegVCL {
 
  private:
   void CheckNotWorking(const char* operation) const;
+  // Throws "Cannot `operation` while working." (logged first).
+  [[noreturn]] void RefuseWhileWorking(const char* operation) const;
+  // The task of AddTask, opened on `fileName`; null with LastErrMsg.
+  std::shared_ptr<TFFmpeg> NewTask(const std::string& fileName, TInputOptions* inputOptions);
+  // SetOutputFile's work on a task that may not be in the list yet.
+  bool AddOutput(TFFmpeg& task, const std::string& fileName, TOutputOptions* outputOptions);
+  // Puts the task at the end of the list; its index. Under terminateLock_.
+  int PushTask(std::shared_ptr<TFFmpeg> task);
   bool LibrariesLoaded();
   void SetLastErrMsg(const std::string& text);
   std::shared_ptr<TFFmpeg> TaskAt(int index) const;
@@ -145,9 +176,12 @@ class TCustomFFmpegVCL {
   // Runs an event handler where TriggerEventInMainThread says.
   void RunHandler(const std::function<void()>& call);
 
-  // Run control. ClaimNext takes the terminate lock; CountEnded and
-  // DeliverNotice are called under it.
+  // Run control. ClaimNext takes the terminate lock; CountEnded, FinishRun
+  // and DeliverNotice are called under it.
+  void BeginRun(int threadCount, bool open);
   std::shared_ptr<TFFmpeg> ClaimNext();
+  // Raises the final notice once every task of a closed run has ended.
+  void FinishRun();
   void Launch(const std::shared_ptr<TFFmpeg>& task);
   void CountEnded();
   void DeliverNotice(const TTerminateInfo& info);
@@ -183,6 +217,9 @@ class TCustomFFmpegVCL {
   bool working_ = false;
   bool closing_ = false;  // being destroyed: nothing starts any more
   bool paused_ = false;   // PauseConvert until ResumeConvert
+  bool openRun_ = false;  // StartOpenRun until CloseRun
+  bool stopped_ = false;  // StopConvert during this run
+  int slots_ = 0;         // the tasks an open run keeps running
   int runId_ = 0;         // counts StartTask calls
 
   std::unique_ptr<TNoticeQueue> notices_;

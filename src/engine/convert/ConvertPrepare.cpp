@@ -463,7 +463,7 @@ void TCustomFFmpeg::OpenDecoders() {
     if (!dec || FF.avcodec_parameters_to_context(dec.get(), par) < 0)
       throw FFmpegException("av_mallocz fail");
     dec->pkt_timebase = ist.St->time_base;
-    dec->thread_count = 0;
+    dec->thread_count = decoderThreads_;
     int mask = OptMaskDecoding | TGenericOptionStore::TypeMask(par->codec_type);
     options_.Generic.CopyToCodecContext(par->codec_type, dec.get(), mask);
     int err;

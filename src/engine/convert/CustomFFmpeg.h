@@ -19,7 +19,8 @@
 //     while the task is not running;
 //   - Transcode / RunConversion / CloseAll run on the task's worker;
 //   - the control members (RequestStop, Pause, Resume, the state queries,
-//     SetPreviewFlags, SetProgressInterval) are safe from any thread:
+//     SetPreviewFlags, SetProgressInterval, SetDecoderThreads) are safe
+//     from any thread:
 //     atomics, plus `controlMutex_` for the error text and the pause gate.
 //   - the call-outs run on the worker thread; the owner decides whether to
 //     hand them over to the user-interface thread;
@@ -40,6 +41,7 @@
 //   any thread: task.RequestStop(); task.Pause(); task.Resume();
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -172,6 +174,12 @@ class TCustomFFmpeg : public IOptionHost {
 
   void SetProgressInterval(std::int64_t us) { progressInterval_ = us; }
   std::int64_t ProgressInterval() const { return progressInterval_.load(); }
+  // The threads of each decoder the conversion opens: 0 (the default) is
+  // the library's automatic count, one per core. Several conversions side
+  // by side share the cores instead. Decoded pictures and sound are the same
+  // whatever the count; encoders keep the automatic count, since theirs
+  // shapes the bytes they write.
+  void SetDecoderThreads(int threads) { decoderThreads_ = std::max(threads, 0); }
   // Under the engine-wide preview lock.
   void SetPreviewFlags(int bits);
   int PreviewFlags() const;
@@ -318,6 +326,7 @@ class TCustomFFmpeg : public IOptionHost {
   std::atomic<bool> hookEnabled_{false};
   std::atomic<int> previewFlags_{0};
   std::atomic<std::int64_t> progressInterval_{500000};
+  std::atomic<int> decoderThreads_{0};
   std::atomic<std::int64_t> totalDuration_{-1};
   // Ends the libraries' waits on the input files at a stop request, and
   // their opening once it takes too long.

@@ -195,6 +195,82 @@ TEST_F(VCL, ThreadedRunRaisesNoticesInOrderThenTheFinalOne) {
   EXPECT_EQ(Vcl().AddTask(clip), 0);
 }
 
+// An open run takes tasks while it works: one appended while a thread is
+// free starts at once, one appended while both run waits for a free thread,
+// and the final notice waits for CloseRun. Nothing else may change the list.
+TEST_F(VCL, AnOpenRunTakesTasksUntilItIsClosed) {
+  const std::string longer = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
+  const std::string clip = TestMedia::Get(SmallClip());
+  AddConversion(longer, "open0.avi");
+  Vcl().StartOpenRun(2);
+  EXPECT_TRUE(Vcl().Working());
+  EXPECT_THROW(Vcl().AddTask(clip), FFmpegException);
+  EXPECT_THROW(Vcl().SetOutputFile(0, OutputPath("late.avi")), FFmpegException);
+  auto append = [&](const std::string& source, const std::string& name) {
+    outputs_.push_back(OutputPath(name));
+    return Vcl().AppendTask(source, nullptr, outputs_.back(), nullptr);
+  };
+  ASSERT_EQ(append(longer, "open1.avi"), 1) << Vcl().LastErrMsg();
+  EXPECT_EQ(Vcl().PendingCount(), 0);  // a thread was free
+  ASSERT_EQ(append(clip, "open2.avi"), 2) << Vcl().LastErrMsg();
+  EXPECT_EQ(Vcl().PendingCount(), 1);  // both threads are busy with 3 s each
+  // A file that cannot be opened adds nothing.
+  const std::string missing = TestMedia::MissingFile();
+  EXPECT_EQ(Vcl().AppendTask(missing, nullptr, OutputPath("never.avi"), nullptr), -1);
+  EXPECT_NE(Vcl().LastErrMsg().find(missing), std::string::npos) << Vcl().LastErrMsg();
+  EXPECT_EQ(Vcl().TaskCount(), 3);
+
+  ASSERT_TRUE(PumpUntil([this] { return Notices().size() == 3; }));
+  handOver_.WaitAndPump(100);
+  EXPECT_EQ(Notices().size(), 3u);  // no final notice while the run is open
+  EXPECT_FALSE(Vcl().AllEnded());
+  Vcl().CloseRun();
+  ASSERT_TRUE(WaitForFinal());
+  auto notices = Notices();
+  ASSERT_EQ(notices.size(), 4u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(notices[size_t(i)].Info.Completed) << notices[size_t(i)].Info.ErrorMessage;
+    EXPECT_TRUE(TestMedia::ScanVideo(outputs_[size_t(i)]).Ok) << outputs_[size_t(i)];
+  }
+  EXPECT_EQ(notices.back().Info.TaskIndex, -1);
+  // The short third file started only when a longer one had ended.
+  EXPECT_NE(notices[0].Info.TaskIndex, 2);
+  EXPECT_THROW(Vcl().AppendTask(clip, nullptr, OutputPath("after.avi"), nullptr), FFmpegException);
+  Vcl().ClearTasks();
+  EXPECT_FALSE(Vcl().Working());
+}
+
+// Outside a run AppendTask is AddTask and SetOutputFile in one; a run that
+// is not open, or was stopped, refuses it.
+TEST_F(VCL, AppendTaskIsRefusedByAClosedOrStoppedRun) {
+  const std::string clip = TestMedia::Get(SmallClip());
+  outputs_.push_back(OutputPath("idle.avi"));
+  ASSERT_EQ(Vcl().AppendTask(clip, nullptr, outputs_.back(), nullptr), 0);
+  EXPECT_EQ(Vcl().PendingCount(), 0);
+  Vcl().StartTask(1);
+  try {
+    Vcl().AppendTask(clip, nullptr, OutputPath("refused.avi"), nullptr);
+    ADD_FAILURE() << "AppendTask accepted by a run that is not open";
+  } catch (const FFmpegException& e) {
+    EXPECT_STREQ(e.what(), "Cannot AppendTask while working.");
+  }
+  ASSERT_TRUE(WaitForFinal());
+  EXPECT_TRUE(Notices()[0].Info.Completed);
+  Vcl().ClearTasks();
+
+  const std::string longer = TestMedia::Get(MediaSpec::Mp4().Size(160, 120).Seconds(3));
+  AddConversion(longer, "stopped.avi");
+  Vcl().StartOpenRun(1);
+  Vcl().StopConvert(true);
+  EXPECT_THROW(Vcl().AppendTask(clip, nullptr, OutputPath("refused.avi"), nullptr),
+               FFmpegException);
+  // A stopped open run still ends once it is closed.
+  Vcl().CloseRun();
+  ASSERT_TRUE(PumpUntil([this] { return Notices().size() == 4; }));
+  EXPECT_EQ(Indices(Notices()), (std::vector<int>{0, -1, 0, -1}));
+  EXPECT_FALSE(Notices()[2].Info.Completed);
+}
+
 TEST_F(VCL, UnthreadedRunConvertsEverythingOnTheCallingThread) {
   std::string clip = TestMedia::Get(SmallClip());
   AddConversion(clip, "same0.avi");
