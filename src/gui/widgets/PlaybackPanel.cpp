@@ -44,7 +44,9 @@ void TPlaybackPanel::BindPlayer() {
   connect(
       this, &TPlaybackPanel::PlayerPosition, this,
       [this](qint64 pts) {
-        if (followReports_) ShowPosition(pts);
+        // A report still queued when Stop closed the file is stale: it
+        // would overwrite the stopped clock.
+        if (followReports_ && player_.FileOpen()) ShowPosition(pts);
       },
       Qt::QueuedConnection);
   connect(
