@@ -191,7 +191,7 @@ bool TBatchDriver::Start() {
   // length as the list read it; the preparation checks again).
   for (const int row : batchRows_) CheckTrim(list_.Record(row), list_.Row(row).DurationUs);
   // The first files decide how many run at once: as many as could.
-  PrepareRows(::FilesAtOnce(FilesAtOnceSetting(), ProcessorCount(), false, int(batchRows_.size())));
+  PrepareRows(::FilesAtOnce(FilesAtOnceSetting(), Processors(), false, int(batchRows_.size())));
   ChooseFilesAtOnce();
   if (filesAtOnce_ == 1) PrepareRows(int(batchRows_.size()));
 
@@ -365,7 +365,7 @@ void TBatchDriver::ChooseFilesAtOnce() {
   const auto well = std::count(threadsWell_.begin(), threadsWell_.end(), true);
   const bool mostThreadWell = well * 2 > std::int64_t(threadsWell_.size());
   const int files = int(taskRows_.size() + (batchRows_.size() - nextRow_));
-  filesAtOnce_ = ::FilesAtOnce(FilesAtOnceSetting(), ProcessorCount(), mostThreadWell, files);
+  filesAtOnce_ = ::FilesAtOnce(FilesAtOnceSetting(), Processors(), mostThreadWell, files);
 }
 
 TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
@@ -511,6 +511,9 @@ void TBatchDriver::HandleHook(THookInfo& info) {
 void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputCheck& check) {
   notices_.push_back(info);
   if (info.TaskIndex < 0) {
+    // Files a stopped batch never came to count as stopped too.
+    summary_.Stopped += int(batchRows_.size() - nextRow_);
+    nextRow_ = batchRows_.size();
     FinishBatch();
     return;
   }

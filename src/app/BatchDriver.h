@@ -172,6 +172,8 @@ class TBatchDriver {
   // The clock of the time-left estimate, in milliseconds; a steady clock by
   // default (tests set their own).
   void SetClock(std::function<std::int64_t()> nowMs) { nowMs_ = std::move(nowMs); }
+  // The processors Auto counts: the machine's by default (tests set their own).
+  void SetProcessorCount(int count) { processorCount_ = count; }
   // The probe Start opened last (the option builder reads the streams there).
   TAVProbe* Probe() const { return probe_; }
   void SetAVProbe(TAVProbe* probe) { probe_ = probe; }
@@ -198,6 +200,7 @@ class TBatchDriver {
   std::vector<std::int64_t> BatchLengths() const;
   // The setting this batch follows (-1: the settings file's).
   int FilesAtOnceSetting() const;
+  int Processors() const { return processorCount_ > 0 ? processorCount_ : ProcessorCount(); }
   void SkipRow(int row, const std::string& message);
   void HandleProgress(const TProgressInfo& info);
   void HandlePreview(const TPreviewInfo& info);
@@ -253,6 +256,7 @@ class TBatchDriver {
   bool preparing_ = false;      // PrepareAhead is under way
   int endedCount_ = 0;          // task notices of this batch
   int filesAtOnceSetting_ = -1;
+  int processorCount_ = 0;  // 0: ProcessorCount()
   int filesAtOnce_ = 1;
   int formatCode_ = 0;  // chosen at Start
   TOutputChecker outputChecker_ = CheckOutput;

@@ -9,7 +9,7 @@ bool EncoderThreadsWell(const std::string& videoCodec, int outputHeight) {
 
 int AutoFilesAtOnce(int cores, bool threadsWell) {
   const int n = std::clamp(cores, 1, kAutoFilesAtOnceLimit);
-  return threadsWell ? std::max(1, n / 2) : n;
+  return threadsWell ? std::min(n, kAutoThreadedFilesLimit) : n;
 }
 
 int FilesAtOnce(int setting, int cores, bool threadsWell, int taskCount) {

@@ -9,12 +9,16 @@
 // Encoders that spread one picture over several cores gain little from a
 // second file beside them and lose to the memory both need.
 //
-// The Auto rule: the number of cores, at most 4; halved (at least 1) when
-// most files of the batch go to an encoder that threads well by itself,
-// which here is H.264 at 720 lines and above. bench/batch measures it: on a
-// 2-core machine (shared with other work) two 720-line H.264 files side by
-// side took 1.07 times as long as one after the other, the same clips at
-// 640x480 0.78 times.
+// The Auto rule: the number of cores, at most 4; at most 2 when most files
+// of the batch go to an encoder that threads well by itself, which here is
+// H.264 at 720 lines and above. bench/batch measures it: on this 2-core
+// machine two 720-line H.264 files side by side took 0.54 (2 s clips) to
+// 0.87 (8 s clips) of the time of one after the other, so halving the two
+// cores to one file would lose: a file's start and end (opening, the
+// encoder's look-ahead filling and draining) leave the encoder's own
+// threads idle. With more cores that encoder keeps them busy through the
+// middle of a file, and more than two such files at once would mostly add
+// memory.
 //
 // The first files of a batch (as many as could run at once) are prepared
 // before it starts, and Auto judges "most files" on them; the rest are
@@ -46,6 +50,8 @@ constexpr int kFilesAtOnceAuto = 0;
 constexpr int kMaxFilesAtOnce = 16;
 // Auto never runs more than this many, however many cores there are.
 constexpr int kAutoFilesAtOnceLimit = 4;
+// ... nor more than this many files for an encoder that threads well.
+constexpr int kAutoThreadedFilesLimit = 2;
 // From this many lines on, an H.264 encoder keeps every core busy alone.
 constexpr int kThreadedEncoderLines = 720;
 

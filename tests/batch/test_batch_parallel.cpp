@@ -54,7 +54,9 @@ TEST(FilesAtOnceRule, AutoFollowsTheCoresAndHalvesForEncodersThatThreadWell) {
   EXPECT_EQ(AutoFilesAtOnce(3, false), 3);
   EXPECT_EQ(AutoFilesAtOnce(64, false), 4);
   EXPECT_EQ(AutoFilesAtOnce(64, true), 2);
-  EXPECT_EQ(AutoFilesAtOnce(2, true), 1);
+  EXPECT_EQ(AutoFilesAtOnce(4, true), 2);
+  EXPECT_EQ(AutoFilesAtOnce(3, true), 2);
+  EXPECT_EQ(AutoFilesAtOnce(2, true), 2);  // two cores: two files still pay
   EXPECT_EQ(AutoFilesAtOnce(1, true), 1);
   EXPECT_EQ(AutoFilesAtOnce(0, false), 1);  // an unknown count is one core
 
@@ -70,6 +72,7 @@ TEST(FilesAtOnceRule, AutoFollowsTheCoresAndHalvesForEncodersThatThreadWell) {
   EXPECT_EQ(FilesAtOnce(kFilesAtOnceAuto, 8, false, 10), 4);
   EXPECT_EQ(FilesAtOnce(1, 8, false, 10), 1);
   EXPECT_EQ(FilesAtOnce(16, 2, true, 20), 16);
+  EXPECT_EQ(FilesAtOnce(kFilesAtOnceAuto, 8, true, 10), 2);
   EXPECT_EQ(FilesAtOnce(17, 8, false, 10), 4);
   EXPECT_EQ(FilesAtOnce(-3, 2, false, 10), 2);
   EXPECT_EQ(FilesAtOnce(6, 8, false, 3), 3);
@@ -262,20 +265,21 @@ TEST_F(BatchParallel, SideBySideOutputsAreIdenticalToOneAtATime) {
   }
 }
 
-// Auto as a batch meets it: H.264 at 720 lines halves the count, the same
-// clips into AVI do not. The choice is made before the files start, so each
-// batch is cancelled at once.
-TEST_F(BatchParallel, AutoHalvesForHighDefinitionH264Only) {
+// Auto as a batch meets it on an eight-core machine: four files at once,
+// two for H.264 at 720 lines. The choice is made before the files start, so
+// each batch is cancelled at once.
+TEST_F(BatchParallel, AutoTakesTwoForHighDefinitionH264AndFourOtherwise) {
   ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(kFilesAtOnceAuto));
   ASSERT_TRUE(platform::WriteIniString(Settings(), "formatInfo103", "paraVideoSize", "1280x720"));
-  list_->Add(vcl_, {LongClip(), Clip(1)}, &ui_);
+  list_->Add(vcl_, {LongClip(), Clip(1), Clip(1.1), Clip(1.2), Clip(1.3)}, &ui_);
   progress_->CancelWhen = [](const TRecordingProgressView&) { return true; };
-  const int cores = ProcessorCount();
-  for (const auto& [code, threadsWell] : {std::pair{103, true}, std::pair{104, false}}) {
+  driver_->SetProcessorCount(8);
+  for (const auto& [code, files] : {std::pair{103, 2}, std::pair{104, 4}}) {
     ASSERT_TRUE(TAppSettings(Settings()).SetFormatCode(code));
     progress_->Cancelled = false;
     ASSERT_TRUE(driver_->Start());
-    EXPECT_EQ(driver_->FilesAtOnce(), std::min(2, AutoFilesAtOnce(cores, threadsWell))) << code;
+    EXPECT_EQ(driver_->FilesAtOnce(), files) << code;
+    EXPECT_EQ(driver_->Summary().Stopped, 5) << code;
   }
 }
 

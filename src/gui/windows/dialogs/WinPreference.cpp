@@ -148,7 +148,7 @@ void TfrmPreference::CreateFilesAtOnce() {
   label->setObjectName("lblFilesAtOnceNote");
   cbFilesAtOnce->setToolTip(
       "How many files a batch converts side by side. Auto: one per processor core, at most\n"
-      "4, and half that for encoders that use several cores alone (H.264 at 720 lines and\n"
+      "4, and at most 2 for encoders that use several cores alone (H.264 at 720 lines and\n"
       "above). 1 converts one file after another.");
   connect(cbFilesAtOnce, &QComboBox::currentIndexChanged, this,
           [this](int index) { edit_.SetFilesAtOnce(std::max(index, 0)); });
