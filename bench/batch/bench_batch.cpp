@@ -206,7 +206,7 @@ bool Compare(const TBatch& b, int reps, const std::string& dir,
   const bool same = b.Exact ? Outputs(dir + "one") == Outputs(dir + "side")
                             : AlikeOutputs(Outputs(dir + "one"), Outputs(dir + "side"));
   const char* verdict = !same ? ", OUTPUTS DIFFER" : b.Exact ? ", same outputs" : ", alike outputs";
-  std::printf("  %-42s one %6.2f s, --jobs %-4s %6.2f s, ratio %5.3f%s\n", b.Title, one,
+  std::printf("  %-48s one %6.2f s, --jobs %-4s %6.2f s, ratio %5.3f%s\n", b.Title, one,
               b.Jobs.c_str(), side, side / one, verdict);
   return same;
 }

@@ -29,9 +29,9 @@
 // the codec lock) and the last file running alone; for the command-line
 // converter also the process start (loading the media libraries) and adding
 // the files to its list. bench/batch, six 2 s clips on this 2-core machine:
-// the batch from Start to its end takes 0.58 (MP3) and 0.56 (AVI) of the
+// the batch from Start to its end takes 0.60 (MP3) and 0.55 (AVI) of the
 // time of one file after the other; the whole command-line run, where those
-// fixed 0.2 s weigh in, 0.90 and 0.72.
+// fixed 0.2 s weigh in, 0.84 and 0.74.
 //
 // TBatchProgress is a plain value of the batch driver (user-interface
 // thread); the free functions are pure.
