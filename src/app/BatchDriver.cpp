@@ -416,6 +416,9 @@ void TBatchDriver::StartTasks() {
   openRun_ = true;
   vcl_.StartOpenRun(filesAtOnce_);
   PrepareAhead();
+  // Should every file have ended while the last ones were prepared (and
+  // those were left out), nothing else would see the batch through.
+  RunEndActions();
 }
 
 void TBatchDriver::MarkStarted() {
