@@ -103,8 +103,11 @@ class SettingsDialogTest : public MainWindowTest {
 };
 
 TEST_F(SettingsDialogTest, TheMainWindowOpensItModallyAndOnlyOkStores) {
-  for (QAction* a : main_->mnuFile->actions())
-    if (a->text() == "Se&ttings") EXPECT_TRUE(a->isEnabled());
+  for (QAction* a : main_->mnuFile->actions()) {
+    if (a->text() == "Se&ttings") {
+      EXPECT_TRUE(a->isEnabled());
+    }
+  }
   ASSERT_TRUE(main_->btnSettings->isEnabled());
   ASSERT_TRUE(main_->btnOptions->isEnabled());
 

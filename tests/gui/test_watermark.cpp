@@ -304,8 +304,9 @@ TEST_F(WaterMarkTest, BothKnobsOfThePeriodBarDragAndANewTextStartsInTheDesktopsS
   // Not the first installed family (a symbol font on many desktops) but the
   // one the desktop reads as sans-serif.
   EXPECT_EQ(editor.cbFont->currentText(), DefaultTextFamily(QFontDatabase::families()));
-  if (QFontDatabase::families().contains("DejaVu Sans"))
+  if (QFontDatabase::families().contains("DejaVu Sans")) {
     EXPECT_EQ(editor.cbFont->currentText(), "DejaVu Sans");
+  }
 }
 
 TEST_F(WaterMarkTest, SlidersMoveOnlyALayerInsideTheirRangeAndFollowADrag) {
