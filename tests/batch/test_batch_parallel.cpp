@@ -267,7 +267,7 @@ TEST_F(BatchParallel, SideBySideOutputsAreIdenticalToOneAtATime) {
 
 // Auto as a batch meets it on an eight-core machine: four files at once,
 // two for H.264 at 720 lines. The choice is made before the files start, so
-// each batch is cancelled at once.
+// each batch is cancelled on its first report.
 TEST_F(BatchParallel, AutoTakesTwoForHighDefinitionH264AndFourOtherwise) {
   ASSERT_TRUE(TAppSettings(Settings()).SetFilesAtOnce(kFilesAtOnceAuto));
   ASSERT_TRUE(platform::WriteIniString(Settings(), "formatInfo103", "paraVideoSize", "1280x720"));
@@ -279,7 +279,12 @@ TEST_F(BatchParallel, AutoTakesTwoForHighDefinitionH264AndFourOtherwise) {
     progress_->Cancelled = false;
     ASSERT_TRUE(driver_->Start());
     EXPECT_EQ(driver_->FilesAtOnce(), files) << code;
-    EXPECT_EQ(driver_->Summary().Stopped, 5) << code;
+    // A one-second clip may end before the cancel is seen on a slow
+    // machine; none fails, and the long one is always stopped.
+    const TBatchSummary summary = driver_->Summary();
+    EXPECT_EQ(summary.Failed, 0) << code;
+    EXPECT_GE(summary.Stopped, 1) << code;
+    EXPECT_EQ(summary.Stopped + summary.Converted, 5) << code;
   }
 }
 
