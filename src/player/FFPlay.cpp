@@ -489,12 +489,15 @@ void TFFPlayer::CheckPosition() {
     std::lock_guard lock(handlersMutex_);
     if (onPosition_) PostEvent({pePosition, psPlay, pos});
   }
-  if (!s.CaptureDevice && !s.EndReported && s.Eof) {
-    // With video the end is reported once; an audio-only file keeps
-    // reporting it until the user seeks or stops.
-    if (video) s.EndReported = true;
-    SetState(psEnd);
-  }
+  // The end mark is read before Eof: a seek clears Eof first, so an end
+  // from before the seek is never reported after it.
+  if (s.CaptureDevice || s.EndReported || !s.Eof) return;
+  // With video the end is reported once; an audio-only file keeps reporting
+  // it until the user seeks or stops. The refresh and the video decoder
+  // both come here: only the one that marks the end first reports it, or
+  // a second report would stop the file again after the user played it on.
+  if (video && s.EndReported.exchange(true)) return;
+  SetState(psEnd);
 }
 
 // ---- events ----

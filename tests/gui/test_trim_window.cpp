@@ -199,8 +199,9 @@ TEST_F(TrimWindowTest, FilesWithoutDurationPictureOrEndingEarlyLeaveItUsable) {
   const std::int64_t parked = trim_->Player().Position();
   user::Click(trim_->imgbtnPlay);
   EXPECT_TRUE(WaitFor(
-      [&] { return !trim_->imgbtnPlay->isEnabled() || trim_->Player().Position() > parked; },
-      5000));
+      [&] { return !trim_->imgbtnPlay->isEnabled() || trim_->Player().Position() > parked; }, 5000))
+      << "parked at " << parked << ", now at " << trim_->Player().Position() << ", open "
+      << trim_->Player().FileOpen() << ", paused " << trim_->Player().Paused();
   PressRange(700);
   user::Click(trim_->btnOk);
   EXPECT_GT(Record(cutRow).TrimLength, 0);
