@@ -19,7 +19,7 @@ constexpr std::size_t kInfoNameHead = 40;
 
 struct TFileInfoTexts {
   std::string Name;            // lblSourceName
-  bool NameShortened = false;  // the label is then made 270 pixels wide
+  bool NameShortened = false;  // the label then shows the whole path on hover
   std::string Duration;        // lblFileLength
   std::string Format;          // edtFormat: the container's short name
   // Video: empty for a source without video.

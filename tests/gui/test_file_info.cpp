@@ -54,7 +54,13 @@ TEST_F(FileInfoTest, AClipWithPictureAndSoundUnderALongName) {
     EXPECT_EQ(w.size(), QSize(420, 460));
     EXPECT_EQ(w.windowTitle(), "File infomation");
     EXPECT_EQ(w.lblSourceName->text().toStdString(), path.substr(0, 40) + "...mp4  ");
-    EXPECT_EQ(w.lblSourceName->width(), 270);
+    // At least 270 pixels, and the shortened name fits whole; the whole
+    // path shows on hover.
+    const QLabel& name = *w.lblSourceName;
+    EXPECT_GE(name.width(), 270);
+    EXPECT_GE(name.contentsRect().width(), name.fontMetrics().horizontalAdvance(name.text()));
+    EXPECT_LE(name.geometry().right(), w.width());
+    EXPECT_EQ(name.toolTip().toStdString(), path);
     EXPECT_TRUE(w.lblFileLength->text().startsWith("2.0"));
     EXPECT_TRUE(w.lblFileLength->text().endsWith(" Second"));
     EXPECT_EQ(Text(w.edtFormat), "mov,mp4,m4a,3gp,3g2,mj2");

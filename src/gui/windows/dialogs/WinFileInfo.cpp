@@ -1,5 +1,8 @@
 #include "gui/windows/dialogs/WinFileInfo.h"
 
+#include <algorithm>
+
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHideEvent>
 #include <QLineEdit>
@@ -14,6 +17,8 @@ constexpr int kWidth = 420;
 constexpr int kHeight = 460;
 constexpr int kNameX = 96;
 constexpr int kNameWidth = kWidth - kNameX - 14;
+// A shortened name gets a label of this width, or as wide as its text needs
+// when the font is wider, up to the window's edge.
 constexpr int kShortenedNameWidth = 270;
 constexpr int kRowHeight = 28;
 
@@ -84,14 +89,19 @@ void TfrmFileInfo::ShowSource(const std::string& source) {
       texts.NameShortened = texts.Name != source;
     }
   }
-  ShowTexts(texts);
+  ShowTexts(texts, source);
   btn1->setFocus();
 }
 
-void TfrmFileInfo::ShowTexts(const TFileInfoTexts& texts) {
-  lblSourceName->setText(Q(texts.Name));
-  lblSourceName->setToolTip(texts.NameShortened ? lblSourceName->text() : QString());
-  lblSourceName->setFixedWidth(texts.NameShortened ? kShortenedNameWidth : kNameWidth);
+void TfrmFileInfo::ShowTexts(const TFileInfoTexts& texts, const std::string& source) {
+  // A name of wide letters that does not fit even then loses its middle
+  // rather than its end; the whole path is a hover away.
+  const QFontMetrics metrics = lblSourceName->fontMetrics();
+  lblSourceName->setText(metrics.elidedText(Q(texts.Name), Qt::ElideMiddle, kNameWidth));
+  lblSourceName->setToolTip(texts.NameShortened ? Q(source) : QString());
+  const int needed = metrics.horizontalAdvance(lblSourceName->text());
+  lblSourceName->setFixedWidth(
+      texts.NameShortened ? std::clamp(needed, kShortenedNameWidth, kNameWidth) : kNameWidth);
   lblFileLength->setText(Q(texts.Duration));
   const std::pair<QLineEdit*, const std::string*> fields[] = {
       {edtFormat, &texts.Format},

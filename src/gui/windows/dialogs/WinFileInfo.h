@@ -48,7 +48,7 @@ class TfrmFileInfo : public QDialog {
 
  private:
   QLineEdit* AddField(QWidget* group, const char* name, const QString& label, int row);
-  void ShowTexts(const TFileInfoTexts& texts);
+  void ShowTexts(const TFileInfoTexts& texts, const std::string& source);
 
   TFFmpegVCL vcl_;
   TQtUserInteraction qtUi_;
