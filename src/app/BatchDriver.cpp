@@ -493,7 +493,9 @@ void TBatchDriver::FillBatchTexts(TProgressTexts& texts) {
   texts.BatchPercent = batch_.Percent();
   texts.Files = batch_.FilesText();
   texts.Running = batch_.Running();
-  texts.BatchTimeLeft = TimeLeftText(BatchLeftMs(batchClock_.SpentMs(NowMs()), batch_.Share()));
+  // Nothing is left once every file has ended.
+  if (batch_.Done() < batch_.Count())
+    texts.BatchTimeLeft = TimeLeftText(BatchLeftMs(batchClock_.SpentMs(NowMs()), batch_.Share()));
 }
 
 void TBatchDriver::HandlePreview(const TPreviewInfo& info) {
@@ -553,7 +555,12 @@ void TBatchDriver::HandleTerminate(const TTerminateInfo& info, const TOutputChec
     if (check.Passed && size_t(info.TaskIndex) < taskGood_.size())
       taskGood_[size_t(info.TaskIndex)] = true;
   }
-  if (progressView_) progressView_->TaskEnded(info);
+  if (progressView_) {
+    TProgressTexts batch;
+    FillBatchTexts(batch);
+    progressView_->ShowBatch(batch);
+    progressView_->TaskEnded(info);
+  }
   PrepareAhead();
   RunEndActions();
 }

@@ -63,6 +63,10 @@ class IProgressView {
   virtual void ShowProgress(const TProgressTexts& texts) = 0;
   // The file progress bar, 0..100.
   virtual void SetFilePercent(int percent) = 0;
+  // The whole batch's texts (BatchPercent, Files, Running, BatchTimeLeft)
+  // as a file ends, so that the batch row counts it before the next report,
+  // and says "all done" while the end actions run.
+  virtual void ShowBatch(const TProgressTexts& /*batch*/) {}
   // A task's own end notice (not the final one), after the driver handled it.
   virtual void TaskEnded(const TTerminateInfo& info) = 0;
   // Something the task left out but converted without, such as a watermark

@@ -162,6 +162,14 @@ TEST_F(BatchParallel, ABadFileFailsOnlyItsRowAndTheEndActionsRunOnce) {
   EXPECT_TRUE(driver_->SkippedRows().empty());  // the cut file ran
   EXPECT_EQ(TaskOrder(), (std::vector<int>{1, 2, 0, -1}));
   EXPECT_EQ(progress_->EndedWhenAsked, 3);
+  // The batch row counts each file as it ends, and is whole, with nothing
+  // left, while the end actions run.
+  std::vector<std::string> counts;
+  for (const TProgressTexts& b : progress_->Batches) counts.push_back(b.Files);
+  EXPECT_EQ(counts, (std::vector<std::string>{"1 of 3 done", "2 of 3 done", "3 of 3 done"}));
+  ASSERT_FALSE(progress_->Batches.empty());
+  EXPECT_EQ(progress_->Batches.back().BatchPercent, 100);
+  EXPECT_EQ(progress_->Batches.back().BatchTimeLeft, "");
 
   EXPECT_EQ(driver_->FilesAtOnce(), 2);
   ASSERT_EQ(driver_->Notices().size(), 4u);

@@ -213,6 +213,9 @@ TEST_F(ProgressWindowTest, AnOutputFolderNothingOpensAfterTheLastFileIsSaidSo) {
   EXPECT_TRUE(Notices()[0].Completed) << Notices()[0].ErrorMessage;
   ASSERT_EQ(ui_.Warnings.size(), 1u);
   EXPECT_EQ(ui_.Warnings[0].Text, NotOpenedText(out_));
+  // Said with the batch row and the caption showing the batch whole.
+  EXPECT_EQ(Window()->lblBatch->text().toStdString(), "1 of 1 done");
+  EXPECT_EQ(Window()->windowTitle().toStdString(), "Progress - 100%");
 }
 
 TEST_F(ProgressWindowTest, CancelInTheSecondFileKeepsItsPartAndStartsNoThird) {

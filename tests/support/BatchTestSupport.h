@@ -70,6 +70,7 @@ class TRecordingProgressView : public IProgressView {
   }
   void ShowProgress(const TProgressTexts& texts) override { Texts.push_back(texts); }
   void SetFilePercent(int percent) override { Percents.push_back(percent); }
+  void ShowBatch(const TProgressTexts& batch) override { Batches.push_back(batch); }
   void TaskEnded(const TTerminateInfo& info) override { Ended.push_back(info); }
   void FileWarning(int, const std::string& text) override { Warnings.push_back(text); }
   bool OpenFolderChecked() const override {
@@ -87,6 +88,7 @@ class TRecordingProgressView : public IProgressView {
   mutable int EndedWhenAsked = -1;
   std::function<bool(const TRecordingProgressView&)> CancelWhen;
   std::vector<TProgressTexts> Texts;
+  std::vector<TProgressTexts> Batches;  // as each file ended
   std::vector<int> Percents;
   std::vector<TTerminateInfo> Ended;
   std::vector<std::string> Warnings;

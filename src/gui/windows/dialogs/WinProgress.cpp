@@ -188,8 +188,12 @@ void TfrmProgress::ShowProgress(const TProgressTexts& texts) {
   lblOutput->setText(
       lblOutput->fontMetrics().elidedText(file, Qt::ElideMiddle, lblOutput->width()));
   lblOutput->setToolTip(file);
-  lblBatch->setText(QString::fromStdString(BatchLineText(texts)));
-  SetCaption(QString::fromStdString(ProgressTitle(texts.BatchPercent)));
+  ShowBatch(texts);
+}
+
+void TfrmProgress::ShowBatch(const TProgressTexts& batch) {
+  lblBatch->setText(QString::fromStdString(BatchLineText(batch)));
+  SetCaption(QString::fromStdString(ProgressTitle(batch.BatchPercent)));
 }
 
 // The estimate follows the elapsed time's text, however long that is.

@@ -45,6 +45,7 @@ class TfrmProgress : public QDialog, public IProgressView {
   void RunModal() override;
   void Close() override;
   void ShowProgress(const TProgressTexts& texts) override;
+  void ShowBatch(const TProgressTexts& batch) override;
   void SetFilePercent(int percent) override;
   void TaskEnded(const TTerminateInfo& info) override;
   bool OpenFolderChecked() const override;
