@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "engine/common/FFmpegException.h"
+#include "platform/Environment.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 
@@ -24,6 +25,7 @@ constexpr const char* kVolume = "volume";
 constexpr const char* kMute = "mute";
 constexpr const char* kPriority = "priority";
 constexpr const char* kFilesAtOnce = "filesAtOnce";
+constexpr const char* kAddFolder = "addFolder";
 constexpr const char* kSnapFullSize = "snapFullSize";
 constexpr const char* kSnapSmallSize = "snapSmallSize";
 constexpr const char* kSnapBmp = "snapBmp";
@@ -199,6 +201,16 @@ bool TAppSettings::SetPriority(int priority) const { return WriteInt(kPriority, 
 int TAppSettings::FilesAtOnce() const { return ReadInt(kFilesAtOnce, 0); }
 
 bool TAppSettings::SetFilesAtOnce(int files) const { return WriteInt(kFilesAtOnce, files); }
+
+std::string TAppSettings::AddFolder() const {
+  const std::string folder = ReadText(kAddFolder, "");
+  if (!folder.empty() && platform::DirectoryExists(folder)) return folder;
+  return platform::GetEnvOr("HOME", "");
+}
+
+bool TAppSettings::SetAddFolder(const std::string& folder) const {
+  return WriteText(kAddFolder, folder);
+}
 
 bool TAppSettings::SnapFullSize() const { return ReadInt(kSnapFullSize, 1) == 1; }
 bool TAppSettings::SnapSmallSize() const { return ReadInt(kSnapSmallSize, 1) == 1; }

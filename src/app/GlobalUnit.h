@@ -120,6 +120,11 @@ class TAppSettings {
   // stored (BatchJobs.h reads what is outside as Auto).
   int FilesAtOnce() const;
   bool SetFilesAtOnce(int files) const;
+  // The folder the Add dialog opens in: the one the user last added files
+  // from, while it still exists, else $HOME, as a desktop's open dialog
+  // remembers its last folder for each program.
+  std::string AddFolder() const;
+  bool SetAddFolder(const std::string& folder) const;
 
   // Snapshot choices: a box is ticked when its key is 1 (default 1 each).
   bool SnapFullSize() const;

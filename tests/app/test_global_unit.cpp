@@ -132,7 +132,22 @@ TEST_F(GlobalUnit, SettingsDefaultsOnAMissingFile) {
   EXPECT_EQ(s.Priority(), 1);
   EXPECT_TRUE(s.SnapFullSize() && s.SnapSmallSize() && s.SnapBmp() && s.SnapJpg());
   EXPECT_EQ(s.JpgCmp(), 30);
+  EXPECT_EQ(s.AddFolder(), Home());
   EXPECT_FALSE(fs::exists(settings_));  // reading never creates the file
+}
+
+// The Add dialog opens where files were last added from, until that folder
+// goes; a non-ASCII name is kept as it is.
+TEST_F(GlobalUnit, TheAddFolderIsKeptWhileItExists) {
+  TAppSettings s(settings_);
+  const fs::path clips = root_ / "Übungen clips";
+  fs::create_directories(clips);
+  ASSERT_TRUE(s.SetAddFolder(clips.string()));
+  EXPECT_EQ(TAppSettings(settings_).AddFolder(), clips.string());
+  fs::remove(clips);
+  EXPECT_EQ(s.AddFolder(), Home());
+  ASSERT_TRUE(s.SetAddFolder(""));
+  EXPECT_EQ(s.AddFolder(), Home());
 }
 
 TEST_F(GlobalUnit, SettingsRoundTripAcrossInstancesAndSpellings) {

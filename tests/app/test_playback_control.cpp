@@ -155,14 +155,18 @@ TEST_F(PlaybackControlTest, TheEndRewindsPausedAndEachWindowPlaysOnItsWay) {
     ASSERT_TRUE(DeliverUntil(psEnd));
     ASSERT_TRUE(WaitFor(
         handOver, [&] { return player.Paused(); }, 2000));
-    if (c.rules.FollowPlayerReports) ASSERT_TRUE(DeliverUntil(psPause));
+    if (c.rules.FollowPlayerReports) {
+      ASSERT_TRUE(DeliverUntil(psPause));
+    }
     EXPECT_EQ(control_->Buttons(), c.atEnd);
     EXPECT_TRUE(player.FileOpen());
     EXPECT_TRUE(WaitFor(
         handOver, [&] { return player.Position() < kSecond / 2; }, 2000))
         << player.Position();
     EXPECT_EQ(control_->Play(), c.play);
-    if (c.play == TPlaybackControl::TPlayStep::Resumed) EXPECT_FALSE(player.Paused());
+    if (c.play == TPlaybackControl::TPlayStep::Resumed) {
+      EXPECT_FALSE(player.Paused());
+    }
     control_->Stop();
   }
 }

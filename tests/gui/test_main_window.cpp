@@ -1,6 +1,9 @@
 // The main window driven as a user drives it: clicks, drags and keys on the
 // real widgets, real clips, a real player.
 #include <QAbstractItemModel>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +22,7 @@
 #include "platform/IniFile.h"
 #include "player/qt/PlayerWidget.h"
 #include "support/MediaFactory.h"
+#include "support/ModalWindow.h"
 
 namespace {
 
@@ -75,6 +79,48 @@ TEST_F(MainWindowTest, AddListsTheFilesAndNamesTheRealOutputs) {
   main_->SelectRow(0);
   EXPECT_TRUE(main_->imgbtnNext->isEnabled());
   EXPECT_FALSE(main_->imgbtnPre->isEnabled());
+}
+
+// The Add dialog first opens in the home folder. Typed into it: a folder's
+// name and Enter go into the folder, a file's name and Enter add the file.
+// The next Add, also after a restart, opens in that file's folder.
+TEST_F(MainWindowTest, TheAddDialogOpensWhereFilesWereLastAdded) {
+  const std::filesystem::path folder = std::filesystem::path(home_) / "clips";
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(Clips(1)[0].toStdString(), folder / "holiday.mp4");
+  const QString clipFolder = QString::fromStdString(folder.string());
+  auto openAdd = [&] { user::Click(main_->btnAdd); };
+  auto typeAndEnter = [](QFileDialog& dialog, const QString& text) {
+    auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    user::Type(name, text);
+    user::Key(name, Qt::Key_Return);
+  };
+  QString shownFirst;
+  ASSERT_TRUE(WhileModal<QFileDialog>(openAdd, [&](QFileDialog& dialog) {
+    shownFirst = dialog.directory().absolutePath();
+    typeAndEnter(dialog, "clips");
+    ASSERT_TRUE(WaitFor([&] { return dialog.directory().absolutePath() == clipFolder; }));
+    typeAndEnter(dialog, "holiday.mp4");
+  }));
+  EXPECT_EQ(shownFirst, QDir(QString::fromStdString(home_)).absolutePath());
+  ASSERT_EQ(main_->SourceList().Count(), 1);
+  EXPECT_EQ(main_->SourceList().Row(0).Caption, (folder / "holiday.mp4").string());
+
+  for (int restart : {0, 1}) {
+    if (restart) {
+      main_->CloseWithoutQuestion();
+      main_ = std::make_unique<TfrmMain>();
+      main_->SetUserInteraction(&ui_);
+      main_->show();
+    }
+    QString shown;
+    ASSERT_TRUE(WhileModal<QFileDialog>(openAdd, [&](QFileDialog& dialog) {
+      shown = dialog.directory().absolutePath();
+      user::Key(dialog.findChild<QLineEdit*>("fileNameEdit"), Qt::Key_Escape);
+    }));
+    EXPECT_EQ(shown, clipFolder) << restart;
+  }
 }
 
 TEST_F(MainWindowTest, UnreadableFilesAreNamedOnceAndTheRestAdded) {

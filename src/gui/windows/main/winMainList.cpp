@@ -1,6 +1,7 @@
 // The main window's source list: Add, Remove, Clear, selection, the
 // right-click menu and double-click to play.
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -11,6 +12,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include "app/GlobalUnit.h"
 #include "app/MediaPaths.h"
 #include "app/PreviewRules.h"
 #include "engine/libav/FFmpegLoader.h"
@@ -87,7 +89,8 @@ void TfrmMain::AddFiles() {
   if (ChooseFiles) {
     files = ChooseFiles();
   } else {
-    QFileDialog dialog(this, "Open");
+    QFileDialog dialog(this, "Open",
+                       QString::fromStdString(TAppSettings(SettingsFile()).AddFolder()));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(AddFileFilter());
     dialog.setOption(QFileDialog::DontUseNativeDialog, false);
@@ -97,6 +100,7 @@ void TfrmMain::AddFiles() {
     playAfterAdd_ = false;
     return;
   }
+  TAppSettings(SettingsFile()).SetAddFolder(QFileInfo(files.first()).absolutePath().toStdString());
   AddFileList(files);
 }
 
