@@ -164,10 +164,7 @@ bool TBatchDriver::Start() {
   }
   {
     std::lock_guard lock(tasksMutex_);
-    taskRows_.clear();
-    outputFiles_.clear();
-    expectedDurations_.clear();
-    expectVideo_.clear();
+    tasks_.clear();
   }
   threadsWell_.clear();
   taskGood_.clear();
@@ -195,7 +192,7 @@ bool TBatchDriver::Start() {
   ChooseFilesAtOnce();
   if (filesAtOnce_ == 1) PrepareRows(int(batchRows_.size()));
 
-  if (taskRows_.empty()) {
+  if (tasks_.empty()) {
     // Every file was left out: a run without tasks would never end.
     FinishBatch();
     return true;
@@ -273,17 +270,10 @@ bool TBatchDriver::AppendRowTask(int row, TInputOptions& input, const std::strin
   // its hook and output check look them up, as soon as it is added.
   auto record = [&](bool add) {
     std::lock_guard lock(tasksMutex_);
-    if (add) {
-      taskRows_.push_back(row);
-      outputFiles_.push_back(outputName);
-      expectedDurations_.push_back(expected);
-      expectVideo_.push_back(video);
-    } else {
-      taskRows_.pop_back();
-      outputFiles_.pop_back();
-      expectedDurations_.pop_back();
-      expectVideo_.pop_back();
-    }
+    if (add)
+      tasks_.push_back({row, outputName, expected, video});
+    else
+      tasks_.pop_back();
   };
   record(true);
   int task = -1;
@@ -307,7 +297,7 @@ bool TBatchDriver::AppendRowTask(int row, TInputOptions& input, const std::strin
 }
 
 void TBatchDriver::PrepareRows(int tasks) {
-  while (RowsLeft() && int(taskRows_.size()) < tasks) PrepareRow(batchRows_[nextRow_++]);
+  while (RowsLeft() && int(tasks_.size()) < tasks) PrepareRow(batchRows_[nextRow_++]);
 }
 
 void TBatchDriver::PrepareAhead() {
@@ -324,7 +314,7 @@ void TBatchDriver::PrepareAhead() {
   } done{preparing_};
   while (openRun_ && !cancelled_ && RowsLeft() && vcl_.PendingCount() < filesAtOnce_) {
     const int row = batchRows_[nextRow_++];
-    const int task = int(taskRows_.size());
+    const int task = int(tasks_.size());
     bool added = false;
     try {
       added = PrepareRow(row);
@@ -353,7 +343,8 @@ int TBatchDriver::FilesAtOnceSetting() const {
 }
 
 std::vector<std::int64_t> TBatchDriver::BatchLengths() const {
-  std::vector<std::int64_t> lengths = expectedDurations_;
+  std::vector<std::int64_t> lengths;
+  for (const TTaskPlan& task : tasks_) lengths.push_back(task.ExpectedUs);
   for (size_t k = nextRow_; k < batchRows_.size(); ++k) {
     const TSourceRow& row = list_.Row(batchRows_[k]);
     lengths.push_back(ExpectedOutputUs(row.DurationUs, *row.Record));
@@ -364,7 +355,7 @@ std::vector<std::int64_t> TBatchDriver::BatchLengths() const {
 void TBatchDriver::ChooseFilesAtOnce() {
   const auto well = std::count(threadsWell_.begin(), threadsWell_.end(), true);
   const bool mostThreadWell = well * 2 > std::int64_t(threadsWell_.size());
-  const int files = int(taskRows_.size() + (batchRows_.size() - nextRow_));
+  const int files = int(tasks_.size() + (batchRows_.size() - nextRow_));
   filesAtOnce_ = ::FilesAtOnce(FilesAtOnceSetting(), Processors(), mostThreadWell, files);
 }
 
@@ -376,12 +367,13 @@ TOutputCheck TBatchDriver::CheckTaskOutput(const TTerminateInfo& info) const {
   std::string file;
   {
     std::lock_guard lock(tasksMutex_);
-    if (size_t(info.TaskIndex) >= outputFiles_.size()) return check;
-    file = outputFiles_[size_t(info.TaskIndex)];
-    expected.DurationUs = expectedDurations_[size_t(info.TaskIndex)];
+    if (size_t(info.TaskIndex) >= tasks_.size()) return check;
+    const TTaskPlan& task = tasks_[size_t(info.TaskIndex)];
+    file = task.Output;
+    expected.DurationUs = task.ExpectedUs;
     // A conversion that lost the picture the format and the source both
     // have is no success, whatever the engine says.
-    expected.VideoRequired = expectVideo_[size_t(info.TaskIndex)];
+    expected.VideoRequired = task.Video;
   }
   return outputChecker_(file, expected);
 }
@@ -458,15 +450,29 @@ void TBatchDriver::DetachHandlers() {
   vcl_.StopConvert(true);
   CloseOpenRun();
   std::lock_guard lock(tasksMutex_);
-  taskRows_.clear();
+  tasks_.clear();
+}
+
+std::vector<int> TBatchDriver::TaskRows() const {
+  std::lock_guard lock(tasksMutex_);
+  std::vector<int> rows;
+  for (const TTaskPlan& task : tasks_) rows.push_back(task.Row);
+  return rows;
+}
+
+std::vector<std::string> TBatchDriver::OutputFiles() const {
+  std::lock_guard lock(tasksMutex_);
+  std::vector<std::string> files;
+  for (const TTaskPlan& task : tasks_) files.push_back(task.Output);
+  return files;
 }
 
 int TBatchDriver::RowOfTask(int taskIndex) const {
   int row;
   {
     std::lock_guard lock(tasksMutex_);
-    if (taskIndex < 0 || size_t(taskIndex) >= taskRows_.size()) return -1;
-    row = taskRows_[size_t(taskIndex)];
+    if (taskIndex < 0 || size_t(taskIndex) >= tasks_.size()) return -1;
+    row = tasks_[size_t(taskIndex)].Row;
   }
   return row >= 0 && row < list_.Count() ? row : -1;
 }

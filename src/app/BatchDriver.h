@@ -144,7 +144,7 @@ class TBatchDriver {
 
   // Task index -> list row, filled as the files are prepared
   // (user-interface thread).
-  const std::vector<int>& TaskRows() const { return taskRows_; }
+  std::vector<int> TaskRows() const;
   // Checked rows Start left out, with the converter's message.
   struct TSkippedRow {
     int Row = -1;
@@ -153,7 +153,7 @@ class TBatchDriver {
   const std::vector<TSkippedRow>& SkippedRows() const { return skipped_; }
   // Task index -> output file, filled as the files are prepared
   // (user-interface thread).
-  const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
+  std::vector<std::string> OutputFiles() const;
   // What checks every completed output before it counts as done: CheckOutput
   // by default; null checks nothing. Runs on the converter's notice thread.
   using TOutputChecker =
@@ -239,12 +239,14 @@ class TBatchDriver {
   TFrameHookHandler frameHook_;
   // Under tasksMutex_ (written only on the user-interface thread):
   mutable std::mutex tasksMutex_;
-  std::vector<int> taskRows_;
-  std::vector<std::string> outputFiles_;
-  std::vector<std::int64_t>
-      expectedDurations_;  // task index -> what the output should last (-1: unknown)
-  // Task index -> the format and the source both have video, so the output must.
-  std::vector<bool> expectVideo_;
+  // Task index -> what the task was made from and what its output must be.
+  struct TTaskPlan {
+    int Row = -1;
+    std::string Output;
+    std::int64_t ExpectedUs = -1;  // what the output should last (-1: unknown)
+    bool Video = false;            // the format and the source both have video
+  };
+  std::vector<TTaskPlan> tasks_;
   // User-interface thread only:
   // Task index -> its encoder keeps several cores busy alone (BatchJobs.h).
   std::vector<bool> threadsWell_;

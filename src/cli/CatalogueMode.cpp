@@ -246,7 +246,7 @@ class TConsoleProgressView : public IProgressView {
   void SetFilePercent(int) override {}
   void TaskEnded(const TTerminateInfo& info) override {
     line_.End();
-    const auto& outputs = driver_.OutputFiles();
+    const std::vector<std::string> outputs = driver_.OutputFiles();
     const std::string output =
         info.TaskIndex < int(outputs.size()) ? outputs[size_t(info.TaskIndex)] : std::string();
     const std::string checkFailure = info.Completed ? CheckFailure(output) : std::string();
@@ -261,7 +261,7 @@ class TConsoleProgressView : public IProgressView {
   }
   void FileWarning(int taskIndex, const std::string& text) override {
     line_.End();
-    const auto& outputs = driver_.OutputFiles();
+    const std::vector<std::string> outputs = driver_.OutputFiles();
     const std::string output =
         taskIndex < int(outputs.size()) ? outputs[size_t(taskIndex)] : std::string();
     std::fprintf(stderr, "warning: %s: %s\n", output.c_str(), text.c_str());
